@@ -1,0 +1,1 @@
+// The record access layer. Its KDB functions are declared in access/kdb.h.
