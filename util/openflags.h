@@ -1,0 +1,19 @@
+// Translation of the fast-file open flags (util/fastfile.h) to the system's.
+#ifndef CORVEX_UTIL_OPENFLAGS_H
+#define CORVEX_UTIL_OPENFLAGS_H
+
+namespace corvex {
+
+struct OpenMode {
+  int oflags = 0;         // O_ flags for open(2); never O_TRUNC (see truncate)
+  bool truncate = false;  // truncate once the sharing lock is held
+  int lock = 0;           // 0, LOCK_SH or LOCK_EX for flock(2)
+};
+
+// Access 0x0004 (or 0x0001 with 0x0002) is read-write, 0x0002 write only, else
+// read only. O_EXCL only comes with O_CREAT. Descriptors are close-on-exec.
+OpenMode map_open_flags(int flags);
+
+}  // namespace corvex
+
+#endif

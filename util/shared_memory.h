@@ -1,0 +1,36 @@
+// Named POSIX shared memory: mapped regions that several processes share, and
+// text blocks that one process writes and another reads. Names start with "/".
+#ifndef CORVEX_UTIL_SHARED_MEMORY_H
+#define CORVEX_UTIL_SHARED_MEMORY_H
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace corvex {
+
+// Maps the object name of size bytes, creating it (zero-filled) when missing.
+// prepare runs on the mapping while an exclusive flock on the object is held,
+// so that one process at a time sees a region that may not be set up yet; it
+// sets up a region that needs it and returns false when the region is unusable.
+// Returns the mapping, or null (nothing stays mapped then).
+void *map_shared(const std::string &name, size_t size, const std::function<bool(void *)> &prepare);
+
+// Unmaps a region from map_shared.
+void unmap_shared(void *region, size_t size);
+
+// Removes the name of an object; mappings stay valid until unmapped.
+void remove_shared(const std::string &name);
+
+// Makes a new object holding text and its terminator; an old object of the
+// same name is replaced. False when it cannot be made.
+bool write_text_block(const std::string &name, const char *text);
+
+// Copies at most max characters of the block's text into target with nstrncpy
+// (target holds max + 1 bytes). The block's content is untrusted: the copy ends
+// at its end when no terminator comes first. False when the block is missing.
+bool read_text_block(const std::string &name, char *target, int max);
+
+}  // namespace corvex
+
+#endif
