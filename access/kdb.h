@@ -1,0 +1,197 @@
+// The KDB functions of liblumbra, the record access layer over the record
+// file engine of libcorvex.
+//
+// Conventions of every function:
+// - Integer arguments are used in their low 16 bits. A file id is a client
+//   number (1..127) in its high byte and the caller's own file number in its
+//   low byte; the client value that KDBinit returns is the client number
+//   times 256.
+// - Strings are 8-bit and zero-terminated; a null address counts as "".
+// - Integer results are return codes: 0 success, 5 text not found, 6 the file
+//   could not be opened, 7 the file id is not open (or the file is not a
+//   record file where one is needed), 8 a field write ran past the end of a
+//   record buffer, 10 no more fields on the current text line, 11 end of file,
+//   12 read on an output file, 18 read past the end of a record buffer, 20 any
+//   other engine failure, 21 the description cannot be opened, 22 the
+//   description is bad (or an unknown item), 24 out of memory, 25 locked by
+//   another program, 27 unknown network mode, 28 the file is read-only, 34 the
+//   record is deleted, 40 data file and description do not match, 113 the
+//   operation needs another file type, 115 500 files are already open, 116 the
+//   file id is already open.
+// - String results point at one result buffer of this program (at most 512
+//   characters and a terminator), valid until the next call that returns text;
+//   copy the text out at once.
+// - Functions that make engine requests clear the client's last status first
+//   and leave the raw engine status of their last request there for KDBerr.
+// - The functions are not thread-safe: call them from one thread.
+#ifndef LUMBRA_ACCESS_KDB_H
+#define LUMBRA_ACCESS_KDB_H
+
+#include <stdint.h>
+
+#include "access/export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---- Clients, files and errors ----
+
+// KDBinit(0) starts a client and returns its client value (client numbers
+// come from a counter shared by every program of the user: 1, 2, ..., 127,
+// then 1 again). KDBinit(client value) closes the client's files, ends the
+// client and returns 0.
+LUMBRA_EXPORT int KDBinit(int client);
+
+// Opens a file under id. type: 0 text output, 1 text input, 2 record file by
+// record number, 3 record file by key (2 when the file has no keys), 4
+// delimited text output, 5 delimited text input. Names are used up to 64
+// characters, trailing blanks trimmed; an empty description or index name is
+// derived from the data name. mode goes to the engine unchanged; the layer
+// itself looks at 0x0008 (record file by record number), 0x4000 (text: 3-byte
+// blocks, output starts at the beginning instead of appending) and 0x8000
+// (text output: lines end in a line feed alone, the last block is filled with
+// line feeds instead of the end-of-file character 26). The file is positioned
+// at its start; a text input file has its first block read. Returns a code.
+LUMBRA_EXPORT int KDBopen(const char *datname, const char *fidname, const char *idxname, int id,
+                          int type, int mode);
+// As KDBopen, but creates the file set (emptying existing files). Returns the
+// code of the positioning at the start.
+LUMBRA_EXPORT int KDBmake(const char *datname, const char *fidname, const char *idxname, int id,
+                          int type, int mode);
+// KDBopen; when that returns 6 (cannot open), KDBmake.
+LUMBRA_EXPORT int KDBopenmake(const char *datname, const char *fidname, const char *idxname,
+                              int id, int type, int mode);
+// Closes id (an output file first gets its last block written). The id is
+// released even when closing fails. Returns a code.
+LUMBRA_EXPORT int KDBclose(int id);
+// Closes, from the last opened to the first, every file whose id with its low
+// byte cleared equals client (so client must be a client value). Stops at and
+// returns the first failing close's code, else 0.
+LUMBRA_EXPORT int KDBcloseall(int client);
+// 1 when id is open, else 0.
+LUMBRA_EXPORT int KDBisopen(int id);
+// Describes id in info[0..5]: [0] the file type (2 for a record file by
+// record number, which also gets [1] record length, [2] record slots, [3]
+// current record slot); a record file by key gets [1] key count, [2] current
+// key number, [3] record length, [4] record slots, [5] current record slot.
+// Text files get [0] only. Returns 0, or 7 when id is not open.
+LUMBRA_EXPORT int KDBfiletype(int id, double *info);
+// Selects the engine's network mode by name (up to 10 characters) for the
+// client of id. Returns a code (27 for an unknown name).
+LUMBRA_EXPORT int KDBhost(int id, const char *name);
+// The raw engine status of the last request made for the client of id (the
+// high byte selects the client), not translated.
+LUMBRA_EXPORT int KDBerr(int id);
+// Writes id's pending headers so that all data reaches the disk. Returns a code.
+LUMBRA_EXPORT int KDBsecure(int id);
+// Makes every n-th successful record write of a file secure it (0: never).
+// Returns n.
+LUMBRA_EXPORT int KDBautosecure(int n);
+
+// ---- Items and the record buffer ----
+
+// The text of occurrence occ of the named item of id's record buffer, or ""
+// when id is not open, the item unknown or occ out of range.
+LUMBRA_EXPORT const char *KDBfiditemstub(const char *name, int id, int occ);
+// Stores text into occurrence occ of the named item (padded, cut and
+// justified as the item asks). With pos 1 or more the text replaces the
+// item's characters from character pos on. Returns 0, -1 for an unknown item
+// or occurrence, and 0 (storing nothing) when id is not open.
+LUMBRA_EXPORT int KDBfput(const char *text, const char *name, int id, int occ, int pos);
+// As KDBfput, the item given by its number (from 0).
+LUMBRA_EXPORT void KDBfoput(const char *text, int itemno, int id, int occ, int pos);
+// As KDBfiditemstub for a reference NAME, NAME(n) or NAME[n].
+LUMBRA_EXPORT const char *KDBcopyfid(const char *ref, int id);
+// As KDBfput at position 0 for a reference NAME, NAME(n) or NAME[n].
+LUMBRA_EXPORT int KDBcopyfput(const char *text, const char *ref, int id);
+// The raw bytes of occurrence occ of item number itemno, or "".
+LUMBRA_EXPORT const char *KDBfid(int id, int itemno, int occ);
+// The number (from 0) of the named item, or -1.
+LUMBRA_EXPORT int KDBfidoffset(const char *name, int id);
+// 1 when the first memo item (type 'Z') of the record is not blank, else 0.
+LUMBRA_EXPORT int KDBismemo(int id);
+// Copies every item that both descriptions have, by name and occurrence,
+// from src's record buffer to dst's. Returns 0 or 7.
+LUMBRA_EXPORT int KDBcopy(int src, int dst);
+// Fills id's record buffer with blanks. Returns 0 or 7.
+LUMBRA_EXPORT int KDBrclear(int id);
+// Sets the buffer position to pos (after the status byte of a record).
+// Returns 0 or 7.
+LUMBRA_EXPORT int KDBrestart(int id, int pos);
+// Reads the next field of the current line into buffer. *len is the most
+// characters wanted (negative: 512, without a limit); buffer must hold that
+// many characters and a terminator. Delimited files consume a field whole but
+// store no more than that. On 0 the text is terminated and *len holds its
+// length. Returns 0, 10 (no more fields, when a limit was given), 11, 18 or
+// the code of a failed read.
+LUMBRA_EXPORT int KDBget(char *buffer, int id, int16_t *len);
+// Writes text as the next field: width -1 the whole text, else exactly width
+// characters (cut or blank-padded); delimited files quote it and separate it
+// from the previous field of the line. Returns a code (8 past a record's end).
+LUMBRA_EXPORT int KDBput(const char *text, int id, int width);
+// Writes blanks up to column col. Returns a code.
+LUMBRA_EXPORT int KDBputtab(int id, int col);
+// Does nothing; returns 0.
+LUMBRA_EXPORT int KDBputnull(int unused);
+// Searches id's record for text (case-blind when caseblind is not 0), after
+// the status byte and before the line feed. Returns 0 found, 5 not, or 7.
+LUMBRA_EXPORT int KDBrsear(int id, const char *text, int caseblind);
+
+// ---- Navigation, keys and locks ----
+
+// Reads the first / last / next / previous record in the order of the
+// current key, or by record number. A key number of 0 or more selects that
+// key first (0: record number order); a negative one keeps the current key.
+// Running off either end returns 11; the record buffer is then unchanged.
+LUMBRA_EXPORT int KDBfirstrec(int id, int keyno);
+LUMBRA_EXPORT int KDBlastrec(int id, int keyno);
+LUMBRA_EXPORT int KDBnextrec(int id, int keyno);
+LUMBRA_EXPORT int KDBprevrec(int id, int keyno);
+// Positions without reading: with item set, at the head of the thread whose
+// link that item holds (22 when there is none); otherwise on key text of key
+// keyno (negative: the current key; text cut or blank-padded to the key's
+// length unless flags has 0x0008), or on record number key for a file read by
+// record number. flags 0x0100: exact match only; 0x0400: descending order.
+// Returns a code (113 for a text file).
+LUMBRA_EXPORT int KDBposn(int id, const char *key, int keyno, const char *item, int flags);
+// Selects key keyno (0: record number order), descending when reverse is not
+// 0. Returns a code.
+LUMBRA_EXPORT int KDBkey(int id, int keyno, int reverse);
+// Record files: reads the current record (staying on it when flag is not 0,
+// else moving past it). Text input: goes to the next line. Text output: 12.
+LUMBRA_EXPORT int KDBread(int id, int flag);
+// Record files: writes the record buffer (the engine adds or replaces; stays
+// on it when flag is not 0). Text output: ends the line count times. Text
+// input: 113.
+LUMBRA_EXPORT int KDBwrite(int id, int count, int flag);
+// Deletes the current record. Returns a code.
+LUMBRA_EXPORT int KDBfree(int id);
+// Moves to the previous record without reading it. Returns a code.
+LUMBRA_EXPORT int KDBbackspace(int id);
+// 1 when id has no current record, 0 when it has, 7 when it is not open.
+LUMBRA_EXPORT int KDBeof(int id);
+// Locks / unlocks the current record against other programs. Returns a code
+// (25 when another program holds it).
+LUMBRA_EXPORT int KDBrlock(int id);
+LUMBRA_EXPORT int KDBrunlock(int id);
+// Sets the header lock tries and, when record is above 0, the record lock
+// tries that files opened afterwards use (both start at 100). Returns 0.
+LUMBRA_EXPORT int KDBlretry(int header, int record);
+
+// A file chooser of the program: returns the chosen path (at most 512
+// characters), or null/"" when the user cancels. It gets the initial
+// directory, a file pattern (at most 20 characters) and a title.
+typedef const char *(*KDBfselecthook)(const char *dir, const char *pattern, const char *title);
+// Installs the chooser that KDBfselect shows (null removes it). A program
+// with a user interface installs one; without it KDBfselect returns "".
+LUMBRA_EXPORT void KDBsetfselecthook(KDBfselecthook hook);
+// Lets the user choose an existing file; returns its path, or "" when the
+// user cancels or no chooser is installed.
+LUMBRA_EXPORT const char *KDBfselect(const char *dir, const char *pattern, const char *title);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

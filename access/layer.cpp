@@ -1,0 +1,76 @@
+#include "access/layer.h"
+
+#include <cstring>
+
+#include "access/block_io.h"
+#include "access/file_table.h"
+#include "access/machine_state.h"
+#include "access/request.h"
+#include "access/return_code.h"
+#include "access/seqio.h"
+#include "util/memory.h"
+
+namespace lumbra {
+
+Settings &settings() {
+  static Settings s;
+  return s;
+}
+
+void clear_status(int id) { machine_set_last_status(client_of(id), 0); }
+
+int settle(int id, const fhrequest &r) {
+  machine_set_last_status(client_of(id), r.status);
+  return translate_status(r.status);
+}
+
+kdb_file *lookup(int id) {
+  kdb_file *f = open_files().find(arg16(id));
+  if (f == nullptr || !(f->flags & kRestored)) return f;
+  if (!send(f->req, FHOP_OPEN)) {
+    settle(*f);
+    return nullptr;
+  }
+  f->flags &= ~kRestored;
+  return f;
+}
+
+int close_file(kdb_file *f) {
+  int write_rc = kOk;
+  if (is_text_output(*f)) write_rc = flush_output(*f, engine_block_io());
+  if (f->companion.datname[0] != '\0') {
+    send(f->companion, FHOP_CLOSE);
+    globalmfree(f->companion.recbuf);
+    memset(&f->companion, 0, sizeof f->companion);
+  }
+  send(f->req, FHOP_CLOSE);
+  int close_rc = settle(*f);
+  globalmfree(f->req.recbuf);
+  open_files().remove(f->id);
+  globalmfree(f);
+  return close_rc != kOk ? close_rc : write_rc;
+}
+
+int position_at_start(kdb_file &f) {
+  if (!is_record_file(f)) return kOk;
+  fhrequest &r = f.req;
+  if (r.keybuf == nullptr) return kEngineFailure;
+  if (by_record_number(f)) {
+    uint32_t first = 0;
+    memcpy(r.keybuf, &first, sizeof first);
+  } else {
+    bool descending = r.keydefs != nullptr && (r.keydefs[0].seg[0].flags & SEG_DESCENDING);
+    memset(r.keybuf, descending ? '~' : ' ', FH_KEYBUFSIZE);
+    set_flag(r, FH_EXACT, false);
+  }
+  send(r, FHOP_POSITION);
+  return settle(f);
+}
+
+int read_found(kdb_file &f) {
+  if (!send_read(f.req, true)) return settle(f);
+  f.bufpos = start_position(f);
+  return settle(f);
+}
+
+}  // namespace lumbra

@@ -1,1 +1,0 @@
-// The record access layer. Its KDB functions are declared in access/kdb.h.
