@@ -1,0 +1,42 @@
+// Key texts: building them from a record and comparing them.
+//
+// The text of key k is its segments in order, each `length` bytes of the
+// record at the segment offset + 1 (the status byte comes first); for k > 0
+// the text of key 0 follows, so every secondary key is unique; under
+// FH_TEMPINDEX the record position follows as 4 base-95 characters.
+#ifndef CORVEX_ENGINE_KEYS_H
+#define CORVEX_ENGINE_KEYS_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+#include "util/export.h"
+
+CORVEX_EXTERN_C_BEGIN
+
+// Builds key k of the record in `recbuf` into `out` (at least the stored key
+// length + 1 bytes) followed by a zero byte and returns its length. Returns
+// -1 for a null block, buffer or out, or a key number out of range; bytes
+// beyond `reclen` are taken as spaces.
+CORVEX_EXPORT int32_t _bldkey(fhrequest *block, int32_t k, char *out);
+
+CORVEX_EXTERN_C_END
+
+namespace corvex {
+
+// Compares two key texts of key k of `block` (each the stored key length):
+// segment by segment by each segment's kind, negated for descending
+// segments; then the position suffix of a temporary index bytewise, or for
+// k > 0 the appended key 0 part by key 0's rules. Negative, 0 or positive.
+int key_compare(const fhrequest *block, int k, const char *a, const char *b);
+
+// The length of key k without the appended key 0 (key 0: its whole length).
+int key_ownlen(const fhrequest *block, int k);
+
+// Writes `value` as `width` base-95 digits, most significant first (a space
+// is 0); higher digits are lost.
+void key_base95(uint32_t value, int width, char *out);
+
+}  // namespace corvex
+
+#endif
