@@ -1,0 +1,41 @@
+// Base-95 numbers: fixed-width text numbers, most significant digit first,
+// in which a digit's value is its character code minus 32 (a space is 0, '~'
+// is 94). Record links of threads use 4 digits, word index postings 5.
+#ifndef CORVEX_ENGINE_BASE95_H
+#define CORVEX_ENGINE_BASE95_H
+
+#include <stdint.h>
+
+#include "util/export.h"
+
+CORVEX_EXTERN_C_BEGIN
+
+// Writes `value` as `width` base-95 digits (clamped to 0..31) into one
+// static buffer, filling from the right; digits beyond the width are lost.
+// Returns the buffer, terminated; it is valid until the next call.
+CORVEX_EXPORT const char *tobase95(uint32_t value, int32_t width);
+
+// The sum of the first `width` digits of `text`. The digits end early at a
+// zero byte; a character outside ' '..'~' counts as 0. A null text is 0.
+// The result wraps modulo 2^32 for widths above 4.
+CORVEX_EXPORT uint32_t frombase95(const char *text, int32_t width);
+
+CORVEX_EXTERN_C_END
+
+namespace corvex {
+
+enum { LINK_WIDTH = 4 };
+
+// 95^4: the first position a 4-digit link cannot hold.
+constexpr uint32_t kLinkLimit = 95u * 95u * 95u * 95u;
+
+// Writes `value` as exactly `width` digits into `out` (no terminator).
+void base95_put(uint32_t value, int width, char *out);
+
+// Reads `width` digits at `text` into `value`; false when a character lies
+// outside ' '..'~' (a damaged field).
+bool base95_get(const char *text, int width, uint32_t *value);
+
+}  // namespace corvex
+
+#endif

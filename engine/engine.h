@@ -1,0 +1,36 @@
+// The engine-wide state: one copy per process, shared by every request block.
+// The engine is single-threaded per process; callers serialise their calls.
+#ifndef CORVEX_ENGINE_ENGINE_H
+#define CORVEX_ENGINE_ENGINE_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+struct fhslot;
+
+struct EngineState {
+  int8_t initcount = 0;         // raised by init, lowered by terminate
+  bool setup = false;           // the set-up's allocations are in place
+  uint8_t netmode = 0;          // engine/netmode.h
+  bool hdrlockheld = false;     // some file's header lock is held
+  fhslot *openlist = nullptr;   // head entry of the open-file list
+  char *keybuf = nullptr;       // the shared FH_KEYBUFSIZE-byte key buffer
+};
+
+// The process's engine state.
+EngineState &engine();
+
+// True when `block` takes part in locking and shared-mode behaviour: a
+// network mode other than 0 and neither FH_EXCLUSIVE nor FH_READONLY.
+bool block_may_lock(const fhrequest *block);
+
+// True when `block` is in a shared mode without FH_EXCLUSIVE: headers are
+// re-read and written at once and index nodes are flushed after every call.
+bool block_is_shared(const fhrequest *block);
+
+}  // namespace corvex
+
+#endif

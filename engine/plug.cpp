@@ -1,0 +1,71 @@
+#include "engine/plug.h"
+
+#include "engine/keybuf.h"
+#include "engine/locks.h"
+#include "engine/netmode.h"
+#include "engine/openlist.h"
+#include "engine/secure.h"
+
+namespace corvex {
+
+namespace {
+
+const OpEntry kOps[] = {
+    {FHOP_OPEN, op_unsupported},
+    {FHOP_MAKE, op_unsupported},
+    {FHOP_CLOSE, op_unsupported},
+    {FHOP_READ, op_unsupported},
+    {FHOP_WRITE, op_unsupported},
+    {FHOP_DELETE, op_unsupported},
+    {FHOP_BACKSPACE, op_unsupported},
+    {FHOP_POSITION, op_unsupported},
+    {FHOP_SECURE, op_secure},
+    {FHOP_END, op_unsupported},
+    {FHOP_NETMODE, op_netmode},
+    {FHOP_LOCK, op_reclock},
+    {FHOP_UNLOCK, op_recunlock},
+    {FHOP_TEMPINDEX, op_unsupported},
+    {FHOP_SETKEY, op_unsupported},
+};
+
+const Resource kResources[] = {
+    {openlist_setup, openlist_shutdown},
+    {keybuf_setup, keybuf_shutdown},
+};
+
+struct OpTable {
+  OpHandler ops[FHOP_COUNT] = {};
+};
+
+constexpr OpTable make_table() {
+  OpTable table;
+  for (const OpEntry &e : kOps) table.ops[e.opcode] = e.run;
+  return table;
+}
+
+constexpr OpTable kTable = make_table();
+
+const Plug kPlug = {
+    kOps,
+    sizeof kOps / sizeof kOps[0],
+    kResources,
+    sizeof kResources / sizeof kResources[0],
+    nullptr,  // flush_nodes
+    nullptr,  // write_headers
+    nullptr,  // park
+    nullptr,  // reopen
+    nullptr,  // closelru
+};
+
+}  // namespace
+
+const Plug &plug() { return kPlug; }
+
+OpHandler op_handler(int opcode) {
+  if (opcode < 0 || opcode >= FHOP_COUNT) return nullptr;
+  return kTable.ops[opcode];
+}
+
+int op_unsupported(fhrequest *) { return FHS_NOTSUPPORTED; }
+
+}  // namespace corvex
