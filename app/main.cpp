@@ -1,11 +1,14 @@
-// tessaly [PORT] [--screenshot FILE]
+// tessaly [PORT] [--connect] [--screenshot FILE]
 // PORT is a serial port number (N opens /dev/ttyS<N-1>) or a device path.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QScreen>
+#include <QPushButton>
 #include <QTimer>
 
 #include "app/mainwindow.h"
+#include "app/panel.h"
+#include "app/radio/alsamixer.h"
+#include "app/radio/commport.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -13,18 +16,30 @@ int main(int argc, char **argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Control station for a CAT transceiver.");
   parser.addHelpOption();
-  parser.addPositionalArgument("port", "Serial port number (1 is /dev/ttyS0) or device path.", "[port]");
-  QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE after a few seconds, then quit.", "FILE");
+  parser.addPositionalArgument("port", "Serial port number (1 is /dev/ttyS0) or device path; 1 when absent.",
+                               "[port]");
+  QCommandLineOption connectAtStart("connect", "Press \"Connect to Tessaly\" once the window is up.");
+  QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE after a few seconds, then quit.",
+                                "FILE");
+  parser.addOption(connectAtStart);
   parser.addOption(screenshot);
   parser.process(app);
+  if (parser.positionalArguments().size() > 1) {
+    fprintf(stderr, "tessaly: one port at most (see --help)\n");
+    return 2;
+  }
+  const QString argument = parser.positionalArguments().value(0);
 
-  MainWindow window;
+  MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(argument)),
+                    std::make_unique<radio::AlsaMixer>(), radio::portLabel(argument));
   window.show();
+  if (parser.isSet(connectAtStart))
+    QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);
   if (parser.isSet(screenshot)) {
     const QString file = parser.value(screenshot);
     QTimer::singleShot(3000, &window, [&window, file] {
-      window.grab().save(file);
-      QApplication::quit();
+      const bool saved = window.grab().save(file);
+      QApplication::exit(saved ? 0 : 1);
     });
   }
   return app.exec();

@@ -1,6 +1,86 @@
 #include "app/mainwindow.h"
 
-MainWindow::MainWindow(QWidget *parent) : QWidget(parent) {
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QWindow>
+
+#include "app/memorychannels.h"
+#include "app/panel.h"
+#include "app/radiocontrol.h"
+#include "app/soundcontrol.h"
+#include "app/tuning.h"
+
+MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
+                       const QString &portLabel, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint), port_(std::move(port)), mixer_(std::move(mixer)) {
   setObjectName("Tessaly");
   setWindowTitle("Tessaly");
+  panel_ = new Panel(this);
+  panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
+
+  // The table tabs are filled by the table views; the memory rows live on tab 1.
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName("SSTab1");
+  tabs_->setGeometry(4, twipsToPixels(kCompactHeight), twipsToPixels(kFullWidth) - 8,
+                     twipsToPixels(kFullHeight - kCompactHeight) - 4);
+  memory_ = new MemoryChannels;
+  static const char *const kPages[4][2] = {
+      {"LogsTab", "Logs"}, {"", "Memory Chanels"}, {"ScansTab", "Scan Banks"}, {"StandardsTab", "Digital Standards"}};
+  for (int i = 0; i < 4; ++i) {
+    QWidget *page = i == kMemoryTab ? memory_ : new QWidget;
+    if (i != kMemoryTab) page->setObjectName(QLatin1String(kPages[i][0]));
+    tabs_->addTab(page, QLatin1String(kPages[i][1]));
+  }
+
+  radio_ = new RadioControl(panel_, memory_, port_.get(), this);
+  tuning_ = new Tuning(panel_, &radio_->link(), this);
+  sound_ = new SoundControl(panel_, mixer_.get(), this);
+  connect(panel_->JustControl, &QPushButton::clicked, this, &MainWindow::showCompact);
+  connect(panel_->LogsScans, &QPushButton::clicked, this, &MainWindow::showFull);
+  connect(panel_->Close_But, &QPushButton::clicked, this, &QWidget::close);
+
+  radio_->start(portLabel);
+  tuning_->entryFromLowLimit();
+  showCompact();
+  tabs_->setCurrentIndex(kLogsTab);
+}
+
+MainWindow::~MainWindow() {
+  if (!closed_) radio_->stop();
+  // The controllers watch the panel's controls: they go before the panel does.
+  delete tuning_;
+  delete sound_;
+  delete radio_;
+}
+
+void MainWindow::showCompact() {
+  resize(twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
+  panel_->focusKeys();
+}
+
+void MainWindow::showFull() {
+  resize(twipsToPixels(kFullWidth), twipsToPixels(kFullHeight));
+  panel_->focusKeys();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+  if (!closed_) {
+    radio_->stop();
+    closed_ = true;
+  }
+  event->accept();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+  // Let the window system move the window where it can; follow the mouse otherwise.
+  dragging_ = !(windowHandle() && windowHandle()->startSystemMove());
+  dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event) {
+  if (dragging_ && (event->buttons() & Qt::LeftButton))
+    move(event->globalPosition().toPoint() - dragOffset_);
 }

@@ -1,13 +1,66 @@
-// The Tessaly main window: the radio panel and the table tabs.
+// The Tessaly main window: the radio panel on top and, in the full view, the
+// tab control SSTab1 below it ("Logs", "Memory Chanels", "Scan Banks",
+// "Digital Standards"). The window has no caption; dragging its body moves it.
 #ifndef TESSALY_APP_MAINWINDOW_H
 #define TESSALY_APP_MAINWINDOW_H
 
+#include <QPoint>
 #include <QWidget>
+#include <memory>
+
+#include "app/radio/mixer.h"
+#include "app/radio/seriallink.h"
+
+class MemoryChannels;
+class Panel;
+class QTabWidget;
+class RadioControl;
+class SoundControl;
+class Tuning;
 
 class MainWindow : public QWidget {
   Q_OBJECT
 public:
-  explicit MainWindow(QWidget *parent = nullptr);
+  // Window sizes in twips (15 twips are one pixel).
+  static constexpr int kCompactWidth = 9790, kCompactHeight = 3464;
+  static constexpr int kFullWidth = 9660, kFullHeight = 9225;
+  static int twipsToPixels(int twips) { return (twips + 7) / 15; }
+
+  // Tab indexes of SSTab1.
+  static constexpr int kLogsTab = 0, kMemoryTab = 1, kScansTab = 2, kStandardsTab = 3;
+
+  // Opens `port` (shown as `portLabel`) and shows the compact view. Nothing is
+  // sent to the transceiver until "Connect to Tessaly" is pressed.
+  MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
+             const QString &portLabel, QWidget *parent = nullptr);
+  ~MainWindow() override;
+
+  Panel *panel() const { return panel_; }
+  QTabWidget *tabs() const { return tabs_; }
+  RadioControl *radio() const { return radio_; }
+  Tuning *tuning() const { return tuning_; }
+
+  // "Just Control": the panel alone. "+ Logs + Scans": the panel and the tabs.
+  void showCompact();
+  void showFull();
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+  std::unique_ptr<radio::SerialLink> port_;
+  std::unique_ptr<radio::Mixer> mixer_;
+  Panel *panel_;
+  QTabWidget *tabs_;
+  MemoryChannels *memory_;
+  RadioControl *radio_;
+  Tuning *tuning_;
+  SoundControl *sound_;
+  QPoint dragOffset_;
+  bool dragging_ = false;
+  bool closed_ = false;
 };
 
 #endif

@@ -1,0 +1,33 @@
+// SoundControl: the panel's sound card controls. "Mute" and "Unmute" set the
+// output's mute switch (looked up at every press); the volume and balance
+// sliders set the two channels (the volume control is looked up before the
+// first set). Mixer failures are ignored: without a sound card the panel works.
+#ifndef TESSALY_APP_SOUNDCONTROL_H
+#define TESSALY_APP_SOUNDCONTROL_H
+
+#include <QObject>
+
+#include "app/radio/mixer.h"
+
+class Panel;
+
+class SoundControl : public QObject {
+  Q_OBJECT
+public:
+  // TXTVol shows the volume divided by this (65535 shows as 10).
+  static constexpr double kVolumeScale = 6553.0;
+
+  // `panel` and `mixer` must outlive the object.
+  SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent = nullptr);
+
+private:
+  void setMute(bool muted);
+  void applyBalance();
+
+  Panel *panel_;
+  radio::Mixer *mixer_;
+  long volume_ = 0;
+  bool volumeFound_ = false;
+};
+
+#endif
