@@ -10,7 +10,7 @@
 #include "access/request.h"
 #include "access/return_code.h"
 #include "access/seqio.h"
-#include "engine/index.h"
+#include "access/engine_exports.h"
 #include "util/memory.h"
 #include "util/text.h"
 
@@ -30,7 +30,7 @@ void set_record_number(fhrequest &r, uint32_t n) { memcpy(r.keybuf, &n, sizeof n
 // Puts the current record's value of the current key into the key buffer.
 void build_current_key(fhrequest &r) {
   char key[FH_KEYBUFSIZE * 2] = {};
-  int len = _bldkey(&r, r.curkey, key);
+  int len = engine_bldkey(&r, r.curkey, key);
   if (len < 0) len = 0;
   if (len >= FH_KEYBUFSIZE) len = FH_KEYBUFSIZE - 1;
   memcpy(r.keybuf, key, len);
