@@ -1,0 +1,64 @@
+// The data file of a request block: its header record and record transfers.
+//
+// Positions are byte offsets; position 0 is the header record, so a stored
+// 0 means "no record". Every record is read and written with one positioned
+// transfer. Whatever is read from the file is untrusted: counts, lengths and
+// links are checked against the file size and the record length first.
+#ifndef CORVEX_ENGINE_DATAFILE_H
+#define CORVEX_ENGINE_DATAFILE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+// The size of the data file in bytes, or -1 when it cannot be had.
+int64_t data_size(const fhrequest *block);
+
+// Reads the header record: FH_VARLEN from byte 0 ('V' sets it, anything
+// else clears it) and `nrecs` from bytes 1..8, which must be hexadecimal
+// digits giving a count of at least 1 whose slots (for fixed-length
+// records) fit in the file. When the file has thread items the heads are
+// loaded too; each must be 0 or a record position inside the file. With
+// `check_end` the whole header record must be there with a line feed at
+// `reclen` - 1. Returns 0, 3 for a short or damaged header, or 19 for a
+// missing line feed.
+int header_read(fhrequest *block, bool check_end);
+
+// Writes bytes 0..8 of the header record (' ' or 'V', `nrecs` in eight
+// hexadecimal digits) and, when the file has thread items, bytes
+// 9..`reclen` - 2 as spaces with each thread head in base 95 at its item's
+// offset, in one transfer. Returns 0 or 4.
+int header_write(fhrequest *block);
+
+// True when `pos` may hold a record of `block`: past the header, inside a
+// file of `size` bytes and, for fixed-length records, on a slot boundary.
+bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size);
+
+// Reads the record at `pos` into `image` (`reclen` bytes), unpacking a
+// variable-length record. Bytes that are missing at the end of the file
+// become 0x1A. Stores the length read (`reclen`, or the stored length of a
+// variable-length record) in `len`. A failing read is tried 5 times, 500 ms
+// apart. Returns 0, 3 when the read keeps failing or the stored length of a
+// variable-length record is unreadable or out of range, or 9.
+int record_read(fhrequest *block, uint32_t pos, char *image, uint32_t *len);
+
+// Writes `len` bytes of `data` at `pos`. Returns 0 or 4.
+int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len);
+
+// Writes the record image `image` (its last byte set to a line feed) at
+// `pos` in stored form. A variable-length record is packed; when `slot` is
+// not 0 the packed form must fit in a slot of that many bytes and is padded
+// with spaces before its line feed to fill it exactly (the padding unpacks
+// to nothing). Stores the length written in `len` when not null. Returns 0,
+// 4, 9, or 100 when the packed form is longer than `slot`.
+int record_store(fhrequest *block, uint32_t pos, char *image, uint32_t slot, uint32_t *len);
+
+// The packed length of the variable-length image `image`. Returns 0 or 9.
+int packed_length(fhrequest *block, const char *image, uint32_t *len);
+
+}  // namespace corvex
+
+#endif

@@ -1,0 +1,57 @@
+// Open, make and close of a file set: the data file, its description and
+// its index (or hash) file, registered in the open-file list.
+#ifndef CORVEX_ENGINE_FILESET_H
+#define CORVEX_ENGINE_FILESET_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+// How the handles of a file set are opened (kept in the open-file entry, so
+// that parked handles are opened again the same way).
+enum {
+  OPEN_READONLY = 0x1,  // read-only: FH_READONLY, or the data file is not writable
+  OPEN_SHARED = 0x2,    // others may read and write (a shared network mode)
+  OPEN_DENYALL = 0x4    // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
+};
+
+// True when the block keeps an index (or hash) file open: it has keys and
+// FH_NOKEY was clear when it was opened.
+bool fileset_has_index(const fhrequest *block);
+
+// The open flags for `block` in the current network mode.
+uint16_t fileset_open_flags(const fhrequest *block);
+
+// Opens the data file (unless FH_NODATA) and, when the block has keys and
+// FH_NOKEY is clear, the index or hash file with `flags`, each with up to 10
+// tries and the least recently used file parked between them; sets `datfd`
+// and `idxfd`. Returns 0, 1 (data), 21 (index) or 31 (hash); on failure no
+// handle is left open.
+int fileset_open_handles(fhrequest *block, uint16_t flags);
+
+// Closes the handles that fileset_open_handles opened and sets them to -1.
+// Returns 0, 5 (data) or 25 (index or hash).
+int fileset_close_handles(fhrequest *block);
+
+// Writes the pending data file header (count and thread heads, when
+// ST_HDRDIRTY is set) and the index header. Returns 0 or a status.
+int fileset_write_headers(fhrequest *block);
+
+// Opcode 1: loads the description, opens and registers the file set,
+// checks the index, reads the header and positions at the first record.
+int op_open(fhrequest *block);
+
+// Opcode 2: creates the data file with an empty header and the index, then
+// opens and registers the set; nothing is positioned.
+int op_make(fhrequest *block);
+
+// Opcode 3: releases the record lock, writes pending headers (single-user
+// or FH_EXCLUSIVE), closes the index and the handles, unregisters the block
+// and frees its tables.
+int op_close(fhrequest *block);
+
+}  // namespace corvex
+
+#endif

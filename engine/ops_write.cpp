@@ -1,0 +1,235 @@
+#include "engine/ops.h"
+
+#include <errno.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <memory>
+#include <new>
+
+#include "engine/datafile.h"
+#include "engine/engine.h"
+#include "engine/index.h"
+#include "engine/locks.h"
+#include "engine/openlist.h"
+#include "engine/ops_util.h"
+#include "engine/records.h"
+#include "engine/thread.h"
+
+namespace corvex {
+
+namespace {
+
+bool varlen(const fhrequest *block) { return (block->mode & FH_VARLEN) != 0; }
+
+int write_stream(fhrequest *block) {
+  if (block->recpos < 0) return FHS_WRITEDATA;
+  int status = data_write(block, static_cast<uint32_t>(block->recpos), block->recbuf, block->reclen);
+  if (status == FHS_OK) block->recpos += block->reclen;
+  return status;
+}
+
+// Inserts the entries of keys `from`..`upto` - 1 of `recbuf` for the record
+// at `recpos`.
+int insert_keys(fhrequest *block, int from, int upto) {
+  char text[KEYTEXT_MAX];
+  for (int k = from; k < upto; k++) {
+    if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+    build_key_of(block, k, block->recbuf, text);
+    int status = index_insert(block, k, text, static_cast<uint32_t>(block->recpos));
+    if (status != FHS_OK) return status;
+  }
+  return FHS_OK;
+}
+
+// Replaces the entries of the keys 1.. whose text changed between `old` and
+// `recbuf`.
+int update_keys(fhrequest *block, char *old) {
+  char was[KEYTEXT_MAX];
+  char now[KEYTEXT_MAX];
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
+  for (int k = 1; k < block->nkeys; k++) {
+    if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+    int n = build_key_of(block, k, old, was);
+    build_key_of(block, k, block->recbuf, now);
+    if (n <= 0 || memcmp(was, now, static_cast<size_t>(n)) == 0) continue;
+    int status = index_remove(block, k, was, pos);
+    if (status == FHS_OK) status = index_insert(block, k, now, pos);
+    if (status != FHS_OK) return status;
+  }
+  return FHS_OK;
+}
+
+// A deleted slot taken from the list is used only when it still holds a
+// deleted record of the wanted length; anything else is left alone.
+bool slot_usable(fhrequest *block, uint32_t pos, uint32_t len) {
+  int64_t size = data_size(block);
+  if (!valid_record_pos(block, pos, size) || pos + static_cast<int64_t>(len) > size) return false;
+  char head[VAR_DATA_AT];
+  if (pread(block->datfd, head, sizeof head, pos) != static_cast<ssize_t>(sizeof head)) return false;
+  if (head[0] != REC_DELETED) return false;
+  return !varlen(block) || stored_length(head, sizeof head, block->reclen) == len;
+}
+
+// Chooses where a new record of `len` bytes goes: a deleted slot of that
+// length, or the end of the file (which adds a slot).
+int place_new(fhrequest *block, uint32_t len) {
+  if (block->idxctx) {
+    uint32_t slot = 0;
+    int status = index_take_slot(block, static_cast<uint16_t>(len), &slot);
+    if (status != FHS_OK) return status;
+    if (slot != 0 && slot_usable(block, slot, len)) {
+      block->recpos = static_cast<int32_t>(slot);
+      return FHS_OK;
+    }
+  }
+  int64_t end;
+  if (varlen(block)) {
+    end = data_size(block);
+    if (end < 0) return FHS_READDATA;
+  } else {
+    end = static_cast<int64_t>(block->nrecs) * block->reclen;
+  }
+  if (end + len > INT32_MAX || block->nrecs == UINT32_MAX) return FHS_WRITEDATA;
+  block->recpos = static_cast<int32_t>(end);
+  block->nrecs++;
+  return FHS_OK;
+}
+
+// What a write found at the record's place.
+struct Target {
+  bool rewrite = false;                // the stored record is replaced in place
+  uint32_t slot = 0;                   // its stored length (variable length)
+  std::unique_ptr<char[]> old;         // its stored image
+};
+
+// Writes the record and its threads once keys and place are settled.
+int store(fhrequest *block, Target &t, const ThreadPlan &plan, bool fresh) {
+  block->state |= ST_HDRDIRTY;
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
+  int status = thread_apply(block, pos, t.rewrite ? t.old.get() : nullptr, block->recbuf, plan);
+  if (status != FHS_OK) return status;
+  uint32_t len;
+  status = record_store(block, pos, block->recbuf, t.rewrite && varlen(block) ? t.slot : 0, &len);
+  if (status != FHS_OK) return status;
+  set_positioned(block, true);
+  thread_join(block, pos, plan);
+  if (block_is_shared(block) && (fresh || block->nthreads > 0)) {
+    status = header_write(block);
+    if (status != FHS_OK) return status;
+  }
+  build_current_key(block);
+  return (block->mode & FH_STAY) ? FHS_OK : advance(block, len);
+}
+
+// Reads the stored record at `pos` as the write's target.
+int read_target(fhrequest *block, uint32_t pos, Target *t) {
+  if (!record_is_free(block, pos)) return FHS_RECLOCKED;
+  t->old.reset(new (std::nothrow) char[block->reclen]);
+  if (!t->old) return FHS_NOMEMORY;
+  return record_read(block, pos, t->old.get(), &t->slot);
+}
+
+int write_keyed(fhrequest *block, uint32_t newlen) {
+  char key0[KEYTEXT_MAX];
+  if (index_keylen(block, 0) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+  build_key_of(block, 0, block->recbuf, key0);
+  uint32_t found = 0;
+  int status = index_search(block, 0, IDX_EXACT, key0, &found);
+  if (status != FHS_OK) return status;
+  Target t;
+  if (found != 0) {
+    if (!valid_record_pos(block, found, data_size(block))) return FHS_CORRUPTINDEX;
+    status = read_target(block, found, &t);
+    if (status != FHS_OK) return status;
+    block->recpos = static_cast<int32_t>(found);
+    t.rewrite = !varlen(block) || t.slot == newlen;
+  }
+  ThreadPlan plan;
+  status = thread_plan(block, t.rewrite ? t.old.get() : nullptr, block->recbuf, &plan);
+  if (status != FHS_OK) return status;
+  if (found != 0 && !t.rewrite) {
+    // A record of another length cannot stay in its slot: it moves.
+    status = delete_stored(block, found, t.old.get(), t.slot);
+    if (status != FHS_OK) return status;
+  }
+  if (t.rewrite) {
+    status = update_keys(block, t.old.get());
+  } else {
+    status = place_new(block, newlen);
+    if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
+  }
+  if (status != FHS_OK) return status;
+  return store(block, t, plan, !t.rewrite);
+}
+
+int write_plain(fhrequest *block, uint32_t newlen) {
+  Target t;
+  int64_t size = data_size(block);
+  if (size < 0) return FHS_READDATA;
+  int64_t end = varlen(block) ? size : static_cast<int64_t>(block->nrecs) * block->reclen;
+  bool inplace = (block->state & ST_POSITIONED) && block->recpos < end;
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
+  if (inplace) {
+    if (block->recpos < block->reclen || (!varlen(block) && pos % block->reclen != 0)) return FHS_NORECORD;
+    if (varlen(block) || block->nthreads > 0) {
+      int status = read_target(block, pos, &t);
+      if (status != FHS_OK) return status;
+    } else if (!record_is_free(block, pos)) {
+      return FHS_RECLOCKED;
+    }
+    t.rewrite = !varlen(block) || newlen <= t.slot;
+  }
+  ThreadPlan plan;
+  int status = thread_plan(block, t.rewrite && t.old ? t.old.get() : nullptr, block->recbuf, &plan);
+  if (status != FHS_OK) return status;
+  if (inplace && !t.rewrite) {
+    // Longer than its slot: the record moves to the end of the file.
+    status = delete_stored(block, pos, t.old.get(), t.slot);
+    if (status != FHS_OK) return status;
+  }
+  if (!t.rewrite) {
+    status = place_new(block, newlen);
+    if (status != FHS_OK) return status;
+  }
+  return store(block, t, plan, !t.rewrite);
+}
+
+int write_record(fhrequest *block) {
+  block->recbuf[block->reclen - 1] = REC_END;
+  uint32_t newlen = block->reclen;
+  if (varlen(block)) {
+    int status = packed_length(block, block->recbuf, &newlen);
+    if (status != FHS_OK) return status;
+  }
+  return block->nkeys > 0 ? write_keyed(block, newlen) : write_plain(block, newlen);
+}
+
+int write_locked(fhrequest *block) {
+  if (block->mode & (FH_KEYSONLY | FH_TEMPINDEX)) return insert_keys(block, 0, 1);
+  if (block->mode & FH_NODATA) return insert_keys(block, 0, block->nkeys);
+  int status = reload_header(block);
+  return status == FHS_OK ? write_record(block) : status;
+}
+
+}  // namespace
+
+int op_write(fhrequest *block) {
+  int status = openlist_use(block);
+  if (status != FHS_OK) return status;
+  if (block->mode & FH_READONLY) return FHS_READONLY;
+  if (block->mode & FH_HASHED) return FHS_NOTSUPPORTED;
+  if (block->nitems == 0) return write_stream(block);
+  if (block->nkeys > 0 && !block->idxctx) return FHS_NOTSUPPORTED;
+  bool nodata = (block->mode & FH_NODATA) != 0;
+  if (!nodata) {
+    status = hdr_lock(block);
+    if (status != FHS_OK) return status;
+  }
+  status = write_locked(block);
+  flush_if_shared(block);
+  if (!nodata) hdr_unlock(block);
+  return status;
+}
+
+}  // namespace corvex
