@@ -1,9 +1,11 @@
 #include "engine/plug.h"
 
+#include "engine/fileset.h"
 #include "engine/keybuf.h"
 #include "engine/locks.h"
 #include "engine/netmode.h"
 #include "engine/openlist.h"
+#include "engine/ops.h"
 #include "engine/secure.h"
 
 namespace corvex {
@@ -11,16 +13,16 @@ namespace corvex {
 namespace {
 
 const OpEntry kOps[] = {
-    {FHOP_OPEN, op_unsupported},
-    {FHOP_MAKE, op_unsupported},
-    {FHOP_CLOSE, op_unsupported},
-    {FHOP_READ, op_unsupported},
-    {FHOP_WRITE, op_unsupported},
-    {FHOP_DELETE, op_unsupported},
-    {FHOP_BACKSPACE, op_unsupported},
-    {FHOP_POSITION, op_unsupported},
+    {FHOP_OPEN, op_open},
+    {FHOP_MAKE, op_make},
+    {FHOP_CLOSE, op_close},
+    {FHOP_READ, op_read},
+    {FHOP_WRITE, op_write},
+    {FHOP_DELETE, op_delete},
+    {FHOP_BACKSPACE, op_backspace},
+    {FHOP_POSITION, op_position},
     {FHOP_SECURE, op_secure},
-    {FHOP_END, op_unsupported},
+    {FHOP_END, op_end},
     {FHOP_NETMODE, op_netmode},
     {FHOP_LOCK, op_reclock},
     {FHOP_UNLOCK, op_recunlock},
@@ -51,7 +53,7 @@ const Plug kPlug = {
     kResources,
     sizeof kResources / sizeof kResources[0],
     nullptr,  // flush_nodes
-    nullptr,  // write_headers
+    fileset_write_headers,
     nullptr,  // park
     nullptr,  // reopen
     nullptr,  // closelru
