@@ -24,7 +24,7 @@ CORVEX_EXTERN_C_END
 
 namespace corvex {
 
-enum { LINK_WIDTH = 4 };
+constexpr int LINK_WIDTH = 4;
 
 // 95^4: the first position a 4-digit link cannot hold.
 constexpr uint32_t kLinkLimit = 95u * 95u * 95u * 95u;

@@ -58,7 +58,7 @@ bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size) {
 int header_read(fhrequest *block, bool check_end) {
   size_t reclen = block->reclen;
   if (reclen < HDR_PREFIX + 1) return FHS_READDATA;
-  size_t want = (check_end || block->nthreads > 0) ? reclen : HDR_PREFIX;
+  size_t want = (check_end || block->nthreads > 0) ? reclen : static_cast<size_t>(HDR_PREFIX);
   std::unique_ptr<char[]> buf = scratch(want);
   if (!buf) return FHS_NOMEMORY;
   ssize_t got = read_at(block, 0, buf.get(), want);
@@ -74,7 +74,7 @@ int header_read(fhrequest *block, bool check_end) {
     for (uint16_t t = 0; t < block->nthreads; t++) {
       fhthreaddef &def = block->threaddefs[t];
       uint32_t head;
-      if (def.offset + LINK_WIDTH > reclen - 1 || !base95_get(buf.get() + def.offset, LINK_WIDTH, &head)) {
+      if (def.offset + static_cast<size_t>(LINK_WIDTH) > reclen - 1 || !base95_get(buf.get() + def.offset, LINK_WIDTH, &head)) {
         return FHS_READDATA;
       }
       // The variability of the file is decided by this header, so the
@@ -95,15 +95,15 @@ int header_read(fhrequest *block, bool check_end) {
 int header_write(fhrequest *block) {
   size_t reclen = block->reclen;
   if (reclen < HDR_PREFIX + 1) return FHS_WRITEDATA;
-  size_t len = block->nthreads > 0 ? reclen - 1 : HDR_PREFIX;
+  size_t len = block->nthreads > 0 ? reclen - 1 : static_cast<size_t>(HDR_PREFIX);
   std::unique_ptr<char[]> buf = scratch(len);
   if (!buf) return FHS_NOMEMORY;
   memset(buf.get(), ' ', len);
-  buf[0] = (block->mode & FH_VARLEN) ? REC_VARHDR : ' ';
+  buf[0] = (block->mode & FH_VARLEN) ? REC_VARHDR : REC_ACTIVE;
   hex_put(block->nrecs, HDR_COUNT_DIGITS, buf.get() + 1);
   for (uint16_t t = 0; t < block->nthreads; t++) {
     const fhthreaddef &def = block->threaddefs[t];
-    if (def.offset + LINK_WIDTH <= len) base95_put(def.head, LINK_WIDTH, buf.get() + def.offset);
+    if (def.offset + static_cast<size_t>(LINK_WIDTH) <= len) base95_put(def.head, LINK_WIDTH, buf.get() + def.offset);
   }
   return data_write(block, 0, buf.get(), len);
 }

@@ -121,7 +121,7 @@ class Evaluator {
     const fhitemdef &def = block_->itemdefs[i];
     size_t len = def.length;
     if (def.offset >= block_->reclen) len = 0;
-    else if (len > block_->reclen - def.offset) len = block_->reclen - def.offset;
+    else if (len > static_cast<size_t>(block_->reclen - def.offset)) len = block_->reclen - def.offset;
     const char *text = image_ + def.offset;
     while (len > 0 && text[len - 1] == ' ') len--;
     out->text = std::string_view(text, len);

@@ -15,14 +15,12 @@ namespace corvex {
 
 enum : char { REC_ACTIVE = ' ', REC_DELETED = 'D', REC_END = '\n', REC_VARHDR = 'V', REC_FILL = 0x1A };
 
-enum {
-  VAR_LENGTH_AT = 1,    // first of the length digits
-  VAR_LENGTH_DIGITS = 4,
-  VAR_DATA_AT = 5,      // first byte of packed items
-  VAR_MIN_LENGTH = 6,   // status, digits and line feed
-  HDR_COUNT_DIGITS = 8,
-  HDR_PREFIX = 9        // variability byte and count digits
-};
+constexpr int VAR_LENGTH_AT = 1;  // first of the length digits
+constexpr int VAR_LENGTH_DIGITS = 4;
+constexpr int VAR_DATA_AT = 5;     // first byte of packed items
+constexpr int VAR_MIN_LENGTH = 6;  // status, digits and line feed
+constexpr int HDR_COUNT_DIGITS = 8;
+constexpr int HDR_PREFIX = 9;      // variability byte and count digits
 
 // Writes `value` as `width` upper-case hexadecimal digits, zero-padded.
 void hex_put(uint32_t value, int width, char *out);
