@@ -62,8 +62,9 @@ int index_write_header(fhrequest *block);
 
 // Writes back the block's dirty cached nodes and drops all of them from the
 // node cache; the key cursors are forgotten, so the next search starts at
-// the root. Harmless without a context.
-void index_flush_nodes(fhrequest *block);
+// the root. Returns 0, or 24 when a write-back is short. Harmless without a
+// context.
+int index_flush_nodes(fhrequest *block);
 
 // The stored length of key `key` (its own segments, the appended key 0 for
 // key > 0, the position suffix of a temporary index).
@@ -85,7 +86,7 @@ int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t
 
 // Inserts the entry (text, pos) into key `key`; an entry equal to others is
 // placed after them. Splits full nodes. Returns 0 or the status of a failed
-// node read or write (23, 24, 28, 30).
+// node read or write (23, 24, 28).
 int index_insert(fhrequest *block, int key, const char *text, uint32_t pos);
 
 // Removes the entry of key `key` whose text is `text` and whose position is

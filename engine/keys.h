@@ -33,10 +33,6 @@ int key_compare(const fhrequest *block, int k, const char *a, const char *b);
 // The length of key k without the appended key 0 (key 0: its whole length).
 int key_ownlen(const fhrequest *block, int k);
 
-// Writes `value` as `width` base-95 digits, most significant first (a space
-// is 0); higher digits are lost.
-void key_base95(uint32_t value, int width, char *out);
-
 }  // namespace corvex
 
 #endif

@@ -1,0 +1,222 @@
+// Searching a key's tree.
+//
+// A search descends from the root: in an inner node it takes the first
+// child whose bound (the key of its entry; the last entry is not consulted)
+// is >= the text, which is the child after the rightmost entry below the
+// text. In the leaf it finds the answer by the mode, stepping to the
+// neighbouring leaf through the path stack when the answer lies beyond the
+// leaf's ends. Entries are found by binary search, which gives the same
+// answer as a scan from the right since entries are in order.
+//
+// Without a shared header the cursor's leaf stays in its buffer; a search
+// whose answer provably lies inside that leaf is answered from it, which
+// makes walks in key order cost no node reads.
+#include "engine/index.h"
+
+#include "engine/indexctx.h"
+#include "engine/keys.h"
+
+namespace corvex {
+
+namespace {
+
+enum Pick { PICK_TEXT, PICK_FIRST, PICK_LAST };
+
+// The first of the first n entries whose key is >= text (> text when
+// strict), or n.
+int bound(const fhrequest *block, int k, const Node &nd, int n, const char *text, bool strict) {
+  int lo = 0, hi = n;
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    int c = key_compare(block, k, nd.key(mid), text);
+    if (strict ? c <= 0 : c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+// Both bounds of text in the leaf: the first entry >= text and the first
+// > text. A cursor entry equal to the text finds them by stepping over the
+// equal neighbours.
+void leaf_bounds(const fhrequest *block, int k, const Node &nd, int hint, const char *text, int *lower,
+                 int *upper) {
+  int n = nd.count();
+  if (hint >= 0 && hint < n && key_compare(block, k, nd.key(hint), text) == 0) {
+    int lo = hint, hi = hint + 1;
+    while (lo > 0 && key_compare(block, k, nd.key(lo - 1), text) == 0) lo--;
+    while (hi < n && key_compare(block, k, nd.key(hi), text) == 0) hi++;
+    *lower = lo;
+    *upper = hi;
+    return;
+  }
+  *lower = bound(block, k, nd, n, text, false);
+  *upper = *lower;
+  while (*upper < n && key_compare(block, k, nd.key(*upper), text) == 0) (*upper)++;
+}
+
+// Reads node n at `depth` and goes down to a leaf, choosing children by
+// `pick`. The leaf ends in the cursor's buffer, its step last on the path.
+int descend(fhrequest *block, int k, uint32_t n, int depth, Pick pick, const char *text) {
+  KeyCursor &c = ctx_of(block)->cur[k];
+  for (;;) {
+    if (depth >= IDX_MAXDEPTH) return FHS_CORRUPTINDEX;
+    int status = tree_read(block, k, n, c.buf);
+    if (status != FHS_OK) return status;
+    Node nd = node_view(c, c.buf);
+    int count = nd.count();
+    c.path[depth] = PathStep{n, 0, count};
+    if (nd.kind() == NODE_LEAF) {
+      c.depth = depth + 1;
+      c.leaf = n;
+      return FHS_OK;
+    }
+    int e = pick == PICK_FIRST ? 0 : pick == PICK_LAST ? count - 1 : bound(block, k, nd, count - 1, text, false);
+    c.path[depth].entry = e;
+    n = nd.ptr(e);
+    depth++;
+  }
+}
+
+// Moves the cursor to the leaf after (dir > 0) or before its leaf. *moved
+// is false at the edge of the tree, where the cursor's leaf stays.
+int neighbour(fhrequest *block, int k, int dir, bool *moved) {
+  KeyCursor &c = ctx_of(block)->cur[k];
+  *moved = false;
+  for (int d = c.depth - 2; d >= 0; d--) {
+    PathStep &s = c.path[d];
+    int e = s.entry + dir;
+    if (e < 0 || e >= s.count) continue;
+    int status = tree_read(block, k, s.node, c.buf);
+    if (status != FHS_OK) return status;
+    Node nd = node_view(c, c.buf);
+    if (nd.count() != s.count || nd.kind() != NODE_INNER) return FHS_CORRUPTINDEX;
+    s.entry = e;
+    *moved = true;
+    return descend(block, k, nd.ptr(e), d + 1, dir > 0 ? PICK_FIRST : PICK_LAST, nullptr);
+  }
+  return FHS_OK;
+}
+
+// The answer of `mode` within the cursor's leaf: the entry, or count (for
+// forward modes) or -1 (backward modes) when it lies beyond the leaf.
+// *certain is false when an earlier (forward) or later (backward) leaf may
+// hold the answer instead.
+int answer_in_leaf(const fhrequest *block, int k, int mode, const char *text, int hint, bool *certain) {
+  KeyCursor &c = ctx_of(block)->cur[k];
+  Node nd = node_view(c, c.buf);
+  int n = nd.count();
+  int lower, upper;
+  leaf_bounds(block, k, nd, hint, text, &lower, &upper);
+  switch (mode) {
+    case IDX_NEXT:
+      *certain = upper > 0;
+      return upper;
+    case IDX_LE:
+      *certain = upper < n;
+      return upper - 1;
+    case IDX_PREV:
+      *certain = lower < n;
+      return lower - 1;
+    default:  // IDX_EXACT, IDX_GE
+      *certain = lower > 0;
+      return lower;
+  }
+}
+
+bool forward(int mode) { return mode == IDX_EXACT || mode == IDX_GE || mode == IDX_NEXT; }
+
+// Marks the cursor at entry i of its leaf; returns whether i names an entry
+// that answers `mode`.
+bool settle(fhrequest *block, int k, int mode, const char *text, int i) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  Node nd = node_view(c, c.buf);
+  bool found = i >= 0 && i < nd.count();
+  if (found && mode == IDX_EXACT) found = key_compare(block, k, nd.key(i), text) == 0;
+  c.entry = i;
+  c.path[c.depth - 1].entry = i;
+  c.atend = !found;
+  c.gen = ctx->gen;
+  return found;
+}
+
+// The cursor's leaf answers when it is current and the answer provably lies
+// inside it.
+bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  if (index_shared(block) || c.gen != ctx->gen || c.leaf == 0 || mode == IDX_FIRST || mode == IDX_LAST) {
+    return false;
+  }
+  bool certain = false;
+  int i = answer_in_leaf(block, k, mode, text, c.entry, &certain);
+  int n = node_view(c, c.buf).count();
+  if (!certain || i < 0 || i >= n) return false;
+  *found = settle(block, k, mode, text, i);
+  return true;
+}
+
+}  // namespace
+
+int index_locate(fhrequest *block, int k, int mode, const char *text, bool *found) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  *found = false;
+  c.leaf = 0;
+  c.depth = 0;
+  c.atend = true;
+  uint32_t root = ctx->roots[k];
+  if (root == 0) return FHS_OK;
+  Pick pick = mode == IDX_FIRST ? PICK_FIRST : mode == IDX_LAST ? PICK_LAST : PICK_TEXT;
+  int status = descend(block, k, root, 0, pick, text);
+  int i = 0;
+  if (status == FHS_OK && pick != PICK_TEXT) {
+    i = pick == PICK_FIRST ? 0 : node_view(c, c.buf).count() - 1;
+  } else if (status == FHS_OK) {
+    bool certain;
+    int dir = forward(mode) ? 1 : -1;
+    // A bound may equal keys that continue in the next leaves; the walk is
+    // bounded by the number of nodes.
+    for (uint32_t steps = 0; status == FHS_OK; steps++) {
+      i = answer_in_leaf(block, k, mode, text, -1, &certain);
+      int n = node_view(c, c.buf).count();
+      if ((dir > 0 && i < n) || (dir < 0 && i >= 0)) break;
+      if (steps >= ctx->nextnode) return FHS_CORRUPTINDEX;
+      bool moved = false;
+      status = neighbour(block, k, dir, &moved);
+      if (status == FHS_OK && !moved) break;
+    }
+  }
+  if (status != FHS_OK) {
+    c.leaf = 0;
+    return status;
+  }
+  *found = settle(block, k, mode, text, i);
+  return FHS_OK;
+}
+
+int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos) {
+  *pos = 0;
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx || key < 0 || key >= ctx->nkeys || mode < IDX_EXACT || mode > IDX_LAST) return FHS_NOTSUPPORTED;
+  int status = index_sync(block);
+  if (status != FHS_OK) return status;
+  if (!text) text = ctx->keytext;
+  bool found = false;
+  if (!from_cursor(block, key, mode, text, &found)) {
+    status = index_locate(block, key, mode, text, &found);
+    if (status != FHS_OK) return status;
+  }
+  if (!found) return FHS_OK;
+  KeyCursor &c = ctx->cur[key];
+  Node nd = node_view(c, c.buf);
+  memmove(ctx->keytext, nd.key(c.entry), c.keylen);
+  ctx->keytext[c.keylen] = 0;
+  *pos = nd.ptr(c.entry);
+  return FHS_OK;
+}
+
+}  // namespace corvex

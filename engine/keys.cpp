@@ -1,0 +1,142 @@
+#include "engine/keys.h"
+
+#include <string.h>
+
+#include <charconv>
+
+#include "engine/base95.h"
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace corvex {
+
+namespace {
+
+constexpr int kSuffix = 4;      // base-95 record position of a temporary index
+constexpr int kNumberMax = 50;  // characters of a numeric segment converted
+constexpr int kDateMax = 10;    // characters of a date segment converted
+
+// Skips blanks and a plus sign, as the C library's conversions do.
+const char *number_start(const char *p, const char *end) {
+  while (p < end && (*p == ' ' || *p == '\t')) p++;
+  if (p < end && *p == '+') p++;
+  return p;
+}
+
+double text_number(const char *text, int length) {
+  const char *end = text + (length < kNumberMax ? length : kNumberMax);
+  const char *p = number_start(text, end);
+  double value = 0;
+  std::from_chars(p, end, value);
+  return value;
+}
+
+long long text_whole(const char *text, int length) {
+  const char *end = text + (length < kDateMax ? length : kDateMax);
+  const char *p = number_start(text, end);
+  long long value = 0;
+  std::from_chars(p, end, value);
+  return value;
+}
+
+int bytes_until_zero(const unsigned char *a, const unsigned char *b, int n) {
+  for (int i = 0; i < n; i++) {
+    if (a[i] != b[i]) return a[i] - b[i];
+    if (a[i] == 0) return 0;
+  }
+  return 0;
+}
+
+int compare_segment(const fhsegment &seg, const char *a, const char *b, int length) {
+  const unsigned char *ua = reinterpret_cast<const unsigned char *>(a);
+  const unsigned char *ub = reinterpret_cast<const unsigned char *>(b);
+  if (seg.flags & SEG_NUMERIC) return numcmp(text_number(a, length), text_number(b, length));
+  if (seg.flags & SEG_DATE) {
+    long long x = text_whole(a, length), y = text_whole(b, length);
+    return x < y ? -1 : x > y;
+  }
+  if (seg.flags & SEG_BINARY) return memcmp(a, b, length);
+  if (seg.flags & SEG_CASE) return bytes_until_zero(ua, ub, length);
+  return casencmp(a, b, length);
+}
+
+// Compares the segments of `key` over at most `limit` bytes; *used is the
+// number of bytes the segments cover.
+int compare_segments(const fhkeydef &key, const char *a, const char *b, int limit, int *used) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < limit; s++) {
+    const fhsegment &seg = key.seg[s];
+    int length = seg.length < limit - at ? seg.length : limit - at;
+    int c = compare_segment(seg, a + at, b + at, length);
+    if (c != 0) {
+      *used = at;
+      return (seg.flags & SEG_DESCENDING) ? -c : c;
+    }
+    at += length;
+  }
+  *used = at;
+  return 0;
+}
+
+// Copies the segments of `key` from the record into out, at most `room`
+// bytes; bytes beyond the record are taken as spaces. Returns the count.
+int copy_segments(const fhrequest *block, const fhkeydef &key, char *out, int room) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < room; s++) {
+    int from = key.seg[s].offset + 1;
+    for (int i = 0; i < key.seg[s].length && at < room; i++, from++) {
+      out[at++] = from < block->reclen ? block->recbuf[from] : ' ';
+    }
+  }
+  return at;
+}
+
+}  // namespace
+
+int key_ownlen(const fhrequest *block, int k) {
+  if (k == 0) return block->keydefs[0].keylen;
+  int own = block->keydefs[k].keylen - block->keydefs[0].keylen;
+  return own > 0 ? own : 0;
+}
+
+int key_compare(const fhrequest *block, int k, const char *a, const char *b) {
+  const fhkeydef &key = block->keydefs[k];
+  int length = key.keylen;
+  int used = 0;
+  if (k == 0) {
+    bool temp = (block->mode & FH_TEMPINDEX) != 0;
+    int own = temp && length >= kSuffix ? length - kSuffix : length;
+    int c = compare_segments(key, a, b, own, &used);
+    if (c != 0 || !temp) return c;
+    return memcmp(a + own, b + own, length - own);
+  }
+  int own = key_ownlen(block, k);
+  int c = compare_segments(key, a, b, own, &used);
+  if (c != 0) return c;
+  int rest = length - own;
+  c = compare_segments(block->keydefs[0], a + own, b + own, rest, &used);
+  if (c == 0 && used < rest) c = memcmp(a + own + used, b + own + used, rest - used);
+  int last = key.nsegs > 0 && key.nsegs <= FID_MAXSEGS ? key.nsegs - 1 : 0;
+  return (key.seg[last].flags & SEG_DESCENDING) ? -c : c;
+}
+
+}  // namespace corvex
+
+int32_t _bldkey(fhrequest *block, int32_t k, char *out) {
+  using namespace corvex;
+  if (!block || !out || !block->recbuf || !block->keydefs || k < 0 || k >= block->nkeys) return -1;
+  const fhkeydef &key = block->keydefs[k];
+  int length = key.keylen;
+  int own = key_ownlen(block, k);
+  bool temp = (block->mode & FH_TEMPINDEX) != 0;
+  if (k == 0 && temp) own = length >= kSuffix ? length - kSuffix : 0;
+  int at = copy_segments(block, key, out, own);
+  while (at < own) out[at++] = ' ';
+  if (k > 0) at += copy_segments(block, block->keydefs[0], out + own, length - own);
+  while (at < length) out[at++] = ' ';
+  if (temp && k == 0 && length >= kSuffix) base95_put(static_cast<uint32_t>(block->recpos), kSuffix, out + own);
+  out[length] = 0;
+  return length;
+}
