@@ -1,9 +1,11 @@
 #include "engine/plug.h"
 
 #include "engine/fileset.h"
+#include "engine/index.h"
 #include "engine/keybuf.h"
 #include "engine/locks.h"
 #include "engine/netmode.h"
+#include "engine/nodecache.h"
 #include "engine/openlist.h"
 #include "engine/ops.h"
 #include "engine/secure.h"
@@ -26,13 +28,14 @@ const OpEntry kOps[] = {
     {FHOP_NETMODE, op_netmode},
     {FHOP_LOCK, op_reclock},
     {FHOP_UNLOCK, op_recunlock},
-    {FHOP_TEMPINDEX, op_unsupported},
-    {FHOP_SETKEY, op_unsupported},
+    {FHOP_TEMPINDEX, op_tempindex},
+    {FHOP_SETKEY, op_setkey},
 };
 
 const Resource kResources[] = {
     {openlist_setup, openlist_shutdown},
     {keybuf_setup, keybuf_shutdown},
+    {nodecache_setup, nodecache_shutdown},
 };
 
 struct OpTable {
@@ -52,7 +55,7 @@ const Plug kPlug = {
     sizeof kOps / sizeof kOps[0],
     kResources,
     sizeof kResources / sizeof kResources[0],
-    nullptr,  // flush_nodes
+    [](fhrequest *block) { index_flush_nodes(block); },  // flush_nodes
     fileset_write_headers,
     nullptr,  // park
     nullptr,  // reopen
