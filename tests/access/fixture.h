@@ -1,0 +1,70 @@
+// Shared set-up of the access layer tests: a private shared-memory state for
+// the client counter, a scratch directory, and tables made from descriptions.
+#ifndef TESTS_ACCESS_FIXTURE_H
+#define TESTS_ACCESS_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "engine/description.h"
+#include "engine/fidwrite.h"
+
+namespace access_test {
+
+// Gives the test program its own shared client state, removed at the end.
+class PrivateState : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    name_ = "/lumbra-test-" + std::to_string(getpid());
+    setenv("LUMBRA_SHM_NAME", name_.c_str(), 1);
+    shm_unlink(name_.c_str());
+  }
+  void TearDown() override { shm_unlink(name_.c_str()); }
+
+ private:
+  std::string name_;
+};
+
+// A scratch directory, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char tmpl[] = "/tmp/lmbXXXXXX";
+    path_ = mkdtemp(tmpl);
+  }
+  ~ScratchDir() { std::filesystem::remove_all(path_); }
+  std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes the FID file for a description text; fails the test on a bad one.
+inline void write_fid(const std::string &desc, const std::string &fidpath) {
+  corvex::Description d;
+  std::string error;
+  ASSERT_TRUE(corvex::parse_description(desc, &d, &error)) << error;
+  ASSERT_TRUE(corvex::fid_write(d, fidpath.c_str(), &error)) << error;
+}
+
+inline std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void write_file(const std::string &path, const std::string &bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace access_test
+
+#endif
