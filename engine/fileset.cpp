@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/fid.h"
 #include "engine/filelock.h"
+#include "engine/hashfile.h"
 #include "engine/index.h"
 #include "engine/keybuf.h"
 #include "engine/locks.h"
@@ -82,7 +83,7 @@ int check_description(const fhrequest *block) {
 // Checks the index or hash file open on the block's handle.
 int attach_index(fhrequest *block) {
   if (!fileset_has_index(block)) return FHS_OK;
-  if (hashed(block)) return FHS_NOTSUPPORTED;
+  if (hashed(block)) return hash_check(block);
   return index_open(block);
 }
 
@@ -121,7 +122,7 @@ int create_data(fhrequest *block) {
 int create_index(fhrequest *block) {
   if (block->nkeys == 0) return FHS_OK;
   if (!derive_index_name(block)) return FHS_CREATEINDEX;
-  if (hashed(block)) return FHS_NOTSUPPORTED;
+  if (hashed(block)) return hash_make(block);
   return index_make(block);
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/datafile.h"
 #include "engine/engine.h"
+#include "engine/hashops.h"
 #include "engine/index.h"
 #include "engine/locks.h"
 #include "engine/openlist.h"
@@ -52,7 +53,7 @@ int op_delete(fhrequest *block) {
   int status = openlist_use(block);
   if (status != FHS_OK) return status;
   if (block->mode & FH_READONLY) return FHS_READONLY;
-  if (block->mode & FH_HASHED) return FHS_NOTSUPPORTED;
+  if (block->mode & FH_HASHED) return hash_delete(block);
   if (block->nkeys == 0 || block->nitems == 0 || !block->idxctx || (block->mode & FH_NODATA)) {
     return FHS_NOTSUPPORTED;
   }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "engine/datafile.h"
+#include "engine/hashops.h"
 #include "engine/index.h"
 #include "engine/openlist.h"
 #include "engine/ops_util.h"
@@ -111,7 +112,8 @@ int backspace(fhrequest *block) {
 }
 
 int position(fhrequest *block) {
-  if (block->nitems == 0 || hashed_keys(block)) return FHS_NOTSUPPORTED;
+  if (block->nitems == 0) return FHS_NOTSUPPORTED;
+  if (hashed_keys(block)) return hash_position(block);
   if (keys_in_use(block)) return index_position(block);
   if (block->state & ST_THREAD) return position_thread(block);
   return position_number(block);

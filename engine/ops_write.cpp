@@ -9,6 +9,7 @@
 
 #include "engine/datafile.h"
 #include "engine/engine.h"
+#include "engine/hashops.h"
 #include "engine/index.h"
 #include "engine/locks.h"
 #include "engine/openlist.h"
@@ -218,7 +219,7 @@ int op_write(fhrequest *block) {
   int status = openlist_use(block);
   if (status != FHS_OK) return status;
   if (block->mode & FH_READONLY) return FHS_READONLY;
-  if (block->mode & FH_HASHED) return FHS_NOTSUPPORTED;
+  if (block->mode & FH_HASHED) return hash_write(block);
   if (block->nitems == 0) return write_stream(block);
   if (block->nkeys > 0 && !block->idxctx) return FHS_NOTSUPPORTED;
   bool nodata = (block->mode & FH_NODATA) != 0;

@@ -8,6 +8,7 @@
 #include "engine/nodecache.h"
 #include "engine/openlist.h"
 #include "engine/ops.h"
+#include "engine/parking.h"
 #include "engine/secure.h"
 
 namespace corvex {
@@ -57,9 +58,9 @@ const Plug kPlug = {
     sizeof kResources / sizeof kResources[0],
     [](fhrequest *block) { index_flush_nodes(block); },  // flush_nodes
     fileset_write_headers,
-    nullptr,  // park
-    nullptr,  // reopen
-    nullptr,  // closelru
+    park_block,
+    reopen_slot,
+    closelru,
 };
 
 }  // namespace

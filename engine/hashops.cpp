@@ -1,0 +1,191 @@
+#include "engine/hashops.h"
+
+#include <string.h>
+#include <unistd.h>
+
+#include <memory>
+#include <new>
+
+#include "engine/datafile.h"
+#include "engine/engine.h"
+#include "engine/hashcode.h"
+#include "engine/hashfile.h"
+#include "engine/keys.h"
+#include "engine/locks.h"
+#include "engine/ops_util.h"
+#include "engine/records.h"
+
+namespace corvex {
+
+namespace {
+
+// A key text of key 0 with room for its terminator.
+struct KeyText {
+  char text[FH_KEYBUFSIZE + 1] = {};
+};
+
+bool table_valid(const fhrequest *block) {
+  return block->hashidx < HASH_NSIZES && block->hashsize == kHashSizes[block->hashidx] && block->nkeys > 0 &&
+         block->keydefs;
+}
+
+bool record_pos_valid(const fhrequest *block, uint32_t pos) {
+  return block->reclen > 0 && pos >= block->reclen && pos % block->reclen == 0 && pos <= INT32_MAX;
+}
+
+// Builds key 0 of `recbuf` into `key` and leaves a copy at `keybuf`.
+void key_of_record(fhrequest *block, KeyText *key) {
+  int n = _bldkey(block, 0, key->text);
+  if (n >= 0 && block->keybuf) memcpy(block->keybuf, key->text, static_cast<size_t>(n) + 1);
+}
+
+std::unique_ptr<char[]> scratch_record(const fhrequest *block) {
+  return std::unique_ptr<char[]>(new (std::nothrow) char[block->reclen]);
+}
+
+void set_positioned_at(fhrequest *block, uint32_t pos) {
+  block->recpos = static_cast<int32_t>(pos);
+  block->state |= ST_POSITIONED;
+  lseek(block->datfd, static_cast<off_t>(pos), SEEK_SET);
+}
+
+// Finds the key of `recbuf` into a scratch image so that `recbuf` stays as
+// the caller filled it. `image` receives the scratch buffer.
+int find_record_key(fhrequest *block, const KeyText &key, std::unique_ptr<char[]> *image, HashFind *found) {
+  *image = scratch_record(block);
+  if (!*image) return FHS_NOMEMORY;
+  return hash_find(block, key.text, image->get(), found);
+}
+
+int store_new(fhrequest *block, uint32_t slot) {
+  uint64_t end = static_cast<uint64_t>(block->nrecs) * block->reclen;
+  if (end > INT32_MAX) return FHS_WRITEDATA;
+  uint32_t pos = static_cast<uint32_t>(end);
+  // The record goes out before its slot, so that a failed write leaves no
+  // slot pointing past the end of the data file.
+  int status = record_store(block, pos, block->recbuf, 0, nullptr);
+  if (status == FHS_OK) status = hash_slot_write(block, slot, pos);
+  if (status != FHS_OK) return status;
+  block->nrecs++;
+  if (block_is_shared(block)) {
+    status = header_write(block);
+    if (status != FHS_OK) return status;
+  }
+  set_positioned_at(block, pos);
+  return FHS_OK;
+}
+
+int write_locked(fhrequest *block, const KeyText &key) {
+  if (block_is_shared(block)) {
+    int status = header_read(block, false);
+    if (status != FHS_OK) return status;
+  }
+  std::unique_ptr<char[]> image;
+  HashFind found;
+  int status = find_record_key(block, key, &image, &found);
+  if (status != FHS_OK) return status;
+  if (found.full) return FHS_HASHFULL;
+  block->state |= ST_HDRDIRTY;
+  if (!found.found) return store_new(block, found.slot);
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
+  if (!record_is_free(block, pos)) return FHS_RECLOCKED;
+  status = record_store(block, pos, block->recbuf, 0, nullptr);
+  if (status != FHS_OK) return status;
+  set_positioned_at(block, pos);
+  return FHS_OK;
+}
+
+int delete_locked(fhrequest *block, const KeyText &key) {
+  std::unique_ptr<char[]> image;
+  HashFind found;
+  int status = find_record_key(block, key, &image, &found);
+  if (status != FHS_OK) return status;
+  if (!found.found || image[0] == REC_DELETED) return FHS_NORECORD;
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
+  if (!record_is_free(block, pos)) return FHS_RECLOCKED;
+  const char mark = REC_DELETED;
+  status = data_write(block, pos, &mark, 1);
+  if (status != FHS_OK) return status;
+  block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+  block->state |= ST_HDRDIRTY;
+  return FHS_OK;
+}
+
+}  // namespace
+
+int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
+  *out = HashFind();
+  block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+  if (!table_valid(block)) return FHS_CORRUPTHASH;
+  const uint32_t size = block->hashsize;
+  const HashProbe probe = hash_probe(key, block->hashidx);
+  KeyText stored;
+  uint32_t slot = probe.slot;
+  for (uint32_t examined = 0; examined < size; examined++) {
+    uint32_t pos;
+    int status = hash_slot_read(block, slot, &pos);
+    if (status != FHS_OK) return status;
+    if (pos == 0) {
+      out->slot = slot;
+      return FHS_OK;
+    }
+    if (!record_pos_valid(block, pos)) return FHS_CORRUPTHASH;
+    block->recpos = static_cast<int32_t>(pos);
+    uint32_t len;
+    status = record_read(block, pos, image, &len);
+    if (status != FHS_OK) return status;
+    if (image[0] == REC_FILL) return FHS_READDATA;  // nothing there to read
+    build_key_of(block, 0, image, stored.text);
+    if (key_compare(block, 0, key, stored.text) == 0) {
+      out->slot = slot;
+      out->found = true;
+      set_positioned_at(block, pos);
+      return FHS_OK;
+    }
+    slot = hash_next_slot(slot, probe.step, size);
+  }
+  out->full = true;
+  return FHS_OK;
+}
+
+int hash_position(fhrequest *block) {
+  if (!block->recbuf) return FHS_NOTSUPPORTED;
+  KeyText key;
+  if (block->keybuf && block->keydefs && block->nkeys > 0) {
+    memcpy(key.text, block->keybuf, strnlen(block->keybuf, block->keydefs[0].keylen));
+  }
+  int status = hdr_lock(block);
+  if (status != FHS_OK) return status;
+  HashFind found;
+  status = hash_find(block, key.text, block->recbuf, &found);
+  if (status == FHS_OK && found.found && block->recbuf[0] == REC_DELETED) {
+    block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+  }
+  hdr_unlock(block);
+  return status;
+}
+
+int hash_write(fhrequest *block) {
+  if (!block->recbuf) return FHS_NOTSUPPORTED;
+  KeyText key;
+  key_of_record(block, &key);
+  if (!block_is_shared(block)) return write_locked(block, key);
+  int status = hdr_lock(block);
+  if (status != FHS_OK) return status;
+  status = write_locked(block, key);
+  hdr_unlock(block);
+  return status;
+}
+
+int hash_delete(fhrequest *block) {
+  if (!block->recbuf) return FHS_NOTSUPPORTED;
+  KeyText key;
+  key_of_record(block, &key);
+  int status = hdr_lock(block);
+  if (status != FHS_OK) return status;
+  status = delete_locked(block, key);
+  hdr_unlock(block);
+  return status;
+}
+
+}  // namespace corvex
