@@ -28,7 +28,10 @@ void *map_shared(const std::string &name, size_t size, const std::function<bool(
       region = nullptr;
     }
   }
-  close(fd);  // also drops the flock
+  // Unlocked explicitly: the mapping keeps the open file description, and with
+  // it the lock, alive after close.
+  flock(fd, LOCK_UN);
+  close(fd);
   return region;
 }
 
