@@ -9,6 +9,9 @@
 #include "app/panel.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
+#include "app/tables/dialogs.h"
+#include "app/tables/lumbra.h"
+#include "app/tables/tables.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -32,6 +35,9 @@ int main(int argc, char **argv) {
 
   MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(argument)),
                     std::make_unique<radio::AlsaMixer>(), radio::portLabel(argument));
+  tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
+  tables::WidgetDialogs dialogs(&window);
+  tables::Tables tables(&window, &lumbra, &dialogs);
   window.show();
   if (parser.isSet(connectAtStart))
     QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);

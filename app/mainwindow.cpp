@@ -8,6 +8,7 @@
 
 #include "app/memorychannels.h"
 #include "app/panel.h"
+#include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
 #include "app/soundcontrol.h"
 #include "app/tuning.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
 
   radio_ = new RadioControl(panel_, memory_, port_.get(), this);
   tuning_ = new Tuning(panel_, &radio_->link(), this);
+  scanner_ = new Scanner(panel_, tuning_, this);
   sound_ = new SoundControl(panel_, mixer_.get(), this);
   connect(panel_->JustControl, &QPushButton::clicked, this, &MainWindow::showCompact);
   connect(panel_->LogsScans, &QPushButton::clicked, this, &MainWindow::showFull);
@@ -50,6 +52,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
 MainWindow::~MainWindow() {
   if (!closed_) radio_->stop();
   // The controllers watch the panel's controls: they go before the panel does.
+  delete scanner_;
   delete tuning_;
   delete sound_;
   delete radio_;

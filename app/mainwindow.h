@@ -15,6 +15,7 @@ class MemoryChannels;
 class Panel;
 class QTabWidget;
 class RadioControl;
+class Scanner;
 class SoundControl;
 class Tuning;
 
@@ -39,6 +40,7 @@ public:
   QTabWidget *tabs() const { return tabs_; }
   RadioControl *radio() const { return radio_; }
   Tuning *tuning() const { return tuning_; }
+  Scanner *scanner() const { return scanner_; }
 
   // "Just Control": the panel alone. "+ Logs + Scans": the panel and the tabs.
   void showCompact();
@@ -57,6 +59,7 @@ private:
   MemoryChannels *memory_;
   RadioControl *radio_;
   Tuning *tuning_;
+  Scanner *scanner_;
   SoundControl *sound_;
   QPoint dragOffset_;
   bool dragging_ = false;

@@ -1,0 +1,103 @@
+#include "app/radio/scanner.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "app/panel.h"
+#include "app/radio/frequency.h"
+#include "app/tuning.h"
+
+using radio::leadingNumber;
+
+namespace {
+
+constexpr char kMark[] = "X";
+
+}  // namespace
+
+Scanner::Scanner(Panel *panel, Tuning *tuning, QObject *parent) : QObject(parent), panel_(panel), tuning_(tuning) {
+  connect(panel_->ButtonPlus1, &QPushButton::clicked, this, &Scanner::toggleRangeScan);
+  connect(panel_->Timer2, &QTimer::timeout, this, &Scanner::rangeTick);
+  connect(panel_->Timer4, &QTimer::timeout, this, &Scanner::selectedTick);
+  for (QPushButton *b : panel_->Scan_Delay2)
+    connect(b, &QPushButton::clicked, this,
+            [this, b] { panel_->Scan_Delay->setText(radio::plainNumberText(b->text())); });
+}
+
+void Scanner::setLogGrid(QTableWidget *grid, QPushButton *scanSelected) {
+  grid_ = grid;
+  connect(scanSelected, &QPushButton::clicked, this, &Scanner::toggleSelectedScan);
+}
+
+void Scanner::toggleRangeScan() {
+  if (panel_->Timer2->isActive()) {
+    panel_->Timer2->stop();
+  } else {
+    panel_->Timer2->start();
+    panel_->ScanDir->show();
+    if (leadingNumber(panel_->NewFrq->text()) == 0) {
+      panel_->NewFrq->setText(panel_->LoFrq->text());
+      tuning_->setScanDirection(Tuning::kUp);
+    }
+  }
+  panel_->focusKeys();
+}
+
+void Scanner::toggleSelectedScan() {
+  if (panel_->Timer4->isActive())
+    panel_->Timer4->stop();
+  else
+    panel_->Timer4->start();
+}
+
+int Scanner::dwellMs() {
+  double tenths = leadingNumber(panel_->Scan_Delay->text());
+  if (tenths < 1) {
+    panel_->Scan_Delay->setText(QStringLiteral("1"));
+    tenths = 1;
+  }
+  return static_cast<int>(tenths * 100);
+}
+
+void Scanner::rangeTick() {
+  panel_->Timer2->setInterval(dwellMs());
+  QString shown;
+  for (int i = 0; i < 7; ++i) {
+    if (i == 5) shown += QLatin1Char('.');
+    shown += panel_->D1[i]->text();
+  }
+  const double displayed = leadingNumber(shown);
+  const double step = leadingNumber(panel_->JumpStep->text());
+  if (tuning_->scanDirection() == Tuning::kUp)
+    tuning_->step(step, Tuning::kUp, QStringLiteral("UP"));
+  else
+    tuning_->step(-step, Tuning::kDown, QStringLiteral("DOWN"));
+  if (leadingNumber(panel_->HiFrq->text()) < displayed) tuning_->setScanDirection(Tuning::kDown);
+  if (leadingNumber(panel_->LoFrq->text()) > displayed) tuning_->setScanDirection(Tuning::kUp);
+  QCoreApplication::processEvents();
+}
+
+void Scanner::selectedTick() {
+  panel_->Timer4->setInterval(dwellMs());
+  if (!grid_) return;
+  // Grid row r is Qt row r - 1. Every row is looked at once at most, so a
+  // grid without marks ends the tick without tuning.
+  const int rows = grid_->rowCount();
+  for (int tries = 0; tries < rows; ++tries) {
+    ++selectedScanRow_;
+    if (selectedScanRow_ > rows) selectedScanRow_ = 1;
+    const QTableWidgetItem *mark = grid_->item(selectedScanRow_ - 1, kMarkColumn);
+    grid_->setCurrentCell(selectedScanRow_ - 1, kMarkColumn);
+    if (mark && mark->text() == QLatin1String(kMark)) {
+      const QTableWidgetItem *frequency = grid_->item(selectedScanRow_ - 1, kFrequencyColumn);
+      grid_->setCurrentCell(selectedScanRow_ - 1, kFrequencyColumn);
+      panel_->NewFrq->setText(frequency ? frequency->text() : QString());
+      tuning_->freqGo();
+      return;
+    }
+  }
+}

@@ -1,0 +1,36 @@
+// Database: the program's record layer client and its three tables, which
+// stay open for the whole run. File ids are the client value plus the
+// table's own number.
+#ifndef TESSALY_APP_TABLES_DATABASE_H
+#define TESSALY_APP_TABLES_DATABASE_H
+
+#include "app/tables/kdbapi.h"
+
+namespace tables {
+
+enum class TableId { Log = 3, Scans = 6, Standards = 7 };
+
+class Database {
+public:
+  // `kdb` must outlive the object.
+  explicit Database(KdbApi *kdb) : kdb_(kdb) {}
+
+  // Starts the client (KDBinit(0)) and selects the network mode "MSNET",
+  // whose result is not examined.
+  void startClient();
+  // Opens "Log.Dat", "Scans.Dat" and "Standards.Dat" of the current
+  // directory as keyed record files, each only after the one before it
+  // opened. Returns true when all three are open.
+  bool openTables();
+
+  int fileId(TableId table) const { return client_ + static_cast<int>(table); }
+  KdbApi &kdb() const { return *kdb_; }
+
+private:
+  KdbApi *kdb_;
+  int client_ = 0;
+};
+
+}  // namespace tables
+
+#endif

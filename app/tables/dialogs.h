@@ -1,0 +1,48 @@
+// Dialogs: the modal windows the tables open, behind one small interface so
+// that tests can record them instead of waiting on a modal loop.
+#ifndef TESSALY_APP_TABLES_DIALOGS_H
+#define TESSALY_APP_TABLES_DIALOGS_H
+
+#include <QString>
+
+class QWidget;
+
+namespace tables {
+
+// What the program's own message window shows (see MsgBox).
+struct MessageRequest {
+  QString message;
+  int icon = 1;
+  QString heading;
+  QString yesNo;    // "Y" (any case) or "1": Yes and No buttons; else OK
+  int seconds = 0;  // OK only: closes by itself after this many seconds
+};
+
+class Dialogs {
+public:
+  virtual ~Dialogs() = default;
+  // The standard message box with an OK button.
+  virtual void message(const QString &text) = 0;
+  // The program's own message window; returns its answer: 1 after Yes, 0
+  // after No, OK or the time limit.
+  virtual int showMessage(const MessageRequest &request) = 0;
+  // An open-file dialog for existing files matching `filter` (Qt's form,
+  // such as "Comma Delimitated (*.csv)"); "" when the user cancels.
+  virtual QString openFileName(const QString &filter, const QString &defaultSuffix) = 0;
+};
+
+// The real windows, centred on `parent`.
+class WidgetDialogs : public Dialogs {
+public:
+  explicit WidgetDialogs(QWidget *parent) : parent_(parent) {}
+  void message(const QString &text) override;
+  int showMessage(const MessageRequest &request) override;
+  QString openFileName(const QString &filter, const QString &defaultSuffix) override;
+
+private:
+  QWidget *parent_;
+};
+
+}  // namespace tables
+
+#endif

@@ -1,0 +1,90 @@
+#include "app/tables/entrytable.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include "app/panel.h"
+#include "app/radio/frequency.h"
+#include "app/tables/binding.h"
+#include "app/tables/dialogs.h"
+#include "app/tables/stamps.h"
+
+namespace tables {
+
+EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window,
+                       const EntryControls &controls)
+    : layout_(layout), db_(db), dialogs_(dialogs), panel_(panel), window_(window), controls_(controls) {}
+
+Rows EntryTable::list() const {
+  KdbApi &kdb = db_->kdb();
+  const int id = fileId();
+  const QString filter = controls_.filter->currentText();
+  const bool all = filter.trimmed() == QLatin1String("All");
+  Rows rows;
+  kdb.posn(id, QByteArray(), 1, 0);
+  while (kdb.read(id, 0) == 0) {
+    if (!all && !itemText(kdb, layout_.filterItem, id).contains(filter, Qt::CaseSensitive)) continue;
+    QStringList row;
+    row.reserve(static_cast<qsizetype>(layout_.columns.size()));
+    for (const Column &c : layout_.columns) row << itemText(kdb, c.item, id).trimmed();
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void EntryTable::display() {
+  Rows rows = list();
+  sortRows(rows, layout_.sortColumn, layout_.sortMode);
+  fillGrid(controls_.grid, rows);
+}
+
+bool EntryTable::save() {
+  if (radio::leadingNumber(controls_.key->text()) == 0)
+    controls_.key->setText(stampNow(QLatin1String(layout_.keyPattern)));
+  controlsToRecord(db_->kdb(), window_, fileId());
+  if (db_->kdb().write(fileId(), 0, 0) != 0) {
+    dialogs_->message(QLatin1String(layout_.writeError));
+    return false;
+  }
+  display();
+  controls_.frame->hide();
+  panel_->focusKeys();
+  return true;
+}
+
+bool EntryTable::locate(const QString &key) {
+  KdbApi &kdb = db_->kdb();
+  kdb.posn(fileId(), key.toLatin1(), 1, 0);
+  if (kdb.read(fileId(), 0) != 0) return false;
+  return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
+}
+
+void EntryTable::remove() {
+  if (locate(controls_.key->text())) {
+    if (db_->kdb().remove(fileId()) != 0) dialogs_->message(QLatin1String(layout_.deleteError));
+  } else if (layout_.reportMissing) {
+    dialogs_->message(QLatin1String(kNotFound));
+  }
+  controls_.frame->hide();
+  display();
+  refresh();
+}
+
+void EntryTable::open(int row) {
+  if (locate(cellText(controls_.grid, row, layout_.keyColumn))) {
+    recordToControls(db_->kdb(), window_, fileId(), true);
+    controls_.frame->show();
+    return;
+  }
+  dialogs_->message(QLatin1String(kNotFound));
+  refresh();
+}
+
+void EntryTable::refresh() {
+  QCoreApplication::processEvents();
+  panel_->focusKeys();
+}
+
+}  // namespace tables

@@ -1,0 +1,91 @@
+// EntryTable: what the three tables have in common. A table lists its file
+// in a grid, filtered by a word of one item and sorted by one column, and
+// edits one entry at a time in an entry frame whose controls are bound to
+// the file's items by tag. The tabs add their own buttons and clicks.
+#ifndef TESSALY_APP_TABLES_ENTRYTABLE_H
+#define TESSALY_APP_TABLES_ENTRYTABLE_H
+
+#include <QString>
+#include <span>
+
+#include "app/tables/database.h"
+#include "app/tables/grid.h"
+
+class Panel;
+class QComboBox;
+class QLineEdit;
+class QTableWidget;
+class QWidget;
+
+namespace tables {
+
+class Dialogs;
+
+struct TableLayout {
+  TableId table;
+  std::span<const Column> columns;
+  const char *filterItem;   // the item the filter word is looked for in
+  int keyColumn;            // the grid column of the unique key
+  int sortColumn;           // the order of a fresh listing
+  SortMode sortMode;
+  const char *keyPattern;   // stamp pattern of a new entry's key
+  const char *writeError;   // message when a save fails
+  const char *deleteError;  // message when a delete fails
+  bool reportMissing;       // a delete that finds no entry says so
+};
+
+// The entry frame and the controls the operations use.
+struct EntryControls {
+  QTableWidget *grid;
+  QComboBox *filter;
+  QWidget *frame;
+  QLineEdit *key;  // the entry's unique key; numeric value 0 = a new entry
+};
+
+class EntryTable {
+public:
+  static constexpr char kNotFound[] = "Unable to locate this entry";
+
+  // Every pointer must outlive the object; `window` holds the bound controls.
+  EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window,
+             const EntryControls &controls);
+
+  // Fills the grid: every record in key order, kept when the filter text
+  // trimmed is "All" or when the filter text as it stands occurs in the
+  // filter item (case-sensitive); each cell trimmed; then sorted.
+  void display();
+  // The grid rows display() shows, without touching the grid.
+  Rows list() const;
+  // Gives a new entry a key, stores the bound controls and writes the record.
+  // On success refills the grid and hides the frame; on failure says so and
+  // keeps the frame as it is. Returns true on success.
+  bool save();
+  // Deletes the record with the key of the key box, when there is one; then
+  // hides the frame and refills the grid.
+  void remove();
+  // Opens the entry of data row `row` (from 0) in the frame; says so when
+  // its record cannot be found.
+  void open(int row);
+  // Reads the record with `key` into the record buffer; true when its key
+  // item equals `key` (both trimmed).
+  bool locate(const QString &key);
+
+  int fileId() const { return db_->fileId(layout_.table); }
+  KdbApi &kdb() const { return db_->kdb(); }
+  const EntryControls &controls() const { return controls_; }
+
+private:
+  const char *keyItem() const { return layout_.columns[layout_.keyColumn].item; }
+  void refresh();
+
+  TableLayout layout_;
+  Database *db_;
+  Dialogs *dialogs_;
+  Panel *panel_;
+  QWidget *window_;
+  EntryControls controls_;
+};
+
+}  // namespace tables
+
+#endif

@@ -1,0 +1,39 @@
+// KdbApi: the record layer functions the program calls, with 8-bit texts
+// going in and out. Every returned text is a copy, taken at once. Codes are
+// those of the record layer (0 success).
+#ifndef TESSALY_APP_TABLES_KDBAPI_H
+#define TESSALY_APP_TABLES_KDBAPI_H
+
+#include <QByteArray>
+
+namespace tables {
+
+class KdbApi {
+public:
+  virtual ~KdbApi() = default;
+
+  // KDBinit: 0 starts a client and returns its client value.
+  virtual int init(int client) = 0;
+  // KDBhost: selects the network mode `name` for the client of `id`.
+  virtual int host(int id, const QByteArray &name) = 0;
+  // KDBopen with empty description and index names (derived from `datname`).
+  virtual int open(const QByteArray &datname, int id, int type, int mode) = 0;
+  // KDBposn with an empty item name.
+  virtual int posn(int id, const QByteArray &key, int keyno, int flags) = 0;
+  // KDBread: 0 when a record was read into the record buffer.
+  virtual int read(int id, int flag) = 0;
+  // KDBwrite: stores the record buffer.
+  virtual int write(int id, int count, int flag) = 0;
+  // KDBfree: deletes the current record.
+  virtual int remove(int id) = 0;
+  // KDBfiditemstub: occurrence `occ` of item `name`, "" when unknown.
+  virtual QByteArray itemStub(const QByteArray &name, int id, int occ) = 0;
+  // KDBcopyfid: the item a reference names, "" when unknown.
+  virtual QByteArray copyFid(const QByteArray &ref, int id) = 0;
+  // KDBcopyfput: stores `text` in the item a reference names.
+  virtual int copyFput(const QByteArray &text, const QByteArray &ref, int id) = 0;
+};
+
+}  // namespace tables
+
+#endif

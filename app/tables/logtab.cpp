@@ -1,0 +1,130 @@
+#include "app/tables/logtab.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "app/panel.h"
+#include "app/tables/binding.h"
+#include "app/tables/stamps.h"
+#include "app/tables/widgets.h"
+
+namespace tables {
+
+const Column LogTab::kColumns[8] = {
+    {"Date Time", 1500, "DATETIME"}, {"Frequency", 1000, "FRQ"}, {"Mode", 1000, "MODE"},
+    {"Net", 600, "NET"},             {"Sort", 10, "DATESORT"},   {"Notes", 6000, "NOTES"},
+    {"Scn", 300, "DATTIMFRQ"},       {"Key", 10, "UNIKEY"},
+};
+
+namespace {
+
+constexpr char kMark[] = "X";
+
+const TableLayout kLayout = {TableId::Log, LogTab::kColumns, "NOTES", LogTab::kKeyColumn, 4, SortMode::Numeric,
+                             kUniqueKeyPattern, "Error writing to Log file", "Error Deleting Record", false};
+
+const char *const kFilters[] = {"All", "", "PSK31", "RTTY", "SSTV", "Olivia", "Digital", "",
+                                "Business", "Fax", "Coast Guard", "Gov", "Marine", "Weather", "Unknown"};
+
+}  // namespace
+
+LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
+  OnlyShow = place<QComboBox>(page, "OnlyShow", 4, 4, 110, 22);
+  OnlyShow->setEditable(true);
+  for (const char *f : kFilters) OnlyShow->addItem(QLatin1String(f));
+  OnlyShow->setCurrentText("All");
+  place<QLabel>(page, "SortByLabel", 122, 4, 44, 22, "Sort By");
+  Combo1 = place<QComboBox>(page, "Combo1", 168, 4, 100, 22);
+  Combo1->addItems(headings(kColumns));
+  Log1 = place<QPushButton>(page, "Log1", 280, 4, 90, 22, "Add 2 Log");
+  ButtonPlus2 = place<QPushButton>(page, "ButtonPlus2", 376, 4, 100, 22, "Scan Selected");
+  Grid1 = place<QTableWidget>(page, "Grid1", 4, 30, 620, 200);
+  prepareGrid(Grid1, kColumns);
+
+  LogFrm = place<QGroupBox>(page, "LogFrm", 4, 234, 620, 118, " Log Entry ");
+  LogFrm->hide();
+  auto box = [this](const char *name, const char *item, int x, int y, int w) {
+    QLineEdit *edit = place<QLineEdit>(LogFrm, name, x, y, w, 20);
+    setTag(edit, item);
+    return edit;
+  };
+  Col0 = box("Col0", "DATETIME", 8, 20, 100);
+  FrqSave = box("FrqSave", "FRQ", 112, 20, 70);
+  LogMode = box("LogMode", "MODE", 186, 20, 100);
+  HFNet = place<QCheckBox>(LogFrm, "HFNet", 292, 20, 50, 20, "Net");
+  setTag(HFNet, "NET");
+  Col4 = box("Col4", "DATESORT", 346, 20, 80);
+  UniKey = box("UniKey", "UNIKEY", 430, 20, 90);
+  for (QLineEdit *e : {Col4, UniKey}) e->setReadOnly(true);
+  LogNotes = box("LogNotes", "NOTES", 8, 46, 512);
+  LogNotes->setMaxLength(100);
+  LogNotes->installEventFilter(this);
+  place<QLabel>(LogFrm, "NotesLabel", 8, 68, 200, 18, "Double Click to clear notes");
+  SaveLog = place<QPushButton>(LogFrm, "SaveLog", 8, 90, 70, 22, "Save");
+  ButtonPlus11 = place<QPushButton>(LogFrm, "ButtonPlus11", 84, 90, 70, 22, "Cancel");
+  DelLog = place<QPushButton>(LogFrm, "DelLog", 160, 90, 70, 22, "Delete");
+  ButtonPlus8 = place<QPushButton>(LogFrm, "ButtonPlus8", 236, 90, 110, 22, "Unknown Digital");
+
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+                                        EntryControls{Grid1, OnlyShow, LogFrm, UniKey});
+  connect(Log1, &QPushButton::clicked, this, &LogTab::newEntry);
+  connect(SaveLog, &QPushButton::clicked, this, [this] { table_->save(); });
+  connect(ButtonPlus11, &QPushButton::clicked, LogFrm, &QWidget::hide);
+  connect(DelLog, &QPushButton::clicked, this, [this] { table_->remove(); });
+  connect(ButtonPlus8, &QPushButton::clicked, this, [this] { LogMode->setText("Unknown Digital"); });
+  connect(OnlyShow, &QComboBox::activated, this, [this] { table_->display(); });
+  connect(Combo1, &QComboBox::activated, this, [this](int column) {
+    sortGrid(Grid1, column, SortMode::TextNoCase);
+    QCoreApplication::processEvents();
+    panel_->focusKeys();
+  });
+  connect(Grid1, &QTableWidget::cellClicked, this, &LogTab::onClick);
+  connect(Grid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+    if (column == 0) table_->open(row);
+  });
+}
+
+void LogTab::newEntry() {
+  QString frequency;
+  for (int i = 0; i < 7; ++i) {
+    if (i == 5) frequency += QLatin1Char('.');
+    frequency += panel_->D1[i]->text();
+  }
+  FrqSave->setText(frequency);
+  LogMode->setText(panel_->ModeL->text());
+  const QDateTime now = QDateTime::currentDateTime();
+  Col0->setText(stamp(QLatin1String(kLogDatePattern), now));
+  Col4->setText(stamp(QLatin1String(kSortPattern), now));
+  UniKey->clear();
+  HFNet->setChecked(false);
+  LogFrm->show();
+  SaveLog->setFocus();
+}
+
+void LogTab::onClick(int row, int column) {
+  if (column == kFrequencyColumn) {
+    panel_->NewFrq->setText(cellText(Grid1, row, column));
+    panel_->FreqGo->click();
+  } else if (column == kMarkColumn) {
+    QTableWidgetItem *cell = Grid1->item(row, column);
+    if (!cell) Grid1->setItem(row, column, cell = new QTableWidgetItem);
+    cell->setText(cell->text() == QLatin1String(kMark) ? QString() : QString::fromLatin1(kMark));
+  }
+}
+
+bool LogTab::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == LogNotes && event->type() == QEvent::MouseButtonDblClick) {
+    LogNotes->clear();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace tables

@@ -1,0 +1,55 @@
+// LogTab: the "Logs" tab, the station log of "Log.Dat". Grid1 lists the
+// entries; a click on a frequency tunes there, a click on "Scn" toggles the
+// mark "X" that the selected-entries scan visits, a double-click on
+// "Date Time" opens the entry in LogFrm. "Add 2 Log" starts an entry from
+// the panel's frequency and mode.
+#ifndef TESSALY_APP_TABLES_LOGTAB_H
+#define TESSALY_APP_TABLES_LOGTAB_H
+
+#include <QObject>
+#include <memory>
+
+#include "app/tables/entrytable.h"
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+
+namespace tables {
+
+class LogTab : public QObject {
+  Q_OBJECT
+public:
+  // Grid columns.
+  static constexpr int kFrequencyColumn = 1, kMarkColumn = 6, kKeyColumn = 7;
+  static const Column kColumns[8];
+
+  // Builds the tab's controls on `page`; the other pointers must outlive it.
+  LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
+
+  EntryTable &table() { return *table_; }
+
+  QTableWidget *Grid1;
+  QComboBox *OnlyShow, *Combo1;
+  QPushButton *Log1, *ButtonPlus2;
+  QGroupBox *LogFrm;
+  QLineEdit *Col0, *FrqSave, *LogMode, *Col4, *LogNotes, *UniKey;
+  QCheckBox *HFNet;
+  QPushButton *SaveLog, *ButtonPlus11, *DelLog, *ButtonPlus8;
+
+  // "Add 2 Log": a new entry from the panel's displayed frequency and mode.
+  void newEntry();
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  void onClick(int row, int column);
+
+  Panel *panel_;
+  std::unique_ptr<EntryTable> table_;
+};
+
+}  // namespace tables
+
+#endif

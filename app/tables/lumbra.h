@@ -1,0 +1,63 @@
+// LumbraLibrary: KdbApi over liblumbra, loaded at run time. The library is
+// opened on the first call and each function is looked up by name on its own
+// first call. When the library or a function cannot be found, the loader's
+// message goes to stderr once and that call (and every later one of it)
+// answers kUnavailable, or "" for texts. The library stays loaded for the
+// life of the process, since the program keeps its tables open to the end.
+#ifndef TESSALY_APP_TABLES_LUMBRA_H
+#define TESSALY_APP_TABLES_LUMBRA_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/tables/kdbapi.h"
+
+namespace tables {
+
+class LumbraLibrary : public KdbApi {
+public:
+  // The code of calls that could not be bound: the layer's "cannot open".
+  static constexpr int kUnavailable = 6;
+
+  // Tries `paths` in order; a path without "/" goes through the normal
+  // library search.
+  explicit LumbraLibrary(std::vector<std::string> paths);
+  // liblumbra.so beside the running program, then in ../lib of it, then
+  // through the normal library search.
+  static std::vector<std::string> defaultPaths();
+
+  LumbraLibrary(const LumbraLibrary &) = delete;
+  LumbraLibrary &operator=(const LumbraLibrary &) = delete;
+
+  int init(int client) override;
+  int host(int id, const QByteArray &name) override;
+  int open(const QByteArray &datname, int id, int type, int mode) override;
+  int posn(int id, const QByteArray &key, int keyno, int flags) override;
+  int read(int id, int flag) override;
+  int write(int id, int count, int flag) override;
+  int remove(int id) override;
+  QByteArray itemStub(const QByteArray &name, int id, int occ) override;
+  QByteArray copyFid(const QByteArray &ref, int id) override;
+  int copyFput(const QByteArray &text, const QByteArray &ref, int id) override;
+
+  // True once the library has been opened.
+  bool loaded() const { return handle_ != nullptr; }
+
+private:
+  // The address of function `name`, or null (reported once).
+  void *symbol(const char *name);
+  template <class F>
+  F *bind(const char *name) {
+    return reinterpret_cast<F *>(symbol(name));
+  }
+
+  std::vector<std::string> paths_;
+  void *handle_ = nullptr;
+  bool triedLoad_ = false;
+  std::map<std::string, void *> symbols_;  // null entries: looked up and missing
+};
+
+}  // namespace tables
+
+#endif

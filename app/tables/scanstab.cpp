@@ -1,0 +1,110 @@
+#include "app/tables/scanstab.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "app/panel.h"
+#include "app/radio/frequency.h"
+#include "app/tables/binding.h"
+#include "app/tables/stamps.h"
+#include "app/tables/widgets.h"
+
+namespace tables {
+
+const Column ScansTab::kColumns[5] = {
+    {"Low", 1000, "LOFRQ"},          {"Hi", 1000, "HIFRQ"},         {"Date Time", 1200, "SCANDATE"},
+    {"UniKey", 10, "SCANUNIKEY"},    {"Notes", 2800, "SCANNOTES"},
+};
+
+namespace {
+
+const TableLayout kLayout = {TableId::Scans, ScansTab::kColumns, "SCANNOTES", ScansTab::kKeyColumn, 4,
+                             SortMode::TextNoCase, kUniqueKeyPattern, "Error writing to Scan file",
+                             "Error Deleting Scan", true};
+
+const char *const kFilters[] = {"All", "Air", "Amateur", "Marine", "Broadcast"};
+
+// The limit-box text of a cell: its number in the picture "00000.00" (the
+// cell as it is when the number is no frequency).
+QString limitText(const QString &cell) {
+  const std::optional<long> tenHz = radio::khzToTenHz(radio::leadingNumber(cell));
+  return tenHz ? radio::khzText(*tenHz) : cell;
+}
+
+}  // namespace
+
+ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
+  OnlyScan = place<QComboBox>(page, "OnlyScan", 4, 4, 110, 22);
+  OnlyScan->setEditable(true);
+  for (const char *f : kFilters) OnlyScan->addItem(QLatin1String(f));
+  OnlyScan->setCurrentText("All");
+  place<QLabel>(page, "SortByLabel2", 122, 4, 44, 22, "Sort By");
+  Combo2 = place<QComboBox>(page, "Combo2", 168, 4, 100, 22);
+  Combo2->addItems(headings(kColumns));
+  AddScan = place<QPushButton>(page, "AddScan", 280, 4, 70, 22, "Add");
+  Grid2 = place<QTableWidget>(page, "Grid2", 4, 30, 420, 200);
+  prepareGrid(Grid2, kColumns);
+
+  ScanFram = place<QGroupBox>(page, "ScanFram", 4, 234, 420, 96, " Log Entry ");
+  ScanFram->hide();
+  auto box = [this](const char *name, const char *item, int x, int y, int w) {
+    QLineEdit *edit = place<QLineEdit>(ScanFram, name, x, y, w, 20);
+    setTag(edit, item);
+    return edit;
+  };
+  FrqLo = box("FrqLo", "LOFRQ", 8, 20, 70);
+  FrqHi = box("FrqHi", "HIFRQ", 82, 20, 70);
+  ScanDate = box("ScanDate", "SCANDATE", 156, 20, 70);
+  ScanUniKey = box("ScanUniKey", "SCANUNIKEY", 230, 20, 100);
+  ScanUniKey->setReadOnly(true);
+  ScanNotes = box("ScanNotes", "SCANNOTES", 8, 44, 322);
+  ScanNotes->setMaxLength(30);
+  ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 68, 70, 22, "Save");
+  CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 68, 70, 22, "Cancel");
+  DelScan = place<QPushButton>(ScanFram, "DelScan", 160, 68, 70, 22, "Delete");
+
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+                                        EntryControls{Grid2, OnlyScan, ScanFram, ScanUniKey});
+  connect(AddScan, &QPushButton::clicked, this, &ScansTab::newEntry);
+  connect(ScanToFile, &QPushButton::clicked, this, [this] { table_->save(); });
+  connect(CancelScan, &QPushButton::clicked, this, [this] {
+    ScanFram->hide();
+    panel_->focusKeys();
+  });
+  connect(DelScan, &QPushButton::clicked, this, [this] { table_->remove(); });
+  connect(OnlyScan, &QComboBox::activated, this, [this] { table_->display(); });
+  connect(Combo2, &QComboBox::activated, this, [this](int column) {
+    sortGrid(Grid2, column, SortMode::TextNoCase);
+    QCoreApplication::processEvents();
+    panel_->focusKeys();
+  });
+  connect(Grid2, &QTableWidget::cellClicked, this, [this](int row, int column) {
+    if (column == kLowColumn || column == kHighColumn) loadRange(row);
+  });
+  connect(Grid2, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+    if (column == kDateColumn) table_->open(row);
+  });
+}
+
+void ScansTab::newEntry() {
+  FrqLo->setText(panel_->LoFrq->text());
+  FrqHi->setText(panel_->HiFrq->text());
+  ScanDate->setText(stampNow(QLatin1String(kScanDatePattern)));
+  ScanUniKey->clear();
+  ScanFram->show();
+}
+
+void ScansTab::loadRange(int row) {
+  panel_->LoFrq->setText(limitText(cellText(Grid2, row, kLowColumn)));
+  panel_->HiFrq->setText(limitText(cellText(Grid2, row, kHighColumn)));
+  Grid2->setCurrentCell(row, kHighColumn);
+  QCoreApplication::processEvents();
+  panel_->focusKeys();
+}
+
+}  // namespace tables

@@ -1,0 +1,77 @@
+#include "app/tables/standardsimport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLineEdit>
+
+#include "app/tables/binding.h"
+#include "app/tables/csv.h"
+#include "app/tables/dialogs.h"
+#include "app/tables/entrytable.h"
+#include "app/tables/plaintext.h"
+#include "app/tables/stamps.h"
+
+namespace tables {
+
+namespace {
+
+constexpr char kImportedMode[] = "SB";
+constexpr char kWriteError[] = "Error writing to Log file";
+
+}  // namespace
+
+StandardsImport::StandardsImport(EntryTable *table, Dialogs *dialogs, QWidget *window, const Boxes &boxes)
+    : table_(table), dialogs_(dialogs), window_(window), boxes_(boxes) {}
+
+void StandardsImport::notice(const QString &message) {
+  dialogs_->showMessage({message, 1, QLatin1String(kHeading), QStringLiteral("N"), kNoticeSeconds});
+}
+
+void StandardsImport::run() {
+  const QString chosen = dialogs_->openFileName(QLatin1String(kFilter), QStringLiteral("Csv"));
+  if (chosen.trimmed().isEmpty()) {
+    notice(QStringLiteral("Unable to open the file"));
+    return;
+  }
+  importFile(chosen);
+}
+
+void StandardsImport::importFile(const QString &chosen) {
+  QByteArray text;
+  {
+    // The whole file is read at once, so it is closed on every path.
+    QFile file(importFileName(chosen));
+    if (!file.open(QIODevice::ReadOnly)) {
+      notice(QStringLiteral("Unable to open the file"));
+      return;
+    }
+    text = file.readAll();
+  }
+  properCase_ = dialogs_->showMessage({QStringLiteral("Correct Upper Case Text to Proper Case"), 1,
+                                       QLatin1String(kHeading), QStringLiteral("Y"), kNoticeSeconds});
+
+  int stored = 0, skipped = 0;
+  KdbApi &kdb = table_->kdb();
+  for (const ImportPair &pair : pairFields(csvFields(text))) {
+    if (!pair.khz) {
+      ++skipped;
+      continue;
+    }
+    boxes_.notes->setText(QString::fromLatin1(pair.name) + QLatin1String(" Digital"));
+    boxes_.frequency->setText(hashPictureKhz(*pair.khz));
+    boxes_.mode->setText(QLatin1String(kImportedMode));
+    ++counter_;
+    const QDateTime now = QDateTime::currentDateTime();
+    boxes_.dateTime->setText(stamp(QLatin1String(kLogDatePattern), now));
+    boxes_.key->setText(QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_));
+    controlsToRecord(kdb, window_, table_->fileId());
+    if (kdb.write(table_->fileId(), 0, 0) != 0) {
+      dialogs_->message(QLatin1String(kWriteError));
+      return;
+    }
+    ++stored;
+  }
+  notice(QStringLiteral("Processing Complete\n%1 stored, %2 skipped").arg(stored).arg(skipped));
+}
+
+}  // namespace tables

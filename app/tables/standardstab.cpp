@@ -1,0 +1,86 @@
+#include "app/tables/standardstab.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "app/panel.h"
+#include "app/tables/binding.h"
+#include "app/tables/stamps.h"
+#include "app/tables/widgets.h"
+
+namespace tables {
+
+const Column StandardsTab::kColumns[8] = {
+    {"Date Time", 10, "DATETIMES"},   {"Frequency", 1000, "FRQS", true}, {"Mode", 1000, "MODES"},
+    {"Net", 10, "NETS"},              {"Sort", 10, "DATESORTS"},         {"Notes", 6000, "NOTESS"},
+    {"Scn", 10, "DATTIMFRQS"},        {"Key", 10, "UNIKEYS"},
+};
+
+namespace {
+
+const TableLayout kLayout = {TableId::Standards, StandardsTab::kColumns, "NOTESS", StandardsTab::kKeyColumn, 5,
+                             SortMode::Numeric, kStandardKeyPattern, "Error writing to Log file",
+                             "Error Deleting Record", false};
+
+// "RTTY " keeps its blank so that it does not match "RTTYM".
+const char *const kFilters[] = {"All", "", "Contestia", "CW", "DominoEx", "Hell", "MFSK",
+                                "Olivia", "PSK", "RTTY ", "RTTYM", "SSTV", "Throb"};
+
+}  // namespace
+
+StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window)
+    : panel_(panel) {
+  OnlyShows = place<QComboBox>(page, "OnlyShows", 4, 4, 110, 22);
+  OnlyShows->setEditable(true);
+  for (const char *f : kFilters) OnlyShows->addItem(QLatin1String(f));
+  OnlyShows->setCurrentText("All");
+  ButtonPlus3 = place<QPushButton>(page, "ButtonPlus3", 122, 4, 110, 22, "Add 2 Standards");
+  Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
+  Grid3 = place<QTableWidget>(page, "Grid3", 4, 30, 560, 200);
+  prepareGrid(Grid3, kColumns);
+
+  Frame1 = place<QGroupBox>(page, "Frame1", 4, 234, 560, 96, " Digital Standards Entry ");
+  Frame1->hide();
+  auto box = [this](const char *name, const char *item, int x, int y, int w) {
+    QLineEdit *edit = place<QLineEdit>(Frame1, name, x, y, w, 20);
+    setTag(edit, item);
+    return edit;
+  };
+  SFreq = box("SFreq", "FRQS", 8, 20, 70);
+  SMode = box("SMode", "MODES", 82, 20, 100);
+  SNotes = box("SNotes", "NOTESS", 186, 20, 360);
+  SNotes->setMaxLength(100);
+  place<QLabel>(Frame1, "SNotesLabel", 186, 42, 200, 18, "Double Click to clear notes");
+  UNIKEYS = box("UNIKEYS", "UNIKEYS", 0, 0, 10);
+  DateTimes = box("DateTimes", "DATETIMES", 0, 0, 10);
+  Text8 = box("Text8", "DATESORTS", 0, 0, 10);
+  for (QLineEdit *hidden : {UNIKEYS, DateTimes, Text8}) hidden->hide();
+  ButtonPlus5 = place<QPushButton>(Frame1, "ButtonPlus5", 8, 66, 70, 22, "Save");
+  ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 66, 70, 22, "Cancel");
+  ButtonPlus7 = place<QPushButton>(Frame1, "ButtonPlus7", 160, 66, 70, 22, "Delete");
+
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+                                        EntryControls{Grid3, OnlyShows, Frame1, UNIKEYS});
+  import_ = std::make_unique<StandardsImport>(
+      table_.get(), dialogs, window, StandardsImport::Boxes{SNotes, SFreq, SMode, DateTimes, UNIKEYS});
+  connect(ButtonPlus3, &QPushButton::clicked, Frame1, &QWidget::show);
+  connect(Command1, &QPushButton::clicked, this, [this] { import_->run(); });
+  connect(ButtonPlus5, &QPushButton::clicked, this, [this] { table_->save(); });
+  connect(ButtonPlus6, &QPushButton::clicked, Frame1, &QWidget::hide);
+  connect(ButtonPlus7, &QPushButton::clicked, this, [this] { table_->remove(); });
+  connect(OnlyShows, &QComboBox::activated, this, [this] { table_->display(); });
+  connect(Grid3, &QTableWidget::cellClicked, this, [this](int row, int column) {
+    if (column != kFrequencyColumn) return;
+    panel_->NewFrq->setText(cellText(Grid3, row, column));
+    panel_->FreqGo->click();
+  });
+  connect(Grid3, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+    if (column == kModeColumn) table_->open(row);
+  });
+}
+
+}  // namespace tables

@@ -1,0 +1,46 @@
+#include "app/tables/tables.h"
+
+#include <QCoreApplication>
+#include <QTabWidget>
+
+#include "app/mainwindow.h"
+#include "app/panel.h"
+#include "app/radio/scanner.h"
+#include "app/tables/dialogs.h"
+#include "app/tables/logtab.h"
+#include "app/tables/scanstab.h"
+#include "app/tables/standardstab.h"
+
+namespace tables {
+
+Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
+  db_.startClient();
+  QTabWidget *tabs = window->tabs();
+  log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, dialogs, window->panel(), window);
+  scans_ = std::make_unique<ScansTab>(tabs->widget(MainWindow::kScansTab), &db_, dialogs, window->panel(), window);
+  standards_ = std::make_unique<StandardsTab>(tabs->widget(MainWindow::kStandardsTab), &db_, dialogs,
+                                              window->panel(), window);
+  window->scanner()->setLogGrid(log_->Grid1, log_->ButtonPlus2);
+
+  opened_ = db_.openTables();
+  if (!opened_) {
+    dialogs->message(QLatin1String(kOpenError));
+  } else {
+    log_->table().display();
+    scans_->table().display();
+    standards_->table().display();
+    QCoreApplication::processEvents();
+    window->panel()->focusKeys();
+  }
+  connect(tabs, &QTabWidget::currentChanged, this, &Tables::onTabChanged);
+}
+
+Tables::~Tables() = default;
+
+void Tables::onTabChanged(int index) {
+  if (index == MainWindow::kLogsTab) log_->table().display();
+  if (index == MainWindow::kScansTab) scans_->table().display();
+  if (index == MainWindow::kStandardsTab) standards_->table().display();
+}
+
+}  // namespace tables

@@ -1,0 +1,53 @@
+// Tables: the three table tabs of the main window and their start-up. On
+// construction it starts the record layer client, builds the tabs into the
+// window's pages, opens the three tables and fills their grids. When a table
+// cannot be opened it says "Error opening Log file" once and leaves the grids
+// empty; the radio side is not touched.
+#ifndef TESSALY_APP_TABLES_TABLES_H
+#define TESSALY_APP_TABLES_TABLES_H
+
+#include <QObject>
+#include <memory>
+
+#include "app/tables/database.h"
+
+class MainWindow;
+
+namespace tables {
+
+class Dialogs;
+class KdbApi;
+class LogTab;
+class ScansTab;
+class StandardsTab;
+
+class Tables : public QObject {
+  Q_OBJECT
+public:
+  static constexpr char kOpenError[] = "Error opening Log file";
+
+  // `window`, `kdb` and `dialogs` must outlive the object. The tab controls
+  // belong to the window; this object holds their behaviour.
+  Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs);
+  ~Tables() override;
+
+  // True when all three tables opened at start-up.
+  bool opened() const { return opened_; }
+
+  LogTab &log() { return *log_; }
+  ScansTab &scans() { return *scans_; }
+  StandardsTab &standards() { return *standards_; }
+
+private:
+  void onTabChanged(int index);
+
+  Database db_;
+  std::unique_ptr<LogTab> log_;
+  std::unique_ptr<ScansTab> scans_;
+  std::unique_ptr<StandardsTab> standards_;
+  bool opened_ = false;
+};
+
+}  // namespace tables
+
+#endif
