@@ -3,7 +3,8 @@
 // A search descends from the root: in an inner node it takes the first
 // child whose bound (the key of its entry; the last entry is not consulted)
 // is >= the text, which is the child after the rightmost entry below the
-// text. In the leaf it finds the answer by the mode, stepping to the
+// text (> the text when looking for the last entry <= it or the first one
+// above it, since equal keys may continue over several leaves). In the leaf it finds the answer by the mode, stepping to the
 // neighbouring leaf through the path stack when the answer lies beyond the
 // leaf's ends. Entries are found by binary search, which gives the same
 // answer as a scan from the right since entries are in order.
@@ -20,7 +21,9 @@ namespace corvex {
 
 namespace {
 
-enum Pick { PICK_TEXT, PICK_FIRST, PICK_LAST };
+// How a descent chooses children: by the text (the first child whose bound
+// is >= the text, or > it), or always the first or the last child.
+enum Pick { PICK_TEXT, PICK_ABOVE, PICK_FIRST, PICK_LAST };
 
 // The first of the first n entries whose key is >= text (> text when
 // strict), or n.
@@ -73,7 +76,9 @@ int descend(fhrequest *block, int k, uint32_t n, int depth, Pick pick, const cha
       c.leaf = n;
       return FHS_OK;
     }
-    int e = pick == PICK_FIRST ? 0 : pick == PICK_LAST ? count - 1 : bound(block, k, nd, count - 1, text, false);
+    int e = pick == PICK_FIRST  ? 0
+            : pick == PICK_LAST ? count - 1
+                                : bound(block, k, nd, count - 1, text, pick == PICK_ABOVE);
     c.path[depth].entry = e;
     n = nd.ptr(e);
     depth++;
@@ -170,10 +175,17 @@ int index_locate(fhrequest *block, int k, int mode, const char *text, bool *foun
   c.atend = true;
   uint32_t root = ctx->roots[k];
   if (root == 0) return FHS_OK;
-  Pick pick = mode == IDX_FIRST ? PICK_FIRST : mode == IDX_LAST ? PICK_LAST : PICK_TEXT;
+  // The leaf that holds the answer: the first one whose highest key is
+  // above the text for IDX_NEXT and IDX_LE, the first one whose highest key
+  // is not below it otherwise; IDX_LE and IDX_PREV may then find the answer
+  // at the end of the leaf before.
+  Pick pick = mode == IDX_FIRST                      ? PICK_FIRST
+              : mode == IDX_LAST                     ? PICK_LAST
+              : mode == IDX_NEXT || mode == IDX_LE ? PICK_ABOVE
+                                                     : PICK_TEXT;
   int status = descend(block, k, root, 0, pick, text);
   int i = 0;
-  if (status == FHS_OK && pick != PICK_TEXT) {
+  if (status == FHS_OK && (pick == PICK_FIRST || pick == PICK_LAST)) {
     i = pick == PICK_FIRST ? 0 : node_view(c, c.buf).count() - 1;
   } else if (status == FHS_OK) {
     bool certain;
