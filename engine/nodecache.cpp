@@ -82,6 +82,10 @@ void NodeCache::unlink_age(int e) {
 void NodeCache::touch(int e) {
   if (youngest_ == e) return;
   unlink_age(e);
+  make_youngest(e);
+}
+
+void NodeCache::make_youngest(int e) {
   Entry &x = entries_[e];
   x.older = youngest_;
   if (youngest_ >= 0) entries_[youngest_].younger = e;
@@ -146,7 +150,7 @@ int NodeCache::take_entry(int fd, uint32_t node, uint16_t size, int *status) {
   x.hnext = buckets_[b];
   buckets_[b] = static_cast<int16_t>(e);
   used_++;
-  touch(e);
+  make_youngest(e);
   return e;
 }
 

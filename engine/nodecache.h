@@ -51,6 +51,7 @@ class NodeCache {
   int find(int fd, uint32_t node) const;
   int take_entry(int fd, uint32_t node, uint16_t size, int *status);
   void touch(int e);
+  void make_youngest(int e);
   void unlink_age(int e);
   void unlink_hash(int e);
   void release(int e);
