@@ -139,14 +139,9 @@ int end(fhrequest *block) {
   return FHS_OK;
 }
 
-// Runs a positioning step with the use check first and the shared-mode
-// node flush after.
 int run_move(fhrequest *block, int (*step)(fhrequest *)) {
   int status = openlist_use(block);
-  if (status != FHS_OK) return status;
-  status = step(block);
-  flush_if_shared(block);
-  return status;
+  return status == FHS_OK ? with_index_guard(block, step) : status;
 }
 
 }  // namespace

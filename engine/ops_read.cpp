@@ -50,9 +50,7 @@ int op_read(fhrequest *block) {
   if (!(block->state & ST_POSITIONED)) return FHS_NORECORD;
   if ((block->mode & FH_HASHED) && keys_in_use(block)) return FHS_OK;
   if (block->nitems == 0) return read_stream(block);
-  status = read_record(block);
-  flush_if_shared(block);
-  return status;
+  return with_index_guard(block, read_record);
 }
 
 }  // namespace corvex

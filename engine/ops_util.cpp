@@ -4,6 +4,7 @@
 #include "engine/engine.h"
 #include "engine/index.h"
 #include "engine/keys.h"
+#include "engine/locks.h"
 #include "engine/records.h"
 #include "engine/thread.h"
 
@@ -36,6 +37,18 @@ void build_current_key(fhrequest *block) {
 
 void flush_if_shared(fhrequest *block) {
   if (block->idxctx && block_is_shared(block)) index_flush_nodes(block);
+}
+
+int with_index_guard(fhrequest *block, int (*step)(fhrequest *)) {
+  bool guard = keys_in_use(block) && block->idxctx;
+  if (guard) {
+    int status = hdr_lock(block);
+    if (status != FHS_OK) return status;
+  }
+  int status = step(block);
+  flush_if_shared(block);
+  if (guard) hdr_unlock(block);
+  return status;
 }
 
 int advance(fhrequest *block, uint32_t len) {

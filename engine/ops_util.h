@@ -33,6 +33,12 @@ int advance(fhrequest *block, uint32_t len);
 // Drops the block's cached index nodes in a shared mode.
 void flush_if_shared(fhrequest *block);
 
+// Runs `step` for an operation that walks the index: in a shared mode it
+// takes the header lock around the walk, since another process's insert
+// writes several nodes and a tree read halfway through it is not one tree.
+// Drops the cached nodes after it. Returns the step's status or 108.
+int with_index_guard(fhrequest *block, int (*step)(fhrequest *));
+
 // Deletes the record at `pos`, whose stored image is `old` and stored
 // length `len`: takes it out of its threads, removes the entries of all its
 // keys (when the block has an index), lists the slot for reuse and writes
