@@ -2,7 +2,7 @@
 
 #include "access/kdb_file.h"
 #include "access/layer.h"
-#include "access/request.h"
+#include "engine/rfh.h"
 #include "access/return_code.h"
 
 namespace lumbra {
@@ -11,10 +11,10 @@ namespace {
 class EngineBlockIO final : public BlockIO {
  public:
   int read_block(kdb_file &f) override {
-    return send_read(f.req, false) ? kOk : settle(f);
+    return _rfhread(&f.req, 0) == 0 ? kOk : settle(f);
   }
   int write_block(kdb_file &f) override {
-    return send_write(f.req, false) ? kOk : settle(f);
+    return _rfhwrite(&f.req, 0) == 0 ? kOk : settle(f);
   }
 };
 

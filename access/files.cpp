@@ -9,6 +9,7 @@
 #include "access/machine_state.h"
 #include "access/request.h"
 #include "access/return_code.h"
+#include "engine/rfh.h"
 #include "util/memory.h"
 #include "util/text.h"
 
@@ -90,9 +91,9 @@ int open_common(const char *dat, const char *fid, const char *idx, int id, int t
 void append_position(kdb_file &f) {
   fhrequest &r = f.req;
   send(r, FHOP_END);
-  send(r, FHOP_BACKSPACE);
-  send_read(r, true);
-  send(r, FHOP_BACKSPACE);
+  _rfhbacksp(&r);
+  _rfhread(&r, 1);
+  _rfhbacksp(&r);
   const void *eof = memchr(r.recbuf, kEofChar, r.reclen);
   f.bufpos = eof ? static_cast<uint16_t>(static_cast<const char *>(eof) - r.recbuf) : r.reclen;
   clear_status(f.id);
@@ -116,7 +117,7 @@ int KDBopen(const char *dat, const char *fid, const char *idx, int id, int type,
   position_at_start(*f);
   clear_status(id);
   if (is_text_input(*f)) {
-    if (!send_read(f->req, true)) return settle(*f);
+    if (_rfhread(&f->req, 1) != 0) return settle(*f);
   } else if (is_text_output(*f) && !(f->req.mode & kModeSmallBuffer)) {
     append_position(*f);
   }
@@ -195,7 +196,7 @@ int KDBsecure(int id) {
   clear_status(id);
   kdb_file *f = lookup(id);
   if (f == nullptr) return kNotOpen;
-  send(f->req, FHOP_SECURE);
+  _rfhsecure(&f->req);
   return settle(*f);
 }
 

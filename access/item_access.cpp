@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/fid.h"
-#include "access/engine_exports.h"
+#include "engine/rfhitem.h"
 
 namespace lumbra {
 
@@ -27,14 +27,14 @@ bool get_item_text(fhrequest &r, const char *name, int occ, std::string *out) {
   const fhitemdef *def = occurrence_def(r, name, occ);
   if (def == nullptr) return false;
   std::vector<char> text(def->length + 1u, '\0');
-  if (engine_itemget(&r, name, occ, text.data()) != 0) return false;
+  if (_rfhitemget(&r, name, occ, text.data()) != 0) return false;
   out->assign(text.data());
   return true;
 }
 
 bool set_item_text(fhrequest &r, const char *name, int occ, const char *text) {
   if (occurrence_def(r, name, occ) == nullptr) return false;
-  return engine_itemset(&r, name, occ, text) == 0;
+  return _rfhitemset(&r, name, occ, text) == 0;
 }
 
 }  // namespace lumbra

@@ -8,6 +8,7 @@
 #include "access/request.h"
 #include "access/return_code.h"
 #include "access/seqio.h"
+#include "engine/rfh.h"
 #include "util/memory.h"
 
 namespace lumbra {
@@ -39,13 +40,11 @@ int close_file(kdb_file *f) {
   int write_rc = kOk;
   if (is_text_output(*f)) write_rc = flush_output(*f, engine_block_io());
   if (f->companion.datname[0] != '\0') {
-    send(f->companion, FHOP_CLOSE);
-    globalmfree(f->companion.recbuf);
+    _rfhclose(&f->companion);
     memset(&f->companion, 0, sizeof f->companion);
   }
-  send(f->req, FHOP_CLOSE);
+  _rfhclose(&f->req);  // frees the record buffer whatever the result
   int close_rc = settle(*f);
-  globalmfree(f->req.recbuf);
   open_files().remove(f->id);
   globalmfree(f);
   return close_rc != kOk ? close_rc : write_rc;
@@ -68,7 +67,7 @@ int position_at_start(kdb_file &f) {
 }
 
 int read_found(kdb_file &f) {
-  if (!send_read(f.req, true)) return settle(f);
+  if (_rfhread(&f.req, 1) != 0) return settle(f);
   f.bufpos = start_position(f);
   return settle(f);
 }

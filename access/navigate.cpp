@@ -10,7 +10,8 @@
 #include "access/request.h"
 #include "access/return_code.h"
 #include "access/seqio.h"
-#include "access/engine_exports.h"
+#include "engine/keys.h"
+#include "engine/rfh.h"
 #include "util/memory.h"
 #include "util/text.h"
 
@@ -30,7 +31,7 @@ void set_record_number(fhrequest &r, uint32_t n) { memcpy(r.keybuf, &n, sizeof n
 // Puts the current record's value of the current key into the key buffer.
 void build_current_key(fhrequest &r) {
   char key[FH_KEYBUFSIZE * 2] = {};
-  int len = engine_bldkey(&r, r.curkey, key);
+  int len = _bldkey(&r, r.curkey, key);
   if (len < 0) len = 0;
   if (len >= FH_KEYBUFSIZE) len = FH_KEYBUFSIZE - 1;
   memcpy(r.keybuf, key, len);
@@ -45,7 +46,7 @@ kdb_file *begin_navigation(int id, int keyno) {
   kdb_file *f = lookup(id);
   if (f == nullptr || !is_record_file(*f) || f->req.keybuf == nullptr) return nullptr;
   int16_t key = sarg16(keyno);
-  if (key >= 0) send_setkey(f->req, static_cast<uint8_t>(key));
+  if (key >= 0) _rfhsetkey(&f->req, static_cast<uint8_t>(key));
   set_flag(f->req, FH_EXACT, false);
   return f;
 }
@@ -53,17 +54,17 @@ kdb_file *begin_navigation(int id, int keyno) {
 // Positions on the record before the one the key buffer or record number
 // designates, and reads it.
 int back_and_read(kdb_file &f) {
-  if (!send_position(f.req, false)) return settle(f);
-  if (!send(f.req, FHOP_BACKSPACE)) return settle(f);
+  if (_rfhposn(&f.req, 0) != 0) return settle(f);
+  if (_rfhbacksp(&f.req) != 0) return settle(f);
   return read_found(f);
 }
 
-// Sends one request on an open file and returns its code.
-int simple_request(int id, uint8_t opcode) {
+// Makes one request on an open file and returns its code.
+int simple_request(int id, int32_t (*request)(fhrequest *)) {
   clear_status(id);
   kdb_file *f = lookup(id);
   if (f == nullptr) return kNotOpen;
-  send(f->req, opcode);
+  request(&f->req);
   return settle(*f);
 }
 
@@ -76,14 +77,14 @@ int write_record(kdb_file &f, bool stay) {
   if (copy == nullptr) return kNotOpen;
   memcpy(copy, own, r.reclen + 1u);
   r.recbuf = copy;
-  bool ok = send_write(r, stay);
+  bool ok = _rfhwrite(&r, stay) == 0;
   r.recbuf = own;
   globalmfree(copy);
   if (!ok) return settle(f);
   uint16_t interval = settings().autosecure;
   if (interval != 0 && ++f.writes >= interval) {
     f.writes = 0;
-    if (!send(r, FHOP_SECURE)) return settle(f);
+    if (_rfhsecure(&r) != 0) return settle(f);
   }
   f.bufpos = start_position(f);
   return settle(f);
@@ -98,7 +99,7 @@ int KDBfirstrec(int id, int keyno) {
     set_record_number(f->req, 0);
   else
     memset(f->req.keybuf, ' ', FH_KEYBUFSIZE);
-  if (!send_position(f->req, false)) return settle(*f);
+  if (_rfhposn(&f->req, 0) != 0) return settle(*f);
   return read_found(*f);
 }
 
@@ -120,12 +121,12 @@ int KDBnextrec(int id, int keyno) {
     // The current record's slot is the next record's number (numbers count
     // data records from 0, slots count the header as 0).
     set_record_number(r, current_slot(r));
-    if (!send_position(r, false)) return settle(*f);
+    if (_rfhposn(&r, 0) != 0) return settle(*f);
     return read_found(*f);
   }
   build_current_key(r);
-  if (!send_position(r, false)) return settle(*f);
-  if (!send_read(r, false)) return settle(*f);
+  if (_rfhposn(&r, 0) != 0) return settle(*f);
+  if (_rfhread(&r, 0) != 0) return settle(*f);
   return read_found(*f);
 }
 
@@ -163,7 +164,7 @@ int KDBposn(int id, const char *key, int keyno, const char *item, int flags) {
     r.state |= ST_THREAD;
   } else {
     int16_t k = sarg16(keyno);
-    if (k >= 0 && !send_setkey(r, static_cast<uint8_t>(k))) return settle(*f);
+    if (k >= 0 && _rfhsetkey(&r, static_cast<uint8_t>(k)) != 0) return settle(*f);
     if (by_record_number(*f)) {
       set_record_number(r, static_cast<uint32_t>(strtol(key, nullptr, 10)));
     } else if (fl & 0x0008) {
@@ -181,7 +182,7 @@ int KDBposn(int id, const char *key, int keyno, const char *item, int flags) {
     r.state &= ~ST_THREAD;
   }
   set_flag(r, FH_REVERSE, fl & FH_REVERSE);
-  send_position(r, fl & FH_EXACT);
+  _rfhposn(&r, fl & FH_EXACT);
   return settle(*f);
 }
 
@@ -190,7 +191,7 @@ int KDBkey(int id, int keyno, int reverse) {
   kdb_file *f = lookup(id);
   if (f == nullptr) return kNotOpen;
   set_flag(f->req, FH_REVERSE, arg16(reverse) != 0);
-  send_setkey(f->req, static_cast<uint8_t>(arg16(keyno)));
+  _rfhsetkey(&f->req, static_cast<uint8_t>(arg16(keyno)));
   return settle(*f);
 }
 
@@ -200,7 +201,7 @@ int KDBread(int id, int flag) {
   if (f == nullptr) return kNotOpen;
   if (is_text_output(*f)) return kReadOnOutput;
   if (is_text_input(*f)) return next_line(*f, engine_block_io());
-  if (!send_read(f->req, arg16(flag) != 0)) return settle(*f);
+  if (_rfhread(&f->req, arg16(flag) != 0) != 0) return settle(*f);
   f->bufpos = start_position(*f);
   return kOk;
 }
@@ -214,9 +215,9 @@ int KDBwrite(int id, int count, int flag) {
   return write_record(*f, arg16(flag) != 0);
 }
 
-int KDBfree(int id) { return simple_request(id, FHOP_DELETE); }
+int KDBfree(int id) { return simple_request(id, _rfhdelete); }
 
-int KDBbackspace(int id) { return simple_request(id, FHOP_BACKSPACE); }
+int KDBbackspace(int id) { return simple_request(id, _rfhbacksp); }
 
 int KDBeof(int id) {
   kdb_file *f = lookup(id);
@@ -224,9 +225,9 @@ int KDBeof(int id) {
   return (f->req.state & ST_POSITIONED) ? 0 : 1;
 }
 
-int KDBrlock(int id) { return simple_request(id, FHOP_LOCK); }
+int KDBrlock(int id) { return simple_request(id, _rfhrlock); }
 
-int KDBrunlock(int id) { return simple_request(id, FHOP_UNLOCK); }
+int KDBrunlock(int id) { return simple_request(id, _rfhrunlock); }
 
 int KDBlretry(int header, int record) {
   settings().hdrtries = arg16(header);

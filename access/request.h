@@ -1,4 +1,5 @@
-// Requests on a file's engine block.
+// Requests on an engine block that have no wrapper of their own in the
+// engine (the others go through the engine's _rfh functions).
 #ifndef LUMBRA_ACCESS_REQUEST_H
 #define LUMBRA_ACCESS_REQUEST_H
 
@@ -16,15 +17,6 @@ inline void set_flag(fhrequest &r, uint16_t bit, bool on) {
 // Sends opcode on block r through the engine's entry point. The status is
 // left in r.status; returns true when it is 0.
 bool send(fhrequest &r, uint8_t opcode);
-
-// Read (opcode 4) and write (opcode 5) with FH_STAY set when stay is true
-// and cleared otherwise; position (opcode 8) with FH_EXACT set or cleared.
-// The flag stays as set after the request.
-bool send_read(fhrequest &r, bool stay);
-bool send_write(fhrequest &r, bool stay);
-bool send_position(fhrequest &r, bool exact);
-// Set-key (opcode 19) with keyarg = key.
-bool send_setkey(fhrequest &r, uint8_t key);
 
 }  // namespace lumbra
 

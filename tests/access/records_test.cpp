@@ -93,11 +93,11 @@ TEST_F(Records, OpenMakeAndOpenmake) {
   ASSERT_EQ(KDBclose(id_), 0);
   ASSERT_EQ(KDBopenmake(dat().c_str(), "", "", id_, 3, 0), 0);
   ASSERT_EQ(KDBfirstrec(id_, 1), 0);
-  EXPECT_EQ(name(), "ADAMS");
+  EXPECT_EQ(name(), "ADAMS     ");
 
   // An id that is open already is refused and the open file stays as it was.
   EXPECT_EQ(KDBopen(missing.c_str(), "", "", id_, 3, 0), 116);
-  EXPECT_EQ(name(), "ADAMS");
+  EXPECT_EQ(name(), "ADAMS     ");
   double info[6] = {};
   ASSERT_EQ(KDBfiletype(id_, info), 0);
   EXPECT_EQ(info[0], 3);
@@ -173,7 +173,7 @@ TEST_F(Records, MemoSearchClearAndCopy) {
   EXPECT_EQ(KDBrsear(id_ + 99, "A", 0), 7);
 
   // A second file with some of the items takes them by name.
-  access_test::write_fid("length 20\nitem NAME C 0 10\nitem CALL C 10 6 2\n",
+  access_test::write_fid("length 22\nitem NAME C 0 10\nitem CALL C 10 6 2\n",
                          dir_.file("U.fid"));
   int other = id_ + 1;
   ASSERT_EQ(KDBmake(dir_.file("U.Dat").c_str(), "", "", other, 2, 0), 0);
@@ -218,7 +218,9 @@ TEST_F(Records, NavigationAtBothEnds) {
   EXPECT_EQ(walk(2, true), (Names{"BOB       ", "CAROL     ", "ALICE     "}));
   EXPECT_EQ(walk(0, true), (Names{"CAROL     ", "ALICE     ", "BOB       "}));
   EXPECT_EQ(walk(-1, false), (Names{"BOB       ", "ALICE     ", "CAROL     "}));
-  EXPECT_EQ(KDBeof(id_), 1);
+  ASSERT_EQ(KDBfirstrec(id_, 1), 0);
+  EXPECT_EQ(KDBeof(id_), 0);
+  EXPECT_EQ(KDBeof(id_ + 99), 7);
   EXPECT_EQ(KDBfirstrec(id_ + 99, 1), 7);
 }
 

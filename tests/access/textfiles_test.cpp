@@ -23,6 +23,11 @@ class TextFiles : public ::testing::Test {
   int open(const std::string &path, int type, int mode = 0) {
     return KDBopen(path.c_str(), "", "", id_, type, mode);
   }
+  // A new output file: KDBopen finds nothing to append to, KDBopenmake makes it.
+  int create(const std::string &path, int type, int mode = 0) {
+    EXPECT_EQ(open(path, type, mode), 6);
+    return KDBopenmake(path.c_str(), "", "", id_, type, mode);
+  }
   int get(std::string *out, int16_t limit) {
     char text[520];
     int16_t len = limit;
@@ -40,16 +45,16 @@ class TextFiles : public ::testing::Test {
 TEST_F(TextFiles, DelimitedWrittenAndReadBack) {
   init_id();
   std::string path = dir_.file("out.csv");
-  ASSERT_EQ(open(path, 4), 0);
+  ASSERT_EQ(create(path, 4), 0);
   ASSERT_EQ(KDBput("A", id_, -1), 0);
   ASSERT_EQ(KDBput("B", id_, -1), 0);
   ASSERT_EQ(KDBwrite(id_, 1, 0), 0);
   ASSERT_EQ(KDBput("a,b", id_, -1), 0);
-  ASSERT_EQ(KDBputtab(id_, 9), 0);  // blanks up to column 9, as a field
+  ASSERT_EQ(KDBputtab(id_, 9), 0);  // blanks up to column 9 (quotes count), as a field
   ASSERT_EQ(KDBwrite(id_, 1, 0), 0);
   EXPECT_EQ(KDBread(id_, 0), 12);
   ASSERT_EQ(KDBclose(id_), 0);
-  std::string lines = "\"A\",\"B\"\r\n\"a,b\",\"  \"\r\n";
+  std::string lines = "\"A\",\"B\"\r\n\"a,b\",\"    \"\r\n";
   std::string bytes = read_file(path);
   ASSERT_EQ(bytes.size(), 128u);
   EXPECT_EQ(bytes.substr(0, lines.size()), lines);
@@ -66,7 +71,7 @@ TEST_F(TextFiles, DelimitedWrittenAndReadBack) {
   ASSERT_EQ(get(&s, 1), 0);  // a field is consumed whole, stored up to the limit
   EXPECT_EQ(s, "a");
   ASSERT_EQ(get(&s, 10), 0);
-  EXPECT_EQ(s, "  ");
+  EXPECT_EQ(s, "    ");
   ASSERT_EQ(KDBread(id_, 0), 0);
   EXPECT_EQ(get(&s, 10), 11);
   EXPECT_EQ(KDBwrite(id_, 1, 0), 113);
@@ -99,7 +104,7 @@ TEST_F(TextFiles, LineFileAcrossBlocks) {
 TEST_F(TextFiles, OutputAppendsUnlessAskedNotTo) {
   init_id();
   std::string path = dir_.file("log.txt");
-  ASSERT_EQ(open(path, 0), 0);
+  ASSERT_EQ(create(path, 0), 0);
   ASSERT_EQ(KDBput("first", id_, -1), 0);
   ASSERT_EQ(KDBwrite(id_, 0, 0), 0);  // count 0 writes nothing
   ASSERT_EQ(KDBwrite(id_, 2, 0), 0);
@@ -135,7 +140,7 @@ TEST_F(TextFiles, AppendAfterAFullLastBlock) {
 TEST_F(TextFiles, LineFeedModeEndsLinesAndFillsWithLineFeeds) {
   init_id();
   std::string path = dir_.file("unix.txt");
-  ASSERT_EQ(open(path, 0, 0x8000), 0);
+  ASSERT_EQ(create(path, 0, 0x8000), 0);
   ASSERT_EQ(KDBput("AB", id_, 5), 0);
   ASSERT_EQ(KDBwrite(id_, 1, 0), 0);
   ASSERT_EQ(KDBclose(id_), 0);
