@@ -61,7 +61,7 @@ const char *cfindfirst(const char *pattern, int dirs, int32_t *size, unsigned ch
   size_t slash = p.rfind('/');
   s.dir = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
   std::string name_pattern = slash == std::string::npos ? p : p.substr(slash + 1);
-  if (name_pattern.empty() || name_pattern == "*.*") name_pattern = "*";
+  bool every = name_pattern.empty() || name_pattern == "*.*";
   s.dirs = dirs != 0;
 
   DIR *d = opendir(s.dir.empty() ? "." : s.dir.c_str());
@@ -69,7 +69,7 @@ const char *cfindfirst(const char *pattern, int dirs, int32_t *size, unsigned ch
   while (const dirent *entry = readdir(d)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (islike(name.c_str(), name_pattern.c_str())) s.names.push_back(name);
+    if (every || islike(name.c_str(), name_pattern.c_str())) s.names.push_back(name);
   }
   closedir(d);
   std::sort(s.names.begin(), s.names.end());
