@@ -86,6 +86,8 @@ int write_locked(fhrequest *block, const KeyText &key) {
   if (status != FHS_OK) return status;
   if (found.full) return FHS_HASHFULL;
   block->state |= ST_HDRDIRTY;
+  // What is written is an active record, also over one marked deleted.
+  block->recbuf[0] = REC_ACTIVE;
   if (!found.found) return store_new(block, found.slot);
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   if (!record_is_free(block, pos)) return FHS_RECLOCKED;

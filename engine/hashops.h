@@ -41,8 +41,10 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out);
 int hash_position(fhrequest *block);
 
 // Opcode 5: stores `recbuf` under its key 0 (which is also left at
-// `keybuf`): over the record with that key, also one marked 'D', or appended
-// at `nrecs` x `reclen` with a new slot. Leaves `recpos` on it, positioned.
+// `keybuf`) as an active record: over the record with that key, also one
+// marked 'D', or appended
+// at `nrecs` x `reclen` with a new slot. Leaves `recpos` on it,
+// positioned.
 // Returns 0, 4 or 34 for short writes (nothing of the record is listed then),
 // 39 when the table has no free slot for a new key, 107 when another process
 // holds the record's lock, 108, or a probe's status.

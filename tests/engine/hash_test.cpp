@@ -1,0 +1,292 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+
+#include "engine/hashcode.h"
+#include "engine/hashfile.h"
+#include "rfh_fixture.h"
+
+using namespace corvex;
+
+namespace {
+
+// A table of 281 entries keyed by a 10-character item.
+const char kDesc[] =
+    "length 20\n"
+    "hashed 281\n"
+    "item KEY C 0 10\n"
+    "item VAL C 10 10\n"
+    "key KEY\n";
+
+uint32_t le32(const std::string &bytes, size_t at) {
+  return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+         static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+std::string padded(const std::string &key) { return key + std::string(10 - key.size(), ' '); }
+
+TEST(HashCode, SizesTableAndChoice) {
+  EXPECT_EQ(hash_size_index(0), 0);
+  EXPECT_EQ(hash_size_index(281), 0);
+  EXPECT_EQ(hash_size_index(282), 1);
+  EXPECT_EQ(hash_size_index(288359), 10);
+  EXPECT_EQ(hash_size_index(1000000), 10);
+  for (uint8_t k = 0; k < HASH_NSIZES; k++) {
+    EXPECT_EQ(hash_size_index(kHashSizes[k]), k);
+    // Every hash of this size index is a valid slot.
+    EXPECT_GT(kHashSizes[k], 1u << (8 + k));
+  }
+  EXPECT_EQ(kHashSizes[HASH_NSIZES - 1], 288359u);
+}
+
+TEST(HashCode, KnownValuesAndBounds) {
+  // "A" in the smallest table: h = 65, sum 65, step (281 - 65 + 65) mod 281
+  // = 0, taken as 1.
+  HashProbe a = hash_probe("A", 0);
+  EXPECT_EQ(a.slot, 65u);
+  EXPECT_EQ(a.step, 1u);
+  // "AB" with k = 1: 65 << 1 = 130, then ^ (~(601 mod 66) & 255) = 130 ^ 248.
+  HashProbe ab = hash_probe("AB", 1);
+  EXPECT_EQ(ab.slot, 122u);
+  EXPECT_EQ(ab.step, (601u - 122 + 131) % 601);
+  // Only the bytes before the first zero byte count.
+  EXPECT_EQ(hash_probe("AB\0C", 1).slot, ab.slot);
+
+  std::mt19937 rng(7);
+  for (uint8_t k = 0; k < HASH_NSIZES; k++) {
+    for (int i = 0; i < 2000; i++) {
+      char key[40];
+      int len = 1 + static_cast<int>(rng() % 39);
+      for (int c = 0; c < len; c++) key[c] = static_cast<char>(1 + rng() % 255);
+      key[len] = 0;
+      HashProbe p = hash_probe(key, k);
+      ASSERT_LT(p.slot, kHashSizes[k]);
+      ASSERT_GE(p.step, 1u);
+      ASSERT_LT(p.step, kHashSizes[k]);
+    }
+  }
+  EXPECT_EQ(hash_next_slot(10, 3, 281), 7u);
+  EXPECT_EQ(hash_next_slot(2, 3, 281), 280u);
+}
+
+class HashFileTest : public EngineTest {
+ protected:
+  // Writes a record with `key` through the open block.
+  int put(const std::string &key, const std::string &val) {
+    fill(&block_, {{"KEY", key.c_str()}, {"VAL", val.c_str()}});
+    return _rfhwrite(&block_, 0);
+  }
+  // Positions on `key`; true when a record was found.
+  bool find(const std::string &key) {
+    set_key(&block_, key, 10);
+    EXPECT_EQ(_rfhposn(&block_, 0), 0) << "status " << +block_.status;
+    return (block_.state & ST_POSITIONED) != 0;
+  }
+  uint32_t slot_value(uint32_t slot) { return le32(contents("H.hsh"), HASH_HEADERSIZE + 4 * slot); }
+
+  fhrequest block_ = {};
+  fhrequest other_ = {};
+};
+
+TEST_F(HashFileTest, MakeWritesHeaderAndZeroTable) {
+  make(&block_, "H", kDesc);
+  EXPECT_EQ(+block_.hashsize, 281u);
+  EXPECT_EQ(+block_.hashidx, 0);
+  std::string bytes = contents("H.hsh");
+  ASSERT_EQ(bytes.size(), 16u + 4 * 288);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("QZT\0", 4));
+  EXPECT_EQ(le32(bytes, 4) & 0xFFFF, 1376u);
+  EXPECT_EQ(le32(bytes, 4) >> 16, 10u);
+  EXPECT_EQ(le32(bytes, 8), 281u);
+  EXPECT_EQ(le32(bytes, 12), 0u);
+  EXPECT_EQ(bytes.find_first_not_of('\0', 16), std::string::npos);
+
+  std::string desc = kDesc;
+  desc.replace(desc.find("281"), 3, "282");
+  make(&other_, "B", desc);
+  EXPECT_EQ(+other_.hashsize, 601u);
+  EXPECT_EQ(+other_.hashidx, 1);
+  EXPECT_EQ(contents("B.hsh").size(), 16u + 4 * 608);
+  EXPECT_EQ(_rfhclose(&other_), 0);
+}
+
+TEST_F(HashFileTest, OpenChecksHeaderAgainstDescription) {
+  make(&block_, "H", kDesc);
+  ASSERT_EQ(_rfhclose(&block_), 0);
+
+  // A request that maps to another table size.
+  std::string desc = kDesc;
+  desc.replace(desc.find("281"), 3, "600");
+  describe(&block_, "H", desc);
+  EXPECT_EQ(_rfhopen(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_HASHFIDMISMATCH);
+
+  // Any request that maps to the same size opens.
+  desc = kDesc;
+  desc.replace(desc.find("281"), 3, "100");
+  describe(&block_, "H", desc);
+  ASSERT_EQ(_rfhopen(&block_), 0) << +block_.status;
+  EXPECT_EQ(+block_.hashsize, 281u);
+  ASSERT_EQ(_rfhclose(&block_), 0);
+
+  std::string good = contents("H.hsh");
+  auto damaged = [&](size_t at, char c, int expected) {
+    std::string bytes = good;
+    bytes[at] = c;
+    int fd = open(path("H.hsh").c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    describe(&block_, "H", kDesc);
+    EXPECT_EQ(_rfhopen(&block_), -1);
+    EXPECT_EQ(+block_.status, expected) << "byte " << at;
+  };
+  damaged(0, 'X', FHS_HASHVERSION);
+  damaged(4, 0x61, FHS_HASHVERSION);
+  damaged(6, 11, FHS_HASHFIDMISMATCH);
+  damaged(8, 0x1A, FHS_HASHFIDMISMATCH);
+  ASSERT_EQ(truncate(path("H.hsh").c_str(), 10), 0);
+  describe(&block_, "H", kDesc);
+  EXPECT_EQ(_rfhopen(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_READHASH);
+}
+
+TEST_F(HashFileTest, WriteFindAndRewrite) {
+  make(&block_, "H", kDesc);
+  ASSERT_EQ(put("ALPHA", "one"), 0);
+  ASSERT_EQ(put("BETA", "two"), 0);
+  EXPECT_EQ(+block_.nrecs, 3u);
+  EXPECT_EQ(+block_.recpos, 2 * block_.reclen);
+
+  ASSERT_TRUE(find("ALPHA"));
+  EXPECT_EQ(+block_.recpos, block_.reclen);
+  EXPECT_EQ(item(&block_, "VAL"), "one       ");
+  // The positioning loaded the record; a read answers at once.
+  EXPECT_EQ(_rfhread(&block_, 0), 0);
+  EXPECT_EQ(item(&block_, "KEY"), "ALPHA     ");
+  EXPECT_EQ(lseek(block_.datfd, 0, SEEK_CUR), +block_.reclen);
+  // Keys compare without regard to case, as the key rules say.
+  EXPECT_FALSE(find("GAMMA"));
+
+  // A rewrite replaces the record in place.
+  ASSERT_EQ(put("BETA", "changed"), 0);
+  EXPECT_EQ(+block_.nrecs, 3u);
+  ASSERT_TRUE(find("BETA"));
+  EXPECT_EQ(item(&block_, "VAL"), "changed   ");
+  uint32_t slot = hash_probe(padded("BETA").c_str(), 0).slot;
+  ASSERT_EQ(_rfhclose(&block_), 0);
+  EXPECT_EQ(slot_value(slot), 2u * 22);
+
+  // Everything is there after opening again.
+  describe(&block_, "H", kDesc);
+  ASSERT_EQ(_rfhopen(&block_), 0);
+  EXPECT_EQ(+block_.nrecs, 3u);
+  ASSERT_TRUE(find("ALPHA"));
+  EXPECT_EQ(item(&block_, "VAL"), "one       ");
+}
+
+TEST_F(HashFileTest, CollidingKeyLandsStepSlotsLower) {
+  // Two keys whose probes start at the same slot.
+  std::string first, second;
+  std::map<uint32_t, std::string> seen;
+  for (int i = 0; second.empty(); i++) {
+    std::string key = padded("K" + std::to_string(i));
+    uint32_t slot = hash_probe(key.c_str(), 0).slot;
+    auto [it, fresh] = seen.emplace(slot, key);
+    if (!fresh) {
+      first = it->second;
+      second = key;
+    }
+  }
+  HashProbe p1 = hash_probe(first.c_str(), 0);
+  HashProbe p2 = hash_probe(second.c_str(), 0);
+  ASSERT_EQ(p1.slot, p2.slot);
+
+  make(&block_, "H", kDesc);
+  ASSERT_EQ(put(first, "first"), 0);
+  ASSERT_EQ(put(second, "second"), 0);
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  uint32_t lower = (p2.slot + 281 - p2.step) % 281;
+  EXPECT_EQ(slot_value(p1.slot), 22u);
+  EXPECT_EQ(slot_value(lower), 44u);
+  ASSERT_TRUE(find(second));
+  EXPECT_EQ(item(&block_, "VAL"), "second    ");
+  ASSERT_TRUE(find(first));
+  EXPECT_EQ(item(&block_, "VAL"), "first     ");
+}
+
+TEST_F(HashFileTest, DeletedKeyIsRevivedInPlace) {
+  make(&block_, "H", kDesc);
+  ASSERT_EQ(put("ALPHA", "one"), 0);
+  ASSERT_EQ(put("BETA", "two"), 0);
+  fill(&block_, {{"KEY", "ALPHA"}});
+  ASSERT_EQ(_rfhdelete(&block_), 0);
+  EXPECT_EQ(contents("H.dat")[22], 'D');
+  // Deleting it again finds nothing to delete.
+  EXPECT_EQ(_rfhdelete(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_NORECORD);
+  fill(&block_, {{"KEY", "NOSUCH"}});
+  EXPECT_EQ(_rfhdelete(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_NORECORD);
+
+  // Positioning on the deleted key finds no record; its slot stays taken.
+  EXPECT_FALSE(find("ALPHA"));
+  uint32_t slot = hash_probe(padded("ALPHA").c_str(), 0).slot;
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  EXPECT_EQ(slot_value(slot), 22u);
+
+  ASSERT_EQ(put("ALPHA", "again"), 0);
+  EXPECT_EQ(+block_.nrecs, 3u);
+  EXPECT_EQ(+block_.recpos, 22);
+  ASSERT_TRUE(find("ALPHA"));
+  EXPECT_EQ(item(&block_, "VAL"), "again     ");
+  EXPECT_EQ(contents("H.dat")[22], ' ');
+}
+
+TEST_F(HashFileTest, FullTableReportsHashFullAndWritesNothing) {
+  make(&block_, "H", kDesc);
+  for (int i = 0; i < 281; i++) ASSERT_EQ(put("K" + std::to_string(i), "v"), 0) << i;
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  std::string dat = contents("H.dat");
+  std::string hsh = contents("H.hsh");
+  EXPECT_EQ(put("EXTRA", "v"), -1);
+  EXPECT_EQ(+block_.status, FHS_HASHFULL);
+  EXPECT_EQ(+block_.nrecs, 282u);
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  EXPECT_EQ(contents("H.dat"), dat);
+  EXPECT_EQ(contents("H.hsh"), hsh);
+  // Absent keys are simply not found; present ones still are.
+  EXPECT_FALSE(find("EXTRA"));
+  EXPECT_TRUE(find("K280"));
+  EXPECT_EQ(put("K7", "rewritten"), 0);
+}
+
+TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
+  make(&block_, "H", kDesc);
+  const char *keys[] = {"C", "A", "B"};
+  for (const char *k : keys) ASSERT_EQ(put(k, k), 0);
+  ASSERT_EQ(_rfhsetkey(&block_, 0), 0);
+  uint32_t first = 0;
+  block_.keybuf = reinterpret_cast<char *>(&first);
+  ASSERT_EQ(_rfhposn(&block_, 0), 0);
+  for (const char *k : keys) {
+    ASSERT_EQ(_rfhread(&block_, 0), 0);
+    EXPECT_EQ(item(&block_, "KEY"), padded(k));
+  }
+  EXPECT_EQ(_rfhread(&block_, 0), -1);
+  EXPECT_EQ(+block_.status, FHS_NORECORD);
+}
+
+TEST_F(HashFileTest, HashedFilesRefuseIndexOnlyMoves) {
+  make(&block_, "H", kDesc);
+  EXPECT_EQ(_rfhbacksp(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_NOTSUPPORTED);
+  block_.opcode = FHOP_END;
+  EXPECT_EQ(_filehandler(&block_), -1);
+  EXPECT_EQ(+block_.status, FHS_NOTSUPPORTED);
+}
+
+}  // namespace
