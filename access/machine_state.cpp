@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -145,10 +146,11 @@ void machine_set_last_status(uint8_t client, uint8_t status) {
 std::string machine_state_name() {
   const char *env = getenv("LUMBRA_SHM_NAME");
   if (env != nullptr && env[0] != '\0') {
-    std::string name = env[0] == '/' ? env : std::string("/") + env;
-    return name;
+    return env[0] == '/' ? std::string(env) : std::string("/") + env;
   }
-  return "/lumbra-" + std::to_string(getuid());
+  char name[32];
+  snprintf(name, sizeof name, "/lumbra-%u", static_cast<unsigned>(getuid()));
+  return name;
 }
 
 }  // namespace lumbra

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "access/machine_state.h"
@@ -46,14 +45,6 @@ int in_child(Fn fn) {
   return n == 1 ? v : -1;
 }
 
-TEST(ClientCounter, RunsFromOneTo127AndAgain) {
-  uint8_t counter = 0;
-  for (int i = 1; i <= 127; ++i) ASSERT_EQ(advance_client_counter(counter), i);
-  EXPECT_EQ(advance_client_counter(counter), 1);
-  counter = 200;  // a damaged counter restarts as well
-  EXPECT_EQ(advance_client_counter(counter), 1);
-}
-
 // This test must come first: the child maps the shared state by name before
 // this process has touched it, as a second program would.
 TEST(MachineState, ProgramsStartedOneAfterTheOtherShareTheCounter) {
@@ -75,10 +66,6 @@ TEST(MachineState, LastStatusIsPerClientAndShared) {
   EXPECT_EQ(in_child([] { return machine_last_status(6); }), 7);
   machine_set_last_status(200, 9);  // no such client: ignored
   EXPECT_EQ(machine_last_status(200), 0);
-}
-
-TEST(MachineState, NameComesFromTheEnvironment) {
-  EXPECT_EQ(machine_state_name(), "/" + std::string(getenv("LUMBRA_SHM_NAME")));
 }
 
 }  // namespace

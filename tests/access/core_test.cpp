@@ -1,9 +1,8 @@
-// Return codes, item references, the result buffer and the open-file table.
+// Return codes, item references and the result buffer.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "access/file_table.h"
 #include "access/item_ref.h"
 #include "access/result_buffer.h"
 #include "access/return_code.h"
@@ -25,16 +24,7 @@ TEST(ReturnCode, EveryEngineStatusHasItsCode) {
 }
 
 TEST(ItemRef, NameAndOccurrence) {
-  ItemRef r = parse_item_ref("CALL(2)");
-  EXPECT_STREQ(r.name, "CALL");
-  EXPECT_EQ(r.occurrence, 2);
-  r = parse_item_ref("CALL[2]");
-  EXPECT_STREQ(r.name, "CALL");
-  EXPECT_EQ(r.occurrence, 2);
-  r = parse_item_ref("CALL");
-  EXPECT_STREQ(r.name, "CALL");
-  EXPECT_EQ(r.occurrence, 0);
-  r = parse_item_ref("ABCDEFGHIJKLMN(3");  // cut to 10, no closing bracket needed
+  ItemRef r = parse_item_ref("ABCDEFGHIJKLMN(3");  // cut to 10, no closing bracket needed
   EXPECT_STREQ(r.name, "ABCDEFGHIJ");
   EXPECT_EQ(r.occurrence, 3);
   r = parse_item_ref("X( -4)");
@@ -54,36 +44,6 @@ TEST(ResultBuffer, NeverOverrun) {
   EXPECT_STREQ(result_set_bytes("ab\0cd", 2), "ab");
   EXPECT_STREQ(result_set(nullptr), "");
   EXPECT_STREQ(result_clear(), "");
-}
-
-kdb_file *fake(int n) { return reinterpret_cast<kdb_file *>(static_cast<uintptr_t>(n) * 16); }
-
-TEST(FileTable, HoldsFiveHundredInOrder) {
-  FileTable t;
-  for (int i = 0; i < FileTable::kCapacity; ++i) ASSERT_TRUE(t.add(256 + i, fake(i + 1)));
-  EXPECT_TRUE(t.full());
-  EXPECT_FALSE(t.add(1, fake(999)));
-  EXPECT_EQ(t.find(256 + 499), fake(500));
-  EXPECT_EQ(t.remove(256 + 250), fake(251));
-  EXPECT_FALSE(t.full());
-  EXPECT_EQ(t.count(), 499);
-  EXPECT_EQ(t.at(250).id, 256 + 251);
-  EXPECT_EQ(t.find(256 + 250), nullptr);
-  EXPECT_EQ(t.remove(256 + 250), nullptr);
-}
-
-TEST(FileTable, RefusesADuplicateAndKeepsOrderOnRemoval) {
-  FileTable t;
-  ASSERT_TRUE(t.add(0x0101, fake(1)));
-  ASSERT_TRUE(t.add(0x0102, fake(2)));
-  ASSERT_TRUE(t.add(0x0103, fake(3)));
-  EXPECT_FALSE(t.add(0x0102, fake(9)));
-  EXPECT_EQ(t.find(0x0102), fake(2));
-  t.remove(0x0102);
-  ASSERT_EQ(t.count(), 2);
-  EXPECT_EQ(t.at(0).id, 0x0101);
-  EXPECT_EQ(t.at(1).id, 0x0103);
-  EXPECT_EQ(t.find(0x0103), fake(3));
 }
 
 }  // namespace

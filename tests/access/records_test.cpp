@@ -17,14 +17,16 @@ namespace {
 const auto *const g_env = ::testing::AddGlobalTestEnvironment(new access_test::PrivateState);
 
 // NAME is the unique key 1, CALL (three occurrences) key 2; LINK carries the
-// thread of the records whose AMT is above 10.
+// thread of the records whose AMT is above 10; LONG is longer than any text
+// the layer returns.
 const char kDesc[] =
-    "length 40\n"
+    "length 640\n"
     "item CALL C 0 6 3\n"
     "item NAME C 18 10\n"
     "item AMT N 28 5 1 R\n"
     "item LINK C 33 4\n"
     "item MEMO Z 37 2\n"
+    "item LONG C 40 600\n"
     "key NAME\n"
     "key CALL\n"
     "thread LINK AMT > 10\n";
@@ -69,12 +71,6 @@ class Records : public ::testing::Test {
 
 using Names = std::vector<std::string>;
 
-TEST_F(Records, ClientValuesFollowTheCounter) {
-  int next = KDBinit(0);
-  EXPECT_EQ(next, client_ + 256 > 32512 ? 256 : client_ + 256);
-  EXPECT_EQ(KDBinit(next), 0);
-}
-
 TEST_F(Records, OpenMakeAndOpenmake) {
   ASSERT_EQ(add("ADAMS", "K1AA", "5"), 0);
   ASSERT_EQ(KDBclose(id_), 0);
@@ -103,7 +99,7 @@ TEST_F(Records, OpenMakeAndOpenmake) {
   EXPECT_EQ(info[0], 3);
   EXPECT_EQ(info[1], 2);   // keys
   EXPECT_EQ(info[2], 1);   // current key number
-  EXPECT_EQ(info[3], 42);  // record length
+  EXPECT_EQ(info[3], 642);  // record length
   EXPECT_EQ(info[4], 2);   // slots, the header included
   EXPECT_EQ(info[5], 1);
   EXPECT_EQ(KDBfiletype(id_ + 99, info), 7);
@@ -158,6 +154,13 @@ TEST_F(Records, ItemsByReferenceAndPosition) {
   EXPECT_EQ(KDBfidoffset("AMT", id_), 2);
   EXPECT_EQ(KDBfidoffset("ZZZ", id_), -1);
   EXPECT_EQ(KDBfidoffset("AMT", id_ + 99), -1);
+
+  // Text longer than the result buffer comes back cut to 512 characters.
+  ASSERT_EQ(KDBcopyfput(std::string(600, 'L').c_str(), "LONG", id_), 0);
+  EXPECT_EQ(std::string(KDBcopyfid("LONG", id_)), std::string(512, 'L'));
+  EXPECT_EQ(std::string(KDBfid(id_, 5, 0)), std::string(512, 'L'));
+  ASSERT_EQ(KDBfput("MM", "LONG", id_, 0, 599), 0);
+  EXPECT_EQ(std::string(KDBcopyfid("LONG", id_)).size(), 512u);
 }
 
 TEST_F(Records, MemoSearchClearAndCopy) {
@@ -194,7 +197,7 @@ TEST_F(Records, FieldsInARecordBuffer) {
   ASSERT_EQ(KDBrestart(id_, 18), 0);  // NAME's offset
   ASSERT_EQ(KDBput("SMITH", id_, 10), 0);
   EXPECT_STREQ(KDBcopyfid("NAME", id_), "SMITH     ");
-  ASSERT_EQ(KDBrestart(id_, 30), 0);
+  ASSERT_EQ(KDBrestart(id_, 630), 0);
   EXPECT_EQ(KDBput("ABCDEFGHIJKLMNOP", id_, -1), 8);
   ASSERT_EQ(KDBrestart(id_, 18), 0);
   char text[20];

@@ -151,15 +151,4 @@ TEST_F(TextFiles, LineFeedModeEndsLinesAndFillsWithLineFeeds) {
   EXPECT_EQ(s, "AB   ");
 }
 
-TEST_F(TextFiles, EndOfFileCharacterInInput) {
-  init_id();
-  std::string path = dir_.file("eof.txt");
-  write_file(path, "ok\nAB" + kEof + "CD\n");
-  ASSERT_EQ(open(path, 1), 0);
-  std::string s;
-  ASSERT_EQ(get(&s, -1), 0);
-  ASSERT_EQ(KDBread(id_, 0), 0);
-  EXPECT_EQ(get(&s, -1), 11);
-}
-
 }  // namespace
