@@ -70,14 +70,6 @@ TEST(Names, SplitName) {
   EXPECT_STREQ(name, "y");
 }
 
-TEST(Names, SplitThenJoinGivesThePathBack) {
-  for (const char *path : {"C:\\DIR\\FILE.TXT", "/a/b/c.d", "rel/x.tar.gz", "plain"}) {
-    Parts p = split(path);
-    char t[64];
-    EXPECT_STREQ(creat_name(t, p.dir.c_str(), p.name.c_str(), p.ext.c_str()), path);
-  }
-}
-
 TEST(Names, Abbrname) {
   EXPECT_EQ(abbr("/a/b/c.txt", 20), "/a/b/c.txt");
   EXPECT_EQ(abbr("abcdefghij", 6), "...hij");

@@ -34,13 +34,6 @@ TEST(IntegerText, Widths) {
   EXPECT_EQ(std::string(inttoa(5, 300, '.')).size(), 300u);
 }
 
-TEST(IntegerText, BuffersAreSeparate) {
-  const char *a = inttoa(1, 0, ' ');
-  const char *b = longtoa(2, 0, ' ');
-  EXPECT_STREQ(a, "1");
-  EXPECT_STREQ(b, "2");
-}
-
 TEST(Flasc, Examples) {
   EXPECT_STREQ(flasc(2.5), "2.5");
   EXPECT_STREQ(flasc(100), "100");
