@@ -1,0 +1,65 @@
+// Fakes of the serial line and the mixer for the tests.
+#ifndef TESSALY_TESTS_APP_FAKES_H
+#define TESSALY_TESTS_APP_FAKES_H
+
+#include <QString>
+#include <ostream>
+#include <vector>
+
+#include "app/radio/mixer.h"
+#include "app/radio/seriallink.h"
+
+// A serial line whose written bytes are kept and whose input the test feeds.
+class FakeLink : public radio::SerialLink {
+public:
+  bool open(QString *) override { return opened = true; }
+  void close() override { opened = false; }
+  bool isOpen() const override { return opened; }
+  void setDtr(bool on) override { dtr = on; }
+  void setReceiveThreshold(int bytes) override { threshold = bytes; }
+  void setSendThreshold(int) override {}
+  bool output(const QByteArray &bytes) override {
+    if (!opened) return false;
+    written.push_back(bytes);
+    return true;
+  }
+  QByteArray input() override {
+    QByteArray all = waiting;
+    waiting.clear();
+    return all;
+  }
+  // Adds bytes to the input and raises the receive event at the threshold.
+  void feed(const QByteArray &bytes) {
+    waiting += bytes;
+    if (threshold > 0 && waiting.size() >= threshold) emit commEvent(kReceived);
+  }
+
+  bool opened = false;
+  bool dtr = false;
+  int threshold = 0;
+  QByteArray waiting;
+  std::vector<QByteArray> written;
+};
+
+// A mixer that records every call.
+class FakeMixer : public radio::Mixer {
+public:
+  bool lookUpMute() override { return record("lookUpMute"); }
+  bool setMute(bool muted) override { return record(muted ? "mute" : "unmute"); }
+  bool lookUpVolume() override { return record("lookUpVolume"); }
+  bool setStereoVolume(uint32_t left, uint32_t right) override {
+    return record(QStringLiteral("volume %1 %2").arg(left).arg(right));
+  }
+  bool record(const QString &call) {
+    calls.push_back(call);
+    return true;
+  }
+  std::vector<QString> calls;
+};
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+inline QByteArray hex(const char *text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+
+#endif

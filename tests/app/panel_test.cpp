@@ -1,0 +1,230 @@
+// The main window's panel over a fake serial line and a recording mixer.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/mainwindow.h"
+#include "app/memorychannels.h"
+#include "app/panel.h"
+#include "app/radio/frames.h"
+#include "app/radiocontrol.h"
+#include "tests/app/fakes.h"
+
+namespace {
+
+class PanelTest : public testing::Test {
+protected:
+  PanelTest() {
+    auto link = std::make_unique<FakeLink>();
+    auto mixer = std::make_unique<FakeMixer>();
+    port = link.get();
+    sound = mixer.get();
+    window = std::make_unique<MainWindow>(std::move(link), std::move(mixer), "3");
+    p = window->panel();
+    window->show();
+  }
+  // The frames written since the last call, as spaced hex.
+  QStringList frames() {
+    QStringList out;
+    for (const QByteArray &f : port->written) out << QString::fromLatin1(f.toHex(' ').toUpper());
+    port->written.clear();
+    return out;
+  }
+  // Answers the command in flight: its echo, then `reply`.
+  void answer(const QByteArray &reply) {
+    const QByteArray echo = window->radio()->link().lastCommand();
+    port->feed(echo);
+    port->feed(reply);
+  }
+
+  FakeLink *port;
+  FakeMixer *sound;
+  std::unique_ptr<MainWindow> window;
+  Panel *p;
+};
+
+}  // namespace
+
+TEST_F(PanelTest, LoadOpensThePortAndSendsNothing) {
+  EXPECT_TRUE(port->opened);
+  EXPECT_TRUE(port->dtr);
+  EXPECT_TRUE(port->written.empty());
+  EXPECT_EQ(p->PortNum->text(), "3");
+  EXPECT_EQ(p->NewFrq->text(), "07100.00");
+  EXPECT_EQ(window->size(), QSize(653, 231));
+  p->LogsScans->click();
+  EXPECT_EQ(window->size(), QSize(644, 615));
+  p->JustControl->click();
+  EXPECT_EQ(window->size(), QSize(653, 231));
+  EXPECT_EQ(p->D1[0]->objectName(), "D1_1");
+  EXPECT_EQ(p->D1[6]->palette().color(QPalette::Text), QColor(128, 255, 255));
+  EXPECT_EQ(p->Dot2->palette().color(QPalette::Text), QColor(128, 255, 255));
+  ASSERT_EQ(window->tabs()->count(), 4);
+  EXPECT_EQ(window->tabs()->tabText(1), "Memory Chanels");
+  EXPECT_NE(window->findChild<QLineEdit *>("MFrq_11"), nullptr);
+  EXPECT_NE(window->findChild<QLineEdit *>("Text2_0"), nullptr);
+  window->close();
+  EXPECT_FALSE(port->opened);
+  EXPECT_FALSE(port->dtr);
+}
+
+TEST_F(PanelTest, FullStatusFillsThePanel) {
+  p->But_Power->click();
+  EXPECT_EQ(frames(), QStringList{"00 00 00 00 00"});
+  QByteArray status(148, '\0');
+  status.replace(143, 4, hex("00 50 42 01"));
+  status[142] = 0x01;
+  status.replace(90, 6, hex("00 50 42 01 80 00"));
+  answer(status);
+  QString digits;
+  for (QLineEdit *d : p->D1) digits += d->text();
+  EXPECT_EQ(digits, "1425000");
+  EXPECT_EQ(p->NewFrq->text(), "14250.00");
+  EXPECT_EQ(p->ModeL->text(), "USB");
+  EXPECT_EQ(p->HGA->text(), "GEN");
+  EXPECT_EQ(p->BufLen->text(), "148");
+  EXPECT_EQ(p->InLen->text(), "296");
+  EXPECT_EQ(window->findChild<QLineEdit *>("MFrq_0")->text(), "14,250.00");
+  EXPECT_EQ(window->findChild<QLineEdit *>("MHGA_0")->text(), "HAM");
+  EXPECT_EQ(window->findChild<QLineEdit *>("MMode_0")->text(), "LSB");
+}
+
+TEST_F(PanelTest, EntryAndStepButtons) {
+  p->NewFrq->setText("7.1");
+  p->FreqGo->click();
+  EXPECT_EQ(p->NewFrq->text(), "00007.10");
+  EXPECT_EQ(frames(), QStringList{"10 07 00 00 08"});
+  p->NewFrq->setText("");
+  p->FreqGo->click();
+  p->NewFrq->setText("abc");
+  p->FreqGo->click();
+  p->NewFrq->setText("123456");
+  p->FreqGo->click();
+  EXPECT_TRUE(frames().isEmpty());
+  EXPECT_FALSE(p->StatusLine->text().isEmpty());
+
+  p->StepSz[1]->click();
+  EXPECT_EQ(p->JumpStep->text(), "0.5");
+  p->NewFrq->setText("14200.00");
+  p->FreqUp->click();
+  EXPECT_EQ(p->NewFrq->text(), "14200.50");
+  EXPECT_EQ(p->ScanDir->text(), "UP");
+  EXPECT_EQ(frames(), QStringList{"50 00 42 01 08"});
+  p->FreqDwn->click();
+  EXPECT_EQ(p->ScanDir->text(), "DOWN");
+  EXPECT_EQ(frames(), QStringList{"00 00 42 01 08"});
+
+  // Stepping past either end sends nothing and keeps the last valid entry.
+  p->NewFrq->setText("00000.20");
+  p->FreqDwn->click();
+  EXPECT_EQ(p->NewFrq->text(), "00000.20");
+  p->NewFrq->setText("99999.80");
+  p->FreqUp->click();
+  EXPECT_EQ(p->NewFrq->text(), "99999.80");
+  EXPECT_TRUE(frames().isEmpty());
+}
+
+TEST_F(PanelTest, BandButtons) {
+  window->findChild<QPushButton *>("Meter20")->click();
+  EXPECT_EQ(p->LoFrq->text(), "14000.00");
+  EXPECT_EQ(p->HiFrq->text(), "14999.00");
+  EXPECT_EQ(p->NewFrq->text(), "14200.00");
+  EXPECT_EQ(frames(), QStringList{"00 00 42 01 08"});
+  window->findChild<QPushButton *>("Meter180")->click();
+  EXPECT_EQ(p->LoFrq->text(), "01600.00");
+  EXPECT_EQ(p->HiFrq->text(), "01699.00");
+  EXPECT_EQ(frames(), QStringList{"00 00 16 00 08"});
+  window->findChild<QPushButton *>("Meter17")->click();
+  EXPECT_EQ(p->LoFrq->text(), "01600.00");
+  EXPECT_EQ(frames(), QStringList{"00 00 82 01 08"});
+}
+
+TEST_F(PanelTest, ModeCoverageAndSliders) {
+  window->findChild<QPushButton *>("But_CWN")->click();
+  EXPECT_EQ(p->ModeL->text(), "");  // nothing changes before the reply
+  QByteArray status(22, '\0');
+  status[16] = 0x03;
+  answer(status);
+  EXPECT_EQ(p->ModeL->text(), "CW-N");
+  EXPECT_EQ(frames(), (QStringList{"00 00 00 13 0A", "00 00 00 00 0B"}));
+  p->HamBut->click();
+  p->GenBut->click();
+  EXPECT_EQ(frames(), (QStringList{"00 00 00 22 0A", "00 00 00 21 0A"}));
+  p->Slider1->setValue(1);
+  p->Slider2->setValue(30);
+  EXPECT_EQ(frames(), (QStringList{"00 00 00 FE 04", "00 00 00 1E 05"}));
+  EXPECT_EQ(window->focusWidget(), p->KBD);
+}
+
+TEST_F(PanelTest, KeysOfTheCaptureBox) {
+  p->NewFrq->setText("14200.00");
+  QTest::keyClick(p->KBD, '6');
+  EXPECT_EQ(p->NewFrq->text(), "14200.10");
+  QTest::keyClick(p->KBD, Qt::Key_Right);
+  EXPECT_EQ(p->NewFrq->text(), "14200.20");
+  QTest::keyClick(p->KBD, '2');
+  EXPECT_EQ(p->NewFrq->text(), "14199.20");
+  EXPECT_EQ(p->ScanDir->text(), "Down");
+  QTest::keyClick(p->KBD, Qt::Key_Up);
+  QTest::keyClick(p->KBD, Qt::Key_Left);
+  EXPECT_EQ(p->NewFrq->text(), "14200.10");
+  EXPECT_EQ(frames().size(), 5);
+  QTest::keyClick(p->KBD, '*');
+  EXPECT_EQ(frames(), QStringList{"00 00 00 00 00"});
+  QTest::keyClick(p->KBD, '/');
+  EXPECT_FALSE(p->PauseLamp->isHidden());
+  QTest::keyClick(p->KBD, Qt::Key_Backspace);
+  QTest::keyClick(p->KBD, Qt::Key_Backspace);
+  EXPECT_EQ(sound->calls, (std::vector<QString>{"lookUpMute", "mute", "lookUpMute", "unmute"}));
+  QTest::keyClick(p->KBD, 'x');
+  EXPECT_TRUE(p->KBD->text().isEmpty());
+  EXPECT_TRUE(frames().isEmpty());
+}
+
+TEST_F(PanelTest, ScanLimitsAndPickList) {
+  p->NewFrq->setText("07150.00");
+  p->HiSet->click();
+  EXPECT_EQ(p->HiFrq->text(), "07150.00");
+  p->LoFrq->clear();
+  QTest::keyClicks(p->LoFrq, "07120.00");
+  EXPECT_EQ(p->NewFrq->text(), "07120.00");
+  EXPECT_TRUE(frames().isEmpty());
+
+  QTest::mouseDClick(p->HiFrq, Qt::LeftButton);
+  ASSERT_FALSE(p->List1->isHidden());
+  ASSERT_EQ(p->List1->count(), 10);
+  QListWidgetItem *last = p->List1->item(9);
+  EXPECT_EQ(last->text(), "07999.00");
+  QTest::mouseClick(p->List1->viewport(), Qt::LeftButton, {}, p->List1->visualItemRect(last).center());
+  EXPECT_EQ(p->HiFrq->text(), "07999.00");
+  EXPECT_TRUE(p->List1->isHidden());
+
+  // A low limit that is no frequency gives no list: the entry is copied instead.
+  p->LoFrq->setText("abc");
+  QTest::mouseDClick(p->HiFrq, Qt::LeftButton);
+  EXPECT_TRUE(p->List1->isHidden());
+  EXPECT_EQ(p->HiFrq->text(), "07120.00");
+}
+
+TEST_F(PanelTest, VolumeBalanceAndMute) {
+  p->VolumeControl->setValue(65535);
+  EXPECT_EQ(p->TXTVolumeControl->text(), "65535");
+  EXPECT_EQ(p->TXTVol->text(), QString::number(65535 / 6553.0, 'g', 15));
+  EXPECT_EQ(sound->calls, (std::vector<QString>{"lookUpVolume", "volume 65535 65535"}));
+  sound->calls.clear();
+  p->BalanceControl->setValue(100);
+  p->BalanceControl->setValue(-50);
+  EXPECT_EQ(sound->calls, (std::vector<QString>{"volume 0 65535", "volume 65535 32768"}));
+  sound->calls.clear();
+  p->MuteOff->click();
+  p->MuteOff->click();
+  EXPECT_EQ(sound->calls, (std::vector<QString>{"lookUpMute", "mute", "lookUpMute", "mute"}));
+  EXPECT_TRUE(frames().isEmpty());
+}

@@ -1,0 +1,11 @@
+// Runs the GoogleTest cases inside a QApplication, so that widgets, timers and
+// serial ports work in every test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
