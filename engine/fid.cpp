@@ -104,6 +104,16 @@ int read_items(FidFile &file, const Header &h, fhitemdef *items) {
   return FHS_OK;
 }
 
+// A temporary index takes its key from the expression; the descriptors of
+// the file are passed over so that the thread lines after them are found.
+int skip_keys(FidFile &file, const Header &h) {
+  for (unsigned k = 0; k < h.nkeys; k++) {
+    unsigned char raw[FID_KEYSIZE];
+    if (!file.read(raw, sizeof raw)) return FHS_READFID;
+  }
+  return FHS_OK;
+}
+
 int read_keys(FidFile &file, const Header &h, fhkeydef *keys) {
   for (unsigned k = 0; k < h.nkeys; k++) {
     unsigned char raw[FID_KEYSIZE];
@@ -191,8 +201,8 @@ int load_tables(FidFile &file, fhrequest *block) {
   block->keydefs = alloc_table<fhkeydef>(nkeys);
   if (nkeys && !block->keydefs) return FHS_NOMEMORY;
   block->nkeys = static_cast<uint8_t>(nkeys);
-  status = temp ? fid_tempkey(block, block->keybuf, block->keydefs)
-                : read_keys(file, h, block->keydefs);
+  status = temp ? skip_keys(file, h) : read_keys(file, h, block->keydefs);
+  if (status == FHS_OK && temp) status = fid_tempkey(block, block->keybuf, block->keydefs);
   if (status != FHS_OK) return status;
 
   block->threaddefs = alloc_table<fhthreaddef>(h.nthreads);

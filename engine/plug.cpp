@@ -72,6 +72,4 @@ OpHandler op_handler(int opcode) {
   return kTable.ops[opcode];
 }
 
-int op_unsupported(fhrequest *) { return FHS_NOTSUPPORTED; }
-
 }  // namespace corvex

@@ -3,8 +3,8 @@
 // Every operation is one handler in the opcode table of plug.cpp; modules add
 // their engine-wide resources (set up at the first init, freed at shut-down)
 // and the few per-file services that the core calls (flushing index nodes,
-// writing headers, parking) in the same file, one line each. A service that
-// no module provides yet is null and the core skips it.
+// writing headers, parking) in the same file, one line each. A null service
+// is skipped by the core; an opcode without a handler answers 101.
 #ifndef CORVEX_ENGINE_PLUG_H
 #define CORVEX_ENGINE_PLUG_H
 
@@ -54,9 +54,6 @@ const Plug &plug();
 
 // The handler of `opcode`, or null when the opcode is unknown.
 OpHandler op_handler(int opcode);
-
-// Answer of an operation whose module is not built yet: 102.
-int op_unsupported(fhrequest *block);
 
 }  // namespace corvex
 
