@@ -153,6 +153,10 @@ bool Parser::statement(int line, const std::vector<std::string> &words, std::str
   } else if (what == "thread") {
     if (words.size() < 3) return fail(line, "thread needs an item and an expression");
     if (rest.size() > kMaxExpr) return fail(line, "thread expression longer than 55 characters");
+    for (char c : rest) {
+      if (static_cast<unsigned char>(c) < ' ' && c != '\t')
+        return fail(line, "thread expression holds a control character");
+    }
     if (threads_.size() >= UINT16_MAX) return fail(line, "too many threads");
     threads_.push_back({line, {upper(words[1]), std::string(rest)}});
   } else {
