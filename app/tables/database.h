@@ -23,6 +23,7 @@ public:
   // opened. Returns true when all three are open.
   bool openTables();
 
+  int client() const { return client_; }
   int fileId(TableId table) const { return client_ + static_cast<int>(table); }
   KdbApi &kdb() const { return *kdb_; }
 

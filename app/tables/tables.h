@@ -33,6 +33,7 @@ public:
 
   // True when all three tables opened at start-up.
   bool opened() const { return opened_; }
+  const Database &database() const { return db_; }
 
   LogTab &log() { return *log_; }
   ScansTab &scans() { return *scans_; }
