@@ -15,7 +15,7 @@ namespace corvex {
 
 namespace {
 
-const OpEntry kOps[] = {
+constexpr OpEntry kOps[] = {
     {FHOP_OPEN, op_open},
     {FHOP_MAKE, op_make},
     {FHOP_CLOSE, op_close},
