@@ -1,6 +1,7 @@
 // Parses arbitrary text as a table description. Whatever the parser accepts
 // must turn into a FID file that the loader takes without complaint.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -14,7 +15,12 @@ using namespace corvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static char path[64];
-  if (!path[0]) snprintf(path, sizeof path, "/tmp/description_fuzz.%d.fid", static_cast<int>(getpid()));
+  if (!path[0]) {
+    // Memory-backed when possible: the file is rewritten on every input.
+    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    snprintf(path, sizeof path, "%s/description_fuzz.%d.fid", dir, static_cast<int>(getpid()));
+    atexit([] { unlink(path); });
+  }
   Description d;
   std::string error;
   if (!parse_description(std::string_view(reinterpret_cast<const char *>(data), size), &d, &error)) return 0;

@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as a file description, plainly and as the base of a
 // temporary index. The loader must answer with a status, never overrun.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -31,7 +32,12 @@ void load(const char *path, uint16_t mode, const char *expr) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static char path[64];
-  if (!path[0]) snprintf(path, sizeof path, "/tmp/fid_fuzz.%d.fid", static_cast<int>(getpid()));
+  if (!path[0]) {
+    // Memory-backed when possible: the file is rewritten on every input.
+    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    snprintf(path, sizeof path, "%s/fid_fuzz.%d.fid", dir, static_cast<int>(getpid()));
+    atexit([] { unlink(path); });
+  }
   FILE *f = fopen(path, "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);
