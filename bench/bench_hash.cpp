@@ -1,0 +1,217 @@
+// Hash file throughput against two embedded hash stores.
+//
+// Writes N random keys of 12 characters (default 200,000: 70% of the largest
+// table, 288,359 entries) with a 16-byte value through a hashed data file of
+// the engine, then looks every key up in another random order; does the same
+// with a GDBM file and a Berkeley DB hash. Prints each phase as our time over
+// the peer's (1.0 or less means we are at least as fast) and the file sizes.
+//
+//   bench_hash [N]
+#include <db.h>
+#include <gdbm.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/description.h"
+#include "engine/dispatch.h"
+#include "engine/fidwrite.h"
+#include "engine/rfh.h"
+#include "engine/rfhitem.h"
+
+namespace {
+
+constexpr int kKeyLen = 12;
+constexpr int kValLen = 16;
+
+struct Times {
+  double write = 0, lookup = 0;
+  long long bytes = 0;
+};
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+long long file_size(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+[[noreturn]] void fail(const char *what) {
+  fprintf(stderr, "bench_hash: %s\n", what);
+  exit(1);
+}
+
+struct Workload {
+  std::vector<std::string> keys;  // unique, upper-case letters and digits
+  std::vector<std::string> values;
+  std::vector<uint32_t> lookup_order;
+};
+
+Workload make_workload(size_t n) {
+  std::mt19937_64 rng(42);
+  const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  Workload w;
+  std::vector<std::string> keys;
+  while (keys.size() < n * 11 / 10 + 16) {
+    std::string k(kKeyLen, ' ');
+    for (char &c : k) c = alphabet[rng() % 36];
+    keys.push_back(k);
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  std::shuffle(keys.begin(), keys.end(), rng);
+  if (keys.size() < n) fail("could not draw enough distinct keys");
+  keys.resize(n);
+  w.keys = std::move(keys);
+  for (size_t i = 0; i < n; i++) {
+    char v[kValLen + 1];
+    snprintf(v, sizeof v, "value%011zu", i);
+    w.values.push_back(v);
+  }
+  for (uint32_t i = 0; i < n; i++) w.lookup_order.push_back(i);
+  std::shuffle(w.lookup_order.begin(), w.lookup_order.end(), rng);
+  return w;
+}
+
+Times run_ours(const Workload &w, const std::string &dir) {
+  std::string desc = "length " + std::to_string(kKeyLen + kValLen) + "\nhashed 288359\nitem KEY C 0 " +
+                     std::to_string(kKeyLen) + "\nitem VAL C " + std::to_string(kKeyLen) + " " +
+                     std::to_string(kValLen) + "\nkey KEY/c\n";
+  corvex::Description d;
+  std::string error;
+  if (!corvex::parse_description(desc, &d, &error)) fail(error.c_str());
+  if (!corvex::fid_write(d, (dir + "/h.fid").c_str(), &error)) fail(error.c_str());
+
+  fhrequest control = {};
+  control.opcode = FHOP_INIT;
+  _filehandler(&control);
+  fhrequest block = {};
+  snprintf(block.datname, sizeof block.datname, "%s/h.dat", dir.c_str());
+  block.mode = FH_EXCLUSIVE;
+  if (_rfhmake(&block) != 0) fail("make of the hashed file failed");
+
+  Times t;
+  auto t0 = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < w.keys.size(); i++) {
+    _rfhitemset(&block, "KEY", 0, w.keys[i].c_str());
+    _rfhitemset(&block, "VAL", 0, w.values[i].c_str());
+    if (_rfhwrite(&block, 0) != 0) fail("hashed write failed");
+  }
+  if (_rfhsecure(&block) != 0) fail("secure failed");
+  t.write = seconds_since(t0);
+
+  t0 = std::chrono::steady_clock::now();
+  for (uint32_t i : w.lookup_order) {
+    memcpy(block.keybuf, w.keys[i].c_str(), kKeyLen + 1);
+    if (_rfhposn(&block, 0) != 0 || !(block.state & ST_POSITIONED)) fail("hashed lookup missed");
+    if (memcmp(block.recbuf + 1 + kKeyLen, w.values[i].data(), kValLen) != 0) fail("hashed lookup is wrong");
+  }
+  t.lookup = seconds_since(t0);
+  _rfhclose(&block);
+  control.opcode = FHOP_TERMINATE;
+  _filehandler(&control);
+  _filehandler(&control);
+  t.bytes = file_size(dir + "/h.dat") + file_size(dir + "/h.hsh");
+  return t;
+}
+
+Times run_gdbm(const Workload &w, const std::string &dir) {
+  std::string path = dir + "/g.db";
+  GDBM_FILE db = gdbm_open(path.c_str(), 0, GDBM_NEWDB, 0644, nullptr);
+  if (!db) fail("gdbm_open failed");
+  Times t;
+  auto t0 = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < w.keys.size(); i++) {
+    datum k = {const_cast<char *>(w.keys[i].data()), kKeyLen};
+    datum v = {const_cast<char *>(w.values[i].data()), kValLen};
+    if (gdbm_store(db, k, v, GDBM_REPLACE) != 0) fail("gdbm_store failed");
+  }
+  gdbm_sync(db);
+  t.write = seconds_since(t0);
+  t0 = std::chrono::steady_clock::now();
+  for (uint32_t i : w.lookup_order) {
+    datum k = {const_cast<char *>(w.keys[i].data()), kKeyLen};
+    datum v = gdbm_fetch(db, k);
+    if (!v.dptr || v.dsize != kValLen || memcmp(v.dptr, w.values[i].data(), kValLen) != 0) fail("gdbm lookup");
+    free(v.dptr);
+  }
+  t.lookup = seconds_since(t0);
+  gdbm_close(db);
+  t.bytes = file_size(path);
+  return t;
+}
+
+Times run_bdb(const Workload &w, const std::string &dir) {
+  std::string path = dir + "/b.db";
+  DB *db = nullptr;
+  if (db_create(&db, nullptr, 0) != 0) fail("db_create failed");
+  if (db->open(db, nullptr, path.c_str(), nullptr, DB_HASH, DB_CREATE | DB_TRUNCATE, 0644) != 0) fail("DB open failed");
+  Times t;
+  auto t0 = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < w.keys.size(); i++) {
+    DBT k = {}, v = {};
+    k.data = const_cast<char *>(w.keys[i].data());
+    k.size = kKeyLen;
+    v.data = const_cast<char *>(w.values[i].data());
+    v.size = kValLen;
+    if (db->put(db, nullptr, &k, &v, 0) != 0) fail("DB put failed");
+  }
+  db->sync(db, 0);
+  t.write = seconds_since(t0);
+  t0 = std::chrono::steady_clock::now();
+  for (uint32_t i : w.lookup_order) {
+    DBT k = {}, v = {};
+    k.data = const_cast<char *>(w.keys[i].data());
+    k.size = kKeyLen;
+    if (db->get(db, nullptr, &k, &v, 0) != 0 || v.size != kValLen ||
+        memcmp(v.data, w.values[i].data(), kValLen) != 0) {
+      fail("DB lookup");
+    }
+  }
+  t.lookup = seconds_since(t0);
+  db->close(db, 0);
+  t.bytes = file_size(path);
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc > 1 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
+    printf("usage: bench_hash [N]\n  writes and looks up N random keys (default 200000) through a hashed file,\n"
+           "  GDBM and a Berkeley DB hash, and prints our times over theirs\n");
+    return 0;
+  }
+  size_t n = argc > 1 ? strtoul(argv[1], nullptr, 10) : 200000;
+  if (n == 0 || n > 288359) {
+    fprintf(stderr, "bench_hash: N must be 1..288359\n");
+    return 2;
+  }
+  char tmpl[] = "/tmp/bench-hash-XXXXXX";
+  if (!mkdtemp(tmpl)) fail("no scratch directory");
+  std::string dir = tmpl;
+  Workload w = make_workload(n);
+  Times ours = run_ours(w, dir);
+  Times gdbm = run_gdbm(w, dir);
+  Times bdb = run_bdb(w, dir);
+  printf("%zu keys, table of 288359 entries\n", n);
+  printf("%-8s %10s %10s %12s\n", "", "write s", "lookup s", "bytes");
+  printf("%-8s %10.3f %10.3f %12lld\n", "ours", ours.write, ours.lookup, ours.bytes);
+  printf("%-8s %10.3f %10.3f %12lld\n", "gdbm", gdbm.write, gdbm.lookup, gdbm.bytes);
+  printf("%-8s %10.3f %10.3f %12lld\n", "bdb", bdb.write, bdb.lookup, bdb.bytes);
+  printf("ratio ours/gdbm: write %.2f lookup %.2f\n", ours.write / gdbm.write, ours.lookup / gdbm.lookup);
+  printf("ratio ours/bdb:  write %.2f lookup %.2f\n", ours.write / bdb.write, ours.lookup / bdb.lookup);
+  for (const char *f : {"/h.dat", "/h.hsh", "/h.fid", "/g.db", "/b.db"}) unlink((dir + f).c_str());
+  rmdir(dir.c_str());
+  return 0;
+}
