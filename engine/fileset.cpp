@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/fid.h"
 #include "engine/filelock.h"
+#include "engine/hashcache.h"
 #include "engine/hashfile.h"
 #include "engine/index.h"
 #include "engine/keybuf.h"
@@ -233,6 +234,7 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
 
 int fileset_close_handles(fhrequest *block) {
   int status = FHS_OK;
+  hash_cache_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
     if (close(block->datfd) != 0 && errno != EINTR) status = FHS_CLOSEDATA;
   }

@@ -5,6 +5,9 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <memory>
+#include <new>
+
 #include "engine/hashcode.h"
 
 namespace corvex {
@@ -110,6 +113,16 @@ int hash_slot_read(const fhrequest *block, uint32_t slot, uint32_t *pos) {
   unsigned char raw[4];
   if (!read_all(block->idxfd, raw, sizeof raw, slot_offset(slot))) return FHS_READHASH;
   *pos = get_u32(raw);
+  return FHS_OK;
+}
+
+int hash_table_read(const fhrequest *block, uint32_t *slots) {
+  std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[4 * static_cast<size_t>(block->hashsize)]);
+  if (!raw) return FHS_NOMEMORY;
+  if (!read_all(block->idxfd, raw.get(), 4 * static_cast<size_t>(block->hashsize), slot_offset(0))) {
+    return FHS_READHASH;
+  }
+  for (uint32_t slot = 0; slot < block->hashsize; slot++) slots[slot] = get_u32(raw.get() + 4 * slot);
   return FHS_OK;
 }
 

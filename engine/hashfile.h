@@ -49,6 +49,10 @@ int hash_check(fhrequest *block);
 // Returns 0 or 33.
 int hash_slot_read(const fhrequest *block, uint32_t slot, uint32_t *pos);
 
+// Reads the whole table, `hashsize` slots, into `slots`. Returns 0, 33 or
+// 9.
+int hash_table_read(const fhrequest *block, uint32_t *slots);
+
 // Stores `pos` into slot `slot`. Returns 0 or 34.
 int hash_slot_write(const fhrequest *block, uint32_t slot, uint32_t pos);
 

@@ -1,15 +1,14 @@
 #include "engine/hashops.h"
 
 #include <string.h>
-#include <unistd.h>
 
 #include <memory>
 #include <new>
 
 #include "engine/datafile.h"
 #include "engine/engine.h"
+#include "engine/hashcache.h"
 #include "engine/hashcode.h"
-#include "engine/hashfile.h"
 #include "engine/keys.h"
 #include "engine/locks.h"
 #include "engine/ops_util.h"
@@ -43,10 +42,11 @@ std::unique_ptr<char[]> scratch_record(const fhrequest *block) {
   return std::unique_ptr<char[]>(new (std::nothrow) char[block->reclen]);
 }
 
+// Every transfer of the engine is positioned, so the handle's own file
+// position is left alone.
 void set_positioned_at(fhrequest *block, uint32_t pos) {
   block->recpos = static_cast<int32_t>(pos);
   block->state |= ST_POSITIONED;
-  lseek(block->datfd, static_cast<off_t>(pos), SEEK_SET);
 }
 
 // Finds the key of `recbuf` into a scratch image so that `recbuf` stays as
@@ -63,8 +63,8 @@ int store_new(fhrequest *block, uint32_t slot) {
   uint32_t pos = static_cast<uint32_t>(end);
   // The record goes out before its slot, so that a failed write leaves no
   // slot pointing past the end of the data file.
-  int status = record_store(block, pos, block->recbuf, 0, nullptr);
-  if (status == FHS_OK) status = hash_slot_write(block, slot, pos);
+  int status = hash_cached_record_store(block, pos, block->recbuf);
+  if (status == FHS_OK) status = hash_cached_slot_store(block, slot, pos);
   if (status != FHS_OK) return status;
   block->nrecs++;
   if (block_is_shared(block)) {
@@ -91,7 +91,7 @@ int write_locked(fhrequest *block, const KeyText &key) {
   if (!found.found) return store_new(block, found.slot);
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   if (!record_is_free(block, pos)) return FHS_RECLOCKED;
-  status = record_store(block, pos, block->recbuf, 0, nullptr);
+  status = hash_cached_record_store(block, pos, block->recbuf);
   if (status != FHS_OK) return status;
   set_positioned_at(block, pos);
   return FHS_OK;
@@ -105,8 +105,7 @@ int delete_locked(fhrequest *block, const KeyText &key) {
   if (!found.found || image[0] == REC_DELETED) return FHS_NORECORD;
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   if (!record_is_free(block, pos)) return FHS_RECLOCKED;
-  const char mark = REC_DELETED;
-  status = data_write(block, pos, &mark, 1);
+  status = hash_cached_mark(block, pos, REC_DELETED);
   if (status != FHS_OK) return status;
   block->state &= static_cast<uint16_t>(~ST_POSITIONED);
   block->state |= ST_HDRDIRTY;
@@ -125,7 +124,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
   uint32_t slot = probe.slot;
   for (uint32_t examined = 0; examined < size; examined++) {
     uint32_t pos;
-    int status = hash_slot_read(block, slot, &pos);
+    int status = hash_cached_slot(block, slot, &pos);
     if (status != FHS_OK) return status;
     if (pos == 0) {
       out->slot = slot;
@@ -133,8 +132,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     }
     if (!record_pos_valid(block, pos)) return FHS_CORRUPTHASH;
     block->recpos = static_cast<int32_t>(pos);
-    uint32_t len;
-    status = record_read(block, pos, image, &len);
+    status = hash_cached_record(block, pos, image);
     if (status != FHS_OK) return status;
     if (image[0] == REC_FILL) return FHS_READDATA;  // nothing there to read
     build_key_of(block, 0, image, stored.text);

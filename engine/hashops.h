@@ -26,8 +26,8 @@ struct HashFind {
 
 // Follows the probe sequence of `key` (key 0's length, compared by the key
 // rules) reading each candidate record into `image` (`reclen` bytes) and
-// setting `recpos` to it. Found: ST_POSITIONED set and the data file sought
-// to the record. Otherwise ST_POSITIONED is cleared. Stops after `hashsize`
+// setting `recpos` to it. Found: ST_POSITIONED set. Otherwise ST_POSITIONED
+// is cleared. Stops after `hashsize`
 // slots. Returns 0, 3 when a slot points at no record, 33 for a short slot
 // read, 38 when the block's table size is not one of the sizes or a slot
 // holds a position that cannot be a record, or a record read's status.

