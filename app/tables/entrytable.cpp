@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include "app/panel.h"
@@ -80,6 +81,16 @@ void EntryTable::open(int row) {
   }
   dialogs_->message(QLatin1String(kNotFound));
   refresh();
+}
+
+void EntryTable::sortBy(int column) {
+  sortGrid(controls_.grid, column, SortMode::TextNoCase);
+  refresh();
+}
+
+void EntryTable::tuneTo(int row, int column) {
+  panel_->NewFrq->setText(cellText(controls_.grid, row, column));
+  panel_->FreqGo->click();
 }
 
 void EntryTable::refresh() {

@@ -66,6 +66,11 @@ public:
   // Opens the entry of data row `row` (from 0) in the frame; says so when
   // its record cannot be found.
   void open(int row);
+  // Sorts the grid's rows by `column` as text without regard to case (the
+  // sort selector's choice) and gives the focus back to the panel's keys.
+  void sortBy(int column);
+  // Tunes the transceiver to the frequency in the cell at `row`, `column`.
+  void tuneTo(int row, int column);
   // Reads the record with `key` into the record buffer; true when its key
   // item equals `key` (both trimmed).
   bool locate(const QString &key);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -36,10 +35,7 @@ const char *const kFilters[] = {"All", "", "PSK31", "RTTY", "SSTV", "Olivia", "D
 }  // namespace
 
 LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
-  OnlyShow = place<QComboBox>(page, "OnlyShow", 4, 4, 110, 22);
-  OnlyShow->setEditable(true);
-  for (const char *f : kFilters) OnlyShow->addItem(QLatin1String(f));
-  OnlyShow->setCurrentText("All");
+  OnlyShow = filterBox(page, "OnlyShow", kFilters);
   place<QLabel>(page, "SortByLabel", 122, 4, 44, 22, "Sort By");
   Combo1 = place<QComboBox>(page, "Combo1", 168, 4, 100, 22);
   Combo1->addItems(headings(kColumns));
@@ -50,20 +46,15 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
 
   LogFrm = place<QGroupBox>(page, "LogFrm", 4, 234, 620, 118, " Log Entry ");
   LogFrm->hide();
-  auto box = [this](const char *name, const char *item, int x, int y, int w) {
-    QLineEdit *edit = place<QLineEdit>(LogFrm, name, x, y, w, 20);
-    setTag(edit, item);
-    return edit;
-  };
-  Col0 = box("Col0", "DATETIME", 8, 20, 100);
-  FrqSave = box("FrqSave", "FRQ", 112, 20, 70);
-  LogMode = box("LogMode", "MODE", 186, 20, 100);
+  Col0 = boundBox(LogFrm, "Col0", "DATETIME", 8, 20, 100);
+  FrqSave = boundBox(LogFrm, "FrqSave", "FRQ", 112, 20, 70);
+  LogMode = boundBox(LogFrm, "LogMode", "MODE", 186, 20, 100);
   HFNet = place<QCheckBox>(LogFrm, "HFNet", 292, 20, 50, 20, "Net");
   setTag(HFNet, "NET");
-  Col4 = box("Col4", "DATESORT", 346, 20, 80);
-  UniKey = box("UniKey", "UNIKEY", 430, 20, 90);
+  Col4 = boundBox(LogFrm, "Col4", "DATESORT", 346, 20, 80);
+  UniKey = boundBox(LogFrm, "UniKey", "UNIKEY", 430, 20, 90);
   for (QLineEdit *e : {Col4, UniKey}) e->setReadOnly(true);
-  LogNotes = box("LogNotes", "NOTES", 8, 46, 512);
+  LogNotes = boundBox(LogFrm, "LogNotes", "NOTES", 8, 46, 512);
   LogNotes->setMaxLength(100);
   LogNotes->installEventFilter(this);
   place<QLabel>(LogFrm, "NotesLabel", 8, 68, 200, 18, "Double Click to clear notes");
@@ -80,11 +71,7 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   connect(DelLog, &QPushButton::clicked, this, [this] { table_->remove(); });
   connect(ButtonPlus8, &QPushButton::clicked, this, [this] { LogMode->setText("Unknown Digital"); });
   connect(OnlyShow, &QComboBox::activated, this, [this] { table_->display(); });
-  connect(Combo1, &QComboBox::activated, this, [this](int column) {
-    sortGrid(Grid1, column, SortMode::TextNoCase);
-    QCoreApplication::processEvents();
-    panel_->focusKeys();
-  });
+  connect(Combo1, &QComboBox::activated, this, [this](int column) { table_->sortBy(column); });
   connect(Grid1, &QTableWidget::cellClicked, this, &LogTab::onClick);
   connect(Grid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
     if (column == 0) table_->open(row);
@@ -110,8 +97,7 @@ void LogTab::newEntry() {
 
 void LogTab::onClick(int row, int column) {
   if (column == kFrequencyColumn) {
-    panel_->NewFrq->setText(cellText(Grid1, row, column));
-    panel_->FreqGo->click();
+    table_->tuneTo(row, column);
   } else if (column == kMarkColumn) {
     QTableWidgetItem *cell = Grid1->item(row, column);
     if (!cell) Grid1->setItem(row, column, cell = new QTableWidgetItem);

@@ -10,7 +10,6 @@
 
 #include "app/panel.h"
 #include "app/radio/frequency.h"
-#include "app/tables/binding.h"
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
 
@@ -39,10 +38,7 @@ QString limitText(const QString &cell) {
 }  // namespace
 
 ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
-  OnlyScan = place<QComboBox>(page, "OnlyScan", 4, 4, 110, 22);
-  OnlyScan->setEditable(true);
-  for (const char *f : kFilters) OnlyScan->addItem(QLatin1String(f));
-  OnlyScan->setCurrentText("All");
+  OnlyScan = filterBox(page, "OnlyScan", kFilters);
   place<QLabel>(page, "SortByLabel2", 122, 4, 44, 22, "Sort By");
   Combo2 = place<QComboBox>(page, "Combo2", 168, 4, 100, 22);
   Combo2->addItems(headings(kColumns));
@@ -52,17 +48,12 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
 
   ScanFram = place<QGroupBox>(page, "ScanFram", 4, 234, 420, 96, " Log Entry ");
   ScanFram->hide();
-  auto box = [this](const char *name, const char *item, int x, int y, int w) {
-    QLineEdit *edit = place<QLineEdit>(ScanFram, name, x, y, w, 20);
-    setTag(edit, item);
-    return edit;
-  };
-  FrqLo = box("FrqLo", "LOFRQ", 8, 20, 70);
-  FrqHi = box("FrqHi", "HIFRQ", 82, 20, 70);
-  ScanDate = box("ScanDate", "SCANDATE", 156, 20, 70);
-  ScanUniKey = box("ScanUniKey", "SCANUNIKEY", 230, 20, 100);
+  FrqLo = boundBox(ScanFram, "FrqLo", "LOFRQ", 8, 20, 70);
+  FrqHi = boundBox(ScanFram, "FrqHi", "HIFRQ", 82, 20, 70);
+  ScanDate = boundBox(ScanFram, "ScanDate", "SCANDATE", 156, 20, 70);
+  ScanUniKey = boundBox(ScanFram, "ScanUniKey", "SCANUNIKEY", 230, 20, 100);
   ScanUniKey->setReadOnly(true);
-  ScanNotes = box("ScanNotes", "SCANNOTES", 8, 44, 322);
+  ScanNotes = boundBox(ScanFram, "ScanNotes", "SCANNOTES", 8, 44, 322);
   ScanNotes->setMaxLength(30);
   ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 68, 70, 22, "Save");
   CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 68, 70, 22, "Cancel");
@@ -78,11 +69,7 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
   });
   connect(DelScan, &QPushButton::clicked, this, [this] { table_->remove(); });
   connect(OnlyScan, &QComboBox::activated, this, [this] { table_->display(); });
-  connect(Combo2, &QComboBox::activated, this, [this](int column) {
-    sortGrid(Grid2, column, SortMode::TextNoCase);
-    QCoreApplication::processEvents();
-    panel_->focusKeys();
-  });
+  connect(Combo2, &QComboBox::activated, this, [this](int column) { table_->sortBy(column); });
   connect(Grid2, &QTableWidget::cellClicked, this, [this](int row, int column) {
     if (column == kLowColumn || column == kHighColumn) loadRange(row);
   });

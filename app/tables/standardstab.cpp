@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "app/panel.h"
-#include "app/tables/binding.h"
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
 
@@ -32,12 +30,8 @@ const char *const kFilters[] = {"All", "", "Contestia", "CW", "DominoEx", "Hell"
 
 }  // namespace
 
-StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window)
-    : panel_(panel) {
-  OnlyShows = place<QComboBox>(page, "OnlyShows", 4, 4, 110, 22);
-  OnlyShows->setEditable(true);
-  for (const char *f : kFilters) OnlyShows->addItem(QLatin1String(f));
-  OnlyShows->setCurrentText("All");
+StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) {
+  OnlyShows = filterBox(page, "OnlyShows", kFilters);
   ButtonPlus3 = place<QPushButton>(page, "ButtonPlus3", 122, 4, 110, 22, "Add 2 Standards");
   Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
   Grid3 = place<QTableWidget>(page, "Grid3", 4, 30, 560, 200);
@@ -45,19 +39,14 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
 
   Frame1 = place<QGroupBox>(page, "Frame1", 4, 234, 560, 96, " Digital Standards Entry ");
   Frame1->hide();
-  auto box = [this](const char *name, const char *item, int x, int y, int w) {
-    QLineEdit *edit = place<QLineEdit>(Frame1, name, x, y, w, 20);
-    setTag(edit, item);
-    return edit;
-  };
-  SFreq = box("SFreq", "FRQS", 8, 20, 70);
-  SMode = box("SMode", "MODES", 82, 20, 100);
-  SNotes = box("SNotes", "NOTESS", 186, 20, 360);
+  SFreq = boundBox(Frame1, "SFreq", "FRQS", 8, 20, 70);
+  SMode = boundBox(Frame1, "SMode", "MODES", 82, 20, 100);
+  SNotes = boundBox(Frame1, "SNotes", "NOTESS", 186, 20, 360);
   SNotes->setMaxLength(100);
   place<QLabel>(Frame1, "SNotesLabel", 186, 42, 200, 18, "Double Click to clear notes");
-  UNIKEYS = box("UNIKEYS", "UNIKEYS", 0, 0, 10);
-  DateTimes = box("DateTimes", "DATETIMES", 0, 0, 10);
-  Text8 = box("Text8", "DATESORTS", 0, 0, 10);
+  UNIKEYS = boundBox(Frame1, "UNIKEYS", "UNIKEYS", 0, 0, 10);
+  DateTimes = boundBox(Frame1, "DateTimes", "DATETIMES", 0, 0, 10);
+  Text8 = boundBox(Frame1, "Text8", "DATESORTS", 0, 0, 10);
   for (QLineEdit *hidden : {UNIKEYS, DateTimes, Text8}) hidden->hide();
   ButtonPlus5 = place<QPushButton>(Frame1, "ButtonPlus5", 8, 66, 70, 22, "Save");
   ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 66, 70, 22, "Cancel");
@@ -74,9 +63,7 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   connect(ButtonPlus7, &QPushButton::clicked, this, [this] { table_->remove(); });
   connect(OnlyShows, &QComboBox::activated, this, [this] { table_->display(); });
   connect(Grid3, &QTableWidget::cellClicked, this, [this](int row, int column) {
-    if (column != kFrequencyColumn) return;
-    panel_->NewFrq->setText(cellText(Grid3, row, column));
-    panel_->FreqGo->click();
+    if (column == kFrequencyColumn) table_->tuneTo(row, column);
   });
   connect(Grid3, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
     if (column == kModeColumn) table_->open(row);

@@ -36,7 +36,6 @@ public:
   QPushButton *ButtonPlus5, *ButtonPlus6, *ButtonPlus7;
 
 private:
-  Panel *panel_;
   std::unique_ptr<EntryTable> table_;
   std::unique_ptr<StandardsImport> import_;
 };

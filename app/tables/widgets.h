@@ -5,6 +5,10 @@
 
 #include <QString>
 #include <QWidget>
+#include <span>
+
+class QComboBox;
+class QLineEdit;
 
 namespace tables {
 
@@ -20,6 +24,14 @@ W *place(QWidget *parent, const char *name, int x, int y, int w, int h, const QS
   }
   return widget;
 }
+
+// A filter selector at the top left of a tab: a drop-down list of `choices`
+// whose text the user may also type (typed words are not added to the list),
+// showing "All".
+QComboBox *filterBox(QWidget *page, const char *name, std::span<const char *const> choices);
+
+// An entry box of a frame, bound to record item `item`.
+QLineEdit *boundBox(QWidget *frame, const char *name, const char *item, int x, int y, int w);
 
 }  // namespace tables
 
