@@ -1,11 +1,9 @@
 // The pure pieces of the tables: stamps, plain numbers, the comma-separated
-// reader and its pairing, import names, grid sorting, the message window's
-// yes/no choice.
+// reader and its pairing, import names, grid sorting.
 #include <gtest/gtest.h>
 
 #include "app/tables/csv.h"
 #include "app/tables/grid.h"
-#include "app/tables/msgbox.h"
 #include "app/tables/plaintext.h"
 #include "app/tables/stamps.h"
 
@@ -115,14 +113,4 @@ TEST(GridSort, NumericAndCaselessAreStable) {
   Rows shortRow = {{"only"}, {"x", "1"}};
   sortRows(shortRow, 1, SortMode::TextNoCase);  // a row without the column sorts as ""
   EXPECT_EQ(shortRow[0][0], "only");
-}
-
-TEST(MsgBoxChoice, YesNoSpellings) {
-  EXPECT_TRUE(asksYesNo("Y"));
-  EXPECT_TRUE(asksYesNo("y"));
-  EXPECT_TRUE(asksYesNo("1"));
-  EXPECT_FALSE(asksYesNo("N"));
-  EXPECT_FALSE(asksYesNo(""));
-  EXPECT_FALSE(asksYesNo("2"));
-  EXPECT_FALSE(asksYesNo("Yes"));
 }
