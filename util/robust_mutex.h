@@ -4,15 +4,17 @@
 
 #include <pthread.h>
 
+#include "util/export.h"
+
 namespace corvex {
 
 // Initialises *m as a process-shared robust mutex. False on failure.
-bool init_robust_mutex(pthread_mutex_t *m);
+CORVEX_EXPORT bool init_robust_mutex(pthread_mutex_t *m);
 
 // Holds the mutex for its lifetime. When the previous holder died with it, the
 // mutex is made consistent and taken; the data it guards may be half changed,
 // so users check their invariants after locking.
-class RobustLock {
+class CORVEX_EXPORT RobustLock {
  public:
   explicit RobustLock(pthread_mutex_t *m);
   ~RobustLock();

@@ -1,11 +1,14 @@
 // Named POSIX shared memory: mapped regions that several processes share, and
 // text blocks that one process writes and another reads. Names start with "/".
+// The region functions are exported for the record access layer's own shared state.
 #ifndef CORVEX_UTIL_SHARED_MEMORY_H
 #define CORVEX_UTIL_SHARED_MEMORY_H
 
 #include <cstddef>
 #include <functional>
 #include <string>
+
+#include "util/export.h"
 
 namespace corvex {
 
@@ -14,13 +17,13 @@ namespace corvex {
 // so that one process at a time sees a region that may not be set up yet; it
 // sets up a region that needs it and returns false when the region is unusable.
 // Returns the mapping, or null (nothing stays mapped then).
-void *map_shared(const std::string &name, size_t size, const std::function<bool(void *)> &prepare);
+CORVEX_EXPORT void *map_shared(const std::string &name, size_t size, const std::function<bool(void *)> &prepare);
 
 // Unmaps a region from map_shared.
-void unmap_shared(void *region, size_t size);
+CORVEX_EXPORT void unmap_shared(void *region, size_t size);
 
 // Removes the name of an object; mappings stay valid until unmapped.
-void remove_shared(const std::string &name);
+CORVEX_EXPORT void remove_shared(const std::string &name);
 
 // Makes a new object holding text and its terminator; an old object of the
 // same name is replaced. False when it cannot be made.
