@@ -239,7 +239,9 @@ int fileset_close_handles(fhrequest *block) {
     if (close(block->datfd) != 0 && errno != EINTR) status = FHS_CLOSEDATA;
   }
   block->datfd = -1;
-  if (block->idxfd >= 0 && fileset_has_index(block)) {
+  // The index handle is closed whenever one is open: set-key 0 turns keys
+  // off after open without closing it.
+  if (block->idxfd >= 0) {
     if (close(block->idxfd) != 0 && errno != EINTR && status == FHS_OK) status = FHS_CLOSEINDEX;
   }
   block->idxfd = -1;

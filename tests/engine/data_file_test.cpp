@@ -1,5 +1,6 @@
 // Data files through the request block: new files, keyed writes, deleted
 // slots, variable-length moves, threads, record numbers, streams, damage.
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -110,6 +111,14 @@ class DataFileTest : public ::testing::Test {
 
 using Codes = std::vector<std::string>;
 
+int open_descriptors() {
+  int n = 0;
+  DIR *d = opendir("/proc/self/fd");
+  while (readdir(d) != nullptr) n++;
+  closedir(d);
+  return n;
+}
+
 TEST_F(DataFileTest, NewFileHoldsOnlyItsHeader) {
   Table t;
   make(t, kPlain);
@@ -125,6 +134,18 @@ TEST_F(DataFileTest, NewFileHoldsOnlyItsHeader) {
   ASSERT_EQ(again.open(dat()), FHS_OK);
   EXPECT_FALSE(again.positioned());
   EXPECT_EQ(again.op(FHOP_READ), FHS_NORECORD);
+}
+
+TEST_F(DataFileTest, CloseAfterPhysicalOrderReleasesTheIndexHandle) {
+  int before = open_descriptors();
+  {
+    Table t;
+    make(t, kPeople);
+    ASSERT_EQ(add(t, "000001", "ADA", "PARIS"), FHS_OK);
+    ASSERT_EQ(t.setkey(0), FHS_OK);
+    ASSERT_EQ(t.close(), FHS_OK);
+  }
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 TEST_F(DataFileTest, AddRewriteAndDeleteKeepEveryKey) {
