@@ -136,17 +136,6 @@ int register_block(fhrequest *block) {
   return status;
 }
 
-// Undoes a failed open or make: the index context, the registration with
-// its handles, and the tables.
-void abandon(fhrequest *block) {
-  index_close(block);
-  if (openlist_find(block)) {
-    fileset_close_handles(block);
-    openlist_remove(block);
-  }
-  fid_free(block);
-}
-
 int read_first_header(fhrequest *block) {
   int status = hdr_lock(block);
   if (status != FHS_OK) return status;
@@ -195,7 +184,7 @@ int make_set(fhrequest *block) {
 // `keybuf` at the shared key buffer.
 int finish(fhrequest *block, int status) {
   if (status != FHS_OK) {
-    abandon(block);
+    fileset_abandon(block);
     return status;
   }
   block->keybuf = shared_keybuf();
@@ -203,6 +192,15 @@ int finish(fhrequest *block, int status) {
 }
 
 }  // namespace
+
+void fileset_abandon(fhrequest *block) {
+  index_close(block);
+  if (openlist_find(block)) {
+    fileset_close_handles(block);
+    openlist_remove(block);
+  }
+  fid_free(block);
+}
 
 bool fileset_has_index(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
 

@@ -35,6 +35,10 @@ int fileset_open_handles(fhrequest *block, uint16_t flags);
 // Returns 0, 5 (data) or 25 (index or hash).
 int fileset_close_handles(fhrequest *block);
 
+// Undoes a failed open, make or temporary index: the index context, the
+// registration with its handles, and the description tables.
+void fileset_abandon(fhrequest *block);
+
 // Writes the pending data file header (count and thread heads, when
 // ST_HDRDIRTY is set) and the index header. Returns 0 or a status.
 int fileset_write_headers(fhrequest *block);

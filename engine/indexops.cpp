@@ -163,13 +163,7 @@ int make_temp(fhrequest *block) {
 
 int op_tempindex(fhrequest *block) {
   int status = make_temp(block);
-  if (status == FHS_OK) return FHS_OK;
-  index_close(block);
-  if (openlist_find(block)) {
-    fileset_close_handles(block);
-    openlist_remove(block);
-  }
-  fid_free(block);
+  if (status != FHS_OK) fileset_abandon(block);
   return status;
 }
 
