@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "engine/bytes.h"
 #include "engine/engine.h"
 #include "engine/names.h"
 #include "engine/plug.h"
@@ -12,13 +13,6 @@
 namespace corvex {
 
 namespace {
-
-uint16_t get_u16(const unsigned char *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t get_u32(const unsigned char *p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The largest data length whose reclen (L + 2) still fits in 16 bits.
 constexpr uint32_t kMaxDataLen = UINT16_MAX - 2;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/bytes.h"
 #include "engine/hashcode.h"
 
 namespace corvex {
@@ -15,22 +16,6 @@ namespace corvex {
 namespace {
 
 const char kSignature[4] = {'Q', 'Z', 'T', '\0'};
-
-void put_u16(unsigned char *p, uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void put_u32(unsigned char *p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-uint16_t get_u16(const unsigned char *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t get_u32(const unsigned char *p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool write_all(int fd, const void *data, size_t len, off_t at) {
   const char *p = static_cast<const char *>(data);
