@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/base95.h"
+#include "engine/datacache.h"
 #include "engine/pack.h"
 #include "engine/records.h"
 
@@ -23,6 +24,8 @@ constexpr std::chrono::milliseconds kReadWait{500};
 
 // Reads up to `len` bytes at `pos`; the count read, or -1 after the tries.
 ssize_t read_at(const fhrequest *block, uint32_t pos, char *out, size_t len) {
+  ssize_t cached = datacache_read(block, pos, out, len);
+  if (cached >= 0) return cached;
   for (int attempt = 0;; attempt++) {
     size_t got = 0;
     while (got < len) {
@@ -134,10 +137,11 @@ int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len) {
   while (done < len) {
     ssize_t n = pwrite(block->datfd, data + done, len - done, static_cast<off_t>(pos) + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return FHS_WRITEDATA;
+    if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  return FHS_OK;
+  datacache_wrote(block, pos, data, done);
+  return done == len ? FHS_OK : FHS_WRITEDATA;
 }
 
 int packed_length(fhrequest *block, const char *image, uint32_t *len) {

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "engine/datacache.h"
 #include "engine/datafile.h"
 #include "engine/engine.h"
 #include "engine/fid.h"
@@ -233,6 +234,7 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
 int fileset_close_handles(fhrequest *block) {
   int status = FHS_OK;
   hash_cache_release(block);
+  datacache_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
     if (close(block->datfd) != 0 && errno != EINTR) status = FHS_CLOSEDATA;
   }

@@ -6,7 +6,10 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <memory>
+
 #include "engine/fhrequest.h"
+#include "engine/nodemirror.h"
 
 namespace corvex {
 
@@ -77,6 +80,9 @@ struct IndexCtx {
   uint8_t *work = nullptr;  // two scratch nodes for updates
   uint8_t *spare = nullptr;
   KeyCursor cur[IDX_MAXKEYS];
+  // Clean copies of the nodes for a block that is not shared; null when
+  // memory for it could not be had (the file then serves every miss).
+  std::unique_ptr<NodeMirror> mirror;
 };
 
 inline IndexCtx *ctx_of(const fhrequest *block) { return static_cast<IndexCtx *>(block->idxctx); }

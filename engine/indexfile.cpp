@@ -55,6 +55,9 @@ namespace corvex {
 
 namespace {
 
+// Memory for the clean copies of one index's nodes.
+constexpr size_t kMirrorBytesMax = size_t{64} << 20;
+
 int largest_keylen(const fhrequest *block) {
   int largest = 0;
   for (int k = 0; k < block->nkeys; k++) {
@@ -96,6 +99,7 @@ int build_ctx(const fhrequest *block, const uint8_t *head, IndexCtx **out) {
   int n = ctx->nodesize;
   ctx->keytext = static_cast<char *>(globalmalloc(largest_keylen(block) + 1));
   ctx->work = static_cast<uint8_t *>(globalmalloc(3 * static_cast<size_t>(n)));
+  ctx->mirror.reset(new (std::nothrow) NodeMirror(ctx->nodesize, kMirrorBytesMax));
   bool ok = ctx->keytext && ctx->work;
   for (int k = 0; k < ctx->nkeys && ok; k++) {
     KeyCursor &c = ctx->cur[k];
@@ -187,6 +191,8 @@ int index_flush_nodes(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx) return FHS_OK;
   ctx->gen++;
+  // Once the nodes are on file another process may change them.
+  if (ctx->mirror) ctx->mirror->clear();
   NodeCache *cache = nodecache();
   return cache ? cache->flush(block->idxfd) : FHS_OK;
 }
@@ -229,23 +235,62 @@ int index_commit(fhrequest *block, int status) {
   return status != FHS_OK ? status : written;
 }
 
+namespace {
+
+// The node mirror to use for the block: none for a shared block, whose
+// nodes other processes change (a copy left from before it became shared
+// is dropped).
+NodeMirror *mirror_of(fhrequest *block) {
+  NodeMirror *mirror = ctx_of(block)->mirror.get();
+  if (!mirror || !index_shared(block)) return mirror;
+  if (mirror->bytes() != 0) mirror->clear();
+  return nullptr;
+}
+
+// After a failed node transfer the file may hold other contents than the
+// copies: they are all dropped.
+int mirror_check(NodeMirror *mirror, int status) {
+  if (status != FHS_OK && mirror) mirror->clear();
+  return status;
+}
+
+}  // namespace
+
 int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
   IndexCtx *ctx = ctx_of(block);
   if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
+  NodeMirror *mirror = mirror_of(block);
+  const uint8_t *clean = mirror ? mirror->find(n) : nullptr;
   NodeCache *cache = nodecache();
-  if (cache) return cache->read(block->idxfd, n, ctx->nodesize, buf);
-  off_t at = static_cast<off_t>(n) * ctx->nodesize;
-  return pread(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
+  int status;
+  if (cache) {
+    status = cache->read(block->idxfd, n, ctx->nodesize, buf, clean);
+  } else if (clean) {
+    memcpy(buf, clean, ctx->nodesize);
+    status = FHS_OK;
+  } else {
+    off_t at = static_cast<off_t>(n) * ctx->nodesize;
+    status = pread(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
+  }
+  if (status == FHS_OK && mirror && !clean) mirror->put(n, buf);
+  return mirror_check(mirror, status);
 }
 
 int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
   IndexCtx *ctx = ctx_of(block);
   if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
   ctx->gen++;
+  NodeMirror *mirror = mirror_of(block);
   NodeCache *cache = nodecache();
-  if (cache) return cache->write(block->idxfd, n, ctx->nodesize, buf);
-  off_t at = static_cast<off_t>(n) * ctx->nodesize;
-  return pwrite(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
+  int status;
+  if (cache) {
+    status = cache->write(block->idxfd, n, ctx->nodesize, buf);
+  } else {
+    off_t at = static_cast<off_t>(n) * ctx->nodesize;
+    status = pwrite(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
+  }
+  if (status == FHS_OK && mirror) mirror->put(n, buf);
+  return mirror_check(mirror, status);
 }
 
 int tree_read(fhrequest *block, int k, uint32_t n, uint8_t *buf) {

@@ -4,14 +4,15 @@
 // child whose bound (the key of its entry; the last entry is not consulted)
 // is >= the text, which is the child after the rightmost entry below the
 // text (> the text when looking for the last entry <= it or the first one
-// above it, since equal keys may continue over several leaves). In the leaf it finds the answer by the mode, stepping to the
-// neighbouring leaf through the path stack when the answer lies beyond the
-// leaf's ends. Entries are found by binary search, which gives the same
+// above it, since equal keys may continue over several leaves). In the
+// leaf it finds the answer by the mode, stepping to the neighbouring leaf
+// through the path stack when the answer lies beyond the leaf's ends. Entries are found by binary search, which gives the same
 // answer as a scan from the right since entries are in order.
 //
 // Without a shared header the cursor's leaf stays in its buffer; a search
-// whose answer provably lies inside that leaf is answered from it, which
-// makes walks in key order cost no node reads.
+// whose answer provably lies in that leaf or the next one (in the search's
+// direction) is answered from there, which makes a walk in key order cost
+// no descent from the root.
 #include "engine/index.h"
 
 #include "engine/indexctx.h"
@@ -41,23 +42,22 @@ int bound(const fhrequest *block, int k, const Node &nd, int n, const char *text
   return lo;
 }
 
-// Both bounds of text in the leaf: the first entry >= text and the first
-// > text. A cursor entry equal to the text finds them by stepping over the
-// equal neighbours.
-void leaf_bounds(const fhrequest *block, int k, const Node &nd, int hint, const char *text, int *lower,
-                 int *upper) {
+// The first entry of the leaf whose key is >= text (> text when strict). A
+// hint entry equal to the text finds it by stepping over its equal
+// neighbours, which in a walk costs two comparisons.
+int leaf_bound(const fhrequest *block, int k, const Node &nd, int hint, const char *text, bool strict) {
   int n = nd.count();
-  if (hint >= 0 && hint < n && key_compare(block, k, nd.key(hint), text) == 0) {
-    int lo = hint, hi = hint + 1;
-    while (lo > 0 && key_compare(block, k, nd.key(lo - 1), text) == 0) lo--;
-    while (hi < n && key_compare(block, k, nd.key(hi), text) == 0) hi++;
-    *lower = lo;
-    *upper = hi;
-    return;
+  if (hint < 0 || hint >= n || key_compare(block, k, nd.key(hint), text) != 0) {
+    return bound(block, k, nd, n, text, strict);
   }
-  *lower = bound(block, k, nd, n, text, false);
-  *upper = *lower;
-  while (*upper < n && key_compare(block, k, nd.key(*upper), text) == 0) (*upper)++;
+  int i = hint;
+  if (strict) {
+    for (i++; i < n && key_compare(block, k, nd.key(i), text) == 0; i++) {
+    }
+  } else {
+    while (i > 0 && key_compare(block, k, nd.key(i - 1), text) == 0) i--;
+  }
+  return i;
 }
 
 // Reads node n at `depth` and goes down to a leaf, choosing children by
@@ -113,21 +113,20 @@ int answer_in_leaf(const fhrequest *block, int k, int mode, const char *text, in
   KeyCursor &c = ctx_of(block)->cur[k];
   Node nd = node_view(c, c.buf);
   int n = nd.count();
-  int lower, upper;
-  leaf_bounds(block, k, nd, hint, text, &lower, &upper);
+  // NEXT and LE look at the first entry above the text, the others at the
+  // first one not below it.
+  int b = leaf_bound(block, k, nd, hint, text, mode == IDX_NEXT || mode == IDX_LE);
   switch (mode) {
     case IDX_NEXT:
-      *certain = upper > 0;
-      return upper;
+      *certain = b > 0;
+      return b;
     case IDX_LE:
-      *certain = upper < n;
-      return upper - 1;
     case IDX_PREV:
-      *certain = lower < n;
-      return lower - 1;
+      *certain = b < n;
+      return b - 1;
     default:  // IDX_EXACT, IDX_GE
-      *certain = lower > 0;
-      return lower;
+      *certain = b > 0;
+      return b;
   }
 }
 
@@ -148,9 +147,33 @@ bool settle(fhrequest *block, int k, int mode, const char *text, int i) {
   return found;
 }
 
-// The cursor's leaf answers when it is current and the answer provably lies
-// inside it.
-bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found) {
+// Finds the answer of `mode` from the cursor's leaf on, stepping to the
+// neighbouring leaves in the mode's direction while it lies beyond them.
+// *i is the answer's entry in the cursor's leaf at the end, out of range
+// when the tree holds none.
+int walk_leaves(fhrequest *block, int k, int mode, const char *text, int *i) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  int dir = forward(mode) ? 1 : -1;
+  bool certain;
+  // A bound may equal keys that continue in the next leaves; the walk is
+  // bounded by the number of nodes.
+  for (uint32_t steps = 0;; steps++) {
+    *i = answer_in_leaf(block, k, mode, text, -1, &certain);
+    int n = node_view(c, c.buf).count();
+    if ((dir > 0 && *i < n) || (dir < 0 && *i >= 0)) return FHS_OK;
+    if (steps >= ctx->nextnode) return FHS_CORRUPTINDEX;
+    bool moved = false;
+    int status = neighbour(block, k, dir, &moved);
+    if (status != FHS_OK || !moved) return status;
+  }
+}
+
+// The cursor answers when its leaf is current and no leaf before it (in
+// the mode's direction) can hold the answer, which lies in the leaf itself
+// or the neighbouring one (or nowhere, at the edge of the tree). False when
+// the search must start at the root; otherwise *status tells the outcome.
+bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
   IndexCtx *ctx = ctx_of(block);
   KeyCursor &c = ctx->cur[k];
   if (index_shared(block) || c.gen != ctx->gen || c.leaf == 0 || mode == IDX_FIRST || mode == IDX_LAST) {
@@ -158,8 +181,23 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
   }
   bool certain = false;
   int i = answer_in_leaf(block, k, mode, text, c.entry, &certain);
+  if (!certain) return false;
   int n = node_view(c, c.buf).count();
-  if (!certain || i < 0 || i >= n) return false;
+  *status = FHS_OK;
+  if (i < 0 || i >= n) {
+    // Past the leaf's end the next leaf may answer; farther on, the root
+    // gets there sooner.
+    bool moved = false;
+    *status = neighbour(block, k, forward(mode) ? 1 : -1, &moved);
+    if (*status != FHS_OK) {
+      c.leaf = 0;
+      return true;
+    }
+    if (moved) {
+      i = answer_in_leaf(block, k, mode, text, -1, &certain);
+      if (i < 0 || i >= node_view(c, c.buf).count()) return false;
+    }
+  }
   *found = settle(block, k, mode, text, i);
   return true;
 }
@@ -188,19 +226,7 @@ int index_locate(fhrequest *block, int k, int mode, const char *text, bool *foun
   if (status == FHS_OK && (pick == PICK_FIRST || pick == PICK_LAST)) {
     i = pick == PICK_FIRST ? 0 : node_view(c, c.buf).count() - 1;
   } else if (status == FHS_OK) {
-    bool certain;
-    int dir = forward(mode) ? 1 : -1;
-    // A bound may equal keys that continue in the next leaves; the walk is
-    // bounded by the number of nodes.
-    for (uint32_t steps = 0; status == FHS_OK; steps++) {
-      i = answer_in_leaf(block, k, mode, text, -1, &certain);
-      int n = node_view(c, c.buf).count();
-      if ((dir > 0 && i < n) || (dir < 0 && i >= 0)) break;
-      if (steps >= ctx->nextnode) return FHS_CORRUPTINDEX;
-      bool moved = false;
-      status = neighbour(block, k, dir, &moved);
-      if (status == FHS_OK && !moved) break;
-    }
+    status = walk_leaves(block, k, mode, text, &i);
   }
   if (status != FHS_OK) {
     c.leaf = 0;
@@ -218,10 +244,8 @@ int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t
   if (status != FHS_OK) return status;
   if (!text) text = ctx->keytext;
   bool found = false;
-  if (!from_cursor(block, key, mode, text, &found)) {
-    status = index_locate(block, key, mode, text, &found);
-    if (status != FHS_OK) return status;
-  }
+  if (!from_cursor(block, key, mode, text, &found, &status)) status = index_locate(block, key, mode, text, &found);
+  if (status != FHS_OK) return status;
   if (!found) return FHS_OK;
   KeyCursor &c = ctx->cur[key];
   Node nd = node_view(c, c.buf);

@@ -47,16 +47,44 @@ int bytes_until_zero(const unsigned char *a, const unsigned char *b, int n) {
   return 0;
 }
 
+// The number of leading bytes that a and b share, up to n; with
+// `stop_at_zero` the count ends after a shared zero byte, returned as n
+// (texts that end together are equal over the rest).
+int shared_prefix(const char *a, const char *b, int n, bool stop_at_zero) {
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    memcpy(&x, a + i, 8);
+    memcpy(&y, b + i, 8);
+    if (x != y) break;
+    // A zero byte among eight equal ones ends both texts.
+    if (stop_at_zero && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull)) return n;
+  }
+  for (; i < n && a[i] == b[i]; i++) {
+    if (stop_at_zero && a[i] == 0) return n;
+  }
+  return i;
+}
+
 int compare_segment(const fhsegment &seg, const char *a, const char *b, int length) {
-  const unsigned char *ua = reinterpret_cast<const unsigned char *>(a);
-  const unsigned char *ub = reinterpret_cast<const unsigned char *>(b);
   if (seg.flags & SEG_NUMERIC) return numcmp(text_number(a, length), text_number(b, length));
   if (seg.flags & SEG_DATE) {
     long long x = text_whole(a, length), y = text_whole(b, length);
     return x < y ? -1 : x > y;
   }
-  if (seg.flags & SEG_BINARY) return memcmp(a, b, length);
-  if (seg.flags & SEG_CASE) return bytes_until_zero(ua, ub, length);
+  // The text kinds agree over bytes the two sides share, so the comparison
+  // starts at the first byte that differs.
+  bool binary = (seg.flags & SEG_BINARY) != 0;
+  int at = shared_prefix(a, b, length, !binary);
+  if (at == length) return 0;
+  a += at;
+  b += at;
+  length -= at;
+  if (binary) return memcmp(a, b, length);
+  if (seg.flags & SEG_CASE) {
+    return bytes_until_zero(reinterpret_cast<const unsigned char *>(a), reinterpret_cast<const unsigned char *>(b),
+                            length);
+  }
   return casencmp(a, b, length);
 }
 

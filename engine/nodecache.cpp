@@ -154,7 +154,7 @@ int NodeCache::take_entry(int fd, uint32_t node, uint16_t size, int *status) {
   return e;
 }
 
-int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out) {
+int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out, const uint8_t *clean) {
   int e = find(fd, node);
   if (e >= 0 && entries_[e].size == size) {
     touch(e);
@@ -162,8 +162,11 @@ int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out) {
     return FHS_OK;
   }
   if (e >= 0) release(e);  // a stale entry of another node size
-  off_t at = static_cast<off_t>(node) * size;
-  if (pread(fd, out, size, at) != size) return FHS_READINDEX;
+  if (clean) {
+    memcpy(out, clean, size);
+  } else if (pread(fd, out, size, static_cast<off_t>(node) * size) != size) {
+    return FHS_READINDEX;
+  }
   int status = FHS_OK;
   e = take_entry(fd, node, size, &status);
   if (e >= 0) memcpy(entries_[e].buf, out, size);

@@ -27,9 +27,11 @@ class NodeCache {
 
   // Copies node `node` (`size` bytes at node * size of `fd`) into `out`,
   // from the cache or from the file; a node read from the file is cached
-  // clean. Returns 0, 23 when the file read is short, or 24 when an evicted
-  // dirty entry cannot be written back (the node is then still read).
-  int read(int fd, uint32_t node, uint16_t size, uint8_t *out);
+  // clean. When the caller has the node's current contents at `clean`, a
+  // miss takes them from there instead of the file, with the same effect
+  // on the cache. Returns 0, 23 when the file read is short, or 24 when an
+  // evicted dirty entry cannot be written back (the node is then still read).
+  int read(int fd, uint32_t node, uint16_t size, uint8_t *out, const uint8_t *clean = nullptr);
 
   // Puts a copy of `in` into the cache, marked dirty; writes it to the file
   // at once only when no entry can be had. Returns 0 or 24.
