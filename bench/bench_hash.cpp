@@ -30,6 +30,8 @@
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 
+#include "bench/timing.h"
+
 namespace {
 
 constexpr int kKeyLen = 12;
@@ -39,15 +41,6 @@ struct Times {
   double write = 0, lookup = 0, again = 0;
   long long bytes = 0;
 };
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-long long file_size(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
-}
 
 [[noreturn]] void fail(const char *what) {
   fprintf(stderr, "bench_hash: %s\n", what);

@@ -28,6 +28,8 @@
 #include "engine/nodecache.h"
 #include "util/memory.h"
 
+#include "bench/timing.h"
+
 namespace {
 
 constexpr int kKeyLen = 12;
@@ -36,15 +38,6 @@ struct Times {
   double insert = 0, lookup = 0, walk = 0, remove = 0;
   long long bytes = 0;
 };
-
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-long long file_size(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? st.st_size : 0;
-}
 
 void fail(const char *what) {
   fprintf(stderr, "bench_index: %s\n", what);
