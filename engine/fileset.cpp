@@ -11,7 +11,6 @@
 #include "engine/datafile.h"
 #include "engine/engine.h"
 #include "engine/fid.h"
-#include "engine/filelock.h"
 #include "engine/hashcache.h"
 #include "engine/hashfile.h"
 #include "engine/index.h"
@@ -21,6 +20,8 @@
 #include "engine/openlist.h"
 #include "engine/plug.h"
 #include "engine/records.h"
+#include "util/filelock.h"
+#include "util/fsinfo.h"
 
 namespace corvex {
 
@@ -220,6 +221,8 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
   if (!(block->mode & FH_NODATA)) {
     block->datfd = open_with_tries(block->datname, flags);
     if (block->datfd < 0) return FHS_OPENDATA;
+    if (const char *kind = network_filesystem(block->datfd))
+      note_network_filesystem(block->datname, kind, (flags & (OPEN_SHARED | OPEN_DENYALL)) != 0);
   }
   if (fileset_has_index(block)) {
     block->idxfd = open_with_tries(block->idxname, flags);

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "engine/engine.h"
-#include "engine/filelock.h"
+#include "util/filelock.h"
 #include "engine/netmode.h"
 #include "engine/openlist.h"
 

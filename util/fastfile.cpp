@@ -1,12 +1,12 @@
 #include "util/fastfile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "util/filelock.h"
 #include "util/memory.h"
 #include "util/openflags.h"
 
@@ -109,7 +109,12 @@ int _fastopen(const char *path, int flags, int mode) {
 
   corvex::OpenMode m = corvex::map_open_flags(flags);
   bool created;
-  int fd = open_file(path, m.oflags, mode, &created);
+  int fd = -1;
+  // A shared open must hold a read lock, which a write-only descriptor cannot:
+  // it is made read-write when the file allows reading.
+  if (m.sharing == corvex::Sharing::kShared && (m.oflags & O_ACCMODE) == O_WRONLY)
+    fd = open_file(path, (m.oflags & ~O_ACCMODE) | O_RDWR, mode, &created);
+  if (fd < 0) fd = open_file(path, m.oflags, mode, &created);
   if (fd < 0) return -1;
   auto fail = [&](int result) {
     close(fd);
@@ -117,7 +122,8 @@ int _fastopen(const char *path, int flags, int mode) {
     return result;
   };
   // The file is truncated only once the lock shows nobody else may use it.
-  if (m.lock && flock(fd, m.lock | LOCK_NB) != 0) return fail(-1);
+  if (m.sharing != corvex::Sharing::kNone && !corvex::share_acquire(fd, m.sharing == corvex::Sharing::kExclusive))
+    return fail(-1);
   if (m.truncate && ftruncate(fd, 0) != 0) return fail(-1);
   auto *buffer = static_cast<unsigned char *>(globalmalloc(FAST_BUFFER_SIZE));
   if (!buffer) return fail(-2);

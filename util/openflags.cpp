@@ -1,7 +1,6 @@
 #include "util/openflags.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include "util/fastfile.h"
 
@@ -21,9 +20,9 @@ OpenMode map_open_flags(int flags) {
   if (flags & FAST_O_APPEND) m.oflags |= O_APPEND;
   m.truncate = flags & FAST_O_TRUNC;
   if (flags & FAST_O_DENYALL)
-    m.lock = LOCK_EX;
+    m.sharing = Sharing::kExclusive;
   else if (flags & FAST_O_DENYNONE)
-    m.lock = LOCK_SH;
+    m.sharing = Sharing::kShared;
   return m;
 }
 

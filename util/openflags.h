@@ -4,10 +4,13 @@
 
 namespace corvex {
 
+// The sharing mode of an open (util/filelock.h).
+enum class Sharing { kNone, kShared, kExclusive };
+
 struct OpenMode {
   int oflags = 0;         // O_ flags for open(2); never O_TRUNC (see truncate)
   bool truncate = false;  // truncate once the sharing lock is held
-  int lock = 0;           // 0, LOCK_SH or LOCK_EX for flock(2)
+  Sharing sharing = Sharing::kNone;
 };
 
 // Access 0x0004 (or 0x0001 with 0x0002) is read-write, 0x0002 write only, else

@@ -1,8 +1,10 @@
 // Four processes on one file set in the shared network mode, each adding
 // and rewriting its own records and reading the others', for a bounded
 // time. Afterwards no record may be lost or duplicated and every key walk
-// must agree with the data file.
+// must agree with the data file. TESSALY_SHARED_DIR names another folder for
+// the files (the network file system run of nfs_shared_test.sh uses it).
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,7 +79,9 @@ int work(const std::string &dat, int me) {
 }
 
 TEST(DataSharedTest, FourProcessesKeepOneConsistentFileSet) {
-  Scratch scratch;
+  const char *base = getenv("TESSALY_SHARED_DIR");
+  Scratch scratch(base != nullptr && *base != '\0' ? base : "/tmp");
+  ASSERT_TRUE(scratch.made()) << "cannot make a folder in " << base;
   std::string dat = scratch.path("S.dat");
   write_fid(scratch.path("S.fid"), kShared);
   {

@@ -9,7 +9,7 @@
 
 #include "engine/dispatch.h"
 #include "engine/engine.h"
-#include "engine/filelock.h"
+#include "util/filelock.h"
 #include "engine/locks.h"
 #include "engine/netmode.h"
 #include "engine/openlist.h"

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "engine/engine.h"
-#include "engine/filelock.h"
+#include "util/filelock.h"
 #include "engine/nodecache.h"
 #include "engine/openlist.h"
 #include "engine/parking.h"

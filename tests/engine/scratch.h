@@ -9,11 +9,17 @@
 
 class Scratch {
  public:
-  Scratch() {
-    char pattern[] = "/tmp/engine-test-XXXXXX";
-    dir_ = mkdtemp(pattern);
+  // Made in `base` (a folder that exists), /tmp by default.
+  explicit Scratch(const std::string &base = "/tmp") {
+    std::string pattern = base + "/engine-test-XXXXXX";
+    const char *made = mkdtemp(pattern.data());
+    if (made != nullptr) dir_ = made;
   }
-  ~Scratch() { std::filesystem::remove_all(dir_); }
+  ~Scratch() {
+    std::error_code ignored;
+    if (made()) std::filesystem::remove_all(dir_, ignored);
+  }
+  bool made() const { return !dir_.empty(); }
   std::string path(const std::string &name) const { return dir_ + "/" + name; }
 
  private:

@@ -36,7 +36,7 @@ class RecordingProgress : public ProgressWindow {
     layout = l;
     title = t;
     changes.clear();
-    lines.assign(l == ProgressLayout::kFileMaint ? kFmLineCount : kCmpLineCount, "");
+    lines.assign(l == ProgressLayout::kFileMaint ? int{kFmLineCount} : int{kCmpLineCount}, "");
     ++opens;
   }
   void set_line(int line, const std::string &text) override {
