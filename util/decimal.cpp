@@ -8,6 +8,9 @@ namespace {
 
 constexpr int kPlaces = 5;
 constexpr int kSignificant = 17;
+// Magnitudes below this are zero without sign, even those that would round up
+// to the fifth decimal.
+constexpr double kSmallest = 0.00001;
 
 // Adds one to the last digit of a decimal digit string, carrying leftwards.
 void increment(std::string &digits) {
@@ -38,6 +41,7 @@ Decimal5 to_decimal5(double value) {
     d.special = value < 0 ? "-inf" : "inf";
     return d;
   }
+  if (std::fabs(value) < kSmallest) return d;
   // "d.dddddddddddddddde[+-]x": the 17 significant digits and the exponent of
   // the first. to_chars is exact and ignores the locale.
   char text[40];

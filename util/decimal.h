@@ -16,7 +16,8 @@ struct Decimal5 {
   std::string digits;
 };
 
-// 17 significant digits of value, rounded half up at the fifth decimal.
+// 17 significant digits of value, rounded half up at the fifth decimal; a
+// value below 0.00001 in magnitude is zero.
 Decimal5 to_decimal5(double value);
 
 // The text of d with the decimals given (0..5), rounded half away from zero at

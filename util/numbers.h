@@ -22,8 +22,8 @@ CORVEX_EXPORT const char *longtoa(int32_t value, int width, int fill);
 
 // The value with at most 5 decimals: 17 significant digits are taken from the
 // value, the fifth decimal is rounded half up, trailing zeros and a trailing
-// point are removed, and a value that rounds to zero is "0" without sign.
-// flasc(2.5) is "2.5", flasc(100) "100", flasc(3.14159265) "3.14159".
+// point are removed, and a value that rounds to zero or is below 0.00001 in
+// magnitude is "0" without sign. flasc(2.5) is "2.5", flasc(100) "100", flasc(3.14159265) "3.14159".
 // Infinities and NaN give "inf", "-inf" and "nan".
 CORVEX_EXPORT const char *flasc(double value);
 
@@ -34,7 +34,8 @@ CORVEX_EXPORT const char *flasc(double value);
 CORVEX_EXPORT long double corvex_round(double value, int places);
 
 // Compares a and b as their 5-decimal texts: -1, 0 or 1. Values that round to
-// zero count as zero without sign, so numcmp(1.000001, 1.0) is 0.
+// zero or are below 0.00001 in magnitude count as zero without sign, so
+// numcmp(1.000001, 1.0) and numcmp(0.000006, 0) are 0.
 CORVEX_EXPORT int numcmp(double a, double b);
 
 CORVEX_EXTERN_C_END

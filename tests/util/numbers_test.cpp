@@ -10,8 +10,10 @@
 
 namespace {
 
-// printf's 5-decimal text without trailing zeros and point; "-0" becomes "0".
+// printf's 5-decimal text without trailing zeros and point; "-0" becomes "0",
+// and so does a value below 0.00001 in magnitude, which printf may round up.
 std::string printf_form(double v) {
+  if (std::fabs(v) < 0.00001) return "0";
   char buf[400];
   std::snprintf(buf, sizeof buf, "%.5f", v);
   std::string s = buf;
@@ -42,7 +44,12 @@ TEST(Flasc, Examples) {
   EXPECT_STREQ(flasc(-0.000001), "0");
   EXPECT_STREQ(flasc(0.0), "0");
   EXPECT_STREQ(flasc(-0.0), "0");
-  EXPECT_STREQ(flasc(0.000006), "0.00001");
+  // Below 0.00001 in magnitude is zero, even where the fifth decimal would
+  // round up; 0.00001 itself is kept.
+  EXPECT_STREQ(flasc(0.000006), "0");
+  EXPECT_STREQ(flasc(-0.0000099), "0");
+  EXPECT_STREQ(flasc(0.00001), "0.00001");
+  EXPECT_STREQ(flasc(-0.00001), "-0.00001");
   EXPECT_STREQ(flasc(-1.5), "-1.5");
   EXPECT_STREQ(flasc(0.015625), "0.01563");  // an exact tie rounds up
   EXPECT_STREQ(flasc(9.999996), "10");
@@ -79,6 +86,8 @@ TEST(Round, HalfAwayFromZeroOnTheText) {
   EXPECT_FALSE(std::signbit(corvex_round(-0.004, 2)));
   EXPECT_EQ(corvex_round(999.96, 1), 1000.0L);
   EXPECT_EQ(corvex_round(0.12345, 4), 0.1235L);
+  EXPECT_EQ(corvex_round(0.000006, 5), 0.0L);
+  EXPECT_FALSE(std::signbit(corvex_round(-0.000006, 5)));
 }
 
 TEST(Numcmp, FiveDecimalComparison) {
@@ -86,6 +95,9 @@ TEST(Numcmp, FiveDecimalComparison) {
   EXPECT_LT(numcmp(-1, 1), 0);
   EXPECT_GT(numcmp(1, -1), 0);
   EXPECT_EQ(numcmp(-0.000001, 0.000001), 0);  // both count as zero without sign
+  EXPECT_EQ(numcmp(0.000006, 0), 0);
+  EXPECT_EQ(numcmp(-0.000006, 0.000009), 0);
+  EXPECT_GT(numcmp(0.00001, 0.000009), 0);
   EXPECT_LT(numcmp(99.5, 100), 0);
   EXPECT_GT(numcmp(100, 99.99999), 0);
   EXPECT_GT(numcmp(-99.5, -100), 0);  // negatives in reverse
