@@ -99,6 +99,17 @@ void append_position(kdb_file &f) {
   clear_status(f.id);
 }
 
+// Closes a file whose open failed after the common step, so that no entry is
+// left behind; the failure's status stays the client's last and is returned.
+int abandon_open(kdb_file *f) {
+  int id = f->id;
+  uint8_t status = f->req.status;
+  close_file(f);
+  fhrequest failed{};
+  failed.status = status;
+  return settle(id, failed);
+}
+
 }  // namespace
 
 int KDBinit(int client) {
@@ -117,7 +128,7 @@ int KDBopen(const char *dat, const char *fid, const char *idx, int id, int type,
   position_at_start(*f);
   clear_status(id);
   if (is_text_input(*f)) {
-    if (_rfhread(&f->req, 1) != 0) return settle(*f);
+    if (_rfhread(&f->req, 1) != 0) return abandon_open(f);
   } else if (is_text_output(*f) && !(f->req.mode & kModeSmallBuffer)) {
     append_position(*f);
   }

@@ -101,6 +101,22 @@ TEST_F(TextFiles, LineFileAcrossBlocks) {
   EXPECT_EQ(KDBread(id_, 0), 11);
 }
 
+// An empty input file ends at once: the open answers 11 and leaves nothing
+// open, so the id can be opened again and reads nothing.
+TEST_F(TextFiles, EmptyInputFileIsNotLeftOpen) {
+  init_id();
+  std::string path = dir_.file("empty.txt");
+  write_file(path, "");
+  for (int type : {1, 5}) {
+    EXPECT_EQ(open(path, type), 11) << type;
+    EXPECT_EQ(KDBerr(id_), 100) << type;
+    EXPECT_EQ(KDBisopen(id_), 0) << type;
+    EXPECT_EQ(open(path, type), 11) << type;
+    std::string field;
+    EXPECT_EQ(get(&field, 10), 7) << type;
+  }
+}
+
 TEST_F(TextFiles, OutputAppendsUnlessAskedNotTo) {
   init_id();
   std::string path = dir_.file("log.txt");
