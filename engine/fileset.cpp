@@ -167,18 +167,31 @@ int open_set(fhrequest *block) {
   return status;
 }
 
+bool exists(const char *name) { return access(name, F_OK) == 0; }
+
 int make_set(fhrequest *block) {
   int status = fid_prepare(block);
   if (status != FHS_OK) return status;
   status = check_description(block);
-  if (status == FHS_OK) status = create_data(block);
+  // Every name is settled before anything is created, so that a name that
+  // does not fit refuses the make with nothing written.
+  if (status == FHS_OK && block->nkeys > 0 && !derive_index_name(block)) status = FHS_CREATEINDEX;
+  if (status != FHS_OK) return status;
+  // A refused make takes away the files it brought into existence; files
+  // that were there before are never removed.
+  bool new_data = !(block->mode & FH_NODATA) && !exists(block->datname);
+  bool new_index = block->nkeys > 0 && !exists(block->idxname);
+  status = create_data(block);
   if (status == FHS_OK) status = create_index(block);
   if (status == FHS_OK) status = register_block(block);
   if (status == FHS_OK) status = attach_index(block);
   if (status == FHS_OK) {
     block->state |= ST_HDRDIRTY;
     block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+    return FHS_OK;
   }
+  if (new_data) unlink(block->datname);
+  if (new_index) unlink(block->idxname);
   return status;
 }
 

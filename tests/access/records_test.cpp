@@ -2,6 +2,8 @@
 // items, navigation, positioning, writing and securing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,22 @@ TEST_F(Records, OpenMakeAndOpenmake) {
   EXPECT_EQ(info[4], 2);   // slots, the header included
   EXPECT_EQ(info[5], 1);
   EXPECT_EQ(KDBfiletype(id_ + 99, info), 7);
+}
+
+// Names are cut to 64 characters; a make whose companion name then no longer
+// fits is refused and leaves nothing on disk, neither the cut data file nor
+// an index.
+TEST_F(Records, RefusedMakeLeavesNoFiles) {
+  std::string dir = dir_.file("");
+  std::string name = dir + std::string(65 - dir.size() - 4, 'N') + ".Dat";
+  ASSERT_EQ(name.size(), 65u);
+  std::string fid = dir_.file("T.fid");
+  EXPECT_EQ(KDBmake(name.c_str(), fid.c_str(), "", id_ + 1, 3, 0), 20);
+  EXPECT_EQ(KDBisopen(id_ + 1), 0);
+  std::vector<std::string> files;
+  for (const auto &e : std::filesystem::directory_iterator(dir)) files.push_back(e.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"T.Dat", "T.fid", "T.idx"}));
 }
 
 TEST_F(Records, FiveHundredFilesAndCloseOrder) {
