@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "engine/records.h"
+#include "util/ascii.h"
 
 namespace corvex {
 
@@ -15,8 +16,11 @@ bool is_thread_item(const fhrequest *block, const fhitemdef &item) {
   return false;
 }
 
+// Binary ('I') and 'S' items, and thread links, are stored whole; the type
+// letter counts in either case.
 bool keeps_spaces(const fhrequest *block, const fhitemdef &item) {
-  return item.type == 'I' || item.type == 'S' || is_thread_item(block, item);
+  unsigned char type = ascii_upper(static_cast<unsigned char>(item.type));
+  return type == 'I' || type == 'S' || is_thread_item(block, item);
 }
 
 // Visits every element's part that lies beyond what earlier elements

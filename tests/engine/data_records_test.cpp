@@ -133,6 +133,19 @@ TEST_F(PackTest, NeverTrimmedItemsKeepTabsAndSpaces) {
   EXPECT_EQ(back.substr(5, 12), img.substr(5, 12));
 }
 
+// Type letters count whatever their case: a lower-case 's' or 'i' item is
+// kept whole like its upper-case form.
+TEST_F(PackTest, TypeLettersIgnoreCase) {
+  add("S", 's', 5, 4);
+  add("I", 'i', 9, 4);
+  add("C", 'C', 13, 4);
+  finish(18);
+  std::string img = image("ab  c\t  x   ");
+  std::string stored = pack(img);
+  EXPECT_EQ(stored.substr(5), std::string("ab  c\t  x\n"));
+  EXPECT_EQ(unpack(stored).substr(5, 12), img.substr(5, 12));
+}
+
 TEST_F(PackTest, TabInsideTextCannotShiftLaterItems) {
   add("A", 'C', 5, 4);
   add("B", 'C', 9, 4);
