@@ -37,6 +37,13 @@ int setup() {
   return FHS_OK;
 }
 
+// Open, make and make-temporary-index fill a fresh block. On a block that is
+// open already they are refused before anything is touched, so that the open
+// file keeps its handles, tables and index context.
+bool opens_a_file(uint8_t opcode) {
+  return opcode == FHOP_OPEN || opcode == FHOP_MAKE || opcode == FHOP_TEMPINDEX;
+}
+
 int run(fhrequest *block) {
   EngineState &e = engine();
   switch (block->opcode) {
@@ -56,6 +63,7 @@ int run(fhrequest *block) {
       break;
   }
   if (e.initcount == 0) return FHS_NOTINIT;
+  if (opens_a_file(block->opcode) && openlist_find(block)) return FHS_OPENDATA;
   OpHandler handler = op_handler(block->opcode);
   return handler ? handler(block) : FHS_BADOPCODE;
 }

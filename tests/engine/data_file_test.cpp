@@ -148,6 +148,36 @@ TEST_F(DataFileTest, CloseAfterPhysicalOrderReleasesTheIndexHandle) {
   EXPECT_EQ(open_descriptors(), before);
 }
 
+// Open, make or a temporary index on a block that is open already is refused
+// and touches nothing: no new handles or index context, the file not
+// truncated, the first open still working.
+TEST_F(DataFileTest, OpeningAnOpenBlockAgainIsRefused) {
+  int before = open_descriptors();
+  {
+    Table t;
+    make(t, kPeople);
+    ASSERT_EQ(add(t, "000001", "ADA", "PARIS"), FHS_OK);
+    ASSERT_EQ(t.op(FHOP_SECURE), FHS_OK);
+    std::string stored = bytes();
+    fhrequest kept = t.block;
+    char expr[] = "CITY";
+    for (int opcode : {FHOP_OPEN, FHOP_MAKE, FHOP_TEMPINDEX}) {
+      SCOPED_TRACE(opcode);
+      if (opcode == FHOP_TEMPINDEX) t.block.keybuf = expr;
+      EXPECT_EQ(t.op(opcode), FHS_OPENDATA);
+      EXPECT_EQ(t.block.idxctx, kept.idxctx);
+      EXPECT_EQ(t.block.itemdefs, kept.itemdefs);
+      EXPECT_EQ(+t.block.datfd, +kept.datfd);
+      EXPECT_EQ(+t.block.idxfd, +kept.idxfd);
+      EXPECT_EQ(+t.block.mode, +kept.mode);
+      t.block.keybuf = kept.keybuf;
+    }
+    EXPECT_EQ(bytes(), stored);
+    EXPECT_EQ(walk(t, 1), Codes{"0"});
+  }
+  EXPECT_EQ(open_descriptors(), before);
+}
+
 TEST_F(DataFileTest, AddRewriteAndDeleteKeepEveryKey) {
   Table t;
   make(t, kPeople);
