@@ -219,12 +219,18 @@ void fileset_abandon(fhrequest *block) {
 
 bool fileset_has_index(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
 
+bool fileset_index_attached(const fhrequest *block) {
+  const fhslot *slot = openlist_find(block);
+  return slot && (slot->openflags & OPEN_INDEX);
+}
+
 uint16_t fileset_open_flags(const fhrequest *block) {
   uint16_t flags = 0;
   if ((block->mode & FH_READONLY) || (!(block->mode & FH_NODATA) && access(block->datname, W_OK) != 0)) {
     flags |= OPEN_READONLY;
   }
   if (engine().netmode != 0) flags |= (block->mode & FH_EXCLUSIVE) ? OPEN_DENYALL : OPEN_SHARED;
+  if (fileset_has_index(block)) flags |= OPEN_INDEX;
   return flags;
 }
 
@@ -237,7 +243,7 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
     if (const char *kind = network_filesystem(block->datfd))
       note_network_filesystem(block->datname, kind, (flags & (OPEN_SHARED | OPEN_DENYALL)) != 0);
   }
-  if (fileset_has_index(block)) {
+  if (flags & OPEN_INDEX) {
     block->idxfd = open_with_tries(block->idxname, flags);
     if (block->idxfd < 0) {
       fileset_close_handles(block);

@@ -14,21 +14,27 @@ namespace corvex {
 enum {
   OPEN_READONLY = 0x1,  // read-only: FH_READONLY, or the data file is not writable
   OPEN_SHARED = 0x2,    // others may read and write (a shared network mode)
-  OPEN_DENYALL = 0x4    // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
+  OPEN_DENYALL = 0x4,   // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
+  OPEN_INDEX = 0x8      // the set takes its index or hash file
 };
 
-// True when the block keeps an index (or hash) file open: it has keys and
-// FH_NOKEY was clear when it was opened.
+// True when opening the block in its present mode takes the index (or hash)
+// file: it has keys and FH_NOKEY is clear.
 bool fileset_has_index(const fhrequest *block);
 
-// The open flags for `block` in the current network mode.
+// True when the registered block's set holds its index or hash file (it was
+// opened with keys), also while set-key 0 has keys turned off or while the
+// block is parked.
+bool fileset_index_attached(const fhrequest *block);
+
+// The open flags for `block` in the current network mode; OPEN_INDEX when
+// fileset_has_index.
 uint16_t fileset_open_flags(const fhrequest *block);
 
-// Opens the data file (unless FH_NODATA) and, when the block has keys and
-// FH_NOKEY is clear, the index or hash file with `flags`, each with up to 10
-// tries and the least recently used file parked between them; sets `datfd`
-// and `idxfd`. Returns 0, 1 (data), 21 (index) or 31 (hash); on failure no
-// handle is left open.
+// Opens the data file (unless FH_NODATA) and, with OPEN_INDEX in `flags`,
+// the index or hash file, each with up to 10 tries and the least recently
+// used file parked between them; sets `datfd` and `idxfd`. Returns 0, 1
+// (data), 21 (index) or 31 (hash); on failure no handle is left open.
 int fileset_open_handles(fhrequest *block, uint16_t flags);
 
 // Closes the handles that fileset_open_handles opened and sets them to -1.

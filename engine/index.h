@@ -119,8 +119,10 @@ int index_step(fhrequest *block, int mode, uint32_t *pos);
 int index_position(fhrequest *block);
 
 // Opcode 19: makes `keyarg` the current key. 102 without keys, 20 when
-// `keyarg` exceeds `nkeys`, 102 for a key number on a block without an index
-// context (nothing changes then). 0 selects physical order (FH_NOKEY).
+// `keyarg` exceeds `nkeys` (1 for a hashed file), 102 for a key number on a
+// block opened without its index or hash file (nothing changes then). 0
+// selects physical order (FH_NOKEY); 1 on a hashed file selects hashed
+// access again.
 int op_setkey(fhrequest *block);
 
 // Opcode 15: opens, or makes and opens, the temporary index over the data

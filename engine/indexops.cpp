@@ -102,14 +102,24 @@ int index_position(fhrequest *block) {
 
 int op_setkey(fhrequest *block) {
   if (block->nkeys == 0) return FHS_NOTSUPPORTED;
-  if (block->keyarg > block->nkeys) return FHS_BADKEY;
+  bool hashed = (block->mode & FH_HASHED) != 0;
+  // A hashed file has one key, the hash's.
+  if (block->keyarg > (hashed ? 1 : block->nkeys)) return FHS_BADKEY;
   if (block->keyarg == 0) {
     block->mode |= FH_NOKEY;
     block->curkey = 0;
     return FHS_OK;
   }
-  // Without an index context (a hashed file, or one opened with FH_NOKEY)
-  // there is no current key text to build: nothing changes.
+  if (hashed) {
+    // Hashed access needs the hash file, which a set opened with FH_NOKEY
+    // does not hold; there is no key text to keep.
+    if (!fileset_index_attached(block)) return FHS_NOTSUPPORTED;
+    block->mode &= static_cast<uint16_t>(~FH_NOKEY);
+    block->curkey = 0;
+    return FHS_OK;
+  }
+  // Without an index context (a file opened with FH_NOKEY) there is no
+  // current key text to build: nothing changes.
   IndexCtx *ctx = ctx_of(block);
   if (!ctx || !block->recbuf || block->keyarg > ctx->nkeys) return FHS_NOTSUPPORTED;
   block->mode &= static_cast<uint16_t>(~FH_NOKEY);

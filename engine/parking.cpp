@@ -26,9 +26,11 @@ void seek_back(int fd, uint32_t pos) {
 bool hashed(const fhrequest *block) { return (block->mode & FH_HASHED) != 0; }
 
 // Opens what the handles alone do not restore: the hash header's size index
-// or a lost index context.
-int reattach_index(fhrequest *block) {
-  if (!fileset_has_index(block)) return FHS_OK;
+// or a lost index context. A set that holds its index keeps it also when
+// set-key 0 turned keys off before it was parked.
+int reattach_index(const fhslot *slot) {
+  fhrequest *block = slot->block;
+  if (!(slot->openflags & OPEN_INDEX)) return FHS_OK;
   if (hashed(block)) return block->hashidx == 0 ? hash_check(block) : FHS_OK;
   return block->idxctx ? FHS_OK : index_open(block);
 }
@@ -72,7 +74,7 @@ int reopen_slot(fhslot *slot) {
   fhrequest *block = slot->block;
   int status = fileset_open_handles(block, slot->openflags);
   if (status != FHS_OK) return status;
-  status = reattach_index(block);
+  status = reattach_index(slot);
   if (status != FHS_OK) {
     fileset_close_handles(block);
     return status;

@@ -296,6 +296,7 @@ TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
   const char *keys[] = {"C", "A", "B"};
   for (const char *k : keys) ASSERT_EQ(put(k, k), 0);
   ASSERT_EQ(_rfhsetkey(&block_, 0), 0);
+  char *shared = block_.keybuf;
   uint32_t first = 0;
   block_.keybuf = reinterpret_cast<char *>(&first);
   ASSERT_EQ(_rfhposn(&block_, 0), 0);
@@ -305,6 +306,18 @@ TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
   }
   EXPECT_EQ(_rfhread(&block_, 0), -1);
   EXPECT_EQ(+block_.status, FHS_NORECORD);
+
+  // Key 1 is the hash's key: hashed access comes back. There is no key 2.
+  block_.keybuf = shared;
+  EXPECT_EQ(_rfhsetkey(&block_, 2), -1);
+  EXPECT_EQ(+block_.status, FHS_BADKEY);
+  ASSERT_EQ(_rfhsetkey(&block_, 1), 0);
+  EXPECT_EQ(block_.mode & FH_NOKEY, 0);
+  EXPECT_EQ(+block_.curkey, 0);
+  ASSERT_TRUE(find("B"));
+  ASSERT_EQ(_rfhread(&block_, 1), 0);
+  EXPECT_EQ(item(&block_, "VAL"), padded("B"));
+  EXPECT_FALSE(find("D"));
 }
 
 TEST_F(HashFileTest, HashedFilesRefuseIndexOnlyMoves) {

@@ -175,6 +175,30 @@ TEST_F(ParkingTest, SecureParksAndTheFileComesBack) {
   EXPECT_EQ(lookup(&a_, "K"), "v         ");
 }
 
+// A file parked while in physical order keeps its index or hash file: key 1
+// comes back after the re-open, and records written in physical order get
+// their keys.
+TEST_F(ParkingTest, PhysicalOrderParkingKeepsTheKeys) {
+  make(&a_, "A", kKeyed);
+  make(&b_, "B", kHashed);
+  make(&c_, "C", kKeyed);
+  for (fhrequest *block : {&a_, &b_, &c_}) {
+    put(block, "K1", "one");
+    ASSERT_EQ(_rfhsetkey(block, 0), 0);
+  }
+  ASSERT_EQ(_closelru(0), 0);
+  ASSERT_EQ(_rfhsecure(&b_), 0);
+  ASSERT_EQ(_fhlimball(), -1);
+  for (fhrequest *block : {&a_, &b_, &c_}) {
+    SCOPED_TRACE(block->datname);
+    EXPECT_TRUE(parked(block));
+    put(block, "K2", "two");
+    ASSERT_EQ(_rfhsetkey(block, 1), 0) << "status " << +block->status;
+    EXPECT_EQ(lookup(block, "K1"), "one       ");
+    EXPECT_EQ(lookup(block, "K2"), "two       ");
+  }
+}
+
 TEST_F(ParkingTest, RecordLockIsHeldAgainAfterParking) {
   select_mode("MSNET");
   make(&a_, "A", kKeyed);
