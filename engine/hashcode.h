@@ -5,7 +5,13 @@
 // the hash's shift count, and every size exceeds 2^(8+k), so a hash is always
 // a valid slot. Collisions are resolved by open addressing: a probe that
 // meets another key in slot s goes on to slot s - t (wrapping below 0), where
-// the step t depends on the key.
+// the step t depends on the key. When N and t share a factor (1501 is
+// 19 x 79) that sequence comes back to its first slot before it has seen
+// them all; the probe then goes on one slot at a time downwards from the
+// first slot (wrapping), passing over the slots it has seen, so that a table
+// is full only when every slot is taken. The first part is the whole probe
+// wherever N and t share no factor, so every placement it ever made is found
+// on the same path.
 #ifndef CORVEX_ENGINE_HASHCODE_H
 #define CORVEX_ENGINE_HASHCODE_H
 
@@ -37,6 +43,22 @@ HashProbe hash_probe(const char *key, uint8_t k);
 inline uint32_t hash_next_slot(uint32_t slot, uint32_t step, uint32_t size) {
   return slot >= step ? slot - step : slot + size - step;
 }
+
+// The slots of one probe in order, each of the `size` slots once:
+//   for (HashProbeWalk w(probe, size); ; ) { use(w.slot()); if (!w.next()) break; }
+class HashProbeWalk {
+ public:
+  HashProbeWalk(HashProbe probe, uint32_t size);
+  uint32_t slot() const { return slot_; }
+  // Moves to the next slot; false when every slot has been visited.
+  bool next();
+
+ private:
+  uint32_t first_, step_, size_;
+  uint32_t cycle_;    // slots in the stepped sequence: size / gcd(size, step)
+  uint32_t visited_;  // slots visited so far, the current one included
+  uint32_t slot_;
+};
 
 }  // namespace corvex
 

@@ -121,8 +121,8 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
   const uint32_t size = block->hashsize;
   const HashProbe probe = hash_probe(key, block->hashidx);
   KeyText stored;
-  uint32_t slot = probe.slot;
-  for (uint32_t examined = 0; examined < size; examined++) {
+  for (HashProbeWalk walk(probe, size);; ) {
+    const uint32_t slot = walk.slot();
     uint32_t pos;
     int status = hash_cached_slot(block, slot, &pos);
     if (status != FHS_OK) return status;
@@ -142,7 +142,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
       set_positioned_at(block, pos);
       return FHS_OK;
     }
-    slot = hash_next_slot(slot, probe.step, size);
+    if (!walk.next()) break;
   }
   out->full = true;
   return FHS_OK;

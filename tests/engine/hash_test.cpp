@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/hashcode.h"
 #include "engine/hashfile.h"
@@ -71,6 +72,36 @@ TEST(HashCode, KnownValuesAndBounds) {
   }
   EXPECT_EQ(hash_next_slot(10, 3, 281), 7u);
   EXPECT_EQ(hash_next_slot(2, 3, 281), 280u);
+}
+
+// A probe visits every slot once: the stepped sequence first, in its order,
+// then, when the step shares a factor with the size, the slots it missed from
+// the first slot downwards.
+TEST(HashCode, ProbeWalkVisitsEverySlotOnce) {
+  struct Case {
+    uint32_t size, slot, step;
+  };
+  for (Case c : {Case{281, 65, 1}, Case{281, 10, 3}, Case{1501, 700, 19}, Case{1501, 5, 79 * 3},
+                 Case{1501, 1500, 1501 - 19}, Case{1501, 0, 2}}) {
+    SCOPED_TRACE(c.size * 10000 + c.step);
+    std::vector<uint32_t> order;
+    for (HashProbeWalk w(HashProbe{c.slot, c.step}, c.size);;) {
+      order.push_back(w.slot());
+      if (!w.next()) break;
+    }
+    ASSERT_EQ(order.size(), c.size);
+    EXPECT_EQ(std::set<uint32_t>(order.begin(), order.end()).size(), c.size);
+    // The stepped part is the plain sequence until it would come back.
+    uint32_t slot = c.slot;
+    size_t stepped = 0;
+    do {
+      ASSERT_EQ(order[stepped++], slot);
+      slot = hash_next_slot(slot, c.step, c.size);
+    } while (slot != c.slot);
+    if (stepped < c.size) {
+      EXPECT_EQ(order[stepped], c.slot == 0 ? c.size - 1 : c.slot - 1);
+    }
+  }
 }
 
 class HashFileTest : public EngineTest {
@@ -261,6 +292,26 @@ TEST_F(HashFileTest, FullTableReportsHashFullAndWritesNothing) {
   EXPECT_FALSE(find("EXTRA"));
   EXPECT_TRUE(find("K280"));
   EXPECT_EQ(put("K7", "rewritten"), 0);
+}
+
+// 1501 is 19 x 79: keys whose step shares a factor with it still find every
+// free slot, and the table is full only when all 1501 are taken.
+TEST_F(HashFileTest, TableOfACompositeSizeFillsEverySlot) {
+  std::string desc = kDesc;
+  desc.replace(desc.find("281"), 3, "1501");
+  make(&block_, "H", desc);
+  ASSERT_EQ(+block_.hashsize, 1501u);
+  int shared_factor = 0;
+  for (int i = 0; i < 1501; i++) {
+    std::string key = "K" + std::to_string(i);
+    if (hash_probe(padded(key).c_str(), 2).step % 19 == 0) shared_factor++;
+    ASSERT_EQ(put(key, "v"), 0) << i << " status " << +block_.status;
+  }
+  EXPECT_GT(shared_factor, 0);
+  EXPECT_EQ(put("EXTRA", "v"), -1);
+  EXPECT_EQ(+block_.status, FHS_HASHFULL);
+  for (int i = 0; i < 1501; i += 50) EXPECT_TRUE(find("K" + std::to_string(i))) << i;
+  EXPECT_TRUE(find("K1500"));
 }
 
 TEST_F(HashFileTest, SharedModeGoesToTheFilesEachTime) {
