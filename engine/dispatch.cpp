@@ -14,7 +14,8 @@ void shutdown() {
   OpHandler close = op_handler(FHOP_CLOSE);
   while (e.openlist && e.openlist->next) {
     fhslot *first = e.openlist->next;
-    if (close(first->block) != FHS_OK || e.openlist->next == first) break;
+    close(first->block);  // a failing close still unregisters its block
+    if (e.openlist->next == first) break;
   }
   const Plug &p = plug();
   for (size_t i = p.nresources; i > 0; i--) p.resources[i - 1].shutdown();

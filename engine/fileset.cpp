@@ -284,13 +284,21 @@ int op_make(fhrequest *block) { return finish(block, make_set(block)); }
 
 int op_close(fhrequest *block) {
   int status = openlist_use(block);
-  if (status != FHS_OK) return status;
-  release_record_lock(block);
-  if (!block_is_shared(block)) status = fileset_write_headers(block);
+  if (status == FHS_NOTOPEN) return status;
+  // From here on the block is unregistered and its tables freed whatever
+  // fails, since the caller may free the block after a close; the first
+  // failure is reported. A parked file whose files cannot come back has
+  // nothing to write through, and its record lock went with its handle.
+  if (status == FHS_OK) {
+    release_record_lock(block);
+    if (!block_is_shared(block)) status = fileset_write_headers(block);
+  } else {
+    block->lockpos = 0;
+  }
   int closed = index_close(block);
   if (status == FHS_OK) status = closed;
   int handles = fileset_close_handles(block);
-  if (handles != FHS_OK) return handles;
+  if (status == FHS_OK) status = handles;
   openlist_remove(block);
   fid_free(block);
   block->state &= static_cast<uint16_t>(~(ST_POSITIONED | ST_HDRDIRTY));

@@ -59,7 +59,10 @@ int op_make(fhrequest *block);
 
 // Opcode 3: releases the record lock, writes pending headers (single-user
 // or FH_EXCLUSIVE), closes the index and the handles, unregisters the block
-// and frees its tables.
+// and frees its tables. Only 11 (not registered) leaves anything in place:
+// when a write-back, a close or the re-open of a parked file fails, the
+// block is unregistered and freed all the same and the first failure is
+// returned.
 int op_close(fhrequest *block);
 
 }  // namespace corvex

@@ -278,6 +278,46 @@ TEST_F(ParkingTest, HandleShortageParksAndReopensAtTheSamePosition) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
 }
 
+// Runs in a child: a parked file is closed while no descriptor is free, so
+// its files cannot come back. The close reports it and still unregisters
+// the block and frees its tables, so that the caller may free the block and
+// the next park never meets it. Returns the failing check, or 0.
+int close_without_descriptors(const fhrequest *described) {
+  auto *a = new fhrequest(*described);
+  if (_rfhopen(a) != 0) return 1;
+  _rfhitemset(a, "KEY", 0, "K1");
+  if (_rfhwrite(a, 0) != 0) return 2;
+  _fhlimball();
+  const fhslot *slot = openlist_find(a);
+  if (!slot || slot->state != SLOT_PARKED) return 3;
+  int lowest = dup(0);
+  if (lowest < 0) return 4;
+  close(lowest);
+  struct rlimit limit;
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(lowest);
+  if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 5;
+  if (_rfhclose(a) == 0 || a->status == FHS_OK) return 6;
+  if (openlist_find(a) != nullptr) return 7;
+  if (a->idxctx != nullptr || a->itemdefs != nullptr || a->keydefs != nullptr) return 8;
+  delete a;
+  if (_closelru(1) != -1) return 9;  // nothing is left to park
+  return 0;
+}
+
+TEST_F(ParkingTest, FailedCloseLeavesNoEntryBehind) {
+  make(&a_, "A", kKeyed);
+  ASSERT_EQ(_rfhclose(&a_), 0);
+  describe(&a_, "A", kKeyed);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) _exit(close_without_descriptors(&a_));
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "check " << WEXITSTATUS(status) << " failed";
+}
+
 TEST_F(ParkingTest, FastOpenRetriesAfterParking) {
   EXPECT_EQ(_fastlruopen(path("none").c_str(), FAST_O_RDONLY, 0), -1);
   make(&a_, "A", kKeyed);
