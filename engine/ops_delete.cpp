@@ -10,6 +10,7 @@
 #include "engine/locks.h"
 #include "engine/openlist.h"
 #include "engine/ops_util.h"
+#include "engine/pack.h"
 
 namespace corvex {
 
@@ -23,6 +24,8 @@ int delete_locked(fhrequest *block) {
   if (status != FHS_OK) return status;
   char key0[KEYTEXT_MAX];
   if (index_keylen(block, 0) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+  // The key as the record was stored (a tab in a text item is a space).
+  if (block->mode & FH_VARLEN) pack_stored_form(block, block->recbuf);
   build_key_of(block, 0, block->recbuf, key0);
   uint32_t pos = 0;
   status = index_search(block, 0, IDX_EXACT, key0, &pos);

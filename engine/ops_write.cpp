@@ -14,6 +14,7 @@
 #include "engine/locks.h"
 #include "engine/openlist.h"
 #include "engine/ops_util.h"
+#include "engine/pack.h"
 #include "engine/records.h"
 #include "engine/thread.h"
 
@@ -200,6 +201,8 @@ int write_record(fhrequest *block) {
   block->recbuf[block->reclen - 1] = REC_END;
   uint32_t newlen = block->reclen;
   if (varlen(block)) {
+    // Keys and threads come from the record as it will be stored.
+    pack_stored_form(block, block->recbuf);
     int status = packed_length(block, block->recbuf, &newlen);
     if (status != FHS_OK) return status;
   }

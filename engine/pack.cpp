@@ -47,6 +47,15 @@ void for_each_element(const fhrequest *block, Fn fn) {
 
 }  // namespace
 
+void pack_stored_form(const fhrequest *block, char *image) {
+  for_each_element(block, [&](size_t begin, size_t end, bool whole, bool) {
+    if (whole) return;
+    for (size_t k = begin; k < end; k++) {
+      if (image[k] == '\t') image[k] = ' ';
+    }
+  });
+}
+
 size_t pack_record(const fhrequest *block, const char *image, char *out) {
   size_t n = VAR_DATA_AT;
   for_each_element(block, [&](size_t begin, size_t end, bool whole, bool last) {

@@ -23,6 +23,12 @@ namespace corvex {
 // space, so that it cannot be taken for a separator.
 size_t pack_record(const fhrequest *block, const char *image, char *out);
 
+// Turns the unpacked image `image` into what unpacking its packed form
+// gives back: a tab inside a trimmed element becomes a space. Keys and
+// thread memberships built from the image are then those of the stored
+// record.
+void pack_stored_form(const fhrequest *block, char *image);
+
 // Unpacks the stored record `stored` of `len` bytes (at least 5) into
 // `image` (`reclen` bytes): the status byte and the length digits are
 // copied, every element is filled from the stored text and padded with
