@@ -123,6 +123,29 @@ TEST_F(Records, RefusedMakeLeavesNoFiles) {
   EXPECT_EQ(files, (std::vector<std::string>{"T.Dat", "T.fid", "T.idx"}));
 }
 
+// A hashed table answers key 1, its hash's key, also after record number
+// order.
+TEST_F(Records, HashedTableByKeyOne) {
+  access_test::write_fid("length 20\nhashed 281\nitem CALL C 0 8\nitem NOTE C 8 10\nkey CALL\n",
+                         dir_.file("H.fid"));
+  std::string hashed = dir_.file("H.Dat");
+  int id = id_ + 1;
+  ASSERT_EQ(KDBmake(hashed.c_str(), "", "", id, 3, 0), 0);
+  for (const char *call : {"K1AA", "W2BB"}) {
+    KDBrclear(id);
+    KDBcopyfput(call, "CALL", id);
+    KDBcopyfput(call, "NOTE", id);
+    ASSERT_EQ(KDBwrite(id, 0, 0), 0) << call;
+  }
+  ASSERT_EQ(KDBkey(id, 0, 0), 0);
+  ASSERT_EQ(KDBkey(id, 1, 0), 0);
+  ASSERT_EQ(KDBposn(id, "W2BB", 1, "", 0), 0);
+  ASSERT_EQ(KDBread(id, 1), 0);
+  EXPECT_EQ(std::string(KDBcopyfid("NOTE", id)), "W2BB      ");
+  EXPECT_EQ(KDBkey(id, 2, 0), 20);
+  EXPECT_EQ(KDBclose(id), 0);
+}
+
 TEST_F(Records, FiveHundredFilesAndCloseOrder) {
   std::string text = dir_.file("in.txt");
   access_test::write_file(text, "line\n");
