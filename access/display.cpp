@@ -25,15 +25,23 @@ size_t load_result(const char *text) {
   return strlen(result_set(text));
 }
 
-// The text without its leading and trailing blanks, placed in a field of its
-// own length by place (a just_ function), with the first character of fill.
-const char *justify(const char *text, const char *fill, void (*place)(char *, int, int)) {
+enum class Placement { kLeft, kRight, kCentre };
+
+// The text without its leading and trailing blanks placed in a field of the
+// text's own length, filled with the first character of fill.
+const char *justify(const char *text, const char *fill, Placement placement) {
   int n = static_cast<int>(load_result(text));
   char *field = result_buffer();
   int fill_char = static_cast<unsigned char>(str(fill)[0]);
-  // just_right keeps leading blanks with the text; they go first.
-  if (place == just_right) just_left(field, n, ' ');
-  place(field, n, fill_char);
+  switch (placement) {
+    case Placement::kLeft: just_left(field, n, fill_char); break;
+    case Placement::kCentre: just_center(field, n, fill_char); break;
+    case Placement::kRight:
+      // just_right moves leading blanks with the text; they are dropped here.
+      just_left(field, n, ' ');
+      just_right(field, n, fill_char);
+      break;
+  }
   return field;
 }
 
@@ -66,9 +74,15 @@ const char *KDBpicture(const char *text, const char *templ, int fromRight) {
   return result_set(fill_template(text, cut.c_str(), arg16(fromRight) != 0).c_str());
 }
 
-const char *KDBljust(const char *text, const char *fill) { return justify(text, fill, just_left); }
-const char *KDBrjust(const char *text, const char *fill) { return justify(text, fill, just_right); }
-const char *KDBcenter(const char *text, const char *fill) { return justify(text, fill, just_center); }
+const char *KDBljust(const char *text, const char *fill) {
+  return justify(text, fill, Placement::kLeft);
+}
+const char *KDBrjust(const char *text, const char *fill) {
+  return justify(text, fill, Placement::kRight);
+}
+const char *KDBcenter(const char *text, const char *fill) {
+  return justify(text, fill, Placement::kCentre);
+}
 
 const char *KDBicase(const char *text) {
   size_t n = load_result(text);

@@ -7,7 +7,7 @@
 
 using namespace corvex::dates;
 
-static_assert(CORVEX_DATE_TEXT_MAX == kDateTextMax);
+static_assert(CORVEX_DATE_FORM_MAX == kDateFormMax && CORVEX_DATE_TEXT_MAX == kDateTextMax);
 
 namespace {
 

@@ -20,7 +20,9 @@
 
 #include "util/export.h"
 
-// The longest text a date form writes, without its terminator.
+// The longest date form kept, and the longest text one writes (each
+// without its terminator).
+#define CORVEX_DATE_FORM_MAX 31
 #define CORVEX_DATE_TEXT_MAX 279
 
 CORVEX_EXTERN_C_BEGIN
@@ -42,9 +44,10 @@ CORVEX_EXPORT int32_t jdpack(const char *text, int withTime);
 // nothing), and returns the flags of the fields written as _convdate does.
 // The time of day of a date-time number is its remainder of floor division
 // by 86400, so that numbers before 1978 also have one time in 00:00:00 to
-// 23:59:59 and pack back to themselves: -1 is 12/30/77 23:59:59. Writing
-// without time leaves out the literals after the date. An empty form writes
-// an empty text.
+// 23:59:59 and pack back to themselves: -1 is 30 December 1977, 23:59:59,
+// -86400 the same day at 00:00:00 and -86401 the day before at 23:59:59.
+// Writing without time leaves out the literals after the date. An empty form
+// writes an empty text.
 CORVEX_EXPORT int jdunpack(int32_t number, char *out, int withTime);
 
 // The text engine under jdpack and jdunpack. fields is a 9-byte record of

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -127,6 +130,34 @@ TEST(Jdpack, MonthNamesAndDayOfYear) {
   set_dateform("y/CY");
   EXPECT_EQ(jdpack("060/1980", 0), 790);
   EXPECT_EQ(jdpack("060/1979", 0), 425);  // 1 March 1979
+}
+
+// Any form that names every field, in any order and with any literals in
+// between, writes a date-time number as a text that packs back to it.
+TEST(Jdunpack, EveryCompleteFormPacksBack) {
+  std::mt19937 random(14);
+  const std::vector<std::string> months = {"M", "A", "a", "L", "l"};
+  const std::string literals = " /-.,:x";
+  for (int round = 0; round < 5000; ++round) {
+    std::vector<std::string> codes = {"C", "Y", "h", "m", "s"};
+    if (random() % 4 == 0) {
+      codes.push_back("y");
+    } else {
+      codes.push_back(months[random() % months.size()]);
+      codes.push_back("D");
+    }
+    if (random() % 2) codes.push_back(random() % 2 ? "W" : "w");
+    std::shuffle(codes.begin(), codes.end(), random);
+    std::string form;
+    for (const std::string &code : codes) {
+      form += code;
+      if (random() % 2) form += literals[random() % literals.size()];
+    }
+    set_dateform(form.c_str());
+    int32_t number = static_cast<int32_t>(random());
+    std::string text = unpack(number, 1);
+    ASSERT_EQ(jdpack(text.c_str(), 1), number) << form << ": " << text;
+  }
 }
 
 TEST(Convdate, FieldRecord) {
