@@ -95,12 +95,14 @@ std::string edit_number(const char *number_text, const char *picture_text, const
     out[--at] = number[n];
   }
   // Decimal digits, from the point rightwards; the rest are dropped.
-  at = picture_point + 1;
-  for (size_t n = number_point + 1; n < number.size() && at <= out.size(); ++n) {
-    if (!is_digit(number[n])) continue;
-    while (at < out.size() && !is_digit_slot(out[at])) ++at;
-    if (at == out.size()) break;
-    out[at++] = number[n];
+  if (point != std::string::npos) {
+    at = point + 1;
+    for (size_t n = number_point + 1; n < number.size(); ++n) {
+      if (!is_digit(number[n])) continue;
+      while (at < out.size() && !is_digit_slot(out[at])) ++at;
+      if (at == out.size()) break;
+      out[at++] = number[n];
+    }
   }
 
   // Before the first digit (or the point): commas and blanks are fill, and
