@@ -139,8 +139,9 @@ LUMBRA_EXPORT int KDBputnull(int unused);
 LUMBRA_EXPORT int KDBrsear(int id, const char *text, int caseblind);
 
 // ---- Display formatting ----
-// None of these touches a file or the client's last status. Number, picture
-// and template texts are used up to 50 characters, other texts up to 512.
+// None of these touches a file or the client's last status. Number texts,
+// pictures and the text filled into a template are used up to 50
+// characters, other texts and templates up to 512.
 
 // number edited into picture: 9 a digit or 0, Z/z a digit or blank, "." the
 // point (the number is rounded to the digit positions after it), "," kept
