@@ -138,6 +138,57 @@ LUMBRA_EXPORT int KDBputnull(int unused);
 // the status byte and before the line feed. Returns 0 found, 5 not, or 7.
 LUMBRA_EXPORT int KDBrsear(int id, const char *text, int caseblind);
 
+// ---- Display formatting ----
+// None of these touches a file or the client's last status. Number texts,
+// pictures and the text filled into a template are used up to 50
+// characters, other texts and templates up to 512.
+
+// number edited into picture: 9 a digit or 0, Z/z a digit or blank, "." the
+// point (the number is rounded to the digit positions after it), "," kept
+// between digits, "$" the currency text (a "$" when currency begins with
+// one) floated up to the first digit, "+"/"-" sign positions ("+" shows "-"
+// for a negative number, "-" a blank for one that is not; before the digits
+// they float like "$"), "(" or ")" anywhere: negative numbers in
+// parentheses, "*" anywhere: fill before the digits with "*". Without a sign
+// position a negative number gets a "-" before its digits. "" for another
+// picture character, a number that does not fit, or a sign without room.
+// KDBedit("1234.5", "zzz,zz9.99", "") is "  1,234.50".
+LUMBRA_EXPORT const char *KDBedit(const char *number, const char *picture, const char *currency);
+// The plain number of an edited text: digits and points, with a "-" in front
+// when the text holds one ("1,234.50-" gives "-1234.50").
+LUMBRA_EXPORT const char *KDBunedit(const char *text);
+// text (trimmed) filled into templ: "#" takes a character of the text, other
+// characters are copied and consume an equal text character. From the right
+// when fromRight is not 0. Once the text is used up the next "#" and all
+// after it become blanks; the result has the template's length.
+// KDBpicture("5551234567", "(###) ###-####", 0) is "(555) 123-4567".
+LUMBRA_EXPORT const char *KDBpicture(const char *text, const char *templ, int fromRight);
+// text without its leading and trailing blanks at the start / at the end /
+// in the middle (half the blanks before it, rounded down) of a field of
+// text's length, filled with the first character of fill (an empty fill
+// gives zero bytes, which end the text). KDBrjust("AB   ", "0") is "000AB".
+LUMBRA_EXPORT const char *KDBljust(const char *text, const char *fill);
+LUMBRA_EXPORT const char *KDBrjust(const char *text, const char *fill);
+LUMBRA_EXPORT const char *KDBcenter(const char *text, const char *fill);
+// text with a capital at its start and after every blank, comma and full
+// stop, and small letters elsewhere.
+LUMBRA_EXPORT const char *KDBicase(const char *text);
+// number cut to decimals places (negative: 0), the last kept digit rounded
+// up, with carry, when the first dropped one is 5 or more; a text without a
+// point, or with no more decimals, is returned as it is. With 0 decimals the
+// point stays: "12.5" gives "13.", "-9.999" with 2 gives "-10.00".
+LUMBRA_EXPORT const char *KDBroundstub(const char *number, int decimals);
+// Sets the process's date form (set_dateform of libcorvex, first 31
+// characters) and returns its picture: M/D/CY shows as mm/dd/yyyy (A/a mmm,
+// L/l mmmm, M mm, D dd, C and Y yy, y y, W/w dddd, h hh, m nn, s ss).
+LUMBRA_EXPORT const char *KDBdateform(const char *form);
+// jdpack of libcorvex: the day number (time 0) or date-time number of text
+// under the date form, or -999999.
+LUMBRA_EXPORT int32_t KDBjdpack(const char *text, int time);
+// jdunpack of libcorvex: the text of a day number (time 0) or date-time
+// number under the date form.
+LUMBRA_EXPORT const char *KDBjdunpack(int32_t number, int time);
+
 // ---- Navigation, keys and locks ----
 
 // Reads the first / last / next / previous record in the order of the
