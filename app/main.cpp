@@ -1,7 +1,8 @@
-// tessaly [PORT] [--connect] [--screenshot FILE]
+// tessaly [PORT] [--connect] [--screenshot FILE] [--rigctld-port N] [--rigctld-address ADDR]
 // PORT is a serial port number (N opens /dev/ttyS<N-1>) or a device path.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QPushButton>
 #include <QTimer>
 
@@ -9,6 +10,7 @@
 #include "app/panel.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
+#include "app/radio/rigctld_server.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/tables.h"
@@ -24,9 +26,24 @@ int main(int argc, char **argv) {
   QCommandLineOption connectAtStart("connect", "Press \"Connect to Tessaly\" once the window is up.");
   QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE after a few seconds, then quit.",
                                 "FILE");
+  QCommandLineOption rigctldPort(
+      "rigctld-port", "Serve the rigctld protocol to other programs on port N (0: off; default 4532).", "N",
+      QString::number(radio::RigctldServer::kDefaultPort));
+  QCommandLineOption rigctldAddress("rigctld-address",
+                                    "Address the rigctld server listens on (default 127.0.0.1, this machine only).",
+                                    "ADDR", "127.0.0.1");
   parser.addOption(connectAtStart);
   parser.addOption(screenshot);
+  parser.addOption(rigctldPort);
+  parser.addOption(rigctldAddress);
   parser.process(app);
+  bool portOk = false;
+  const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
+  const QHostAddress netAddress(parser.value(rigctldAddress));
+  if (!portOk || netPort > 65535 || netAddress.isNull()) {
+    fprintf(stderr, "tessaly: --rigctld-port takes 0 .. 65535 and --rigctld-address an IP address (see --help)\n");
+    return 2;
+  }
   if (parser.positionalArguments().size() > 1) {
     fprintf(stderr, "tessaly: one port at most (see --help)\n");
     return 2;
@@ -38,6 +55,12 @@ int main(int argc, char **argv) {
   tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
   tables::WidgetDialogs dialogs(&window);
   tables::Tables tables(&window, &lumbra, &dialogs);
+  if (netPort != 0) {
+    QString error;
+    if (!window.startRigctld(netAddress, static_cast<quint16>(netPort), &error))
+      fprintf(stderr, "tessaly: rigctld server on %s:%u is off: %s\n", qPrintable(netAddress.toString()), netPort,
+              qPrintable(error));
+  }
   window.show();
   if (parser.isSet(connectAtStart))
     QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);

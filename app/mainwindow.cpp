@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
@@ -8,6 +9,8 @@
 
 #include "app/memorychannels.h"
 #include "app/panel.h"
+#include "app/radio/rigaccess.h"
+#include "app/radio/rigctld_server.h"
 #include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
 #include "app/soundcontrol.h"
@@ -49,9 +52,25 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   tabs_->setCurrentIndex(kLogsTab);
 }
 
+bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error) {
+  if (!rigctld_) {
+    rigAccess_ = new radio::RigAccess(&radio_->link(), this);
+    rigctld_ = new radio::RigctldServer(rigAccess_, this);
+    connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
+            [this](int count) { panel_->NetClients->setText(tr("Network clients: %1").arg(count)); });
+  }
+  if (!rigctld_->listen(address, port, error)) return false;
+  panel_->NetClients->setText(tr("Network clients: 0"));
+  panel_->NetClients->setToolTip(
+      tr("Programs connected through the rigctld protocol on %1:%2").arg(address.toString()).arg(rigctld_->port()));
+  return true;
+}
+
 MainWindow::~MainWindow() {
   if (!closed_) radio_->stop();
   // The controllers watch the panel's controls: they go before the panel does.
+  delete rigctld_;
+  delete rigAccess_;
   delete scanner_;
   delete tuning_;
   delete sound_;

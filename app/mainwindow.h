@@ -11,7 +11,12 @@
 #include "app/radio/mixer.h"
 #include "app/radio/seriallink.h"
 
+namespace radio {
+class RigAccess;
+class RigctldServer;
+}
 class MemoryChannels;
+class QHostAddress;
 class Panel;
 class QTabWidget;
 class RadioControl;
@@ -42,6 +47,12 @@ public:
   Tuning *tuning() const { return tuning_; }
   Scanner *scanner() const { return scanner_; }
 
+  // Lets other programs reach the transceiver through the rigctld protocol on
+  // `address`:`port` (port 0: any free one); the panel shows how many are
+  // connected. False with `*error` set when the address cannot be had.
+  bool startRigctld(const QHostAddress &address, quint16 port, QString *error);
+  radio::RigctldServer *rigctld() const { return rigctld_; }
+
   // "Just Control": the panel alone. "+ Logs + Scans": the panel and the tabs.
   void showCompact();
   void showFull();
@@ -61,6 +72,8 @@ private:
   Tuning *tuning_;
   Scanner *scanner_;
   SoundControl *sound_;
+  radio::RigAccess *rigAccess_ = nullptr;
+  radio::RigctldServer *rigctld_ = nullptr;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

@@ -159,6 +159,7 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   JustControl = make<QPushButton>(this, "JustControl", 192, 174, 90, 26, "Just Control");
   LogsScans = make<QPushButton>(this, "LogsScans", 286, 174, 100, 26, "+ Logs + Scans");
   Close_But = make<QPushButton>(this, "Close_But", 390, 174, 60, 26, "Close");
+  NetClients = make<QLabel>(this, "NetClients", 456, 178, 180, 20);
 
   // The pick list of scan limits floats over the panel when shown.
   List1 = make<QListWidget>(this, "List1", 387, 81, 80, 140);

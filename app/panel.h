@@ -50,6 +50,9 @@ public:
   QLineEdit *PortNum, *BufLen, *Text1, *Text4, *InLen;
   // One line for what the radio side has to say (port and answer failures).
   QLabel *StatusLine;
+  // How many programs reach the transceiver over the network (empty when the
+  // rigctld server is off).
+  QLabel *NetClients;
   QPushButton *But_Power, *BreakBut, *JustControl, *LogsScans, *Close_But;
   // The key-capture box that every handler gives the focus back to.
   QLineEdit *KBD;

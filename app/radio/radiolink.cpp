@@ -15,6 +15,7 @@ RadioLink::RadioLink(SerialLink *port, QObject *parent) : QObject(parent), port_
 int RadioLink::wireTimeMs(int bytes) { return (bytes * 11 * 1000 + 4799) / 4800; }
 
 void RadioLink::send(const QByteArray &frame, int replyLength) {
+  emit commandStarted();
   lastCommand_ = frame;
   port_->setReceiveThreshold(static_cast<int>(frame.size()));
   expected_ = replyLength;

@@ -51,6 +51,8 @@ public:
   static int wireTimeMs(int bytes);
 
 signals:
+  // send() is writing a new command; any command in flight is given up.
+  void commandStarted();
   void eventStarted();
   void bufferRead(int length);
   void replyReceived(const radio::Reply &reply);

@@ -1,0 +1,102 @@
+#include "app/radio/rigaccess.h"
+
+#include <QTimer>
+
+#include "app/radio/frames.h"
+#include "app/radio/radiolink.h"
+
+namespace radio {
+
+namespace {
+
+// The seven digits as units of 10 Hz; nullopt when one is not a decimal digit.
+std::optional<long> digitsValue(const std::array<QChar, 7> &digits) {
+  long value = 0;
+  for (QChar d : digits) {
+    if (d < QLatin1Char('0') || d > QLatin1Char('9')) return std::nullopt;
+    value = value * 10 + (d.unicode() - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+RigAccess::RigAccess(RadioLink *link, QObject *parent) : QObject(parent), link_(link) {
+  connect(link_, &RadioLink::commandStarted, this, &RigAccess::onCommandStarted);
+  connect(link_, &RadioLink::replyReceived, this, &RigAccess::onReply);
+  connect(link_, &RadioLink::failed, this, &RigAccess::onFailed);
+}
+
+bool RigAccess::fresh() const {
+  return frequency_ && mode_ && frequencyAge_.isValid() && frequencyAge_.elapsed() < kFreshMs &&
+         modeAge_.isValid() && modeAge_.elapsed() < kFreshMs;
+}
+
+void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
+  queue_.push_back(Job{frame, replyLength, std::move(done)});
+  sendNext();
+}
+
+void RigAccess::refresh(Done done) {
+  if (fresh()) {
+    done(true);
+    return;
+  }
+  submit(connectFrame(), kFullStatusLength, std::move(done));
+}
+
+void RigAccess::sendNext() {
+  if (inFlight_ || queue_.empty() || link_->inFlight()) return;
+  inFlight_ = true;
+  sending_ = true;
+  link_->send(queue_.front().frame, queue_.front().replyLength);
+  sending_ = false;
+  // No port: the link refused the frame at once.
+  if (!link_->inFlight()) finishCurrent(false);
+}
+
+void RigAccess::onCommandStarted() {
+  if (sending_ || !inFlight_) return;
+  // The panel took the link over: ours was not carried out.
+  inFlight_ = false;
+  if (++queue_.front().retries > kMaxRetries) finishCurrent(false);
+}
+
+void RigAccess::onReply(const Reply &reply) {
+  if (reply.decoded) {
+    if (reply.digits) {
+      if (std::optional<long> value = digitsValue(*reply.digits)) {
+        frequency_ = value;
+        frequencyAge_.start();
+      }
+    }
+    if (reply.mode) {
+      mode_ = reply.mode;
+      modeAge_.start();
+    }
+  }
+  if (link_->inFlight()) return;
+  if (inFlight_)
+    finishCurrent(true);
+  else
+    sendNext();  // the panel's command is over: the link is free
+}
+
+void RigAccess::onFailed() {
+  if (inFlight_)
+    finishCurrent(false);
+  else
+    sendNext();
+}
+
+void RigAccess::finishCurrent(bool ok) {
+  Job job = std::move(queue_.front());
+  queue_.pop_front();
+  inFlight_ = false;
+  job.done(ok);
+  // Later commands go out from the event loop, after the handler that ended
+  // this one (the link is still inside its receive event here).
+  QTimer::singleShot(0, this, &RigAccess::sendNext);
+}
+
+}  // namespace radio
