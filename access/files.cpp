@@ -29,17 +29,10 @@ void set_name(char (&field)[FH_NAMESIZE], const char *name) {
   trim(field);
 }
 
-// Sends a request that needs no file on a zero-filled block.
-void send_plain(uint8_t opcode) {
-  fhrequest r{};
-  send(r, opcode);
-}
+}  // namespace
 
-// The step that KDBopen and KDBmake share: registers a new context for id
-// opened (or made) by the engine, with its record buffer ready. Returns a code
-// and, on success, the context.
-int open_common(const char *dat, const char *fid, const char *idx, int id, int type, int mode,
-                uint8_t opcode, kdb_file **out) {
+int lumbra::open_common(const char *dat, const char *fid, const char *idx, int id, int type,
+                        int mode, uint8_t opcode, kdb_file **out, const char *selection) {
   clear_status(id);
   FileTable &table = open_files();
   if (table.full()) return kTableFull;
@@ -57,6 +50,11 @@ int open_common(const char *dat, const char *fid, const char *idx, int id, int t
   r.mode = arg16(mode);
   r.hdrtries = settings().hdrtries;
   r.rectries = settings().rectries;
+  char expression[kSelectionMax + 1];
+  if (opcode == FHOP_TEMPINDEX) {  // the engine takes the key expression at keybuf
+    nstrncpy(expression, str(selection), kSelectionMax);
+    r.keybuf = expression;
+  }
   if (!send(r, opcode)) {
     int rc = settle(*f);
     globalmfree(f);
@@ -83,6 +81,8 @@ int open_common(const char *dat, const char *fid, const char *idx, int id, int t
   *out = f;
   return kOk;
 }
+
+namespace {
 
 // Places a text output file on its last block, with that block in the buffer
 // and the buffer position on its first end-of-file character, so that writing
@@ -115,9 +115,12 @@ int abandon_open(kdb_file *f) {
 int KDBinit(int client) {
   if (arg16(client) == 0) {
     send_plain(FHOP_INIT);
-    return machine_next_client() * 256;
+    int value = machine_next_client() * 256;
+    KDBdatafree(value);  // a hand-over under this number that no program took up
+    return value;
   }
   KDBcloseall(client);
+  KDBwsclear(client);
   send_plain(FHOP_TERMINATE);
   return 0;
 }

@@ -241,6 +241,84 @@ LUMBRA_EXPORT void KDBsetfselecthook(KDBfselecthook hook);
 // user cancels or no chooser is installed.
 LUMBRA_EXPORT const char *KDBfselect(const char *dir, const char *pattern, const char *title);
 
+// ---- Temporary indexes, workspaces and field encryption ----
+
+// Opens a record file as KDBopen does, with a temporary index whose key is
+// the expression selection (up to 200 characters: item names joined by "+",
+// a "-" before a name for descending order, a name in lower case for
+// case-sensitive order). The index file is the index name given, else the
+// data name with the extension ".itx". When that file exists already, the
+// file is read, read-only, through it at once and *pass_needed becomes 0.
+// Otherwise *pass_needed becomes 1: a selection pass fills the new index
+// (KDBtmpread, KDBtmpwrite). Returns a code (22 for a bad expression).
+LUMBRA_EXPORT int KDBtmpidx(const char *datname, const char *fidname, const char *idxname, int id,
+                            int type, int mode, const char *selection, int16_t *pass_needed);
+// Reads the next record of a selection pass into the record buffer, in
+// physical order, passing over deleted records. Returns 7 when a record was
+// read (or a read failed, or id is not open); at the end of the data file it
+// returns 0, after which the file is read, read-only, through the temporary
+// index from its first entry; 1 when the end came with a record still
+// current. The record is not deciphered; the client's last status stays.
+LUMBRA_EXPORT int KDBtmpread(int id);
+// Adds the record last read by KDBtmpread to the temporary index. Returns 0;
+// on failure the file is closed and 20 returned; 7 when id is not open.
+LUMBRA_EXPORT int KDBtmpwrite(int id);
+
+// Adds the record buffer's key 1 value (and the value of the current key when
+// the file is read by another key) to the workspace of id's client, made on
+// first use. Returns 0, 24 when 8000 entries are held or memory runs out, or
+// 7 when id is not open or not a keyed record file.
+LUMBRA_EXPORT int KDBwsadd(int id);
+// Reads the record of workspace entry n (from 0) of id's client by its key 1
+// value; the file's current key stays as it was. Returns 0, or 7 when id is
+// not open or has no key 1, or the client has no entry n.
+LUMBRA_EXPORT int KDBwsget(int id, int n);
+// The number of the first workspace entry of the client whose value (that of
+// the current key when it was added, else key 1) begins with text, compared
+// case-sensitively; 0 when none does, which cannot be told from entry 0.
+LUMBRA_EXPORT int KDBwsquick(int client, const char *text);
+// Frees the workspace of the client (a client value or any of its file ids).
+// Returns the client number.
+LUMBRA_EXPORT int KDBwsclear(int client);
+
+// Enciphers every record that KDBwrite writes to id from now on, and
+// deciphers every record that KDBread, the navigation functions and KDBwsget
+// read, with key (up to 16 characters; "" switches encryption off). Key items
+// are stored in clear. The key is kept only while the file is open. Returns 0
+// or 7.
+LUMBRA_EXPORT int KDBencrypt(int id, const char *key);
+
+// ---- Chain hand-over ----
+//
+// A program hands its open files and strings to the next program it starts,
+// which uses the same client number: the first calls KDBdataput for each
+// string and KDBputfiles; the second calls KDBgetfiles, KDBdataget for each
+// string and KDBdatafree. The client-wide functions take a client value or
+// any file id of the client. A hand-over that nobody takes up is discarded
+// when KDBinit hands its client number out again.
+
+// Saves every open file of this program (its position and record buffer) for
+// the next program and closes it; then ends the engine's use as KDBinit does.
+// At most 100 files are handed over: the 100 opened first; the others are
+// closed, and KDBerr(client) afterwards gives how many (at most 255; 0 when
+// every file was handed over). Sets the chain-busy byte. Returns 0.
+LUMBRA_EXPORT int KDBputfiles(int client);
+// Starts the engine, selects the network mode host (as KDBhost) and takes
+// over the files that KDBputfiles saved under the client, under their ids;
+// each is opened again on its first use. Returns 0.
+LUMBRA_EXPORT int KDBgetfiles(int client, const char *host);
+// Stores text (up to 512 characters) in data slot slot (0..99) of the
+// client, replacing what the slot held. Other slot numbers store nothing.
+LUMBRA_EXPORT void KDBdataput(int client, int slot, const char *text);
+// The text of data slot slot of the client, which empties the slot; "" for
+// an empty slot or a slot number outside 0..99.
+LUMBRA_EXPORT const char *KDBdataget(int client, int slot);
+// Discards everything handed over under the client and clears its
+// chain-busy byte.
+LUMBRA_EXPORT void KDBdatafree(int client);
+// 255 from KDBputfiles until KDBdatafree, else 0.
+LUMBRA_EXPORT int KDBchainbusy(int client);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "access/block_io.h"
+#include "access/chain.h"
+#include "access/cipher.h"
 #include "access/file_table.h"
 #include "access/machine_state.h"
 #include "access/request.h"
@@ -28,15 +30,11 @@ int settle(int id, const fhrequest &r) {
 kdb_file *lookup(int id) {
   kdb_file *f = open_files().find(arg16(id));
   if (f == nullptr || !(f->flags & kRestored)) return f;
-  if (!send(f->req, FHOP_OPEN)) {
-    settle(*f);
-    return nullptr;
-  }
-  f->flags &= ~kRestored;
-  return f;
+  return reopen_restored(*f) ? f : nullptr;
 }
 
 int close_file(kdb_file *f) {
+  if (f->flags & kRestored) return discard_restored(f);
   int write_rc = kOk;
   if (is_text_output(*f)) write_rc = flush_output(*f, engine_block_io());
   if (f->companion.datname[0] != '\0') {
@@ -68,6 +66,7 @@ int position_at_start(kdb_file &f) {
 
 int read_found(kdb_file &f) {
   if (_rfhread(&f.req, 1) != 0) return settle(f);
+  decipher(f);
   f.bufpos = start_position(f);
   return settle(f);
 }

@@ -35,6 +35,14 @@ inline int settle(const kdb_file &f) { return settle(f.id, f.req); }
 // hand-over is opened again first; when that fails the id counts as not open.
 kdb_file *lookup(int id);
 
+// The open step that KDBopen, KDBmake and KDBtmpidx share, with engine
+// opcode FHOP_OPEN, FHOP_MAKE or FHOP_TEMPINDEX (whose key expression is
+// selection, up to 200 characters): registers a new context for id, with its
+// record buffer ready. Returns a code and, on success, the context at out.
+constexpr int kSelectionMax = 200;
+int open_common(const char *dat, const char *fid, const char *idx, int id, int type, int mode,
+                uint8_t opcode, kdb_file **out, const char *selection = nullptr);
+
 // Closes one open file: writes the last block of an output file, closes the
 // companion and the file, frees the context and removes the id from the
 // table (even when a step fails). Returns the close's code, else the write's.

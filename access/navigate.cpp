@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "access/block_io.h"
+#include "access/cipher.h"
 #include "access/item_access.h"
 #include "access/kdb.h"
 #include "access/kdb_file.h"
@@ -68,7 +69,8 @@ int simple_request(int id, int32_t (*request)(fhrequest *)) {
   return settle(*f);
 }
 
-// Writes the record buffer through a copy, so that a failed write leaves the
+// Writes the record buffer through a copy (enciphered when the file has a
+// key), so that the record buffer stays in clear and a failed write leaves the
 // buffer as it was, and secures the file after every n-th write when asked.
 int write_record(kdb_file &f, bool stay) {
   fhrequest &r = f.req;
@@ -76,6 +78,7 @@ int write_record(kdb_file &f, bool stay) {
   auto *copy = static_cast<char *>(globalmalloc(r.reclen + 8u));
   if (copy == nullptr) return kNotOpen;
   memcpy(copy, own, r.reclen + 1u);
+  encipher(f, copy);
   r.recbuf = copy;
   bool ok = _rfhwrite(&r, stay) == 0;
   r.recbuf = own;
@@ -202,6 +205,7 @@ int KDBread(int id, int flag) {
   if (is_text_output(*f)) return kReadOnOutput;
   if (is_text_input(*f)) return next_line(*f, engine_block_io());
   if (_rfhread(&f->req, arg16(flag) != 0) != 0) return settle(*f);
+  decipher(*f);
   f->bufpos = start_position(*f);
   return kOk;
 }

@@ -9,4 +9,9 @@ bool send(fhrequest &r, uint8_t opcode) {
   return _filehandler(&r) == 0;
 }
 
+void send_plain(uint8_t opcode) {
+  fhrequest r{};
+  send(r, opcode);
+}
+
 }  // namespace lumbra

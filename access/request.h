@@ -18,6 +18,10 @@ inline void set_flag(fhrequest &r, uint16_t bit, bool on) {
 // left in r.status; returns true when it is 0.
 bool send(fhrequest &r, uint8_t opcode);
 
+// Sends a request that needs no file (initialise, terminate) on a zero-filled
+// block.
+void send_plain(uint8_t opcode);
+
 }  // namespace lumbra
 
 #endif

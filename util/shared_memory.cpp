@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "util/text.h"
@@ -41,21 +42,24 @@ void unmap_shared(void *region, size_t size) {
 
 void remove_shared(const std::string &name) { shm_unlink(name.c_str()); }
 
-bool write_text_block(const std::string &name, const char *text) {
-  size_t size = std::strlen(text) + 1;
+bool write_block(const std::string &name, const void *data, size_t size) {
   int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0 && errno == EEXIST) {  // left behind by a queue that no longer knows it
+  if (fd < 0 && errno == EEXIST) {  // left behind by an owner that no longer knows it
     shm_unlink(name.c_str());
     fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   }
   if (fd < 0) return false;
   bool ok = false;
   if (ftruncate(fd, static_cast<off_t>(size)) == 0) {
-    void *block = mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0);
-    if (block != MAP_FAILED) {
-      std::memcpy(block, text, size);
-      munmap(block, size);
+    if (size == 0) {
       ok = true;
+    } else {
+      void *block = mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0);
+      if (block != MAP_FAILED) {
+        std::memcpy(block, data, size);
+        munmap(block, size);
+        ok = true;
+      }
     }
   }
   close(fd);
@@ -63,23 +67,37 @@ bool write_text_block(const std::string &name, const char *text) {
   return ok;
 }
 
-bool read_text_block(const std::string &name, char *target, int max) {
+bool read_block(const std::string &name, size_t max, std::string *bytes) {
   int fd = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
   if (fd < 0) return false;
-  std::string text;
+  bool ok = false;
+  bytes->clear();
   struct stat st {};
-  if (fstat(fd, &st) == 0 && st.st_size > 0) {
+  if (fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= max) {
     size_t size = static_cast<size_t>(st.st_size);
-    void *block = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    ok = size == 0;
+    void *block = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;
     if (block != MAP_FAILED) {
-      const char *p = static_cast<const char *>(block);
-      text.assign(p, strnlen(p, size));
+      bytes->assign(static_cast<const char *>(block), size);
       munmap(block, size);
+      ok = true;
     }
   }
   close(fd);
+  return ok;
+}
+
+bool write_text_block(const std::string &name, const char *text) {
+  return write_block(name, text, std::strlen(text) + 1);
+}
+
+bool read_text_block(const std::string &name, char *target, int max) {
+  std::string bytes;
+  bool ok = read_block(name, SIZE_MAX, &bytes);
+  // The text ends at the block's end when no terminator comes first.
+  std::string text(bytes.data(), strnlen(bytes.data(), bytes.size()));
   nstrncpy(target, text.c_str(), max);
-  return true;
+  return ok;
 }
 
 }  // namespace corvex

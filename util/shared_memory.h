@@ -1,6 +1,7 @@
 // Named POSIX shared memory: mapped regions that several processes share, and
-// text blocks that one process writes and another reads. Names start with "/".
-// The region functions are exported for the record access layer's own shared state.
+// blocks that one process writes and another reads. Names start with "/".
+// The region and block functions are exported for the record access layer's
+// own shared state and its hand-over between programs.
 #ifndef CORVEX_UTIL_SHARED_MEMORY_H
 #define CORVEX_UTIL_SHARED_MEMORY_H
 
@@ -24,6 +25,14 @@ CORVEX_EXPORT void unmap_shared(void *region, size_t size);
 
 // Removes the name of an object; mappings stay valid until unmapped.
 CORVEX_EXPORT void remove_shared(const std::string &name);
+
+// Makes a new object holding size bytes of data; an old object of the same
+// name is replaced. False when it cannot be made.
+CORVEX_EXPORT bool write_block(const std::string &name, const void *data, size_t size);
+
+// Reads the whole object into bytes. False when it is missing or holds more
+// than max bytes (its content is untrusted: callers check what they get).
+CORVEX_EXPORT bool read_block(const std::string &name, size_t max, std::string *bytes);
 
 // Makes a new object holding text and its terminator; an old object of the
 // same name is replaced. False when it cannot be made.
