@@ -18,15 +18,21 @@
 
 namespace access_test {
 
-// Gives the test program its own shared client state, removed at the end.
+// Gives the test program its own shared client state and chain tables,
+// removed at the end.
 class PrivateState : public ::testing::Environment {
  public:
   void SetUp() override {
     name_ = "/lumbra-test-" + std::to_string(getpid());
     setenv("LUMBRA_SHM_NAME", name_.c_str(), 1);
     shm_unlink(name_.c_str());
+    shm_unlink((name_ + "-chain").c_str());
   }
-  void TearDown() override { shm_unlink(name_.c_str()); }
+  void TearDown() override {
+    shm_unlink(name_.c_str());
+    shm_unlink((name_ + "-chain").c_str());
+  }
+  const std::string &name() const { return name_; }
 
  private:
   std::string name_;
