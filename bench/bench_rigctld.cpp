@@ -6,7 +6,6 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpSocket>
-#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -16,18 +15,9 @@
 #include "app/radio/commport.h"
 #include "app/radio/rigaccess.h"
 #include "app/radio/rigctld_server.h"
+#include "bench/rig_session.h"
 
 namespace {
-
-class NoMixer : public radio::Mixer {
-public:
-  bool lookUpMute() override { return false; }
-  bool setMute(bool) override { return false; }
-  bool lookUpVolume() override { return false; }
-  bool setStereoVolume(uint32_t, uint32_t) override { return false; }
-};
-
-double wireMs(int replyLength) { return (3 * 5 + replyLength) * 11 * 1000.0 / 4800.0; }
 
 // Sends `line` and returns the ms until a whole answer line came back, or -1.
 double roundTrip(QTcpSocket &socket, const QByteArray &line) {
@@ -65,12 +55,8 @@ int main(int argc, char **argv) {
     return 0;
   }
   QProcess rig;
-  rig.start(TESSALY_RIG, {"--pace"});
-  if (!rig.waitForReadyRead(5000)) {
-    fprintf(stderr, "bench_rigctld: tessaly-rig did not start\n");
-    return 1;
-  }
-  const QString pty = QString::fromLocal8Bit(rig.readLine()).trimmed();
+  const QString pty = startPacedRig(rig, "bench_rigctld");
+  if (pty.isEmpty()) return 1;
   int status = 0;
   {
     MainWindow window(std::make_unique<radio::CommPort>(pty), std::make_unique<NoMixer>(), pty);

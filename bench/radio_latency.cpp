@@ -14,18 +14,9 @@
 #include "app/panel.h"
 #include "app/radio/commport.h"
 #include "app/radiocontrol.h"
+#include "bench/rig_session.h"
 
 namespace {
-
-class NoMixer : public radio::Mixer {
-public:
-  bool lookUpMute() override { return false; }
-  bool setMute(bool) override { return false; }
-  bool lookUpVolume() override { return false; }
-  bool setStereoVolume(uint32_t, uint32_t) override { return false; }
-};
-
-double wireMs(int replyLength) { return (3 * 5 + replyLength) * 11 * 1000.0 / 4800.0; }
 
 // Presses `press` `runs` times and returns the median time in ms until the reply is shown.
 double median(MainWindow &window, const std::function<void()> &press, int runs) {
@@ -55,12 +46,8 @@ int main(int argc, char **argv) {
     return 0;
   }
   QProcess rig;
-  rig.start(TESSALY_RIG, {"--pace"});
-  if (!rig.waitForReadyRead(5000)) {
-    fprintf(stderr, "bench_radio_latency: tessaly-rig did not start\n");
-    return 1;
-  }
-  const QString pty = QString::fromLocal8Bit(rig.readLine()).trimmed();
+  const QString pty = startPacedRig(rig, "bench_radio_latency");
+  if (pty.isEmpty()) return 1;
   int status = 0;
   {
     MainWindow window(std::make_unique<radio::CommPort>(pty), std::make_unique<NoMixer>(), pty);
