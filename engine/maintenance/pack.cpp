@@ -179,17 +179,20 @@ int Pack::replace() {
     strip_ = nullptr;
     if (!ok) return FHS_WRITEDATA;
   }
+  // Closing frees the descriptions: what the replacement needs of them is
+  // taken first.
+  const bool keyed = fresh_.nkeys > 0;
+  const std::string index = index_name_of(names_, &old_);
   close_files(&old_);
   fresh_open_ = false;
   int status = run_opcode(&fresh_, FHOP_CLOSE);
   if (status != FHS_OK) return status;
   if (!sync_file(temp_data_)) return FHS_WRITEDATA;
-  bool keyed = fresh_.nkeys > 0;
   if (keyed && !sync_file(temp_index_)) return FHS_WRITEINDEX;
   report_.status(temp_dir_set() ? "Copying temporary files." : "Renaming temporary files.");
   if (!replace_file(temp_data_, names_.data, kTempDataExt)) return FHS_WRITEDATA;
   temp_data_.clear();
-  if (keyed && !replace_file(temp_index_, index_name_of(names_, &old_), kTempIndexExt)) return FHS_WRITEINDEX;
+  if (keyed && !replace_file(temp_index_, index, kTempIndexExt)) return FHS_WRITEINDEX;
   temp_index_.clear();
   return FHS_OK;
 }
