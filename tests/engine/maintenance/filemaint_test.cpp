@@ -39,8 +39,7 @@ class FileMaintTest : public MaintTest {
   // the data file holds a record the index does not know.
   void add_unindexed(const std::string &name, int i) {
     std::filesystem::copy_file(path(name + ".idx"), path("saved.idx"));
-    fhrequest &block = new_block();
-    describe(&block, name, kKeyedDesc);
+    fhrequest &block = existing(name);
     ASSERT_EQ(_rfhopen(&block), 0);
     write_record(&block, i, "late");
     ASSERT_EQ(_rfhclose(&block), 0);
@@ -49,8 +48,7 @@ class FileMaintTest : public MaintTest {
   }
 
   std::string lookup(const std::string &name, int i) {
-    fhrequest &block = new_block();
-    describe(&block, name, kKeyedDesc);
+    fhrequest &block = existing(name);
     if (_rfhopen(&block) != 0) return "<open " + std::to_string(block.status) + ">";
     set_key(&block, key(i), 10);
     std::string val = "<none>";

@@ -4,6 +4,7 @@
 #define TESSALY_TESTS_ENGINE_MAINTENANCE_MAINT_FIXTURE_H
 
 #include <stdio.h>
+#include <string.h>
 
 #include <deque>
 #include <filesystem>
@@ -58,6 +59,15 @@ class MaintTest : public EngineTest {
   // A block that lives as long as the test (the fixture closes what is
   // left open at its end).
   fhrequest &new_block() { return blocks_.emplace_back(); }
+
+  // A block for the existing NAME.dat, ready to open; closed at the end of
+  // the test when still open.
+  fhrequest &existing(const std::string &name) {
+    fhrequest &block = new_block();
+    strcpy(block.datname, path(name + ".dat").c_str());
+    opened_.push_back(&block);
+    return block;
+  }
 
   bool exists(const std::string &file) const { return std::filesystem::exists(path(file)); }
 
