@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <string.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +18,7 @@
 #include "engine/ops_util.h"
 #include "engine/pack.h"
 #include "engine/records.h"
+#include "util/filelock.h"
 
 namespace corvex {
 
@@ -79,7 +79,7 @@ int open_data(MaintReport &report, fhrequest *block, const std::string &name, bo
   report.status("Opening data file...");
   block->datfd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (block->datfd < 0) return FHS_OPENDATA;
-  if (exclusive && flock(block->datfd, LOCK_EX | LOCK_NB) != 0) {
+  if (exclusive && !share_acquire(block->datfd, true)) {
     close(block->datfd);
     block->datfd = -1;
     return FHS_OPENDATA;

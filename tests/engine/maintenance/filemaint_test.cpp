@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/filelock.h"
+#include "util/filelock.h"
 #include "tests/engine/maintenance/maint_fixture.h"
 
 using corvex::kFmAction;
