@@ -4,12 +4,12 @@
 // every entry points at and compares their keys, then the counts: the
 // header's record count must be what the data file holds, and every key must
 // have one entry per active record.
+#include <fcntl.h>
 #include <string.h>
 
 #include <vector>
 
 #include "engine/datafile.h"
-#include "engine/fileset.h"
 #include "engine/hashfile.h"
 #include "engine/hashops.h"
 #include "engine/index.h"
@@ -19,9 +19,6 @@
 #include "engine/maintenance/walk.h"
 #include "engine/ops_util.h"
 #include "engine/records.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace corvex {
 

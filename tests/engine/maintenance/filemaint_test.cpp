@@ -2,6 +2,7 @@
 // log of each action, the counts, and what is left on disk after a run.
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -300,6 +301,31 @@ TEST_F(FileMaintTest, TemporaryDirectoryHoldsTheNewFilesUntilTheyAreCopied) {
   EXPECT_NE(std::find(status.begin(), status.end(), "Status: Copying temporary file."), status.end());
   EXPECT_TRUE(std::filesystem::is_empty(path("tmp")));
   EXPECT_EQ(run(FM_VERIFY, "T"), 0);
+}
+
+TEST_F(FileMaintTest, TemporaryDirectoryOnAnotherFileSystemIsCopiedFrom) {
+  char dir[] = "/dev/shm/maint-test-XXXXXX";
+  if (!mkdtemp(dir)) GTEST_SKIP() << "no /dev/shm";
+  struct stat here, there;
+  ASSERT_EQ(stat(path("").c_str(), &here), 0);
+  ASSERT_EQ(stat(dir, &there), 0);
+  if (here.st_dev == there.st_dev) {
+    rmdir(dir);
+    GTEST_SKIP() << "/dev/shm is on the scratch directory's file system";
+  }
+  table("T", kKeyedDesc, 6, {2});
+  _rfhsettmpdir(dir);
+  int packed = run(FM_PACK, "T");
+  _rfhsettmpdir(nullptr);
+  bool empty = std::filesystem::is_empty(dir);
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(packed, 0);
+  EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records. 1 deleted records removed.");
+  EXPECT_TRUE(empty);
+  EXPECT_FALSE(exists("T.zdq"));
+  EXPECT_FALSE(exists("T.ziq"));
+  EXPECT_EQ(run(FM_VERIFY, "T"), 0);
+  EXPECT_EQ(lookup("T", 5), "V5");
 }
 
 TEST_F(FileMaintTest, VerifyInNetworkUseReportsALockedRecord) {
