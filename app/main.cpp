@@ -8,9 +8,11 @@
 
 #include "app/mainwindow.h"
 #include "app/panel.h"
+#include "app/progress/progresswindow.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
 #include "app/radio/rigctld_server.h"
+#include "app/tables/checktables.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/tables.h"
@@ -61,6 +63,10 @@ int main(int argc, char **argv) {
       fprintf(stderr, "tessaly: rigctld server on %s:%u is off: %s\n", qPrintable(netAddress.toString()), netPort,
               qPrintable(error));
   }
+  progress::QtProgressWindow progressWindow(&window);
+  tables::LibraryCare care(&lumbra);
+  care.installProgressWindow(&progressWindow);
+  tables::CheckTables checkTables(&window, &tables, &care, &dialogs);
   window.show();
   if (parser.isSet(connectAtStart))
     QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);

@@ -14,13 +14,17 @@ void Database::startClient() {
 }
 
 bool Database::openTables() {
-  static const struct {
-    const char *name;
-    TableId table;
-  } kTables[] = {{"Log.Dat", TableId::Log}, {"Scans.Dat", TableId::Scans}, {"Standards.Dat", TableId::Standards}};
-  for (const auto &t : kTables)
-    if (kdb_->open(t.name, fileId(t.table), kKeyedRecordFile, 0) != 0) return false;
+  for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards})
+    if (!openTable(table)) return false;
   return true;
+}
+
+const char *Database::fileName(TableId table) {
+  return table == TableId::Log ? "Log.Dat" : table == TableId::Scans ? "Scans.Dat" : "Standards.Dat";
+}
+
+bool Database::openTable(TableId table) const {
+  return kdb_->open(fileName(table), fileId(table), kKeyedRecordFile, 0) == 0;
 }
 
 }  // namespace tables

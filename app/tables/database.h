@@ -22,6 +22,10 @@ public:
   // directory as keyed record files, each only after the one before it
   // opened. Returns true when all three are open.
   bool openTables();
+  // "Log.Dat", "Scans.Dat" or "Standards.Dat".
+  static const char *fileName(TableId table);
+  // Opens one of them (again, after a repair closed it).
+  bool openTable(TableId table) const;
 
   int client() const { return client_; }
   int fileId(TableId table) const { return client_ + static_cast<int>(table); }

@@ -41,6 +41,13 @@ public:
   QByteArray copyFid(const QByteArray &ref, int id) override;
   int copyFput(const QByteArray &text, const QByteArray &ref, int id) override;
 
+  // The function `name` of the record layer or of the engine it loads
+  // with it, bound as the KDB functions are; null when it is missing.
+  template <class F>
+  F *lookup(const char *name) {
+    return bind<F>(name);
+  }
+
   // True once the library has been opened.
   bool loaded() const { return handle_ != nullptr; }
 

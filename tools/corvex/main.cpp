@@ -1,12 +1,14 @@
 // corvex: the table tool.
 //
 //   corvex make DESC [DATAFILE]   make a table from the text description DESC
+//   corvex verify|recover|pack|dump FILE ...   check, repair or dump a table
 //
 // Exit codes: 0 done, 1 the command failed, 2 wrong usage.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tools/corvex/maintenance.h"
 #include "tools/corvex/make_table.h"
 
 namespace {
@@ -18,6 +20,9 @@ const char kUsage[] =
     "                        DATAFILE (default: DESC's name with the extension .Dat,\n"
     "                        in the current directory), its .fid and its .idx.\n"
     "                        Existing files of that name are emptied.\n"
+    "  verify|recover|pack|dump FILE ...\n"
+    "                        check, repair or dump the table FILE\n"
+    "                        (corvex verify --help for their options)\n"
     "  --help                show this text\n"
     "\n"
     "Exit codes: 0 done, 1 the command failed, 2 wrong usage.\n";
@@ -36,6 +41,7 @@ int main(int argc, char **argv) {
   }
   if (argc < 2) return usage_error("a command is needed");
   const std::string command = argv[1];
+  if (corvex_tool::is_maintenance_command(command)) return corvex_tool::run_maintenance_command(command, argc - 2, argv + 2);
   if (command != "make") return usage_error(("unknown command '" + command + "'").c_str());
   if (argc < 3 || argc > 4) return usage_error("make takes DESC and an optional DATAFILE");
   const std::string desc = argv[2];

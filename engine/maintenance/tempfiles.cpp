@@ -1,0 +1,119 @@
+#include "engine/maintenance/tempfiles.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "engine/names.h"
+#include "engine/rfh.h"
+#include "util/names.h"
+
+namespace corvex {
+
+const char kTempIndexExt[] = "ziq";
+const char kTempDataExt[] = "zdq";
+
+namespace {
+
+std::string directory_of(const std::string &path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool sync_directory_of(const std::string &path) {
+  int fd = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+bool write_all(int fd, const char *data, size_t len) {
+  while (len > 0) {
+    ssize_t n = write(fd, data, len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Copies `from` to `to` (created or truncated) and syncs it.
+bool copy_file(const std::string &from, const std::string &to) {
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  std::vector<char> buf(1 << 16);
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in, buf.data(), buf.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!write_all(out, buf.data(), static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  ok = ok && fsync(out) == 0;
+  close(in);
+  ok = close(out) == 0 && ok;
+  if (!ok) unlink(to.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool temp_dir_set() { return engine_tmpdir()[0] != '\0'; }
+
+std::string temp_name(const std::string &file, const char *ext) {
+  if (temp_dir_set()) {
+    std::vector<char> name(file.size() + 1);
+    split_name(file.c_str(), nullptr, name.data(), nullptr);
+    const char *dir = engine_tmpdir();
+    std::vector<char> out(strlen(dir) + strlen(name.data()) + strlen(ext) + 3);
+    return creat_name(out.data(), dir, name.data(), ext);
+  }
+  std::string dotted = std::string(".") + ext;
+  std::vector<char> out(file.size() + dotted.size() + 1);
+  derive_name(file.c_str(), dotted.c_str(), out.data(), out.size());
+  return out.data();
+}
+
+bool sync_file(const std::string &path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+bool replace_file(const std::string &temp, const std::string &target, const char *ext) {
+  if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
+  if (errno != EXDEV) return false;
+  std::string beside = target;
+  {
+    std::string dotted = std::string(".") + ext;
+    std::vector<char> out(target.size() + dotted.size() + 1);
+    if (!derive_name(target.c_str(), dotted.c_str(), out.data(), out.size())) return false;
+    beside = out.data();
+  }
+  if (!copy_file(temp, beside)) return false;
+  if (rename(beside.c_str(), target.c_str()) != 0) {
+    unlink(beside.c_str());
+    return false;
+  }
+  unlink(temp.c_str());
+  return sync_directory_of(target);
+}
+
+}  // namespace corvex
