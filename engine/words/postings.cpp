@@ -24,6 +24,8 @@ namespace {
 
 constexpr unsigned char kSignature[kFirstPosting] = {'e', 'z', 'h', 'y', 'p', 0, 0, 0};
 constexpr size_t kCopyMax = size_t{256} << 20;
+constexpr size_t kWaitingBytesMax = size_t{1} << 20;
+constexpr size_t kWaitingKeywordsMax = 1024;
 constexpr auto kLockPause = std::chrono::milliseconds(20);
 
 struct Entry {
@@ -31,11 +33,17 @@ struct Entry {
   bool copied = false;                 // `image` is the whole file
   std::vector<unsigned char> image;
   std::unordered_map<std::string, Chain> chains;  // only while copied
+  size_t written = 0;            // image[0, written) is in the file, but for
+  size_t changed = SIZE_MAX;     // links changed from here on
+  std::vector<std::pair<std::string, uint32_t>> keywords;  // waiting records
 
   void drop() {
     copied = false;
     std::vector<unsigned char>().swap(image);
     chains.clear();
+    keywords.clear();
+    written = 0;
+    changed = SIZE_MAX;
   }
 };
 
@@ -146,11 +154,7 @@ void postings_close(int fd) {
 int postings_sync(int fd, const fhrequest *block) {
   Entry *e = entry_of(fd);
   if (!e) return FHS_READWORDS;
-  if (block_is_shared(block)) {
-    if (e->copied) e->drop();
-    return FHS_OK;
-  }
-  if (e->copied) return FHS_OK;
+  if (e->copied || block_is_shared(block)) return FHS_OK;
   struct stat st;
   if (fstat(fd, &st) != 0) return FHS_READWORDS;
   if (static_cast<size_t>(st.st_size) > kCopyMax) return FHS_OK;  // read from the file
@@ -163,7 +167,45 @@ int postings_sync(int fd, const fhrequest *block) {
   if (pread(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) return FHS_READWORDS;
   e->image = std::move(image);
   e->copied = true;
+  e->written = e->image.size();
   return FHS_OK;
+}
+
+bool postings_copied(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied;
+}
+
+void postings_drop(int fd) {
+  if (Entry *e = entry_of(fd)) e->drop();
+}
+
+int postings_flush(int fd) {
+  Entry *e = entry_of(fd);
+  if (!e || !e->copied) return FHS_OK;
+  const size_t end = e->image.size();
+  if (end > e->written) {
+    if (!write_all(fd, e->image.data() + e->written, end - e->written, static_cast<off_t>(e->written)))
+      return FHS_WRITEWORDS;
+  }
+  if (e->changed < e->written) {
+    if (!write_all(fd, e->image.data() + e->changed, e->written - e->changed, static_cast<off_t>(e->changed)))
+      return FHS_WRITEWORDS;
+  }
+  e->written = end;
+  e->changed = SIZE_MAX;
+  return FHS_OK;
+}
+
+bool postings_flush_due(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied &&
+         (e->image.size() - e->written > kWaitingBytesMax || e->keywords.size() >= kWaitingKeywordsMax);
+}
+
+std::vector<std::pair<std::string, uint32_t>> *postings_waiting_keywords(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied ? &e->keywords : nullptr;
 }
 
 Chain *postings_cached_chain(int fd, const std::string &word) {
@@ -203,13 +245,11 @@ int postings_append(int fd, uint32_t doc, uint32_t *pos) {
   unsigned char raw[kPostingSize];
   put_u32(raw, doc);
   put_u32(raw + 4, 0);
-  if (!write_all(fd, raw, sizeof raw, at)) {
-    e->drop();  // the file may hold part of it: read it afresh
-    return FHS_WRITEWORDS;
-  }
   if (e->copied) {
     e->image.resize(static_cast<size_t>(at), 0);
     e->image.insert(e->image.end(), raw, raw + sizeof raw);
+  } else if (!write_all(fd, raw, sizeof raw, at)) {
+    return FHS_WRITEWORDS;
   }
   *pos = static_cast<uint32_t>(at);
   return FHS_OK;
@@ -220,11 +260,10 @@ int postings_link(int fd, uint32_t pos, uint32_t next) {
   if (!e) return FHS_WRITEWORDS;
   unsigned char raw[4];
   put_u32(raw, next);
-  if (!write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4)) {
-    e->drop();
-    return FHS_WRITEWORDS;
-  }
-  if (e->copied && pos + kPostingSize <= e->image.size()) memcpy(e->image.data() + pos + 4, raw, sizeof raw);
+  if (!e->copied) return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  if (pos + kPostingSize > e->image.size()) return FHS_WRITEWORDS;
+  memcpy(e->image.data() + pos + 4, raw, sizeof raw);
+  if (pos + 4 < e->written) e->changed = std::min<size_t>(e->changed, pos + 4);
   return FHS_OK;
 }
 

@@ -4,8 +4,12 @@
 // Open postings files are kept in a process-wide table by handle. While the
 // keyword block is single-user (engine/engine.h, block_is_shared) the table
 // entry holds the whole file in memory and the chains walked so far, by
-// word; every write goes to the file and the copy. In a shared setting
-// other processes append too, so everything is read from the file.
+// word, and writes go to the copy first: postings_flush writes the appended
+// postings, then the changed links, so that the file on disk never links to
+// a posting it does not hold. Keyword records of words that are new since
+// the last flush wait with them (they would name postings not yet written).
+// In a shared setting other processes append too, so everything is read
+// from and written to the file at once.
 #ifndef CORVEX_ENGINE_WORDS_POSTINGS_H
 #define CORVEX_ENGINE_WORDS_POSTINGS_H
 
@@ -43,9 +47,26 @@ int postings_open(const char *path, int *status);
 // Closes the handle and drops what is kept of it.
 void postings_close(int fd);
 
-// Brings the memory copy of `fd` in line with `block`'s setting: made (the
-// file read in) when single-user, dropped when shared. Returns 0 or 55.
+// Makes the memory copy of `fd` (reads the file in) when `block` is
+// single-user and there is none. Returns 0 or 55.
 int postings_sync(int fd, const fhrequest *block);
+
+// True while `fd` has a memory copy.
+bool postings_copied(int fd);
+
+// Drops the memory copy (flush it first).
+void postings_drop(int fd);
+
+// Writes what the copy holds beyond the file: the appended postings, then
+// the changed links. Returns 0 or 56.
+int postings_flush(int fd);
+
+// True when so much waits in the copy that it should be flushed.
+bool postings_flush_due(int fd);
+
+// New keywords whose records wait for the next flush, with their first
+// postings; null without a copy.
+std::vector<std::pair<std::string, uint32_t>> *postings_waiting_keywords(int fd);
 
 // The chain kept in memory for `word`, or null.
 Chain *postings_cached_chain(int fd, const std::string &word);

@@ -107,8 +107,38 @@ int write_keyword(fhrequest *block, const std::string &keyword, uint32_t pos) {
   return _rfhwrite(block, 1) == 0 ? int{FHS_OK} : block->status;
 }
 
+// Writes what waits in the memory copy: the postings, then the records of
+// the keywords that are new since the last flush.
+int flush_waiting(fhrequest *block) {
+  const int fd = postings_fd(block);
+  int status = postings_flush(fd);
+  auto *waiting = postings_waiting_keywords(fd);
+  if (status != FHS_OK || !waiting) return status;
+  size_t done = 0;
+  while (done < waiting->size() && status == FHS_OK) {
+    status = write_keyword(block, (*waiting)[done].first, (*waiting)[done].second);
+    if (status == FHS_OK) done++;
+  }
+  waiting->erase(waiting->begin(), waiting->begin() + static_cast<std::ptrdiff_t>(done));
+  return status;
+}
+
+// Readies the postings for an operation: a memory copy in a single-user
+// setting; in a shared one, whatever a copy still holds written and the
+// copy dropped.
+int prepare(fhrequest *block) {
+  const int fd = postings_fd(block);
+  if (block_is_shared(block) && postings_copied(fd)) {
+    int status = flush_waiting(block);
+    if (status != FHS_OK) return status;
+    postings_drop(fd);
+  }
+  return postings_sync(fd, block);
+}
+
 // Adds `doc` to `keyword`'s chain, the new posting first and the link to it
-// after, so that an interrupted add leaves no link to nothing.
+// after, so that an interrupted add leaves no link to nothing. With a
+// memory copy a new keyword's record waits for the flush of its posting.
 int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
   const int fd = postings_fd(block);
   Chain local;
@@ -117,7 +147,14 @@ int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
   if (status == FHS_OK && !(chain && chain->contains(doc))) {
     uint32_t pos = 0;
     status = postings_append(fd, doc, &pos);
-    if (status == FHS_OK) status = chain ? postings_link(fd, chain->last, pos) : write_keyword(block, keyword, pos);
+    auto *waiting = postings_waiting_keywords(fd);
+    if (status == FHS_OK && chain) {
+      status = postings_link(fd, chain->last, pos);
+    } else if (status == FHS_OK && waiting) {
+      waiting->emplace_back(keyword, pos);
+    } else if (status == FHS_OK) {
+      status = write_keyword(block, keyword, pos);
+    }
     if (status == FHS_OK && chain) {
       chain->add(pos, doc);
     } else if (status == FHS_OK) {
@@ -126,6 +163,7 @@ int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
     }
   }
   if (block->lockpos != 0) _rfhrunlock(block);
+  if (status == FHS_OK && postings_flush_due(fd)) status = flush_waiting(block);
   return status;
 }
 
@@ -140,9 +178,14 @@ using namespace corvex;
 int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
   if (!block) return -1;
   if (open == 0) {
-    if (block->hypfd != 0) postings_close(block->hypfd);
+    int status = FHS_OK;
+    if (block->hypfd != 0) {
+      if (block->recbuf) status = flush_waiting(block);
+      postings_close(block->hypfd);
+    }
     block->hypfd = 0;
-    return _rfhclose(block);
+    int closed = _rfhclose(block);
+    return status != FHS_OK ? fail(block, status) : closed;
   }
   const bool exists = access(block->datname, F_OK) == 0;
   if ((exists ? _rfhopen(block) : _rfhmake(block)) != 0) return -1;
@@ -163,7 +206,7 @@ int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
   if (!word_is_indexed(word)) return 0;
   for (char *c = word; *c; c++) *c = static_cast<char>(ascii_lower(static_cast<unsigned char>(*c)));
   const int fd = postings_fd(block);
-  int status = postings_sync(fd, block);
+  int status = prepare(block);
   if (status != FHS_OK) return fail(block, status);
   const bool shared = block_is_shared(block);
   if (shared && (status = postings_lock(fd, block->hdrtries)) != FHS_OK) return fail(block, status);
@@ -197,7 +240,7 @@ uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
   block->status = FHS_OK;
   Chain local;
   Chain *chain = nullptr;
-  int status = postings_sync(block->hypfd, block);
+  int status = prepare(block);
   if (status == FHS_OK) status = chain_of(block, keyword_of(block, text_or_empty(word)), false, &local, &chain);
   if (status != FHS_OK) {
     block->status = static_cast<uint8_t>(status);
@@ -229,7 +272,8 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
   }
   size_t used = strnlen(buffer, *size);
   const std::string start = keyword_of(block, text_or_empty(prefix));
-  int status = postings_sync(block->hypfd, block);
+  int status = prepare(block);
+  if (status == FHS_OK) status = flush_waiting(block);
   if (status == FHS_OK) status = set_key_text(block, start);
   if (status == FHS_OK && _rfhposn(block, 0) != 0) status = block->status;
   if (status == FHS_OK && (block->state & ST_POSITIONED)) _rfhrlock(block);

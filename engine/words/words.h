@@ -23,7 +23,10 @@
 // apart) for the whole add, and the keyword record lock while they change
 // a known word, so processes adding to one index lose nothing. In a
 // single-user setting the postings file and the chains read so far are kept
-// in memory, write-through.
+// in memory and written out in batches (every megabyte of postings or 1024
+// new words, before a list, and at close), postings before the links and
+// keyword records that name them: a process killed meanwhile leaves an
+// index that lacks its last words but is sound.
 //
 // Failures leave the status in `status`: 54 the postings file can be
 // neither opened nor made, 55 a postings read is short or a chain is

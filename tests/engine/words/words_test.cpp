@@ -60,9 +60,11 @@ TEST_F(WordsTest, NewPostingsFileHoldsTheSignatureAndTheFirstPostingLiesAt8) {
   EXPECT_EQ(contents("W.hyp"), std::string("ezhyp\0\0\0", 8));
   ASSERT_EQ(add("Antenna", 7), 0);
   ASSERT_EQ(add("antenna", 7), 0);  // the same word again: no second posting
+  closeIndex();
   std::string hyp = contents("W.hyp");
   ASSERT_EQ(hyp.size(), 16u);
   EXPECT_EQ(get_u32(reinterpret_cast<const unsigned char *>(hyp.data()) + 8), 7u);
+  ASSERT_EQ(openIndex(), 0);
   EXPECT_EQ(search("ANTENNA"), std::vector<uint32_t>{7});
   // The keyword record names the first posting, 8, in five base-95 digits.
   EXPECT_EQ(item(&block_, "KEYWORD"), "antenna" + std::string(25, ' '));
