@@ -82,7 +82,8 @@ Workload make_workload(size_t n) {
   const std::vector<std::string> rare = make_words(rng, 5000, "x");
   std::vector<double> cdf(common.size());
   double sum = 0;
-  for (size_t i = 0; i < common.size(); i++) cdf[i] = sum += 1.0 / static_cast<double>(i + 1);
+  // Zipf-Mandelbrot: the commonest word is in about one note of six.
+  for (size_t i = 0; i < common.size(); i++) cdf[i] = sum += 1.0 / static_cast<double>(i + 10);
   auto zipf = [&]() -> const std::string & {
     double u = std::uniform_real_distribution<double>(0, sum)(rng);
     return common[std::min(common.size() - 1, static_cast<size_t>(std::lower_bound(cdf.begin(), cdf.end(), u) - cdf.begin()))];
