@@ -15,8 +15,8 @@
 
 #include "engine/bytes.h"
 #include "engine/engine.h"
-#include "engine/filelock.h"
 #include "engine/parking.h"
+#include "util/filelock.h"
 
 namespace corvex {
 
