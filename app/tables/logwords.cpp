@@ -83,7 +83,9 @@ bool LogWords::open(KdbApi &kdb, int logId) {
     std::fprintf(stderr, "tessaly: %s is missing: notes cannot be searched by word\n", kDescription);
     return false;
   }
-  if (olderThan(kPostings, kLogFile) && !rebuild(kdb, logId)) return false;
+  // Postings without their keyword file cannot be reached: made afresh too.
+  const bool stale = olderThan(kPostings, kLogFile) || !QFile::exists(QLatin1String(kKeywordFile));
+  if (stale && !rebuild(kdb, logId)) return false;
   return start(false);
 }
 

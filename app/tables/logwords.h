@@ -31,7 +31,7 @@ public:
   LogWords &operator=(const LogWords &) = delete;
 
   // Opens the index in the current directory. When "LogWords.hyp" is
-  // missing or older than "Log.Dat" the index is made afresh from the log
+  // missing or older than "Log.Dat", or "LogWords.Dat" is missing, the index is made afresh from the log
   // (file id `logId`, read through `kdb`), with progress on stderr for long
   // logs. False, said on stderr, when the index cannot be had.
   bool open(KdbApi &kdb, int logId);

@@ -129,6 +129,11 @@ int postings_open(const char *path, int *status) {
   }
   const bool readonly = access(path, W_OK) != 0;
   int fd = open_twice(path, readonly ? O_RDONLY : O_RDWR);
+  if (fd == 0) {  // a request block's hypfd of 0 means no postings file
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    close(fd);
+    fd = moved;
+  }
   if (fd < 0 || fd > UINT16_MAX || !share_acquire(fd, false)) {
     if (fd >= 0) close(fd);
     *status = FHS_OPENWORDS;
