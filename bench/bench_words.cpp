@@ -86,7 +86,8 @@ Workload make_workload(size_t n) {
   for (size_t i = 0; i < common.size(); i++) cdf[i] = sum += 1.0 / static_cast<double>(i + 10);
   auto zipf = [&]() -> const std::string & {
     double u = std::uniform_real_distribution<double>(0, sum)(rng);
-    return common[std::min(common.size() - 1, static_cast<size_t>(std::lower_bound(cdf.begin(), cdf.end(), u) - cdf.begin()))];
+    const size_t at = static_cast<size_t>(std::lower_bound(cdf.begin(), cdf.end(), u) - cdf.begin());
+    return common[std::min(common.size() - 1, at)];
   };
   Workload w;
   w.notes.reserve(n);
@@ -190,7 +191,8 @@ Times run_fts5(const Workload &w, const std::string &dir, const char *options) {
 
 int main(int argc, char **argv) {
   if (argc > 1 && (!strcmp(argv[1], "-h") || !strcmp(argv[1], "--help"))) {
-    printf("usage: bench_words [N]\n  indexes N notes (default 100000), searches 10000 words; prints ours over FTS5.\n");
+    printf("usage: bench_words [N]\n"
+           "  indexes N notes (default 100000), searches 10000 words; prints ours over FTS5.\n");
     return 0;
   }
   const size_t n = argc > 1 ? strtoul(argv[1], nullptr, 10) : 100000;
@@ -207,7 +209,8 @@ int main(int argc, char **argv) {
   } peers[] = {{"fts5", "body"}, {"fts5 lean", "body, content='', detail=none"}};
   for (const auto &p : peers) {
     const Times peer = run_fts5(w, dir, p.options);
-    if (peer.hits != ours.hits) fprintf(stderr, "bench_words: %s found %lld hits, ours %lld\n", p.name, peer.hits, ours.hits);
+    if (peer.hits != ours.hits)
+      fprintf(stderr, "bench_words: %s found %lld hits, ours %lld\n", p.name, peer.hits, ours.hits);
     printf("against %-10s index %5.2f  search %5.2f  file %5.2f (%.3fs, %.3fs, %lld bytes)\n", p.name,
            ours.index / peer.index, ours.search / peer.search, static_cast<double>(ours.bytes) / peer.bytes, peer.index,
            peer.search, peer.bytes);

@@ -52,7 +52,8 @@ TEST(WordRulesTest, ClassesUnderEachFlag) {
   };
   const uint16_t flags[6] = {0, HYP_MIXED, HYP_NUMBERS, HYP_DIGITS, HYP_OTHERS, 0x1e};
   for (const Case &c : cases)
-    for (int f = 0; f < 6; f++) EXPECT_EQ(word_class_accepted(c.word, flags[f]), c.accepted[f]) << c.word << " flags " << flags[f];
+    for (int f = 0; f < 6; f++)
+      EXPECT_EQ(word_class_accepted(c.word, flags[f]), c.accepted[f]) << c.word << " flags " << flags[f];
 }
 
 TEST_F(WordsTest, NewPostingsFileHoldsTheSignatureAndTheFirstPostingLiesAt8) {
