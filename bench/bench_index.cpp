@@ -28,6 +28,7 @@
 #include "engine/nodecache.h"
 #include "util/memory.h"
 
+#include "bench/sqlite.h"
 #include "bench/timing.h"
 
 namespace {
@@ -133,16 +134,6 @@ Times run_ours(const Workload &w, const std::string &dir) {
   nodecache_shutdown();
   unlink(path.c_str());
   return t;
-}
-
-void sql(sqlite3 *db, const char *text) {
-  if (sqlite3_exec(db, text, nullptr, nullptr, nullptr) != SQLITE_OK) fail(sqlite3_errmsg(db));
-}
-
-sqlite3_stmt *prepare(sqlite3 *db, const char *text) {
-  sqlite3_stmt *s = nullptr;
-  if (sqlite3_prepare_v2(db, text, -1, &s, nullptr) != SQLITE_OK) fail(sqlite3_errmsg(db));
-  return s;
 }
 
 Times run_sqlite(const Workload &w, const std::string &dir) {

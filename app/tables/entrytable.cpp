@@ -27,16 +27,21 @@ Rows EntryTable::list() const {
   kdb.posn(id, QByteArray(), 1, 0);
   while (kdb.read(id, 0) == 0) {
     if (!all && !itemText(kdb, layout_.filterItem, id).contains(filter, Qt::CaseSensitive)) continue;
-    QStringList row;
-    row.reserve(static_cast<qsizetype>(layout_.columns.size()));
-    for (const Column &c : layout_.columns) row << itemText(kdb, c.item, id).trimmed();
-    rows.push_back(std::move(row));
+    rows.push_back(currentRow());
   }
   return rows;
 }
 
-void EntryTable::display() {
-  Rows rows = list();
+QStringList EntryTable::currentRow() const {
+  QStringList row;
+  row.reserve(static_cast<qsizetype>(layout_.columns.size()));
+  for (const Column &c : layout_.columns) row << itemText(db_->kdb(), c.item, fileId()).trimmed();
+  return row;
+}
+
+void EntryTable::display() { show(list()); }
+
+void EntryTable::show(Rows rows) {
   sortRows(rows, layout_.sortColumn, layout_.sortMode);
   fillGrid(controls_.grid, rows);
 }

@@ -56,6 +56,10 @@ public:
   void display();
   // The grid rows display() shows, without touching the grid.
   Rows list() const;
+  // The grid row of the record in the record buffer.
+  QStringList currentRow() const;
+  // Fills the grid with `rows`, sorted as display() sorts.
+  void show(Rows rows);
   // Gives a new entry a key, stores the bound controls and writes the record.
   // On success refills the grid and hides the frame; on failure says so and
   // keeps the frame as it is. Returns true on success.

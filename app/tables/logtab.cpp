@@ -41,6 +41,9 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   Combo1->addItems(headings(kColumns));
   Log1 = place<QPushButton>(page, "Log1", 280, 4, 90, 22, "Add 2 Log");
   ButtonPlus2 = place<QPushButton>(page, "ButtonPlus2", 376, 4, 100, 22, "Scan Selected");
+  FindWords = place<QLineEdit>(page, "FindWords", 482, 4, 142, 22);
+  FindWords->setPlaceholderText(QStringLiteral("find words"));
+  FindWords->setEnabled(false);
   Grid1 = place<QTableWidget>(page, "Grid1", 4, 30, 620, 200);
   prepareGrid(Grid1, kColumns);
 
@@ -66,9 +69,17 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
                                         EntryControls{Grid1, OnlyShow, LogFrm, UniKey});
   connect(Log1, &QPushButton::clicked, this, &LogTab::newEntry);
-  connect(SaveLog, &QPushButton::clicked, this, [this] { table_->save(); });
+  connect(SaveLog, &QPushButton::clicked, this, [this] {
+    if (!table_->save()) return;
+    words_.index(UniKey->text(), LogNotes->text());
+    words_.logChanged();
+  });
   connect(ButtonPlus11, &QPushButton::clicked, LogFrm, &QWidget::hide);
-  connect(DelLog, &QPushButton::clicked, this, [this] { table_->remove(); });
+  connect(DelLog, &QPushButton::clicked, this, [this] {
+    table_->remove();
+    words_.logChanged();
+  });
+  connect(FindWords, &QLineEdit::returnPressed, this, &LogTab::findWords);
   connect(ButtonPlus8, &QPushButton::clicked, this, [this] { LogMode->setText("Unknown Digital"); });
   connect(OnlyShow, &QComboBox::activated, this, [this] { table_->display(); });
   connect(Combo1, &QComboBox::activated, this, [this](int column) { table_->sortBy(column); });
@@ -93,6 +104,26 @@ void LogTab::newEntry() {
   HFNet->setChecked(false);
   LogFrm->show();
   SaveLog->setFocus();
+}
+
+void LogTab::openWords() {
+  FindWords->setEnabled(words_.open(table_->kdb(), table_->fileId()));
+}
+
+void LogTab::findWords() {
+  const QString text = FindWords->text();
+  if (text.trimmed().isEmpty()) {
+    table_->display();
+    return;
+  }
+  const QStringList wanted = LogWords::searchWords(text);
+  Rows rows;
+  for (const QString &key : words_.candidates(text)) {
+    // Words taken out of a note stay in the index: the notes decide.
+    if (table_->locate(key) && LogWords::notesHold(itemText(table_->kdb(), "NOTES", table_->fileId()), wanted))
+      rows.push_back(table_->currentRow());
+  }
+  table_->show(std::move(rows));
 }
 
 void LogTab::onClick(int row, int column) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/tables/entrytable.h"
+#include "app/tables/logwords.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -36,6 +37,15 @@ public:
   QLineEdit *Col0, *FrqSave, *LogMode, *Col4, *LogNotes, *UniKey;
   QCheckBox *HFNet;
   QPushButton *SaveLog, *ButtonPlus11, *DelLog, *ButtonPlus8;
+  QLineEdit *FindWords;
+
+  // Opens the word index of the notes (made afresh when it is missing or
+  // older than the log); the "find words" box stays disabled without it.
+  void openWords();
+  // Lists the entries whose notes hold every word of the "find words" box;
+  // an empty box lists the log as the filter does.
+  void findWords();
+  LogWords &words() { return words_; }
 
   // "Add 2 Log": a new entry from the panel's displayed frequency and mode.
   void newEntry();
@@ -48,6 +58,7 @@ private:
 
   Panel *panel_;
   std::unique_ptr<EntryTable> table_;
+  LogWords words_;
 };
 
 }  // namespace tables

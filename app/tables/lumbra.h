@@ -51,13 +51,16 @@ public:
   // True once the library has been opened.
   bool loaded() const { return handle_ != nullptr; }
 
-private:
-  // The address of function `name`, or null (reported once).
+  // The address of function `name`, or null (reported once). Exports of
+  // the record engine, which the layer's library loads with it, are found
+  // too.
   void *symbol(const char *name);
   template <class F>
   F *bind(const char *name) {
     return reinterpret_cast<F *>(symbol(name));
   }
+
+private:
 
   std::vector<std::string> paths_;
   void *handle_ = nullptr;

@@ -26,6 +26,7 @@ Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
   if (!opened_) {
     dialogs->message(QLatin1String(kOpenError));
   } else {
+    log_->openWords();
     log_->table().display();
     scans_->table().display();
     standards_->table().display();

@@ -76,7 +76,7 @@ protected:
     ASSERT_TRUE(dir.isValid());
     previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    for (const char *table : {"Log", "Scans", "Standards"})
+    for (const char *table : {"Log", "Scans", "Standards", "LogWords"})
       ASSERT_EQ(QProcess::execute(CORVEX_TOOL, {"make", QStringLiteral(TESSALY_DATA_DIR "/%1.desc").arg(table)}),
                 0);
   }
@@ -92,10 +92,14 @@ protected:
     tabs = std::make_unique<tables::Tables>(window.get(), api ? api : &kdb, &dialogs);
     p = window->panel();
   }
-  // The program keeps its tables open to the end; the tests close them.
+  // The program keeps its tables open to the end; the tests close them,
+  // after the tabs, which close the word index of the log.
   void stop() {
-    if (tabs) lumbra().init(tabs->database().client());
-    tabs.reset();
+    if (tabs) {
+      const int client = tabs->database().client();
+      tabs.reset();
+      lumbra().init(client);
+    }
     window.reset();
   }
   void restart() {

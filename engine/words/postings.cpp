@@ -1,0 +1,295 @@
+#include "engine/words/postings.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <new>
+#include <thread>
+#include <unordered_map>
+
+#include "engine/bytes.h"
+#include "engine/engine.h"
+#include "engine/parking.h"
+#include "util/filelock.h"
+
+namespace corvex {
+
+namespace {
+
+constexpr unsigned char kSignature[kFirstPosting] = {'e', 'z', 'h', 'y', 'p', 0, 0, 0};
+constexpr size_t kCopyMax = size_t{256} << 20;
+constexpr size_t kWaitingBytesMax = size_t{1} << 20;
+constexpr size_t kWaitingKeywordsMax = 1024;
+constexpr auto kLockPause = std::chrono::milliseconds(20);
+
+struct Entry {
+  bool readonly = false;
+  bool copied = false;                 // `image` is the whole file
+  std::vector<unsigned char> image;
+  std::unordered_map<std::string, Chain> chains;  // only while copied
+  size_t written = 0;            // image[0, written) is in the file, but for
+  size_t changed = SIZE_MAX;     // links changed from here on
+  std::vector<std::pair<std::string, uint32_t>> keywords;  // waiting records
+
+  void drop() {
+    copied = false;
+    std::vector<unsigned char>().swap(image);
+    chains.clear();
+    keywords.clear();
+    written = 0;
+    changed = SIZE_MAX;
+  }
+};
+
+std::unordered_map<int, Entry> &entries() {
+  static std::unordered_map<int, Entry> map;
+  return map;
+}
+
+Entry *entry_of(int fd) {
+  auto it = entries().find(fd);
+  return it == entries().end() ? nullptr : &it->second;
+}
+
+// open(2) with two tries, parking the least recently used file between.
+int open_twice(const char *path, int flags, mode_t mode = 0) {
+  int fd = open(path, flags | O_CLOEXEC, mode);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+    _closelru(0);
+    fd = open(path, flags | O_CLOEXEC, mode);
+  }
+  return fd;
+}
+
+bool write_all(int fd, const void *data, size_t n, off_t pos) {
+  return pwrite(fd, data, n, pos) == static_cast<ssize_t>(n);
+}
+
+// Makes `path` holding only the signature: written completely under a
+// temporary name and linked into place, so that no process ever sees a
+// postings file without its signature. One made meanwhile by another
+// process stands.
+bool make_file(const char *path) {
+  std::string temp = std::string(path) + ".new" + std::to_string(getpid());
+  int fd = open_twice(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, kSignature, sizeof kSignature, 0) && fsync(fd) == 0;
+  close(fd);
+  ok = ok && (link(temp.c_str(), path) == 0 || errno == EEXIST);
+  unlink(temp.c_str());
+  return ok;
+}
+
+off_t file_size(int fd, const Entry &e) {
+  if (e.copied) return static_cast<off_t>(e.image.size());
+  struct stat st;
+  return fstat(fd, &st) == 0 ? st.st_size : -1;
+}
+
+int read_posting(int fd, const Entry &e, off_t size, uint32_t pos, uint32_t *doc, uint32_t *next) {
+  if (pos < kFirstPosting || static_cast<off_t>(pos) + kPostingSize > size) return FHS_READWORDS;
+  unsigned char raw[kPostingSize];
+  const unsigned char *p = raw;
+  if (e.copied) {
+    p = e.image.data() + pos;
+  } else if (pread(fd, raw, sizeof raw, pos) != static_cast<ssize_t>(sizeof raw)) {
+    return FHS_READWORDS;
+  }
+  *doc = get_u32(p);
+  *next = get_u32(p + 4);
+  return FHS_OK;
+}
+
+}  // namespace
+
+bool Chain::contains(uint32_t doc) const {
+  if (docs.empty()) return false;
+  if (ascending) return doc <= docs.back() && std::binary_search(docs.begin(), docs.end(), doc);
+  return std::find(docs.begin(), docs.end(), doc) != docs.end();
+}
+
+void Chain::add(uint32_t pos, uint32_t doc) {
+  if (docs.empty()) first = pos;
+  if (!docs.empty() && doc <= docs.back()) ascending = false;
+  docs.push_back(doc);
+  last = pos;
+}
+
+int postings_open(const char *path, int *status) {
+  struct stat st;
+  if (stat(path, &st) != 0 && !make_file(path)) {
+    *status = FHS_OPENWORDS;
+    return -1;
+  }
+  const bool readonly = access(path, W_OK) != 0;
+  int fd = open_twice(path, readonly ? O_RDONLY : O_RDWR);
+  if (fd == 0) {  // a request block's hypfd of 0 means no postings file
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    close(fd);
+    fd = moved;
+  }
+  if (fd < 0 || fd > UINT16_MAX || !share_acquire(fd, false)) {
+    if (fd >= 0) close(fd);
+    *status = FHS_OPENWORDS;
+    return -1;
+  }
+  unsigned char head[kFirstPosting];
+  if (pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) ||
+      memcmp(head, kSignature, sizeof head) != 0) {
+    close(fd);
+    *status = FHS_READWORDS;
+    return -1;
+  }
+  entries()[fd].readonly = readonly;
+  *status = FHS_OK;
+  return fd;
+}
+
+void postings_close(int fd) {
+  entries().erase(fd);
+  close(fd);
+}
+
+int postings_sync(int fd, const fhrequest *block) {
+  Entry *e = entry_of(fd);
+  if (!e) return FHS_READWORDS;
+  if (e->copied || block_is_shared(block)) return FHS_OK;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return FHS_READWORDS;
+  if (static_cast<size_t>(st.st_size) > kCopyMax) return FHS_OK;  // read from the file
+  std::vector<unsigned char> image;
+  try {
+    image.resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc &) {
+    return FHS_OK;
+  }
+  if (pread(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) return FHS_READWORDS;
+  e->image = std::move(image);
+  e->copied = true;
+  e->written = e->image.size();
+  return FHS_OK;
+}
+
+bool postings_copied(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied;
+}
+
+void postings_drop(int fd) {
+  if (Entry *e = entry_of(fd)) e->drop();
+}
+
+int postings_flush(int fd) {
+  Entry *e = entry_of(fd);
+  if (!e || !e->copied) return FHS_OK;
+  const size_t end = e->image.size();
+  if (end > e->written) {
+    if (!write_all(fd, e->image.data() + e->written, end - e->written, static_cast<off_t>(e->written)))
+      return FHS_WRITEWORDS;
+  }
+  if (e->changed < e->written) {
+    if (!write_all(fd, e->image.data() + e->changed, e->written - e->changed, static_cast<off_t>(e->changed)))
+      return FHS_WRITEWORDS;
+  }
+  e->written = end;
+  e->changed = SIZE_MAX;
+  return FHS_OK;
+}
+
+bool postings_flush_due(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied &&
+         (e->image.size() - e->written > kWaitingBytesMax || e->keywords.size() >= kWaitingKeywordsMax);
+}
+
+std::vector<std::pair<std::string, uint32_t>> *postings_waiting_keywords(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied ? &e->keywords : nullptr;
+}
+
+Chain *postings_cached_chain(int fd, const std::string &word) {
+  Entry *e = entry_of(fd);
+  if (!e || !e->copied) return nullptr;
+  auto it = e->chains.find(word);
+  return it == e->chains.end() ? nullptr : &it->second;
+}
+
+int postings_walk(int fd, uint32_t first, Chain *out) {
+  Entry *e = entry_of(fd);
+  if (!e) return FHS_READWORDS;
+  const off_t size = file_size(fd, *e);
+  *out = Chain();
+  uint32_t pos = first;
+  for (;;) {
+    uint32_t doc = 0, next = 0;
+    int status = read_posting(fd, *e, size, pos, &doc, &next);
+    if (status != FHS_OK) return status;
+    out->add(pos, doc);
+    if (next == 0) break;
+    // Chains run in order of addition: a link backwards is damage (a loop).
+    if (next <= pos) return FHS_READWORDS;
+    pos = next;
+  }
+  return FHS_OK;
+}
+
+int postings_append(int fd, uint32_t doc, uint32_t *pos) {
+  Entry *e = entry_of(fd);
+  if (!e || e->readonly) return FHS_WRITEWORDS;
+  const off_t size = file_size(fd, *e);
+  if (size < static_cast<off_t>(kFirstPosting)) return FHS_WRITEWORDS;
+  // A torn last posting is left behind: the new one starts on a whole slot.
+  const off_t at = kFirstPosting + (size - kFirstPosting + kPostingSize - 1) / kPostingSize * kPostingSize;
+  if (at + kPostingSize > UINT32_MAX) return FHS_WRITEWORDS;
+  unsigned char raw[kPostingSize];
+  put_u32(raw, doc);
+  put_u32(raw + 4, 0);
+  if (e->copied) {
+    e->image.resize(static_cast<size_t>(at), 0);
+    e->image.insert(e->image.end(), raw, raw + sizeof raw);
+  } else if (!write_all(fd, raw, sizeof raw, at)) {
+    return FHS_WRITEWORDS;
+  }
+  *pos = static_cast<uint32_t>(at);
+  return FHS_OK;
+}
+
+int postings_link(int fd, uint32_t pos, uint32_t next) {
+  Entry *e = entry_of(fd);
+  if (!e) return FHS_WRITEWORDS;
+  unsigned char raw[4];
+  put_u32(raw, next);
+  if (!e->copied) return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  if (pos + kPostingSize > e->image.size()) return FHS_WRITEWORDS;
+  memcpy(e->image.data() + pos + 4, raw, sizeof raw);
+  if (pos + 4 < e->written) e->changed = std::min<size_t>(e->changed, pos + 4);
+  return FHS_OK;
+}
+
+Chain *postings_remember(int fd, const std::string &word, Chain &&chain) {
+  Entry *e = entry_of(fd);
+  if (!e || !e->copied) return nullptr;
+  Chain &kept = e->chains[word];
+  kept = std::move(chain);
+  return &kept;
+}
+
+int postings_lock(int fd, uint16_t tries) {
+  Entry *e = entry_of(fd);
+  if (!e || e->readonly) return FHS_WRITEWORDS;
+  for (int i = 0; i < (tries == 0 ? 1 : tries); i++) {
+    if (i > 0) std::this_thread::sleep_for(kLockPause);
+    if (bytelock_try(fd, 0)) return FHS_OK;
+  }
+  return FHS_HDRLOCKED;
+}
+
+void postings_unlock(int fd) { bytelock_release(fd, 0); }
+
+}  // namespace corvex

@@ -1,0 +1,97 @@
+// The postings file of a word index (layout in engine/words/words.h) and
+// what the engine keeps of it in memory.
+//
+// Open postings files are kept in a process-wide table by handle. While the
+// keyword block is single-user (engine/engine.h, block_is_shared) the table
+// entry holds the whole file in memory and the chains walked so far, by
+// word, and writes go to the copy first: postings_flush writes the appended
+// postings, then the changed links, so that the file on disk never links to
+// a posting it does not hold. Keyword records of words that are new since
+// the last flush wait with them (they would name postings not yet written).
+// In a shared setting other processes append too, so everything is read
+// from and written to the file at once.
+#ifndef CORVEX_ENGINE_WORDS_POSTINGS_H
+#define CORVEX_ENGINE_WORDS_POSTINGS_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+constexpr uint32_t kPostingSize = 8;
+constexpr uint32_t kFirstPosting = 8;  // after the signature
+
+// A word's chain as walked: where it starts and ends, and its documents in
+// order of addition.
+struct Chain {
+  uint32_t first = 0;
+  uint32_t last = 0;
+  std::vector<uint32_t> docs;
+  bool ascending = true;  // docs is strictly increasing
+
+  bool contains(uint32_t doc) const;
+  void add(uint32_t pos, uint32_t doc);
+};
+
+// Opens the postings file `path` (read-write, or read-only when it is not
+// writable) shared with other processes, or makes it with its signature when
+// it does not exist; each with two tries and _closelru(0) between. Returns
+// the handle, or -1 with `*status` 54, or 55 when the file is too short or
+// its signature is wrong.
+int postings_open(const char *path, int *status);
+
+// Closes the handle and drops what is kept of it.
+void postings_close(int fd);
+
+// Makes the memory copy of `fd` (reads the file in) when `block` is
+// single-user and there is none. Returns 0 or 55.
+int postings_sync(int fd, const fhrequest *block);
+
+// True while `fd` has a memory copy.
+bool postings_copied(int fd);
+
+// Drops the memory copy (flush it first).
+void postings_drop(int fd);
+
+// Writes what the copy holds beyond the file: the appended postings, then
+// the changed links. Returns 0 or 56.
+int postings_flush(int fd);
+
+// True when so much waits in the copy that it should be flushed.
+bool postings_flush_due(int fd);
+
+// New keywords whose records wait for the next flush, with their first
+// postings; null without a copy.
+std::vector<std::pair<std::string, uint32_t>> *postings_waiting_keywords(int fd);
+
+// The chain kept in memory for `word`, or null.
+Chain *postings_cached_chain(int fd, const std::string &word);
+
+// Walks the chain that starts at `first` into `out`. Returns 0, or 55 when a
+// posting lies outside the file, is short, or links backwards.
+int postings_walk(int fd, uint32_t first, Chain *out);
+
+// Appends the posting (doc, 0) at the end of the file (rounded up to a whole
+// posting). Returns 0 and the position in `*pos`, or 56.
+int postings_append(int fd, uint32_t doc, uint32_t *pos);
+
+// Sets the next-position of the posting at `pos` to `next`. Returns 0 or 56.
+int postings_link(int fd, uint32_t pos, uint32_t next);
+
+// Keeps `chain` under `word` when memory is kept and returns the kept
+// chain; null when nothing is kept.
+Chain *postings_remember(int fd, const std::string &word, Chain &&chain);
+
+// The append lock: byte 0 of the file, `tries` tries 20 ms apart (0 is one
+// try). Returns 0 when held, 56 for a read-only handle, 108 when another
+// process keeps it.
+int postings_lock(int fd, uint16_t tries);
+void postings_unlock(int fd);
+
+}  // namespace corvex
+
+#endif

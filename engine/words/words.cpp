@@ -1,0 +1,323 @@
+// The word index exports. The keyword file is reached through the item-level
+// exports (engine/rfh.h, engine/rfhitem.h); the postings file through
+// engine/words/postings.h.
+#include "engine/words/words.h"
+
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+
+#include "engine/base95.h"
+#include "engine/engine.h"
+#include "engine/fid.h"
+#include "engine/rfh.h"
+#include "engine/rfhitem.h"
+#include "engine/words/postings.h"
+#include "engine/words/wordclass.h"
+#include "util/ascii.h"
+#include "util/memory.h"
+#include "util/text.h"
+
+namespace corvex {
+
+namespace {
+
+constexpr char kKeywordItem[] = "KEYWORD";
+constexpr char kPosnItem[] = "POSN";
+constexpr int kPosnWidth = 5;
+constexpr uint32_t kMaxHits = 64897;
+constexpr uint32_t kHitGrowth = 128;
+constexpr uint32_t kListGrowth = 256;
+
+int fail(fhrequest *block, int status) {
+  block->status = static_cast<uint8_t>(status);
+  return -1;
+}
+
+int postings_fd(const fhrequest *block) { return block->hypfd; }
+
+// The word as the keyword file holds it: lower case, cut to the item.
+std::string keyword_of(fhrequest *block, std::string_view word) {
+  int item = _fhfidoffset(block, kKeywordItem);
+  size_t room = item >= 0 ? block->itemdefs[item].length : word.size();
+  std::string out(word.substr(0, std::min(room, word.size())));
+  for (char &c : out) c = static_cast<char>(ascii_lower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Puts `text`, space-filled, into the key buffer and makes key 1 current.
+int set_key_text(fhrequest *block, std::string_view text) {
+  if (!block->keybuf) return FHS_NOTSUPPORTED;
+  memset(block->keybuf, ' ', FH_KEYBUFSIZE);
+  memcpy(block->keybuf, text.data(), std::min<size_t>(text.size(), FH_KEYBUFSIZE));
+  return _rfhsetkey(block, 1) == 0 ? int{FHS_OK} : block->status;
+}
+
+// The first posting of the keyword record in the record buffer, or 0 when
+// its "POSN" is damaged.
+uint32_t first_posting(fhrequest *block) {
+  char text[kPosnWidth + 1];
+  uint32_t pos = 0;
+  if (_rfhitemget(block, kPosnItem, 0, text) != 0 || !base95_get(text, kPosnWidth, &pos)) return 0;
+  return pos;
+}
+
+// Finds `keyword`'s record: reads it (FHS_OK, `*found` true) or learns that
+// there is none (FHS_OK, `*found` false). With `lock` the record is locked
+// before it is read.
+int find_keyword(fhrequest *block, const std::string &keyword, bool lock, bool *found) {
+  *found = false;
+  int status = set_key_text(block, keyword);
+  if (status != FHS_OK) return status;
+  if (_rfhposn(block, 1) != 0) return block->status;
+  if (!(block->state & ST_POSITIONED)) return FHS_OK;
+  if (lock && _rfhrlock(block) != 0) return block->status;
+  if (_rfhread(block, 1) != 0) return block->status;
+  *found = true;
+  return FHS_OK;
+}
+
+// The chain of `keyword`: the one kept in memory, or the one its keyword
+// record starts (walked into `local`, and kept when memory is kept).
+// `*chain` is null for a word not in the index.
+int chain_of(fhrequest *block, const std::string &keyword, bool lock, Chain *local, Chain **chain) {
+  const int fd = postings_fd(block);
+  *chain = postings_cached_chain(fd, keyword);
+  if (*chain) return FHS_OK;
+  bool found = false;
+  int status = find_keyword(block, keyword, lock, &found);
+  if (status != FHS_OK || !found) return status;
+  uint32_t first = first_posting(block);
+  status = first == 0 ? FHS_READWORDS : postings_walk(fd, first, local);
+  if (status != FHS_OK) return status;
+  Chain *kept = postings_remember(fd, keyword, std::move(*local));
+  *chain = kept ? kept : local;
+  return FHS_OK;
+}
+
+// Writes the record of a new keyword whose first posting is at `pos`.
+int write_keyword(fhrequest *block, const std::string &keyword, uint32_t pos) {
+  char posn[kPosnWidth + 1] = {};
+  base95_put(pos, kPosnWidth, posn);
+  block->recbuf[0] = ' ';
+  if (_rfhitemset(block, kKeywordItem, 0, keyword.c_str()) != 0 || _rfhitemset(block, kPosnItem, 0, posn) != 0)
+    return FHS_NOTSUPPORTED;
+  return _rfhwrite(block, 1) == 0 ? int{FHS_OK} : block->status;
+}
+
+// Writes what waits in the memory copy: the postings, then the records of
+// the keywords that are new since the last flush.
+int flush_waiting(fhrequest *block) {
+  const int fd = postings_fd(block);
+  int status = postings_flush(fd);
+  auto *waiting = postings_waiting_keywords(fd);
+  if (status != FHS_OK || !waiting) return status;
+  size_t done = 0;
+  while (done < waiting->size() && status == FHS_OK) {
+    status = write_keyword(block, (*waiting)[done].first, (*waiting)[done].second);
+    if (status == FHS_OK) done++;
+  }
+  waiting->erase(waiting->begin(), waiting->begin() + static_cast<std::ptrdiff_t>(done));
+  return status;
+}
+
+// Readies the postings for an operation: a memory copy in a single-user
+// setting; in a shared one, whatever a copy still holds written and the
+// copy dropped.
+int prepare(fhrequest *block) {
+  const int fd = postings_fd(block);
+  if (block_is_shared(block) && postings_copied(fd)) {
+    int status = flush_waiting(block);
+    if (status != FHS_OK) return status;
+    postings_drop(fd);
+  }
+  return postings_sync(fd, block);
+}
+
+// Adds `doc` to `keyword`'s chain, the new posting first and the link to it
+// after, so that an interrupted add leaves no link to nothing. With a
+// memory copy a new keyword's record waits for the flush of its posting.
+int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
+  const int fd = postings_fd(block);
+  Chain local;
+  Chain *chain = nullptr;
+  int status = chain_of(block, keyword, block_is_shared(block), &local, &chain);
+  if (status == FHS_OK && !(chain && chain->contains(doc))) {
+    uint32_t pos = 0;
+    status = postings_append(fd, doc, &pos);
+    auto *waiting = postings_waiting_keywords(fd);
+    if (status == FHS_OK && chain) {
+      status = postings_link(fd, chain->last, pos);
+    } else if (status == FHS_OK && waiting) {
+      waiting->emplace_back(keyword, pos);
+    } else if (status == FHS_OK) {
+      status = write_keyword(block, keyword, pos);
+    }
+    if (status == FHS_OK && chain) {
+      chain->add(pos, doc);
+    } else if (status == FHS_OK) {
+      local.add(pos, doc);
+      postings_remember(fd, keyword, std::move(local));
+    }
+  }
+  if (block->lockpos != 0) _rfhrunlock(block);
+  if (status == FHS_OK && postings_flush_due(fd)) status = flush_waiting(block);
+  return status;
+}
+
+bool ready(const fhrequest *block) { return block && block->recbuf && block->hypfd != 0; }
+
+}  // namespace
+
+}  // namespace corvex
+
+using namespace corvex;
+
+int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
+  if (!block) return -1;
+  if (open == 0) {
+    int status = FHS_OK;
+    if (block->hypfd != 0) {
+      if (block->recbuf) status = flush_waiting(block);
+      postings_close(block->hypfd);
+    }
+    block->hypfd = 0;
+    int closed = _rfhclose(block);
+    return status != FHS_OK ? fail(block, status) : closed;
+  }
+  const bool exists = access(block->datname, F_OK) == 0;
+  if ((exists ? _rfhopen(block) : _rfhmake(block)) != 0) return -1;
+  int status = FHS_OK;
+  int fd = postings_open(text_or_empty(postings), &status);
+  if (fd < 0) {
+    _rfhclose(block);
+    return fail(block, status);
+  }
+  block->hypfd = static_cast<uint16_t>(fd);
+  block->status = FHS_OK;
+  return 0;
+}
+
+int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
+  if (!ready(block) || !word) return -1;
+  block->status = FHS_OK;
+  if (!word_is_indexed(word)) return 0;
+  for (char *c = word; *c; c++) *c = static_cast<char>(ascii_lower(static_cast<unsigned char>(*c)));
+  const int fd = postings_fd(block);
+  int status = prepare(block);
+  if (status != FHS_OK) return fail(block, status);
+  const bool shared = block_is_shared(block);
+  if (shared && (status = postings_lock(fd, block->hdrtries)) != FHS_OK) return fail(block, status);
+  status = add_keyword(block, keyword_of(block, word), doc);
+  if (shared) postings_unlock(fd);
+  return status == FHS_OK ? 0 : fail(block, status);
+}
+
+int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t flags) {
+  if (!ready(block)) return -1;
+  block->status = FHS_OK;
+  const char *p = text_or_empty(text);
+  char word[kWordMax + 1];
+  while (*p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
+    const char *start = p;
+    while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') p++;
+    std::string_view cut(start, std::min<size_t>(static_cast<size_t>(p - start), kWordMax));
+    std::string_view clean = strip_word_marks(cut);
+    if (clean.empty() || !word_class_accepted(clean, flags)) continue;
+    memcpy(word, clean.data(), clean.size());
+    word[clean.size()] = '\0';
+    if (_fhhypaddword(block, word, doc) != 0) return -1;
+  }
+  return 0;
+}
+
+uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
+  if (count) *count = 0;
+  if (!ready(block)) return nullptr;
+  block->status = FHS_OK;
+  Chain local;
+  Chain *chain = nullptr;
+  int status = prepare(block);
+  if (status == FHS_OK) status = chain_of(block, keyword_of(block, text_or_empty(word)), false, &local, &chain);
+  if (status != FHS_OK) {
+    block->status = static_cast<uint8_t>(status);
+    return nullptr;
+  }
+  if (!chain) return nullptr;
+  const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(chain->docs.size()), kMaxHits);
+  const uint32_t room = (n + kHitGrowth - 1) / kHitGrowth * kHitGrowth;
+  auto *hits = static_cast<uint32_t *>(globalcalloc(room, sizeof(uint32_t)));
+  if (!hits) {
+    block->status = FHS_NOMEMORY;
+    return nullptr;
+  }
+  std::copy_n(chain->docs.begin(), n, hits);
+  if (count) *count = n;
+  return hits;
+}
+
+char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffer, uint32_t *size) {
+  if (!ready(block) || !size) return nullptr;
+  block->status = FHS_OK;
+  if (!buffer) {
+    buffer = static_cast<char *>(globalmalloc(kListGrowth));
+    if (!buffer) {
+      block->status = FHS_NOMEMORY;
+      return nullptr;
+    }
+    *size = kListGrowth;
+  }
+  size_t used = strnlen(buffer, *size);
+  const std::string start = keyword_of(block, text_or_empty(prefix));
+  int status = prepare(block);
+  if (status == FHS_OK) status = flush_waiting(block);
+  if (status == FHS_OK) status = set_key_text(block, start);
+  if (status == FHS_OK && _rfhposn(block, 0) != 0) status = block->status;
+  if (status == FHS_OK && (block->state & ST_POSITIONED)) _rfhrlock(block);
+  char item[FH_KEYBUFSIZE + 1];
+  while (status == FHS_OK && _rfhread(block, 0) == 0) {
+    if (_rfhitemget(block, kKeywordItem, 0, item) != 0) break;
+    trim(item);
+    if (!start.empty() && static_cast<unsigned char>(item[0]) > static_cast<unsigned char>(start[0])) break;
+    const std::string keyword = item;
+    Chain local;
+    const Chain *chain = postings_cached_chain(block->hypfd, keyword);
+    if (!chain) {
+      uint32_t first = first_posting(block);
+      status = first == 0 ? FHS_READWORDS : postings_walk(block->hypfd, first, &local);
+      chain = &local;
+    }
+    if (status != FHS_OK || !chain->contains(doc)) continue;
+    const size_t need = used + keyword.size() + 2;
+    if (need + 3 >= *size) {
+      uint32_t grown = *size;
+      while (need + 3 >= grown) grown += kListGrowth;
+      char *bigger = static_cast<char *>(globalmalloc(grown));
+      if (!bigger) {
+        status = FHS_NOMEMORY;
+        break;
+      }
+      memcpy(bigger, buffer, used);
+      globalmfree(buffer);
+      buffer = bigger;
+      *size = grown;
+    }
+    memcpy(buffer + used, keyword.data(), keyword.size());
+    memcpy(buffer + used + keyword.size(), "\r\n", 2);
+    used = need;
+    buffer[used] = '\0';
+  }
+  // The lock only kept the first record steady while listing; leaving it
+  // would block every later add of that word in a shared setting.
+  if (block->lockpos != 0) _rfhrunlock(block);
+  if (status != FHS_OK) {
+    globalmfree(buffer);
+    block->status = static_cast<uint8_t>(status);
+    return nullptr;
+  }
+  block->status = FHS_OK;
+  return buffer;
+}
