@@ -1,0 +1,126 @@
+// Fixed-width LZW of compress archives.
+//
+// Codes are all `bits` wide (9..15). Codes 0..255 are the single bytes, 256 is
+// the clear code, 257 the first code the coder makes, and M = 2^bits - 1 marks
+// the end of the data, so the table holds codes 257..M-1. When the writer needs
+// a new code and M is reached, it writes the clear code and starts a new table.
+// Codes are packed most significant bit first, each byte filled from its
+// highest bit; every completed byte has the password offset added (modulo
+// 256). Only complete bytes are written, so the last bits of the end code may
+// be missing; readers stop when fewer than `bits` bits are left.
+#ifndef CORVEX_UTIL_ARCHIVE_LZW_H
+#define CORVEX_UTIL_ARCHIVE_LZW_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <memory>
+#include <vector>
+
+namespace corvex {
+
+constexpr int kLzwMinBits = 9;
+constexpr int kLzwMaxBits = 15;
+constexpr int kLzwClearCode = 256;
+constexpr int kLzwFirstFree = 257;
+// Output is handed on in blocks of this size.
+constexpr size_t kLzwOutputBlock = 8192;
+
+// Where coded or decoded bytes go. false stops the coder (a failed write).
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool write(const unsigned char *data, size_t size) = 0;
+};
+
+// The code width for a file of `size` bytes: the smallest of 9..15 with 2^bits
+// greater than size, else 15.
+int lzw_bits_for_size(uint64_t size);
+
+// The writer's hash table size for a code width (9..15).
+int lzw_hash_size(int bits);
+
+class LzwEncoder {
+ public:
+  // Bytes go to `sink` in blocks of kLzwOutputBlock; `offset` is added to each.
+  LzwEncoder(ByteSink *sink, uint8_t offset);
+
+  // Starts over with an empty table and no output, at width `bits`. Output not
+  // yet handed to the sink is dropped.
+  void reset(int bits);
+
+  // Codes `size` more bytes. false when the sink failed.
+  bool add(const unsigned char *data, size_t size);
+
+  // Writes the pending code and the end code and hands on what is left.
+  bool finish();
+
+  int bits() const { return bits_; }
+  // Complete bytes produced since the last reset, handed on or not.
+  uint64_t output_size() const { return total_ + pending_size_; }
+
+ private:
+  void put_code(uint32_t code);
+  bool hand_on();
+  void clear_table();
+
+  ByteSink *sink_;
+  uint8_t offset_;
+  int bits_ = kLzwMinBits;
+  uint32_t end_code_ = 0;
+  int hash_size_ = 0;
+  int hash_shift_ = 0;
+  std::vector<int32_t> keys_;    // (byte << 16 | prefix code), -1 for an empty slot
+  std::vector<uint16_t> codes_;  // the code of each key
+  uint32_t next_free_ = kLzwFirstFree;
+  int32_t current_ = -1;         // the code of the string matched so far; -1 before the first byte
+  uint64_t bit_buffer_ = 0;
+  int bit_count_ = 0;
+  unsigned char pending_[kLzwOutputBlock];
+  size_t pending_size_ = 0;
+  uint64_t total_ = 0;
+  bool failed_ = false;
+};
+
+class LzwDecoder {
+ public:
+  enum class Status { kMore, kEnd, kCorrupt, kWriteFailed };
+
+  // Decodes codes of `bits` (9..15) to `sink`; `offset` is taken off each input byte.
+  LzwDecoder(int bits, uint8_t offset, ByteSink *sink);
+
+  // Decodes `size` more input bytes. kMore wants more input; kEnd once the end
+  // code came (later input is ignored); kCorrupt for codes whose strings form
+  // a loop (damaged data); kWriteFailed when the sink failed. Decoded bytes are handed on in
+  // blocks; finish() hands on the rest.
+  Status add(const unsigned char *data, size_t size);
+  bool finish();
+
+  // Bytes decoded so far.
+  uint64_t output_size() const { return total_ + out_size_; }
+
+ private:
+  static constexpr size_t kTableSize = size_t{1} << kLzwMaxBits;
+  Status decode(uint32_t code);
+
+  int bits_;
+  uint8_t offset_;
+  ByteSink *sink_;
+  uint32_t end_code_;
+  uint32_t next_free_ = kLzwFirstFree;
+  int32_t previous_ = -1;  // the last code, -1 at the start and after a clear
+  unsigned char previous_first_ = 0;
+  uint64_t bit_buffer_ = 0;
+  int bit_count_ = 0;
+  Status status_ = Status::kMore;
+  std::unique_ptr<uint16_t[]> prefix_;
+  std::unique_ptr<unsigned char[]> suffix_;
+  std::unique_ptr<unsigned char[]> stack_;
+  unsigned char out_[kLzwOutputBlock];
+  size_t out_size_ = 0;
+  uint64_t total_ = 0;
+};
+
+}  // namespace corvex
+
+#endif
