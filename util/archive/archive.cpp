@@ -218,6 +218,9 @@ class Run {
   enum class Next { kGoOn, kEnd, kStop };
   Next extract_member(int from, const MemberHeader &header, long data_at, long archive_size, int *overall,
                       bool *failed);
+  int extract_members();
+  // Renames the extracted files over their names; false (reported) on failure.
+  bool place_extracted();
   // Ends an extraction early after reporting `kind`.
   Next end_with(int kind, const std::string &subject, bool *failed) {
     out_.error(kind, subject);
@@ -234,6 +237,8 @@ class Run {
   ArchiveOutput &out_;
   std::vector<std::string> specs_;
   bool temp_made_ = false;
+  // Extracted files (the written file, its final name) to be put in place.
+  std::vector<std::pair<std::string, std::string>> extracted_;
 };
 
 void Run::show_percent(int line, int *shown, uint64_t done, uint64_t whole) {
@@ -450,8 +455,8 @@ int Run::add() {
   return commit(temp, end);
 }
 
-// Writes one member beside its final name and renames it over that name when
-// complete, so that an existing file is replaced only by a whole one.
+// Writes one member beside its final name; place_extracted renames it over
+// that name, so that an existing file is replaced only by a whole one.
 Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at, long archive_size, int *overall,
                               bool *failed) {
   const std::string &name = header.name;
@@ -495,8 +500,7 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
   };
   uint16_t checksum = 0;
   ExtractStatus status = read_member(data, header, options_.offset(), sink, progress, &checksum);
-  bool written = status == ExtractStatus::kOk && output.close() == 0 && sync_file(part);
-  if (!written) {
+  if (status != ExtractStatus::kOk || output.close() != 0) {
     output.close();
     unlink(part.c_str());
     if (status == ExtractStatus::kStopped) return Next::kStop;
@@ -516,11 +520,7 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
     struct timespec times[2] = {{when, 0}, {when, 0}};
     utimensat(AT_FDCWD, part.c_str(), times, 0);
   }
-  if (rename(part.c_str(), path.c_str()) != 0) {
-    unlink(part.c_str());
-    return end_with(kArchiveCannotCreate, path, failed);
-  }
-  sync_directory_of(path);
+  extracted_.push_back({part, path});
   if (checksum != header.checksum) {
     out_.error(kArchiveChecksum, name);  // the file stays, for what it is worth
     *failed = true;
@@ -529,7 +529,36 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
   return Next::kGoOn;
 }
 
+// One sync of the target's file system makes every extracted file durable
+// before any of them replaces a file of its name.
+bool Run::place_extracted() {
+  if (extracted_.empty()) return true;
+  std::string dir = options_.target.empty() ? "." : options_.target;
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool synced = fd >= 0 && syncfs(fd) == 0;
+  bool ok = true;
+  for (const auto &[part, path] : extracted_) {
+    if (!synced || rename(part.c_str(), path.c_str()) != 0) {
+      unlink(part.c_str());
+      out_.error(synced ? kArchiveCannotCreate : kArchiveDiskFull, path);
+      ok = false;
+    }
+  }
+  extracted_.clear();
+  if (fd >= 0) {
+    fsync(fd);
+    ::close(fd);
+  }
+  return ok;
+}
+
 int Run::extract() {
+  int result = extract_members();
+  bool placed = place_extracted();
+  return result == 0 && !placed ? kResultFailed : result;
+}
+
+int Run::extract_members() {
   show(kCmpOperation, format("Searching: %s", archive_.c_str()));
   int overall = -1;
   show_percent(kCmpOverall, &overall, 0, 1);
