@@ -2,12 +2,14 @@
 //
 //   corvex make DESC [DATAFILE]   make a table from the text description DESC
 //   corvex verify|recover|pack|dump FILE ...   check, repair or dump a table
+//   corvex archive OPTIONS ARCHIVE [NAMES...]   compress archives (archive --help)
 //
 // Exit codes: 0 done, 1 the command failed, 2 wrong usage.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tools/corvex/archive.h"
 #include "tools/corvex/maintenance.h"
 #include "tools/corvex/make_table.h"
 
@@ -15,6 +17,7 @@ namespace {
 
 const char kUsage[] =
     "usage: corvex make DESC [DATAFILE]\n"
+    "       corvex archive OPTIONS ARCHIVE [NAMES...]\n"
     "\n"
     "  make DESC [DATAFILE]  make an empty table from the text description DESC:\n"
     "                        DATAFILE (default: DESC's name with the extension .Dat,\n"
@@ -23,6 +26,8 @@ const char kUsage[] =
     "  verify|recover|pack|dump FILE ...\n"
     "                        check, repair or dump the table FILE\n"
     "                        (corvex verify --help for their options)\n"
+    "  archive ...           add, extract, list or delete files of a compress\n"
+    "                        archive (see corvex archive --help)\n"
     "  --help                show this text\n"
     "\n"
     "Exit codes: 0 done, 1 the command failed, 2 wrong usage.\n";
@@ -42,6 +47,7 @@ int main(int argc, char **argv) {
   if (argc < 2) return usage_error("a command is needed");
   const std::string command = argv[1];
   if (corvex_tool::is_maintenance_command(command)) return corvex_tool::run_maintenance_command(command, argc - 2, argv + 2);
+  if (command == "archive") return corvex_tool::archive_command(argc - 2, argv + 2);
   if (command != "make") return usage_error(("unknown command '" + command + "'").c_str());
   if (argc < 3 || argc > 4) return usage_error("make takes DESC and an optional DATAFILE");
   const std::string desc = argv[2];
