@@ -217,3 +217,33 @@ TEST_F(FastFile, LongRecordIsCutAndTheNextStillFound) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FastFile, WholeBuffersPassStraightThroughWithPositionsKept) {
+  std::string data(10000, '\0');
+  for (size_t i = 0; i < data.size(); i++) data[i] = static_cast<char>(i * 7 + i / 300);
+  int slot = _fastopen(path().c_str(), kNew, 0644);
+  ASSERT_GE(slot, 0);
+  ASSERT_EQ(_fastputc(slot, 'x'), 0);
+  ASSERT_EQ(_fastwrite(slot, data.data(), 10000), 0);
+  EXPECT_EQ(_fasttell(slot), 10001);
+  ASSERT_EQ(_fastwrite(slot, data.data(), 4096), 0);
+  EXPECT_EQ(_fasttell(slot), 14097);
+  ASSERT_EQ(_fastclose(slot), 0);
+  EXPECT_EQ(get(), "x" + data + data.substr(0, 4096));
+
+  slot = _fastopen(path().c_str(), FAST_O_RDONLY, 0);
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(_fastgetc(slot), 'x');
+  std::string back(10000, '\0');
+  ASSERT_EQ(_fastread(slot, back.data(), 9000), 9000);
+  EXPECT_EQ(back.substr(0, 9000), data.substr(0, 9000));
+  EXPECT_EQ(_fasttell(slot), 9001);
+  EXPECT_EQ(_fastread(slot, back.data(), 10000), 5096);
+  EXPECT_EQ(back.substr(0, 1000), data.substr(9000));
+  EXPECT_EQ(_fastgetc(slot), -1);
+  _fastclose(slot);
+}
+
+}  // namespace

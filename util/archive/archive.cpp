@@ -239,6 +239,7 @@ class Run {
   bool temp_made_ = false;
   // Extracted files (the written file, its final name) to be put in place.
   std::vector<std::pair<std::string, std::string>> extracted_;
+  MemberCoders coders_;
 };
 
 void Run::show_percent(int line, int *shown, uint64_t done, uint64_t whole) {
@@ -382,7 +383,7 @@ int Run::add_file(int to, const FoundFile &file, long *end) {
     show_percent(kCmpMemberPercent, &shown, done, file.size);
     return !stopped();
   };
-  CodeStatus status = write_member(source, file.size, options_.offset(), sink, progress, &header);
+  CodeStatus status = write_member(source, file.size, options_.offset(), sink, progress, coders_, &header);
   if (status == CodeStatus::kOk && header.method == kMethodLzw && header.stored_size >= header.original_size) {
     // Coding did not pay: store the file, over the coded data.
     long data_at = header_at + static_cast<long>(kMemberHeaderSize);
@@ -499,7 +500,7 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
     return !stopped();
   };
   uint16_t checksum = 0;
-  ExtractStatus status = read_member(data, header, options_.offset(), sink, progress, &checksum);
+  ExtractStatus status = read_member(data, header, options_.offset(), sink, progress, coders_, &checksum);
   if (status != ExtractStatus::kOk || output.close() != 0) {
     output.close();
     unlink(part.c_str());

@@ -132,15 +132,32 @@ bool LzwEncoder::finish() {
 // corrupt data.
 
 LzwDecoder::LzwDecoder(int bits, uint8_t offset, ByteSink *sink)
-    : bits_(std::clamp(bits, kLzwMinBits, kLzwMaxBits)),
-      offset_(offset),
-      sink_(sink),
-      end_code_((1u << bits_) - 1),
-      prefix_(new uint16_t[kTableSize]()),
+    : prefix_(new uint16_t[kTableSize]()),
       suffix_(new unsigned char[kTableSize]()),
-      stack_(new unsigned char[kTableSize]) {}
+      stack_(new unsigned char[kTableSize]) {
+  reset(bits, offset, sink);
+}
 
-LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
+void LzwDecoder::reset(int bits, uint8_t offset, ByteSink *sink) {
+  bits_ = std::clamp(bits, kLzwMinBits, kLzwMaxBits);
+  offset_ = offset;
+  sink_ = sink;
+  end_code_ = (1u << bits_) - 1;
+  // A new stream sees an empty (zero) table, whatever the last one left.
+  std::fill(prefix_.get(), prefix_.get() + highest_made_, uint16_t{0});
+  std::fill(suffix_.get(), suffix_.get() + highest_made_, static_cast<unsigned char>(0));
+  highest_made_ = kLzwFirstFree;
+  next_free_ = kLzwFirstFree;
+  previous_ = -1;
+  previous_first_ = 0;
+  bit_buffer_ = 0;
+  bit_count_ = 0;
+  status_ = Status::kMore;
+  out_size_ = 0;
+  total_ = 0;
+}
+
+inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
   if (code == end_code_) return Status::kEnd;
   if (code == kLzwClearCode) {
     next_free_ = kLzwFirstFree;
@@ -165,6 +182,7 @@ LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
     prefix_[next_free_] = static_cast<uint16_t>(previous_);
     suffix_[next_free_] = first;
     next_free_++;
+    highest_made_ = std::max(highest_made_, next_free_);
   }
   previous_ = static_cast<int32_t>(code);
   previous_first_ = first;

@@ -48,6 +48,12 @@ class LzwEncoder {
   // Starts over with an empty table and no output, at width `bits`. Output not
   // yet handed to the sink is dropped.
   void reset(int bits);
+  // Starts over as reset does, writing to `sink` with `offset` from now on.
+  void reset(int bits, ByteSink *sink, uint8_t offset) {
+    sink_ = sink;
+    offset_ = offset;
+    reset(bits);
+  }
 
   // Codes `size` more bytes. false when the sink failed.
   bool add(const unsigned char *data, size_t size);
@@ -89,6 +95,9 @@ class LzwDecoder {
   // Decodes codes of `bits` (9..15) to `sink`; `offset` is taken off each input byte.
   LzwDecoder(int bits, uint8_t offset, ByteSink *sink);
 
+  // Starts a new stream as a new decoder would, keeping the memory.
+  void reset(int bits, uint8_t offset, ByteSink *sink);
+
   // Decodes `size` more input bytes. kMore wants more input; kEnd once the end
   // code came (later input is ignored); kCorrupt for codes whose strings form
   // a loop (damaged data); kWriteFailed when the sink failed. Decoded bytes are handed on in
@@ -103,11 +112,12 @@ class LzwDecoder {
   static constexpr size_t kTableSize = size_t{1} << kLzwMaxBits;
   Status decode(uint32_t code);
 
-  int bits_;
-  uint8_t offset_;
-  ByteSink *sink_;
-  uint32_t end_code_;
+  int bits_ = kLzwMinBits;
+  uint8_t offset_ = 0;
+  ByteSink *sink_ = nullptr;
+  uint32_t end_code_ = 0;
   uint32_t next_free_ = kLzwFirstFree;
+  uint32_t highest_made_ = kLzwFirstFree;  // entries below it may hold data
   int32_t previous_ = -1;  // the last code, -1 at the start and after a clear
   unsigned char previous_first_ = 0;
   uint64_t bit_buffer_ = 0;

@@ -1,7 +1,6 @@
 #include "util/archive/member.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace corvex {
@@ -54,15 +53,15 @@ CodeStatus store_member(ByteSource &input, uint8_t offset, ByteSink &sink, const
 }
 
 CodeStatus write_member(ByteSource &input, uint64_t size, uint8_t offset, ByteSink &sink,
-                        const MemberProgress &progress, MemberHeader *header) {
+                        const MemberProgress &progress, MemberCoders &coders, MemberHeader *header) {
   std::vector<unsigned char> first(kMemberInputBlock);
   size_t first_size = input.read(first.data(), first.size());
   if (first_size == 0) return store_member(input, offset, sink, progress, header);  // an empty member
 
   CountingSink counted(sink);
-  LzwEncoder encoder(&counted, offset);
+  LzwEncoder &encoder = coders.encoder;
   int bits = lzw_bits_for_size(size);
-  encoder.reset(bits);
+  encoder.reset(bits, &counted, offset);
   encoder.add(first.data(), first_size);
   bool full = first_size == kMemberInputBlock;
   if (bits > kLzwMinBits && full && encoder.output_size() + 128 > first_size) {
@@ -94,10 +93,10 @@ CodeStatus write_member(ByteSource &input, uint64_t size, uint8_t offset, ByteSi
   uint16_t checksum = add_to_checksum(0, first.data(), first_size);
   uint64_t done = first_size;
   if (!progress(done)) return CodeStatus::kStopped;
-  unsigned char block[kMemberInputBlock];
-  while (size_t n = input.read(block, sizeof block)) {
-    checksum = add_to_checksum(checksum, block, n);
-    if (!encoder.add(block, n)) return CodeStatus::kWriteFailed;
+  std::vector<unsigned char> block(kMemberInputBlock * 8);
+  while (size_t n = input.read(block.data(), block.size())) {
+    checksum = add_to_checksum(checksum, block.data(), n);
+    if (!encoder.add(block.data(), n)) return CodeStatus::kWriteFailed;
     done += n;
     if (done > kSizeLimit || encoder.output_size() > kSizeLimit) return CodeStatus::kTooLarge;
     if (!progress(done)) return CodeStatus::kStopped;
@@ -134,9 +133,9 @@ class LimitedSink : public ByteSink {
 }  // namespace
 
 ExtractStatus read_member(ByteSource &data, const MemberHeader &header, uint8_t offset, ByteSink &sink,
-                          const MemberProgress &progress, uint16_t *checksum) {
+                          const MemberProgress &progress, MemberCoders &coders, uint16_t *checksum) {
   LimitedSink limited(sink, header.original_size);
-  unsigned char block[kMemberInputBlock];
+  unsigned char block[kLzwOutputBlock];
   uint64_t done = 0;
   if (header.method == kMethodStored) {
     if (header.stored_size != header.original_size) return ExtractStatus::kCorrupt;
@@ -147,7 +146,8 @@ ExtractStatus read_member(ByteSource &data, const MemberHeader &header, uint8_t 
       if (!progress(done)) return ExtractStatus::kStopped;
     }
   } else if (header.method == kMethodLzw && header.bits >= kLzwMinBits && header.bits <= kLzwMaxBits) {
-    auto decoder = std::make_unique<LzwDecoder>(header.bits, offset, &limited);
+    LzwDecoder *decoder = &coders.decoder;
+    decoder->reset(header.bits, offset, &limited);
     LzwDecoder::Status status = LzwDecoder::Status::kMore;
     while (status == LzwDecoder::Status::kMore) {
       size_t n = data.read(block, sizeof block);

@@ -1,7 +1,8 @@
 // Coding one archive member: its data from a source to a sink.
 //
 // Writing (method 1 with a fall-back to method 0): the code width comes from
-// the file's size. The input is read in blocks of 2048 bytes. After the first
+// the file's size. The input is read in blocks of 2048 bytes (after the first
+// one, several at a time). After the first
 // block only: when the width is above 9, the block was full and the output is
 // not at least 128 bytes smaller than the block, the width is lowered (by 1
 // when the output is below the input plus 128, by 2 below the input plus 256,
@@ -33,6 +34,13 @@ class ByteSource {
   virtual size_t read(unsigned char *target, size_t size) = 0;
 };
 
+// The coder and decoder of a run, kept from member to member so that their
+// tables are allocated once.
+struct MemberCoders {
+  LzwEncoder encoder{nullptr, 0};
+  LzwDecoder decoder{kLzwMinBits, 0, nullptr};
+};
+
 // Called with the bytes of input done so far; false asks to stop.
 using MemberProgress = std::function<bool(uint64_t done)>;
 
@@ -42,7 +50,7 @@ enum class CodeStatus { kOk, kWriteFailed, kStopped, kTooLarge };
 // bits, checksum, original_size and stored_size of *header. kTooLarge when
 // the input or its coded form passes 4 GiB - 1 bytes.
 CodeStatus write_member(ByteSource &input, uint64_t size, uint8_t offset, ByteSink &sink,
-                        const MemberProgress &progress, MemberHeader *header);
+                        const MemberProgress &progress, MemberCoders &coders, MemberHeader *header);
 
 // Stores the input unchanged but for the offset (method 0).
 CodeStatus store_member(ByteSource &input, uint8_t offset, ByteSink &sink, const MemberProgress &progress,
@@ -56,7 +64,7 @@ enum class ExtractStatus { kOk, kCorrupt, kWriteFailed, kStopped };
 // for an unknown method or width, a stored member whose sizes differ, or a
 // damaged code stream.
 ExtractStatus read_member(ByteSource &data, const MemberHeader &header, uint8_t offset, ByteSink &sink,
-                          const MemberProgress &progress, uint16_t *checksum);
+                          const MemberProgress &progress, MemberCoders &coders, uint16_t *checksum);
 
 }  // namespace corvex
 

@@ -168,7 +168,8 @@ MemberHeader write(const Bytes &input, Bytes *coded, uint8_t offset = 0) {
   FromBytes source(input);
   Collect out;
   MemberHeader header;
-  EXPECT_EQ(write_member(source, input.size(), offset, out, [](uint64_t) { return true; }, &header),
+  MemberCoders coders;
+  EXPECT_EQ(write_member(source, input.size(), offset, out, [](uint64_t) { return true; }, coders, &header),
             CodeStatus::kOk);
   *coded = out.bytes;
   return header;
@@ -223,7 +224,8 @@ TEST(LzwMember, ReadingChecksSizesMethodAndWidth) {
   Collect out;
   uint16_t checksum = 0;
   auto go_on = [](uint64_t) { return true; };
-  ASSERT_EQ(read_member(source, h, 9, out, go_on, &checksum), ExtractStatus::kOk);
+  MemberCoders coders;
+  ASSERT_EQ(read_member(source, h, 9, out, go_on, coders, &checksum), ExtractStatus::kOk);
   EXPECT_EQ(out.bytes, input);
   EXPECT_EQ(checksum, h.checksum);
 
@@ -232,7 +234,7 @@ TEST(LzwMember, ReadingChecksSizesMethodAndWidth) {
   shorter.original_size = 100;
   FromBytes again(coded);
   Collect cut;
-  ASSERT_EQ(read_member(again, shorter, 9, cut, go_on, &checksum), ExtractStatus::kOk);
+  ASSERT_EQ(read_member(again, shorter, 9, cut, go_on, coders, &checksum), ExtractStatus::kOk);
   EXPECT_EQ(cut.bytes.size(), 100u);
 
   for (auto damage : {+[](MemberHeader &m) { m.bits = 16; }, +[](MemberHeader &m) { m.bits = 8; },
@@ -242,7 +244,7 @@ TEST(LzwMember, ReadingChecksSizesMethodAndWidth) {
     damage(bad);
     FromBytes from(coded);
     Collect sink;
-    EXPECT_EQ(read_member(from, bad, 9, sink, go_on, &checksum), ExtractStatus::kCorrupt);
+    EXPECT_EQ(read_member(from, bad, 9, sink, go_on, coders, &checksum), ExtractStatus::kCorrupt);
   }
 }
 
