@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QHostAddress>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "app/mainwindow.h"
@@ -13,6 +14,7 @@
 #include "app/radio/commport.h"
 #include "app/radio/rigctld_server.h"
 #include "app/tables/checktables.h"
+#include "app/tables/backup.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/tables.h"
@@ -67,6 +69,8 @@ int main(int argc, char **argv) {
   tables::LibraryCare care(&lumbra);
   care.installProgressWindow(&progressWindow);
   tables::CheckTables checkTables(&window, &tables, &care, &dialogs);
+  tables::WidgetBackupDialogs backupDialogs(&window);
+  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
   window.show();
   if (parser.isSet(connectAtStart))
     QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);
