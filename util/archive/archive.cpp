@@ -385,9 +385,10 @@ int Run::add_file(int to, const FoundFile &file, long *end) {
   };
   CodeStatus status = write_member(source, file.size, options_.offset(), sink, progress, coders_, &header);
   if (status == CodeStatus::kOk && header.method == kMethodLzw && header.stored_size >= header.original_size) {
-    // Coding did not pay: store the file, over the coded data.
+    // Coding did not pay: store the file, over the coded data (what waits
+    // before it, such as members copied before, is written first).
     long data_at = header_at + static_cast<long>(kMemberHeaderSize);
-    if (_fastrewind(input.slot()) != 0 || _fastseek(to, data_at, 0) != data_at)
+    if (_fastrewind(input.slot()) != 0 || _fastflush(to) != 0 || _fastseek(to, data_at, 0) != data_at)
       return fail(kArchiveDiskFull, temp_);
     status = store_member(source, options_.offset(), sink, progress, &header);
   }

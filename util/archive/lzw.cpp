@@ -134,6 +134,7 @@ bool LzwEncoder::finish() {
 LzwDecoder::LzwDecoder(int bits, uint8_t offset, ByteSink *sink)
     : prefix_(new uint16_t[kTableSize]()),
       suffix_(new unsigned char[kTableSize]()),
+      length_(new uint16_t[kTableSize]()),
       stack_(new unsigned char[kTableSize]) {
   reset(bits, offset, sink);
 }
@@ -146,15 +147,32 @@ void LzwDecoder::reset(int bits, uint8_t offset, ByteSink *sink) {
   // A new stream sees an empty (zero) table, whatever the last one left.
   std::fill(prefix_.get(), prefix_.get() + highest_made_, uint16_t{0});
   std::fill(suffix_.get(), suffix_.get() + highest_made_, static_cast<unsigned char>(0));
+  std::fill(length_.get(), length_.get() + highest_made_, uint16_t{0});
   highest_made_ = kLzwFirstFree;
   next_free_ = kLzwFirstFree;
   previous_ = -1;
   previous_first_ = 0;
+  previous_length_ = 0;
   bit_buffer_ = 0;
   bit_count_ = 0;
   status_ = Status::kMore;
   out_size_ = 0;
   total_ = 0;
+}
+
+// The previous string and the first byte of this one make the next entry,
+// one longer than the previous string.
+inline void LzwDecoder::made_entry(uint32_t code, unsigned char first, uint32_t length) {
+  if (previous_ >= 0 && next_free_ < end_code_) {
+    prefix_[next_free_] = static_cast<uint16_t>(previous_);
+    suffix_[next_free_] = first;
+    length_[next_free_] = static_cast<uint16_t>(std::min<uint32_t>(previous_length_ + 1, UINT16_MAX));
+    next_free_++;
+    highest_made_ = std::max(highest_made_, next_free_);
+  }
+  previous_ = static_cast<int32_t>(code);
+  previous_first_ = first;
+  previous_length_ = length;
 }
 
 inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
@@ -164,7 +182,28 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
     previous_ = -1;
     return Status::kMore;
   }
-  // The string is built backwards on the stack.
+  // A code of the table as it stands is written straight into the output,
+  // from its end, when its length is known and its chain agrees with it.
+  if (code < next_free_) {
+    const uint32_t length = code < 256 ? 1 : length_[code];
+    if (length > 0 && length <= kLzwOutputBlock) {
+      if (out_size_ + length > kLzwOutputBlock && !finish()) return Status::kWriteFailed;
+      unsigned char *at = out_ + out_size_ + length - 1;
+      uint32_t walk = code;
+      uint32_t left = length;
+      while (--left > 0 && walk > 255) {
+        *at-- = suffix_[walk];
+        walk = prefix_[walk];
+      }
+      if (left == 0 && walk <= 255) {
+        *at = static_cast<unsigned char>(walk);
+        out_size_ += length;
+        made_entry(code, static_cast<unsigned char>(walk), length);
+        return Status::kMore;
+      }
+    }
+  }
+  // Otherwise the string is built backwards on the stack.
   size_t depth = 0;
   uint32_t walk = code;
   if (code == next_free_ && previous_ >= 0) {
@@ -178,14 +217,7 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
   }
   const unsigned char first = static_cast<unsigned char>(walk);
   stack_[depth++] = first;
-  if (previous_ >= 0 && next_free_ < end_code_) {
-    prefix_[next_free_] = static_cast<uint16_t>(previous_);
-    suffix_[next_free_] = first;
-    next_free_++;
-    highest_made_ = std::max(highest_made_, next_free_);
-  }
-  previous_ = static_cast<int32_t>(code);
-  previous_first_ = first;
+  made_entry(code, first, static_cast<uint32_t>(depth));
   while (depth > 0) {
     size_t n = std::min(kLzwOutputBlock - out_size_, depth);
     for (size_t k = 0; k < n; k++) out_[out_size_ + k] = stack_[depth - 1 - k];

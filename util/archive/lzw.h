@@ -111,6 +111,7 @@ class LzwDecoder {
  private:
   static constexpr size_t kTableSize = size_t{1} << kLzwMaxBits;
   Status decode(uint32_t code);
+  void made_entry(uint32_t code, unsigned char first, uint32_t length);
 
   int bits_ = kLzwMinBits;
   uint8_t offset_ = 0;
@@ -120,11 +121,13 @@ class LzwDecoder {
   uint32_t highest_made_ = kLzwFirstFree;  // entries below it may hold data
   int32_t previous_ = -1;  // the last code, -1 at the start and after a clear
   unsigned char previous_first_ = 0;
+  uint32_t previous_length_ = 0;  // of the previous code's string
   uint64_t bit_buffer_ = 0;
   int bit_count_ = 0;
   Status status_ = Status::kMore;
   std::unique_ptr<uint16_t[]> prefix_;
   std::unique_ptr<unsigned char[]> suffix_;
+  std::unique_ptr<uint16_t[]> length_;  // string length of each entry, 0 when unknown
   std::unique_ptr<unsigned char[]> stack_;
   unsigned char out_[kLzwOutputBlock];
   size_t out_size_ = 0;

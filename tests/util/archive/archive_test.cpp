@@ -177,6 +177,19 @@ TEST_F(Archive, AddingReplacesMembersInPlaceOfOrderAndKeepsTheOthers) {
   EXPECT_FALSE(exists("out/a.txt"));
 }
 
+TEST_F(Archive, AFileStoredAfterCodingDidNotPayKeepsTheMembersBeforeIt) {
+  put("a.txt", "alpha");
+  ASSERT_EQ(run("-A", "set", {path("a.txt")}), 0);
+  put("b.txt", "b");  // two codes take two bytes: stored instead
+  ASSERT_EQ(run("-A", "set", {path("b.txt")}), 0);
+  ASSERT_EQ(members("set.cmp").size(), 2u);
+  EXPECT_EQ(members("set.cmp")[1].method, kMethodStored);
+  dir("out");
+  ASSERT_EQ(run("-X" + target("out"), "set"), 0);
+  EXPECT_EQ(get("out/a.txt"), "alpha");
+  EXPECT_EQ(get("out/b.txt"), "b");
+}
+
 TEST_F(Archive, TheArchiveItselfAndItsTemporaryFileAreNeverMembers) {
   put("a.txt", "alpha");
   ASSERT_EQ(run("-A", "set.cmp", {path("*.*")}), 0);
