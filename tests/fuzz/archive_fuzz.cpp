@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "util/archive/archive.h"
@@ -35,6 +36,7 @@ const std::string &work() {
     if (mkdir((tmpl + "/out").c_str(), 0777) != 0) abort();
     static SilentWindow window;
     corvex_set_progress_window(&window);
+    atexit([] { std::filesystem::remove_all(work()); });
     return tmpl;
   }();
   return dir;

@@ -240,6 +240,7 @@ class Run {
   // Extracted files (the written file, its final name) to be put in place.
   std::vector<std::pair<std::string, std::string>> extracted_;
   MemberCoders coders_;
+  unsigned parts_made_ = 0;
 };
 
 void Run::show_percent(int line, int *shown, uint64_t done, uint64_t whole) {
@@ -481,18 +482,15 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
   show_percent(kCmpMemberPercent, &shown, 0, 1);
   out_.message(format("Extracting: %-12s .......... ", name.c_str()));
 
-  std::string part = path + ".XXXXXX";
-  int fd = mkstemp(part.data());
-  if (fd < 0) return end_with(kArchiveCannotCreate, path, failed);
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, exists && S_ISREG(existing.st_mode) ? existing.st_mode & 07777 : 0666 & ~mask);
-  ::close(fd);
+  // A new file beside the final name, its name unique to this process.
+  std::string part;
   FastFile output;
-  if (!output.open(part, kWriteFlags)) {
-    unlink(part.c_str());
-    return end_with(kArchiveCannotCreate, path, failed);
+  for (int attempt = 0; attempt < 100 && !output.is_open(); attempt++) {
+    part = path + ".$" + std::to_string(getpid()) + "-" + std::to_string(++parts_made_);
+    output.open(part, FAST_O_WRONLY | FAST_O_CREAT | FAST_O_EXCL | FAST_O_BINARY);
   }
+  if (!output.is_open()) return end_with(kArchiveCannotCreate, path, failed);
+  if (exists && S_ISREG(existing.st_mode)) chmod(part.c_str(), existing.st_mode & 07777);
   FastSource data(from, header.stored_size);
   FastSink sink(output.slot());
   auto progress = [&](uint64_t done) {
