@@ -36,7 +36,13 @@ const std::string &work() {
     if (mkdir((tmpl + "/out").c_str(), 0777) != 0) abort();
     static SilentWindow window;
     corvex_set_progress_window(&window);
-    atexit([] { std::filesystem::remove_all(work()); });
+    // The string is gone by the time exit handlers run: keep a copy.
+    static char removed_at_exit[64];
+    snprintf(removed_at_exit, sizeof removed_at_exit, "%s", tmpl.c_str());
+    atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(removed_at_exit, ec);
+    });
     return tmpl;
   }();
   return dir;
