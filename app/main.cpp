@@ -1,69 +1,49 @@
-// tessaly [PORT] [--connect] [--screenshot FILE] [--rigctld-port N] [--rigctld-address ADDR]
+// tessaly [PORT] [options]: see --help, whose text options.cpp writes.
 // PORT is a serial port number (N opens /dev/ttyS<N-1>) or a device path.
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QHostAddress>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/mainwindow.h"
+#include "app/options.h"
 #include "app/panel.h"
+#include "app/polling.h"
 #include "app/progress/progresswindow.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
-#include "app/radio/rigctld_server.h"
-#include "app/tables/checktables.h"
 #include "app/tables/backup.h"
+#include "app/tables/checktables.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/tables.h"
 
 int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("tessaly");
-  QCommandLineParser parser;
-  parser.setApplicationDescription("Control station for a CAT transceiver.");
-  parser.addHelpOption();
-  parser.addPositionalArgument("port", "Serial port number (1 is /dev/ttyS0) or device path; 1 when absent.",
-                               "[port]");
-  QCommandLineOption connectAtStart("connect", "Press \"Connect to Tessaly\" once the window is up.");
-  QCommandLineOption screenshot("screenshot", "Save a picture of the window to FILE after a few seconds, then quit.",
-                                "FILE");
-  QCommandLineOption rigctldPort(
-      "rigctld-port", "Serve the rigctld protocol to other programs on port N (0: off; default 4532).", "N",
-      QString::number(radio::RigctldServer::kDefaultPort));
-  QCommandLineOption rigctldAddress("rigctld-address",
-                                    "Address the rigctld server listens on (default 127.0.0.1, this machine only).",
-                                    "ADDR", "127.0.0.1");
-  parser.addOption(connectAtStart);
-  parser.addOption(screenshot);
-  parser.addOption(rigctldPort);
-  parser.addOption(rigctldAddress);
-  parser.process(app);
-  bool portOk = false;
-  const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
-  const QHostAddress netAddress(parser.value(rigctldAddress));
-  if (!portOk || netPort > 65535 || netAddress.isNull()) {
-    fprintf(stderr, "tessaly: --rigctld-port takes 0 .. 65535 and --rigctld-address an IP address (see --help)\n");
-    return 2;
+  // Parsed before the application object, which needs a display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const ParsedOptions parsed = parseOptions(arguments);
+  if (!parsed.options) {
+    std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+    return parsed.exitCode;
   }
-  if (parser.positionalArguments().size() > 1) {
-    fprintf(stderr, "tessaly: one port at most (see --help)\n");
-    return 2;
-  }
-  const QString argument = parser.positionalArguments().value(0);
+  const Options &options = *parsed.options;
 
-  MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(argument)),
-                    std::make_unique<radio::AlsaMixer>(), radio::portLabel(argument));
+  QApplication app(argc, argv);
+  MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(options.port)),
+                    std::make_unique<radio::AlsaMixer>(), radio::portLabel(options.port));
   tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
-  tables::WidgetDialogs dialogs(&window);
+  // A picture taken without anyone to answer: messages are shown, not waited on.
+  const bool screenshot = !options.screenshot.isEmpty();
+  tables::WidgetDialogs dialogs(&window, screenshot ? tables::WidgetDialogs::kShowOnly : tables::WidgetDialogs::kWait);
   tables::Tables tables(&window, &lumbra, &dialogs);
-  if (netPort != 0) {
+  if (options.rigctldPort != 0) {
     QString error;
-    if (!window.startRigctld(netAddress, static_cast<quint16>(netPort), &error))
-      fprintf(stderr, "tessaly: rigctld server on %s:%u is off: %s\n", qPrintable(netAddress.toString()), netPort,
-              qPrintable(error));
+    if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error))
+      std::fprintf(stderr, "tessaly: rigctld server on %s:%u is off: %s\n",
+                   qPrintable(options.rigctldAddress.toString()), options.rigctldPort, qPrintable(error));
   }
   progress::QtProgressWindow progressWindow(&window);
   tables::LibraryCare care(&lumbra);
@@ -71,13 +51,15 @@ int main(int argc, char **argv) {
   tables::CheckTables checkTables(&window, &tables, &care, &dialogs);
   tables::WidgetBackupDialogs backupDialogs(&window);
   tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
+  window.panel()->UtcBox->setChecked(options.utc);
+  if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
+  window.polling()->setEnabled(options.pollSeconds > 0);
   window.show();
-  if (parser.isSet(connectAtStart))
-    QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);
-  if (parser.isSet(screenshot)) {
-    const QString file = parser.value(screenshot);
-    QTimer::singleShot(3000, &window, [&window, file] {
+  if (options.connect) QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);
+  if (screenshot) {
+    QTimer::singleShot(3000, &window, [&window, file = options.screenshot] {
       const bool saved = window.grab().save(file);
+      if (!saved) std::fprintf(stderr, "tessaly: cannot save the picture to %s\n", qPrintable(file));
       QApplication::exit(saved ? 0 : 1);
     });
   }

@@ -9,6 +9,7 @@
 
 #include "app/memorychannels.h"
 #include "app/panel.h"
+#include "app/polling.h"
 #include "app/radio/rigaccess.h"
 #include "app/radio/rigctld_server.h"
 #include "app/radio/scanner.h"
@@ -18,9 +19,8 @@
 
 MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
                        const QString &portLabel, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint), port_(std::move(port)), mixer_(std::move(mixer)) {
+    : QWidget(parent), port_(std::move(port)), mixer_(std::move(mixer)), portLabel_(portLabel) {
   setObjectName("Tessaly");
-  setWindowTitle("Tessaly");
   panel_ = new Panel(this);
   panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
 
@@ -42,11 +42,15 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   tuning_ = new Tuning(panel_, &radio_->link(), this);
   scanner_ = new Scanner(panel_, tuning_, this);
   sound_ = new SoundControl(panel_, mixer_.get(), this);
+  polling_ = new Polling(panel_, &radio_->link(), this);
+  connect(radio_, &RadioControl::linkStateChanged, this, &MainWindow::updateTitle);
+  connect(scanner_, &Scanner::scanStateChanged, this, &MainWindow::updateTitle);
   connect(panel_->JustControl, &QPushButton::clicked, this, &MainWindow::showCompact);
   connect(panel_->LogsScans, &QPushButton::clicked, this, &MainWindow::showFull);
   connect(panel_->Close_But, &QPushButton::clicked, this, &QWidget::close);
 
   radio_->start(portLabel);
+  updateTitle();
   tuning_->entryFromLowLimit();
   showCompact();
   tabs_->setCurrentIndex(kLogsTab);
@@ -69,12 +73,21 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
 MainWindow::~MainWindow() {
   if (!closed_) radio_->stop();
   // The controllers watch the panel's controls: they go before the panel does.
+  delete polling_;
   delete rigctld_;
   delete rigAccess_;
   delete scanner_;
   delete tuning_;
   delete sound_;
   delete radio_;
+}
+
+void MainWindow::updateTitle() {
+  QStringList parts{QStringLiteral("Tessaly"), tr("port %1").arg(portLabel_),
+                    RadioControl::linkStateText(radio_->linkState())};
+  if (scanner_->rangeScanRunning()) parts << tr("scanning");
+  if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
+  setWindowTitle(parts.join(QStringLiteral(" - ")));
 }
 
 void MainWindow::showCompact() {

@@ -1,6 +1,7 @@
 // The Tessaly main window: the radio panel on top and, in the full view, the
 // tab control SSTab1 below it ("Logs", "Memory Chanels", "Scan Banks",
-// "Digital Standards"). The window has no caption; dragging its body moves it.
+// "Digital Standards"). Its title bar names the program, the port, whether the
+// transceiver answers and which scans run; dragging its body moves it too.
 #ifndef TESSALY_APP_MAINWINDOW_H
 #define TESSALY_APP_MAINWINDOW_H
 
@@ -18,6 +19,7 @@ class RigctldServer;
 class MemoryChannels;
 class QHostAddress;
 class Panel;
+class Polling;
 class QTabWidget;
 class RadioControl;
 class Scanner;
@@ -46,6 +48,7 @@ public:
   RadioControl *radio() const { return radio_; }
   Tuning *tuning() const { return tuning_; }
   Scanner *scanner() const { return scanner_; }
+  Polling *polling() const { return polling_; }
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
@@ -63,6 +66,8 @@ protected:
   void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+  void updateTitle();
+
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
   Panel *panel_;
@@ -74,6 +79,8 @@ private:
   SoundControl *sound_;
   radio::RigAccess *rigAccess_ = nullptr;
   radio::RigctldServer *rigctld_ = nullptr;
+  Polling *polling_;
+  QString portLabel_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

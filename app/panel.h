@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -54,6 +55,10 @@ public:
   // rigctld server is off).
   QLabel *NetClients;
   QPushButton *But_Power, *BreakBut, *JustControl, *LogsScans, *Close_But;
+  // Poll the full status while idle; stamp table entries in UTC.
+  QCheckBox *PollBox, *UtcBox;
+  // Whether the transceiver answers, and which scans run.
+  QLabel *LinkState, *ScanState;
   // The key-capture box that every handler gives the focus back to.
   QLineEdit *KBD;
 
@@ -69,8 +74,16 @@ public:
 
   // Shows the frequency digits.
   void showDigits(const std::array<QChar, 7> &digits);
+  // Who gives the focus back to KBD: the operator's own action (a panel or
+  // table handler), or something the operator did not do just now (a reply,
+  // a scan tick), which must not take the focus from a text entry or a
+  // dialog that the operator is typing in.
+  enum class FocusFrom { Operator, Background };
   // Gives the keyboard focus to KBD.
-  void focusKeys();
+  void focusKeys(FocusFrom from = FocusFrom::Operator);
+  // True when the focus is in an editable text entry (other than KBD) or in
+  // another window than the panel's, such as a dialog.
+  bool operatorIsTyping() const;
 };
 
 #endif

@@ -48,7 +48,11 @@ RadioControl::RadioControl(Panel *panel, MemoryChannels *memory, radio::SerialLi
     panel_->PauseLamp->hide();
     panel_->RxLamp->hide();
   });
-  connect(&link_, &RadioLink::failed, panel_->StatusLine, &QLabel::setText);
+  connect(&link_, &RadioLink::failed, this, [this](const QString &why) {
+    panel_->StatusLine->setText(why);
+    setLinkState(LinkState::NoAnswer);
+  });
+  setLinkState(LinkState::NotConnected);
 }
 
 void RadioControl::start(const QString &portLabel) {
@@ -57,6 +61,7 @@ void RadioControl::start(const QString &portLabel) {
     const QString message = tr("Port %1 could not be opened: %2").arg(portLabel, error);
     panel_->StatusLine->setText(message);
     qWarning().noquote() << "tessaly:" << message;
+    setLinkState(LinkState::PortClosed);
   }
   port_->setSendThreshold(radio::kFrameLength);
   port_->setDtr(true);
@@ -68,6 +73,7 @@ void RadioControl::stop() {
   panel_->Timer2->stop();
   port_->setDtr(false);
   port_->close();
+  setLinkState(LinkState::PortClosed);
 }
 
 void RadioControl::sendAndFocus(const QByteArray &frame, int replyLength) {
@@ -90,7 +96,27 @@ void RadioControl::showReply(const radio::Reply &reply) {
   if (reply.mode) panel_->ModeL->setText(*reply.mode);
   if (reply.coverage) panel_->HGA->setText(*reply.coverage);
   memory_->showRows(reply.memory);
-  if (reply.decoded) panel_->StatusLine->clear();
-  panel_->focusKeys();
+  if (reply.decoded) {
+    panel_->StatusLine->clear();
+    setLinkState(LinkState::Connected);
+  }
+  // Replies come when they come: the operator may be typing elsewhere.
+  panel_->focusKeys(Panel::FocusFrom::Background);
   emit replyShown();
+}
+
+QString RadioControl::linkStateText(LinkState state) {
+  switch (state) {
+    case LinkState::PortClosed: return tr("Port not open");
+    case LinkState::NotConnected: return tr("Not connected");
+    case LinkState::Connected: return tr("Connected");
+    case LinkState::NoAnswer: return tr("No answer");
+  }
+  return {};
+}
+
+void RadioControl::setLinkState(LinkState state) {
+  state_ = state;
+  panel_->LinkState->setText(linkStateText(state));
+  emit linkStateChanged(state);
 }

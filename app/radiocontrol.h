@@ -29,19 +29,27 @@ public:
 
   radio::RadioLink &link() { return link_; }
 
+  // What is known of the transceiver, as LinkState shows it.
+  enum class LinkState { PortClosed, NotConnected, Connected, NoAnswer };
+  LinkState linkState() const { return state_; }
+  static QString linkStateText(LinkState state);
+
 signals:
   // A reply has been written into the panel.
   void replyShown();
+  void linkStateChanged(RadioControl::LinkState state);
 
 private:
   void sendAndFocus(const QByteArray &frame, int replyLength);
   void sendSlider(int which);
   void showReply(const radio::Reply &reply);
+  void setLinkState(LinkState state);
 
   Panel *panel_;
   MemoryChannels *memory_;
   radio::SerialLink *port_;
   radio::RadioLink link_;
+  LinkState state_ = LinkState::NotConnected;
 };
 
 #endif

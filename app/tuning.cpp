@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "app/panel.h"
 #include "app/radio/frames.h"
@@ -16,14 +17,18 @@ using radio::leadingNumber;
 
 Tuning::Tuning(Panel *panel, radio::RadioLink *link, QObject *parent)
     : QObject(parent), panel_(panel), link_(link) {
-  connect(panel_->FreqGo, &QPushButton::clicked, this, &Tuning::freqGo);
+  connect(panel_->FreqGo, &QPushButton::clicked, this, [this] { freqGo(); });
+  // Enter in the entry box tunes as Goto does.
+  connect(panel_->NewFrq, &QLineEdit::returnPressed, this, [this] { freqGo(); });
   connect(panel_->FreqUp, &QPushButton::clicked, this,
           [this] { step(leadingNumber(panel_->JumpStep->text()), kUp, QStringLiteral("UP")); });
   connect(panel_->FreqDwn, &QPushButton::clicked, this,
           [this] { step(-leadingNumber(panel_->JumpStep->text()), kDown, QStringLiteral("DOWN")); });
   for (QPushButton *b : panel_->StepSz)
-    connect(b, &QPushButton::clicked, this,
-            [this, b] { panel_->JumpStep->setText(radio::plainNumberText(b->text())); });
+    connect(b, &QPushButton::clicked, this, [this, b] {
+      panel_->JumpStep->setText(radio::plainNumberText(b->text()));
+      panel_->focusKeys();
+    });
 
   connect(panel_->LoSet, &QPushButton::clicked, this, [this] {
     setLowLimit(panel_->NewFrq->text());
@@ -58,31 +63,44 @@ Tuning::Tuning(Panel *panel, radio::RadioLink *link, QObject *parent)
   for (QObject *o : {static_cast<QObject *>(panel_->KBD), static_cast<QObject *>(panel_->NewFrq),
                      static_cast<QObject *>(panel_->LoFrq), static_cast<QObject *>(panel_->HiFrq)})
     o->installEventFilter(this);
+  for (QLineEdit *digit : panel_->D1) digit->installEventFilter(this);
 }
 
-void Tuning::freqGo() {
+void Tuning::freqGo(Panel::FocusFrom focus) {
   const QString text = panel_->NewFrq->text();
   if (text.isEmpty()) return;
   const std::optional<long> tenHz = radio::parseKhz(text);
   if (!tenHz) {
     panel_->StatusLine->setText(tr("\"%1\" is not a frequency from 00000.00 to 99999.99 kHz").arg(text));
-    panel_->focusKeys();
+    panel_->focusKeys(focus);
     return;
   }
   panel_->NewFrq->setText(radio::khzText(*tenHz));
   link_->send(*radio::frequencyFrame(*tenHz), radio::kFrequencyReplyLength);
-  panel_->focusKeys();
+  panel_->focusKeys(focus);
 }
 
-void Tuning::step(double deltaKhz, int direction, const QString &caption) {
+void Tuning::step(double deltaKhz, int direction, const QString &caption, Panel::FocusFrom focus) {
   scanDirection_ = direction;
   const std::optional<long> tenHz = radio::khzToTenHz(leadingNumber(panel_->NewFrq->text()) + deltaKhz);
   if (tenHz) {
     panel_->NewFrq->setText(radio::khzText(*tenHz));
-    freqGo();
+    freqGo(focus);
   }
   panel_->ScanDir->setText(caption);
-  panel_->focusKeys();
+  panel_->focusKeys(focus);
+}
+
+void Tuning::wheelDigit(int digit, QWheelEvent *event) {
+  // kHz of one unit of each digit, 10 MHz first.
+  static constexpr double kPlaceKhz[7] = {10000, 1000, 100, 10, 1, 0.1, 0.01};
+  wheelAngle_ += event->angleDelta().y();
+  const int notches = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
+  wheelAngle_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+  if (notches > 0)
+    step(notches * kPlaceKhz[digit], kUp, QStringLiteral("UP"));
+  else if (notches < 0)
+    step(notches * kPlaceKhz[digit], kDown, QStringLiteral("DOWN"));
 }
 
 void Tuning::entryFromLowLimit() {
@@ -139,10 +157,20 @@ bool Tuning::handleKey(int key, const QString &text) {
 bool Tuning::eventFilter(QObject *watched, QEvent *event) {
   if (watched == panel_->KBD && event->type() == QEvent::KeyPress) {
     const auto *key = static_cast<QKeyEvent *>(event);
+    // Tab and Shift+Tab move the focus on, as anywhere else in the window.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
     handleKey(key->key(), key->text());
     panel_->KBD->clear();
     panel_->focusKeys();
     return true;  // the box only catches keys; it never keeps text
+  }
+  if (event->type() == QEvent::Wheel) {
+    for (int digit = 0; digit < 7; ++digit) {
+      if (watched == panel_->D1[digit]) {
+        wheelDigit(digit, static_cast<QWheelEvent *>(event));
+        return true;
+      }
+    }
   }
   if (event->type() == QEvent::MouseButtonDblClick && (watched == panel_->LoFrq || watched == panel_->HiFrq)) {
     showPickList(static_cast<QLineEdit *>(watched));

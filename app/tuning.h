@@ -7,9 +7,11 @@
 
 #include <QObject>
 
+class QWheelEvent;
+
+#include "app/panel.h"
 #include "app/radio/radiolink.h"
 
-class Panel;
 class QLineEdit;
 
 class Tuning : public QObject {
@@ -24,12 +26,14 @@ public:
 
   // Rewrites NewFrq in the picture "00000.00" and sends it. Empty text sends
   // nothing; text that is not a frequency in 0 .. 99999.99 kHz is left as it
-  // is, sends nothing and is reported in the status line.
-  void freqGo();
+  // is, sends nothing and is reported in the status line. The focus then
+  // goes back to KBD as `focus` allows.
+  void freqGo(Panel::FocusFrom focus = Panel::FocusFrom::Operator);
   // Adds `deltaKhz` to the number in NewFrq and tunes there, turning the scan
   // direction to `direction` and showing `caption` in ScanDir. A result
   // outside 0 .. 99999.99 kHz leaves NewFrq as it is and sends nothing.
-  void step(double deltaKhz, int direction, const QString &caption);
+  void step(double deltaKhz, int direction, const QString &caption,
+            Panel::FocusFrom focus = Panel::FocusFrom::Operator);
 
   // NewFrq := LoFrq in the picture "00000.00" (LoFrq as it is when it is not
   // a frequency). Sends nothing.
@@ -44,6 +48,9 @@ protected:
 
 private:
   bool handleKey(int key, const QString &text);
+  // The mouse wheel over frequency digit `digit` (0 = 10 MHz): one step of
+  // the digit's place value per notch, up when turned away from the operator.
+  void wheelDigit(int digit, QWheelEvent *event);
   void showPickList(QLineEdit *target);
   void setLowLimit(const QString &text);
 
@@ -51,6 +58,7 @@ private:
   radio::RadioLink *link_;
   int scanDirection_ = kUp;
   QLineEdit *listTarget_ = nullptr;
+  int wheelAngle_ = 0;  // eighths of a degree not yet turned into steps
 };
 
 #endif

@@ -24,8 +24,11 @@ Scanner::Scanner(Panel *panel, Tuning *tuning, QObject *parent) : QObject(parent
   connect(panel_->Timer2, &QTimer::timeout, this, &Scanner::rangeTick);
   connect(panel_->Timer4, &QTimer::timeout, this, &Scanner::selectedTick);
   for (QPushButton *b : panel_->Scan_Delay2)
-    connect(b, &QPushButton::clicked, this,
-            [this, b] { panel_->Scan_Delay->setText(radio::plainNumberText(b->text())); });
+    connect(b, &QPushButton::clicked, this, [this, b] {
+      panel_->Scan_Delay->setText(radio::plainNumberText(b->text()));
+      panel_->focusKeys();
+    });
+  showScanState();
 }
 
 void Scanner::setLogGrid(QTableWidget *grid, QPushButton *scanSelected) {
@@ -44,6 +47,7 @@ void Scanner::toggleRangeScan() {
       tuning_->setScanDirection(Tuning::kUp);
     }
   }
+  showScanState();
   panel_->focusKeys();
 }
 
@@ -52,6 +56,20 @@ void Scanner::toggleSelectedScan() {
     panel_->Timer4->stop();
   else
     panel_->Timer4->start();
+  showScanState();
+  panel_->focusKeys();
+}
+
+bool Scanner::rangeScanRunning() const { return panel_->Timer2->isActive(); }
+
+bool Scanner::selectedScanRunning() const { return panel_->Timer4->isActive(); }
+
+void Scanner::showScanState() {
+  QStringList running;
+  if (rangeScanRunning()) running << tr("Scan");
+  if (selectedScanRunning()) running << tr("Scan Selected");
+  panel_->ScanState->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + tr(" running"));
+  emit scanStateChanged();
 }
 
 int Scanner::dwellMs() {
@@ -72,10 +90,11 @@ void Scanner::rangeTick() {
   }
   const double displayed = leadingNumber(shown);
   const double step = leadingNumber(panel_->JumpStep->text());
+  // A tick is no action of the operator's: it leaves the focus where they type.
   if (tuning_->scanDirection() == Tuning::kUp)
-    tuning_->step(step, Tuning::kUp, QStringLiteral("UP"));
+    tuning_->step(step, Tuning::kUp, QStringLiteral("UP"), Panel::FocusFrom::Background);
   else
-    tuning_->step(-step, Tuning::kDown, QStringLiteral("DOWN"));
+    tuning_->step(-step, Tuning::kDown, QStringLiteral("DOWN"), Panel::FocusFrom::Background);
   if (leadingNumber(panel_->HiFrq->text()) < displayed) tuning_->setScanDirection(Tuning::kDown);
   if (leadingNumber(panel_->LoFrq->text()) > displayed) tuning_->setScanDirection(Tuning::kUp);
   QCoreApplication::processEvents();
@@ -96,7 +115,7 @@ void Scanner::selectedTick() {
       const QTableWidgetItem *frequency = grid_->item(selectedScanRow_ - 1, kFrequencyColumn);
       grid_->setCurrentCell(selectedScanRow_ - 1, kFrequencyColumn);
       panel_->NewFrq->setText(frequency ? frequency->text() : QString());
-      tuning_->freqGo();
+      tuning_->freqGo(Panel::FocusFrom::Background);
       return;
     }
   }

@@ -41,10 +41,19 @@ public:
   // visited; 0 before the first.
   int selectedScanRow() const { return selectedScanRow_; }
 
+  // Whether each scan runs.
+  bool rangeScanRunning() const;
+  bool selectedScanRunning() const;
+
+signals:
+  // A scan started or stopped; ScanState shows which run.
+  void scanStateChanged();
+
 private:
   // The dwell in Scan_Delay, raised to 1 (and written back) when below 1,
   // as a timer interval in ms.
   int dwellMs();
+  void showScanState();
 
   Panel *panel_;
   Tuning *tuning_;

@@ -1,6 +1,8 @@
 #include "app/tables/csv.h"
 
-#include <cmath>
+#include <QStringDecoder>
+
+#include "app/radio/frequency.h"
 
 namespace tables {
 
@@ -10,6 +12,20 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 }  // namespace
+
+QByteArray importTextAsUtf8(const QByteArray &file) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = utf8.decode(file);
+  if (!utf8.hasError()) return decoded.toUtf8();
+  return QString::fromLatin1(file).toUtf8();
+}
+
+int charactersBeyondLatin1(const QString &text) {
+  int count = 0;
+  for (const char32_t c : text.toUcs4())
+    if (c > 0xFF) ++count;
+  return count;
+}
 
 std::vector<QByteArray> csvFields(const QByteArray &text) {
   std::vector<QByteArray> fields;
@@ -54,7 +70,7 @@ std::vector<ImportPair> pairFields(const std::vector<QByteArray> &fields) {
   for (size_t i = 0; i + 1 < fields.size(); i += 2) {
     bool ok = false;
     const double khz = fields[i + 1].trimmed().toDouble(&ok);
-    pairs.push_back({fields[i], ok && std::isfinite(khz) ? std::optional<double>(khz) : std::nullopt});
+    pairs.push_back({fields[i], ok && radio::khzToTenHz(khz) ? std::optional<double>(khz) : std::nullopt});
   }
   return pairs;
 }

@@ -1,5 +1,6 @@
 #include "app/tables/dialogs.h"
 
+#include <QDebug>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -7,15 +8,31 @@
 
 namespace tables {
 
-void WidgetDialogs::message(const QString &text) { QMessageBox::information(parent_, QString(), text); }
+void WidgetDialogs::message(const QString &text) {
+  if (answering_ == kWait) {
+    QMessageBox::information(parent_, QString(), text);
+    return;
+  }
+  auto *box = new QMessageBox(QMessageBox::Information, QString(), text, QMessageBox::Ok, parent_);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+  qWarning().noquote() << "tessaly:" << text;
+}
 
 int WidgetDialogs::showMessage(const MessageRequest &request) {
+  if (answering_ == kShowOnly) {
+    auto *box = new MsgBox(request, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return 0;
+  }
   MsgBox box(request, parent_);
   box.exec();
   return box.answer();
 }
 
 QString WidgetDialogs::openFileName(const QString &filter, const QString &defaultSuffix) {
+  if (answering_ == kShowOnly) return {};
   QFileDialog dialog(parent_, QString(), QString(), filter);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(defaultSuffix);

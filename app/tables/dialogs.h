@@ -31,16 +31,20 @@ public:
   virtual QString openFileName(const QString &filter, const QString &defaultSuffix) = 0;
 };
 
-// The real windows, centred on `parent`.
+// The real windows, centred on `parent`. With kShowOnly (a run that no one
+// answers, such as --screenshot) messages are shown without waiting, the
+// question of the message window gets No and the file dialog is not shown.
 class WidgetDialogs : public Dialogs {
 public:
-  explicit WidgetDialogs(QWidget *parent) : parent_(parent) {}
+  enum Answering { kWait, kShowOnly };
+  explicit WidgetDialogs(QWidget *parent, Answering answering = kWait) : parent_(parent), answering_(answering) {}
   void message(const QString &text) override;
   int showMessage(const MessageRequest &request) override;
   QString openFileName(const QString &filter, const QString &defaultSuffix) override;
 
 private:
   QWidget *parent_;
+  Answering answering_;
 };
 
 }  // namespace tables

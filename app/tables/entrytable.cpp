@@ -48,7 +48,7 @@ void EntryTable::show(Rows rows) {
 
 bool EntryTable::save() {
   if (radio::leadingNumber(controls_.key->text()) == 0)
-    controls_.key->setText(stampNow(QLatin1String(layout_.keyPattern)));
+    controls_.key->setText(freeKey(stampNow(QLatin1String(layout_.keyPattern))));
   controlsToRecord(db_->kdb(), window_, fileId());
   if (db_->kdb().write(fileId(), 0, 0) != 0) {
     dialogs_->message(QLatin1String(layout_.writeError));
@@ -65,6 +65,12 @@ bool EntryTable::locate(const QString &key) {
   kdb.posn(fileId(), key.toLatin1(), 1, 0);
   if (kdb.read(fileId(), 0) != 0) return false;
   return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
+}
+
+QString EntryTable::freeKey(const QString &candidate) {
+  QString key = candidate;
+  while (locate(key)) key = nextKey(key);
+  return key;
 }
 
 void EntryTable::remove() {

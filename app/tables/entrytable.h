@@ -60,7 +60,8 @@ public:
   QStringList currentRow() const;
   // Fills the grid with `rows`, sorted as display() sorts.
   void show(Rows rows);
-  // Gives a new entry a key, stores the bound controls and writes the record.
+  // Gives a new entry a key (the first free one from the stamp of now),
+  // stores the bound controls and writes the record.
   // On success refills the grid and hides the frame; on failure says so and
   // keeps the frame as it is. Returns true on success.
   bool save();
@@ -78,6 +79,10 @@ public:
   // Reads the record with `key` into the record buffer; true when its key
   // item equals `key` (both trimmed).
   bool locate(const QString &key);
+  // `candidate`, or when an entry has it already the next key that none
+  // has, so that a new entry never replaces another. Leaves the record
+  // buffer on the last entry looked at.
+  QString freeKey(const QString &candidate);
 
   int fileId() const { return db_->fileId(layout_.table); }
   KdbApi &kdb() const { return db_->kdb(); }

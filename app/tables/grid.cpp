@@ -1,6 +1,7 @@
 #include "app/tables/grid.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableWidget>
 #include <algorithm>
 
@@ -19,11 +20,24 @@ void prepareGrid(QTableWidget *grid, std::span<const Column> columns) {
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setWordWrap(false);
+  // Tab moves the focus on to the next control, not from cell to cell.
+  grid->setTabKeyNavigation(false);
+  QHeaderView *header = grid->horizontalHeader();
+  const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+  int widest = 0;
   for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-    grid->setColumnWidth(c, std::max(1, MainWindow::twipsToPixels(columns[c].widthTwips)));
+    int width = std::max(1, MainWindow::twipsToPixels(columns[c].widthTwips));
+    // A shown column is at least as wide as its heading.
+    if (columns[c].widthTwips > kHiddenWidthTwips)
+      width = std::max(width, header->fontMetrics().horizontalAdvance(QLatin1String(columns[c].heading)) + 2 * margin);
+    grid->setColumnWidth(c, width);
+    if (columns[c].widthTwips > columns[widest].widthTwips) widest = c;
     // The header item remembers the column's alignment for fillGrid.
     grid->horizontalHeaderItem(c)->setData(Qt::UserRole, columns[c].alignRight);
   }
+  // The widest column gives up or takes the room the others leave, so that
+  // every column is in view without scrolling sideways.
+  header->setSectionResizeMode(widest, QHeaderView::Stretch);
   grid->setRowCount(0);
 }
 

@@ -12,9 +12,12 @@ class QTableWidget;
 
 namespace tables {
 
+// Columns this narrow are hidden in all but name.
+inline constexpr int kHiddenWidthTwips = 10;
+
 struct Column {
   const char *heading;
-  int widthTwips;  // 10 twips hides a column in all but name
+  int widthTwips;  // kHiddenWidthTwips hides the column
   const char *item;
   bool alignRight = false;
 };
@@ -23,7 +26,9 @@ enum class SortMode { Numeric, TextNoCase };
 
 using Rows = std::vector<QStringList>;
 
-// Gives `grid` its columns: headings, widths and alignments.
+// Gives `grid` its columns: headings, widths (a shown column at least as
+// wide as its heading; the widest column fills what the others leave) and
+// alignments.
 void prepareGrid(QTableWidget *grid, std::span<const Column> columns);
 
 // The headings of `columns`, in order (the items of a sort selector).

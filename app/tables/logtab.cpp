@@ -49,15 +49,20 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
 
   LogFrm = place<QGroupBox>(page, "LogFrm", 4, 234, 620, 118, " Log Entry ");
   LogFrm->hide();
-  Col0 = boundBox(LogFrm, "Col0", "DATETIME", 8, 20, 100);
-  FrqSave = boundBox(LogFrm, "FrqSave", "FRQ", 112, 20, 70);
-  LogMode = boundBox(LogFrm, "LogMode", "MODE", 186, 20, 100);
-  HFNet = place<QCheckBox>(LogFrm, "HFNet", 292, 20, 50, 20, "Net");
+  Col0 = boundBox(LogFrm, "Col0", "DATETIME", 8, 20, 112);
+  FrqSave = boundBox(LogFrm, "FrqSave", "FRQ", 124, 20, 70);
+  LogMode = boundBox(LogFrm, "LogMode", "MODE", 198, 20, 112);
+  HFNet = place<QCheckBox>(LogFrm, "HFNet", 314, 20, 50, 20, "Net");
   setTag(HFNet, "NET");
-  Col4 = boundBox(LogFrm, "Col4", "DATESORT", 346, 20, 80);
-  UniKey = boundBox(LogFrm, "UniKey", "UNIKEY", 430, 20, 90);
+  Col4 = boundBox(LogFrm, "Col4", "DATESORT", 366, 20, 90);
+  UniKey = boundBox(LogFrm, "UniKey", "UNIKEY", 460, 20, 110);
   for (QLineEdit *e : {Col4, UniKey}) e->setReadOnly(true);
-  LogNotes = boundBox(LogFrm, "LogNotes", "NOTES", 8, 46, 512);
+  Col0->setToolTip(tr("Date and time of the entry"));
+  FrqSave->setToolTip(tr("Frequency, kHz"));
+  LogMode->setToolTip(tr("Mode"));
+  Col4->setToolTip(tr("Sort stamp of the entry"));
+  UniKey->setToolTip(tr("Unique key of the entry; empty for a new one"));
+  LogNotes = boundBox(LogFrm, "LogNotes", "NOTES", 8, 46, 562);
   LogNotes->setMaxLength(100);
   LogNotes->installEventFilter(this);
   place<QLabel>(LogFrm, "NotesLabel", 8, 68, 200, 18, "Double Click to clear notes");
@@ -97,7 +102,7 @@ void LogTab::newEntry() {
   }
   FrqSave->setText(frequency);
   LogMode->setText(panel_->ModeL->text());
-  const QDateTime now = QDateTime::currentDateTime();
+  const QDateTime now = stampClock();
   Col0->setText(stamp(QLatin1String(kLogDatePattern), now));
   Col4->setText(stamp(QLatin1String(kSortPattern), now));
   UniKey->clear();

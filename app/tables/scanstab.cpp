@@ -51,8 +51,12 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
   FrqLo = boundBox(ScanFram, "FrqLo", "LOFRQ", 8, 20, 70);
   FrqHi = boundBox(ScanFram, "FrqHi", "HIFRQ", 82, 20, 70);
   ScanDate = boundBox(ScanFram, "ScanDate", "SCANDATE", 156, 20, 70);
-  ScanUniKey = boundBox(ScanFram, "ScanUniKey", "SCANUNIKEY", 230, 20, 100);
+  ScanUniKey = boundBox(ScanFram, "ScanUniKey", "SCANUNIKEY", 230, 20, 110);
   ScanUniKey->setReadOnly(true);
+  FrqLo->setToolTip(tr("Low limit, kHz"));
+  FrqHi->setToolTip(tr("High limit, kHz"));
+  ScanDate->setToolTip(tr("Date of the entry"));
+  ScanUniKey->setToolTip(tr("Unique key of the entry; empty for a new one"));
   ScanNotes = boundBox(ScanFram, "ScanNotes", "SCANNOTES", 8, 44, 322);
   ScanNotes->setMaxLength(30);
   ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 68, 70, 22, "Save");

@@ -42,6 +42,29 @@ QString stamp(const QString &pattern, const QDateTime &when) {
   return out;
 }
 
-QString stampNow(const QString &pattern) { return stamp(pattern, QDateTime::currentDateTime()); }
+namespace {
+
+bool utcStamps = false;
+
+}  // namespace
+
+void setStampsInUtc(bool utc) { utcStamps = utc; }
+
+bool stampsInUtc() { return utcStamps; }
+
+QDateTime stampClock() { return utcStamps ? QDateTime::currentDateTimeUtc() : QDateTime::currentDateTime(); }
+
+QString stampNow(const QString &pattern) { return stamp(pattern, stampClock()); }
+
+QString nextKey(const QString &key) {
+  QString next = key.trimmed();
+  qsizetype i = next.size();
+  while (i > 0 && next[i - 1] == u'9') next[--i] = u'0';
+  if (i > 0 && next[i - 1].isDigit()) {
+    next[i - 1] = QChar(next[i - 1].unicode() + 1);
+    return next;
+  }
+  return next.insert(i, QLatin1Char('1'));
+}
 
 }  // namespace tables

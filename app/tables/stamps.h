@@ -1,4 +1,5 @@
-// Date and time stamps of table entries, made from the local clock.
+// Date and time stamps of table entries, made from the stamp clock: the local
+// clock, or UTC when the operator chooses it.
 #ifndef TESSALY_APP_TABLES_STAMPS_H
 #define TESSALY_APP_TABLES_STAMPS_H
 
@@ -22,8 +23,21 @@ inline constexpr const char kScanDatePattern[] = "MM/DD/YY";        // 12/07/26
 // 01-31; "hh" the hour 00-23; "ss" the second 00-59.
 QString stamp(const QString &pattern, const QDateTime &when);
 
-// stamp() of the local clock now.
+// Which clock stampClock() reads; the local one until changed.
+void setStampsInUtc(bool utc);
+bool stampsInUtc();
+
+// Now on the stamp clock.
+QDateTime stampClock();
+
+// stamp() of stampClock().
 QString stampNow(const QString &pattern);
+
+// The next value of a key: its trailing digits counted up by one in their
+// own width ("261207210509" gives "261207210510", "0099" gives "0100"); when
+// they are all nines the count grows by a digit instead of wrapping ("99"
+// gives "100").
+QString nextKey(const QString &key);
 
 }  // namespace tables
 

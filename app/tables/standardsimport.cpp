@@ -45,33 +45,37 @@ void StandardsImport::importFile(const QString &chosen) {
       notice(QStringLiteral("Unable to open the file"));
       return;
     }
-    text = file.readAll();
+    text = importTextAsUtf8(file.readAll());
   }
   properCase_ = dialogs_->showMessage({QStringLiteral("Correct Upper Case Text to Proper Case"), 1,
                                        QLatin1String(kHeading), QStringLiteral("Y"), kNoticeSeconds});
 
-  int stored = 0, skipped = 0;
+  int stored = 0, skipped = 0, replaced = 0;
   KdbApi &kdb = table_->kdb();
   for (const ImportPair &pair : pairFields(csvFields(text))) {
     if (!pair.khz) {
       ++skipped;
       continue;
     }
-    boxes_.notes->setText(QString::fromLatin1(pair.name) + QLatin1String(" Digital"));
+    boxes_.notes->setText(QString::fromUtf8(pair.name) + QLatin1String(" Digital"));
     boxes_.frequency->setText(hashPictureKhz(*pair.khz));
     boxes_.mode->setText(QLatin1String(kImportedMode));
     ++counter_;
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = stampClock();
     boxes_.dateTime->setText(stamp(QLatin1String(kLogDatePattern), now));
-    boxes_.key->setText(QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_));
+    boxes_.key->setText(
+        table_->freeKey(QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_)));
     controlsToRecord(kdb, window_, table_->fileId());
     if (kdb.write(table_->fileId(), 0, 0) != 0) {
       dialogs_->message(QLatin1String(kWriteError));
       return;
     }
     ++stored;
+    replaced += charactersBeyondLatin1(boxes_.notes->text());
   }
-  notice(QStringLiteral("Processing Complete\n%1 stored, %2 skipped").arg(stored).arg(skipped));
+  QString summary = QStringLiteral("Processing Complete\n%1 stored, %2 skipped").arg(stored).arg(skipped);
+  if (replaced > 0) summary += QStringLiteral(", %1 characters beyond Latin-1 stored as ?").arg(replaced);
+  notice(summary);
 }
 
 }  // namespace tables

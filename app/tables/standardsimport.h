@@ -30,9 +30,11 @@ public:
   StandardsImport(EntryTable *table, Dialogs *dialogs, QWidget *window, const Boxes &boxes);
 
   // Asks for a file and imports it. A name without the ".csv" extension
-  // gets ".Csv". Pairs whose frequency is not a number are skipped; the
-  // final notice counts what was stored and what was skipped. A failed write
-  // ends the import with the standard message box.
+  // gets ".Csv". The file is read as UTF-8 when it is valid UTF-8, else as
+  // Latin-1. Pairs whose frequency is not a number from 0 to 99999.99 kHz
+  // are skipped; the final notice counts what was stored, what was skipped
+  // and the characters the 8-bit table could not hold. A failed write ends
+  // the import with the standard message box.
   void run();
   // The import of the file `name`, as run() does it after the dialog.
   void importFile(const QString &name);

@@ -43,6 +43,8 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   SMode = boundBox(Frame1, "SMode", "MODES", 82, 20, 100);
   SNotes = boundBox(Frame1, "SNotes", "NOTESS", 186, 20, 360);
   SNotes->setMaxLength(100);
+  SFreq->setToolTip(tr("Frequency, kHz"));
+  SMode->setToolTip(tr("Mode"));
   place<QLabel>(Frame1, "SNotesLabel", 186, 42, 200, 18, "Double Click to clear notes");
   UNIKEYS = boundBox(Frame1, "UNIKEYS", "UNIKEYS", 0, 0, 10);
   DateTimes = boundBox(Frame1, "DateTimes", "DATETIMES", 0, 0, 10);
@@ -56,7 +58,7 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
                                         EntryControls{Grid3, OnlyShows, Frame1, UNIKEYS});
   import_ = std::make_unique<StandardsImport>(
       table_.get(), dialogs, window, StandardsImport::Boxes{SNotes, SFreq, SMode, DateTimes, UNIKEYS});
-  connect(ButtonPlus3, &QPushButton::clicked, Frame1, &QWidget::show);
+  connect(ButtonPlus3, &QPushButton::clicked, this, &StandardsTab::newEntry);
   connect(Command1, &QPushButton::clicked, this, [this] { import_->run(); });
   connect(ButtonPlus5, &QPushButton::clicked, this, [this] { table_->save(); });
   connect(ButtonPlus6, &QPushButton::clicked, Frame1, &QWidget::hide);
@@ -68,6 +70,12 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   connect(Grid3, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
     if (column == kModeColumn) table_->open(row);
   });
+}
+
+void StandardsTab::newEntry() {
+  for (QLineEdit *box : {SFreq, SMode, SNotes, UNIKEYS, DateTimes, Text8}) box->clear();
+  Frame1->show();
+  SFreq->setFocus();
 }
 
 }  // namespace tables

@@ -28,6 +28,10 @@ public:
   EntryTable &table() { return *table_; }
   StandardsImport &importer() { return *import_; }
 
+  // "Add 2 Standards": an empty entry, so that Save adds one and replaces
+  // none (the boxes may hold the entry last opened or imported).
+  void newEntry();
+
   QTableWidget *Grid3;
   QComboBox *OnlyShows;
   QPushButton *ButtonPlus3, *Command1;

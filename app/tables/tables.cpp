@@ -1,5 +1,6 @@
 #include "app/tables/tables.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTabWidget>
 
@@ -9,6 +10,7 @@
 #include "app/tables/dialogs.h"
 #include "app/tables/logtab.h"
 #include "app/tables/scanstab.h"
+#include "app/tables/stamps.h"
 #include "app/tables/standardstab.h"
 
 namespace tables {
@@ -34,6 +36,8 @@ Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
     window->panel()->focusKeys();
   }
   connect(tabs, &QTabWidget::currentChanged, this, &Tables::onTabChanged);
+  setStampsInUtc(window->panel()->UtcBox->isChecked());
+  connect(window->panel()->UtcBox, &QCheckBox::toggled, this, &setStampsInUtc);
 }
 
 Tables::~Tables() = default;

@@ -1,0 +1,119 @@
+#include "app/options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <algorithm>
+#include <iterator>
+
+#include "app/radio/rigctld_server.h"
+
+namespace {
+
+constexpr char kProgram[] = "tessaly";
+
+// The application object's own options (a single dash is enough), left
+// for it to take: those with a value and those without.
+const char *const kQtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                       "display", "geometry", "style", "stylesheet", "qmljsdebugger"};
+const char *const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+QStringList withoutQtOptions(const QStringList &arguments) {
+  QStringList out;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString &a = arguments[i];
+    const QString name = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.startsWith(u'-') ? a.mid(1) : QString();
+    const QString bare = name.section(u'=', 0, 0);
+    auto is = [&bare](const char *option) { return bare == QLatin1String(option); };
+    if (i > 0 && std::any_of(std::begin(kQtValueOptions), std::end(kQtValueOptions), is)) {
+      if (!name.contains(u'=')) ++i;  // its value follows
+      continue;
+    }
+    if (i > 0 && std::any_of(std::begin(kQtFlagOptions), std::end(kQtFlagOptions), is)) continue;
+    out << a;
+  }
+  return out;
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const QStringList &arguments) {
+  QCoreApplication::setApplicationName(QLatin1String(kProgram));
+  QCoreApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Control station for a CAT transceiver."));
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("port"),
+                               QStringLiteral("Serial port number (1 is /dev/ttyS0) or device path; 1 when absent."),
+                               QStringLiteral("[port]"));
+  const QCommandLineOption connect(QStringLiteral("connect"),
+                                   QStringLiteral("Press \"Connect to Tessaly\" once the window is up."));
+  const QCommandLineOption screenshot(
+      QStringLiteral("screenshot"),
+      QStringLiteral("Save a picture of the window to FILE after a few seconds, then quit. Messages do not wait "
+                     "for an answer."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption poll(
+      QStringLiteral("poll"),
+      QStringLiteral("Ask the transceiver for its full status every SECONDS (%1 to %2) while the link is idle, so "
+                     "that the panel follows the radio's own knob.")
+          .arg(kMinPollSeconds)
+          .arg(kMaxPollSeconds),
+      QStringLiteral("SECONDS"));
+  const QCommandLineOption utc(QStringLiteral("utc"),
+                               QStringLiteral("Stamp dates, sort stamps and keys of new entries from the UTC "
+                                              "clock instead of the local one."));
+  const QCommandLineOption rigctldPort(
+      QStringLiteral("rigctld-port"),
+      QStringLiteral("Serve the rigctld protocol to other programs on port N (0: off; default %1).")
+          .arg(radio::RigctldServer::kDefaultPort),
+      QStringLiteral("N"), QString::number(radio::RigctldServer::kDefaultPort));
+  const QCommandLineOption rigctldAddress(
+      QStringLiteral("rigctld-address"),
+      QStringLiteral("Address the rigctld server listens on (default 127.0.0.1, this machine only)."),
+      QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+  for (const QCommandLineOption &option : {connect, screenshot, poll, utc, rigctldPort, rigctldAddress})
+    parser.addOption(option);
+
+  ParsedOptions out;
+  auto mistake = [&out](const QString &text) {
+    out.text = QStringLiteral("%1: %2 (see --help)\n").arg(QLatin1String(kProgram), text);
+    out.exitCode = 2;
+    return out;
+  };
+  if (!parser.parse(withoutQtOptions(arguments))) return mistake(parser.errorText());
+  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+    out.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String(kProgram));
+    return out;
+  }
+  if (parser.isSet(version)) {
+    out.text = QStringLiteral("%1 %2\n").arg(QLatin1String(kProgram), QCoreApplication::applicationVersion());
+    return out;
+  }
+  if (parser.positionalArguments().size() > 1) return mistake(QStringLiteral("one port at most"));
+
+  Options options;
+  options.port = parser.positionalArguments().value(0);
+  options.connect = parser.isSet(connect);
+  options.screenshot = parser.value(screenshot);
+  if (parser.isSet(screenshot) && options.screenshot.isEmpty()) return mistake(QStringLiteral("--screenshot needs a file name"));
+  if (parser.isSet(poll)) {
+    bool ok = false;
+    options.pollSeconds = parser.value(poll).toInt(&ok);
+    if (!ok || options.pollSeconds < kMinPollSeconds || options.pollSeconds > kMaxPollSeconds)
+      return mistake(QStringLiteral("--poll takes whole seconds from %1 to %2, not \"%3\"")
+                         .arg(kMinPollSeconds)
+                         .arg(kMaxPollSeconds)
+                         .arg(parser.value(poll)));
+  }
+  options.utc = parser.isSet(utc);
+  bool portOk = false;
+  const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
+  options.rigctldAddress = QHostAddress(parser.value(rigctldAddress));
+  if (!portOk || netPort > 65535 || options.rigctldAddress.isNull())
+    return mistake(QStringLiteral("--rigctld-port takes 0 .. 65535 and --rigctld-address an IP address"));
+  options.rigctldPort = static_cast<quint16>(netPort);
+  out.options = options;
+  return out;
+}
