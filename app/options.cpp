@@ -84,7 +84,11 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   };
   if (!parser.parse(withoutQtOptions(arguments))) return mistake(parser.errorText());
   if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-    out.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String(kProgram));
+    // The usage line names the program, not the path it was started by.
+    out.text = parser.helpText();
+    const QLatin1String usage("Usage: ");
+    const qsizetype end = out.text.indexOf(QLatin1String(" [options]"));
+    if (out.text.startsWith(usage) && end > 0) out.text.replace(usage.size(), end - usage.size(), QLatin1String(kProgram));
     return out;
   }
   if (parser.isSet(version)) {

@@ -229,9 +229,10 @@ void Panel::focusKeys(FocusFrom from) {
 
 bool Panel::operatorIsTyping() const {
   if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return true;
-  const QWidget *focus = QApplication::focusWidget();
+  const QWidget *active = QApplication::activeWindow();
+  if (active && active != window()) return true;  // a dialog or another window
+  const QWidget *focus = window()->focusWidget();
   if (!focus || focus == KBD) return false;
-  if (focus->window() != window()) return true;
   if (const auto *edit = qobject_cast<const QLineEdit *>(focus)) return !edit->isReadOnly();
   if (const auto *combo = qobject_cast<const QComboBox *>(focus)) return combo->isEditable();
   if (const auto *text = qobject_cast<const QPlainTextEdit *>(focus)) return !text->isReadOnly();

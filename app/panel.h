@@ -81,8 +81,8 @@ public:
   enum class FocusFrom { Operator, Background };
   // Gives the keyboard focus to KBD.
   void focusKeys(FocusFrom from = FocusFrom::Operator);
-  // True when the focus is in an editable text entry (other than KBD) or in
-  // another window than the panel's, such as a dialog.
+  // True when the window's focus is in an editable text entry other than
+  // KBD, or another window than the panel's (such as a dialog) is active.
   bool operatorIsTyping() const;
 };
 

@@ -27,8 +27,13 @@ public:
   void setEnabled(bool on);
   bool enabled() const;
 
-private:
+  // True while the wait for the next poll runs.
+  bool waiting() const { return timer_.isActive(); }
+  // What the end of the wait does: asks for the full status unless a
+  // command is in flight.
   void poll();
+
+private:
 
   Panel *panel_;
   radio::RadioLink *link_;

@@ -1,6 +1,8 @@
 // The main window's panel over a fake serial line and a recording mixer.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -9,11 +11,14 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "app/mainwindow.h"
 #include "app/memorychannels.h"
 #include "app/panel.h"
+#include "app/polling.h"
 #include "app/radio/frames.h"
+#include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
 #include "tests/app/fakes.h"
 
@@ -227,4 +232,117 @@ TEST_F(PanelTest, VolumeBalanceAndMute) {
   p->MuteOff->click();
   EXPECT_EQ(sound->calls, (std::vector<QString>{"lookUpMute", "mute", "lookUpMute", "mute"}));
   EXPECT_TRUE(frames().isEmpty());
+}
+
+TEST_F(PanelTest, RepliesAndScanTicksLeaveTheFocusWhereTheOperatorTypes) {
+  // Typing into a text entry: neither a reply nor a scan tick takes the focus.
+  p->HiFrq->setFocus();
+  p->But_Power->click();
+  p->HiFrq->setFocus();
+  answer(QByteArray(148, '\0'));
+  EXPECT_EQ(window->focusWidget(), p->HiFrq);
+  window->scanner()->rangeTick();
+  EXPECT_EQ(window->focusWidget(), p->HiFrq);
+  frames();
+  QTest::keyClicks(p->HiFrq, "2468");
+  EXPECT_TRUE(p->HiFrq->text().endsWith("2468"));
+  EXPECT_TRUE(frames().isEmpty());
+
+  // On a button the focus goes back to the keys as before.
+  p->BreakBut->setFocus();
+  p->But_Power->click();
+  p->BreakBut->setFocus();
+  answer(QByteArray(148, '\0'));
+  EXPECT_EQ(window->focusWidget(), p->KBD);
+}
+
+TEST_F(PanelTest, StepAndDwellButtonsGiveTheFocusBack) {
+  for (QPushButton *b : {p->StepSz[2], p->Scan_Delay2[3]}) {
+    p->NewFrq->setFocus();
+    QTest::mouseClick(b, Qt::LeftButton);
+    EXPECT_EQ(window->focusWidget(), p->KBD) << b->objectName().toStdString();
+  }
+  EXPECT_EQ(p->JumpStep->text(), "1");
+  EXPECT_EQ(p->Scan_Delay->text(), "10");
+}
+
+TEST_F(PanelTest, TabLeavesTheKeyBox) {
+  p->focusKeys();
+  QTest::keyClick(p->KBD, Qt::Key_Tab);
+  EXPECT_NE(window->focusWidget(), p->KBD);
+  p->focusKeys();
+  QTest::keyClick(p->KBD, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_NE(window->focusWidget(), p->KBD);
+  EXPECT_TRUE(frames().isEmpty());
+}
+
+TEST_F(PanelTest, WheelOverADigitStepsByItsPlaceAndEnterTunes) {
+  auto turn = [](QWidget *w, int angle) {
+    QWheelEvent wheel(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &wheel);
+  };
+  p->NewFrq->setText("07100.00");
+  turn(p->D1[2], 120);  // the 100 kHz digit, one notch away
+  EXPECT_EQ(p->NewFrq->text(), "07200.00");
+  EXPECT_EQ(frames(), QStringList{"00 00 72 00 08"});
+  turn(p->D1[6], -240);  // the 10 Hz digit, two notches back
+  EXPECT_EQ(p->NewFrq->text(), "07199.98");
+  EXPECT_EQ(p->ScanDir->text(), "DOWN");
+  turn(p->D1[0], 60);  // half a notch does nothing yet
+  EXPECT_EQ(p->NewFrq->text(), "07199.98");
+  frames();
+
+  p->NewFrq->setFocus();
+  p->NewFrq->clear();
+  QTest::keyClicks(p->NewFrq, "14070");
+  QTest::keyClick(p->NewFrq, Qt::Key_Return);
+  EXPECT_EQ(p->NewFrq->text(), "14070.00");
+  EXPECT_EQ(frames(), QStringList{"00 70 40 01 08"});
+  EXPECT_EQ(window->focusWidget(), p->KBD);
+}
+
+TEST_F(PanelTest, PollingAsksForTheFullStatusOnlyWhenIdle) {
+  Polling *polling = window->polling();
+  EXPECT_FALSE(p->PollBox->isChecked());
+  EXPECT_FALSE(polling->waiting());
+  polling->setIntervalSeconds(2);
+  p->PollBox->click();
+  EXPECT_TRUE(polling->waiting());
+  EXPECT_EQ(polling->intervalSeconds(), 2);
+  polling->poll();
+  EXPECT_EQ(frames(), QStringList{"00 00 00 00 00"});
+  // The operator's command goes out at once and replaces the poll in flight;
+  // no poll is sent while it waits for its answer.
+  p->NewFrq->setText("14200.00");
+  p->FreqGo->click();
+  EXPECT_EQ(frames(), QStringList{"00 00 42 01 08"});
+  polling->poll();
+  EXPECT_TRUE(frames().isEmpty());
+  answer(hex("00 00 42 01 00"));
+  polling->poll();
+  EXPECT_EQ(frames(), (QStringList{"00 00 00 00 0B", "00 00 00 00 00"}));
+  p->PollBox->click();
+  EXPECT_FALSE(polling->waiting());
+}
+
+TEST_F(PanelTest, TitleShowsPortLinkAndScans) {
+  EXPECT_EQ(window->windowTitle(), "Tessaly - port 3 - Not connected");
+  EXPECT_FALSE(window->windowFlags() & Qt::FramelessWindowHint);
+  p->But_Power->click();
+  answer(QByteArray(148, '\0'));
+  EXPECT_EQ(p->LinkState->text(), "Connected");
+  p->ButtonPlus1->click();
+  EXPECT_EQ(window->windowTitle(), "Tessaly - port 3 - Connected - scanning");
+  EXPECT_EQ(p->ScanState->text(), "Scan running");
+  p->ButtonPlus1->click();
+  EXPECT_EQ(p->ScanState->text(), "No scan running");
+  EXPECT_EQ(window->windowTitle(), "Tessaly - port 3 - Connected");
+}
+
+TEST_F(PanelTest, UnlabelledControlsSayWhatTheyAre) {
+  for (QWidget *w : std::initializer_list<QWidget *>{p->Slider1, p->Slider2, p->VolumeControl, p->BalanceControl,
+                                                     p->Scan_Delay, p->Text1, p->Text4, p->BufLen, p->InLen,
+                                                     p->TXTVolumeControl, p->TXTVol, p->D1[0], p->PollBox})
+    EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
 }

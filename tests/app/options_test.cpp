@@ -1,0 +1,55 @@
+// The command line of tessaly.
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+#include "tests/app/fakes.h"
+
+namespace {
+
+ParsedOptions parse(const QStringList &arguments) { return parseOptions(QStringList{"tessaly"} + arguments); }
+
+}  // namespace
+
+TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
+  const ParsedOptions help = parse({"--help"});
+  EXPECT_FALSE(help.options);
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--version", "[port]"})
+    EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
+  EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
+
+  const ParsedOptions version = parse({"-v"});
+  EXPECT_FALSE(version.options);
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(version.text.startsWith("tessaly ")) << version.text.toStdString();
+}
+
+TEST(Options, ValuesAndDefaults) {
+  const ParsedOptions none = parse({});
+  ASSERT_TRUE(none.options);
+  EXPECT_EQ(none.options->port, "");
+  EXPECT_FALSE(none.options->connect);
+  EXPECT_EQ(none.options->pollSeconds, 0);
+  EXPECT_FALSE(none.options->utc);
+
+  // Qt's own options are left to the application object.
+  const ParsedOptions all = parse({"/dev/pts/4", "--connect", "--poll", "3", "--utc", "--screenshot", "a.png",
+                                   "-platform", "offscreen", "-style=fusion", "-reverse"});
+  ASSERT_TRUE(all.options) << all.text.toStdString();
+  EXPECT_EQ(all.options->port, "/dev/pts/4");
+  EXPECT_TRUE(all.options->connect);
+  EXPECT_EQ(all.options->pollSeconds, 3);
+  EXPECT_TRUE(all.options->utc);
+  EXPECT_EQ(all.options->screenshot, "a.png");
+}
+
+TEST(Options, MistakesSayWhatIsWrong) {
+  for (const QStringList &wrong : {QStringList{"1", "2"}, QStringList{"--poll", "0"}, QStringList{"--poll", "x"},
+                                   QStringList{"--poll", "3601"}, QStringList{"--frobnicate"},
+                                   QStringList{"--screenshot"}}) {
+    const ParsedOptions parsed = parse(wrong);
+    EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();
+    EXPECT_EQ(parsed.exitCode, 2);
+    EXPECT_TRUE(parsed.text.startsWith("tessaly: ")) << parsed.text.toStdString();
+  }
+}
