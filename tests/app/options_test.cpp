@@ -14,7 +14,8 @@ TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
   const ParsedOptions help = parse({"--help"});
   EXPECT_FALSE(help.options);
   EXPECT_EQ(help.exitCode, 0);
-  for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--version", "[port]"})
+  for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--rigctld-port <N>",
+                             "--rigctld-address <ADDR>", "--version", "[port]"})
     EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
 
@@ -31,22 +32,28 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_FALSE(none.options->connect);
   EXPECT_EQ(none.options->pollSeconds, 0);
   EXPECT_FALSE(none.options->utc);
+  EXPECT_EQ(none.options->rigctldPort, 4532);
+  EXPECT_EQ(none.options->rigctldAddress, QHostAddress(QHostAddress::LocalHost));
 
   // Qt's own options are left to the application object.
   const ParsedOptions all = parse({"/dev/pts/4", "--connect", "--poll", "3", "--utc", "--screenshot", "a.png",
-                                   "-platform", "offscreen", "-style=fusion", "-reverse"});
+                                   "--rigctld-port", "0", "--rigctld-address", "::1", "-platform", "offscreen",
+                                   "-style=fusion", "-reverse"});
   ASSERT_TRUE(all.options) << all.text.toStdString();
   EXPECT_EQ(all.options->port, "/dev/pts/4");
   EXPECT_TRUE(all.options->connect);
   EXPECT_EQ(all.options->pollSeconds, 3);
   EXPECT_TRUE(all.options->utc);
   EXPECT_EQ(all.options->screenshot, "a.png");
+  EXPECT_EQ(all.options->rigctldPort, 0);
+  EXPECT_EQ(all.options->rigctldAddress, QHostAddress(QHostAddress::LocalHostIPv6));
 }
 
 TEST(Options, MistakesSayWhatIsWrong) {
   for (const QStringList &wrong : {QStringList{"1", "2"}, QStringList{"--poll", "0"}, QStringList{"--poll", "x"},
                                    QStringList{"--poll", "3601"}, QStringList{"--frobnicate"},
-                                   QStringList{"--screenshot"}}) {
+                                   QStringList{"--screenshot"}, QStringList{"--rigctld-port", "65536"},
+                                   QStringList{"--rigctld-address", "here"}}) {
     const ParsedOptions parsed = parse(wrong);
     EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();
     EXPECT_EQ(parsed.exitCode, 2);
