@@ -66,7 +66,7 @@ int repairFor(int result, const QStringList &findings) {
 CheckTables::CheckTables(MainWindow *window, Tables *tables, TableCare *care, Dialogs *dialogs)
     : QObject(window), tables_(tables), care_(care), dialogs_(dialogs) {
   QWidget *page = window->tabs()->widget(MainWindow::kLogsTab);
-  button_ = place<QPushButton>(page, "CheckTables", 482, 4, 100, 22, "Check tables");
+  button_ = place<QPushButton>(page, "CheckTables", 538, 4, 86, 22, "Check tables");
   connect(button_, &QPushButton::clicked, this, &CheckTables::run);
 }
 

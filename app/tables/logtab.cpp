@@ -36,12 +36,12 @@ const char *const kFilters[] = {"All", "", "PSK31", "RTTY", "SSTV", "Olivia", "D
 
 LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
   OnlyShow = filterBox(page, "OnlyShow", kFilters);
-  place<QLabel>(page, "SortByLabel", 122, 4, 44, 22, "Sort By");
-  Combo1 = place<QComboBox>(page, "Combo1", 168, 4, 100, 22);
+  place<QLabel>(page, "SortByLabel", 118, 4, 44, 22, "Sort By");
+  Combo1 = place<QComboBox>(page, "Combo1", 164, 4, 92, 22);
   Combo1->addItems(headings(kColumns));
-  Log1 = place<QPushButton>(page, "Log1", 280, 4, 90, 22, "Add 2 Log");
-  ButtonPlus2 = place<QPushButton>(page, "ButtonPlus2", 376, 4, 100, 22, "Scan Selected");
-  FindWords = place<QLineEdit>(page, "FindWords", 482, 4, 142, 22);
+  Log1 = place<QPushButton>(page, "Log1", 260, 4, 78, 22, "Add 2 Log");
+  ButtonPlus2 = place<QPushButton>(page, "ButtonPlus2", 342, 4, 94, 22, "Scan Selected");
+  FindWords = place<QLineEdit>(page, "FindWords", 440, 4, 94, 22);
   FindWords->setPlaceholderText(QStringLiteral("find words"));
   FindWords->setEnabled(false);
   Grid1 = place<QTableWidget>(page, "Grid1", 4, 30, 620, 200);

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "app/tables/checktables.h"
 #include "app/tables/grid.h"
 #include "app/tables/logtab.h"
 #include "app/tables/msgbox.h"
@@ -54,6 +55,8 @@ class LayoutTest : public TablesTest {};
 
 TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
   start();
+  tables::LibraryCare care(&lumbra());
+  tables::CheckTables check(window.get(), tabs.get(), &care, &dialogs);  // its button shares the Logs tab
   window->show();
   window->showFull();
   // Enough rows for the vertical scroll bar, which takes width from the columns.
@@ -89,6 +92,25 @@ TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
   expectColumnsInView(tabs->scans().Grid2, tables::ScansTab::kColumns);
   showTab(MainWindow::kStandardsTab, tabs->standards().Grid3);
   expectColumnsInView(tabs->standards().Grid3, tables::StandardsTab::kColumns);
+
+  // The controls above each grid sit side by side, each showing its text.
+  for (int tab : {MainWindow::kLogsTab, MainWindow::kScansTab, MainWindow::kStandardsTab}) {
+    QWidget *page = window->tabs()->widget(tab);
+    std::vector<QWidget *> row;
+    for (QWidget *w : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+      if (!w->isHidden() && w->y() < 10) row.push_back(w);
+    for (size_t i = 0; i < row.size(); ++i) {
+      for (size_t j = i + 1; j < row.size(); ++j)
+        EXPECT_FALSE(row[i]->geometry().intersects(row[j]->geometry()))
+            << row[i]->objectName().toStdString() << " lies over " << row[j]->objectName().toStdString();
+      EXPECT_LE(row[i]->geometry().right(), page->width()) << row[i]->objectName().toStdString();
+      if (auto *button = qobject_cast<QPushButton *>(row[i])) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + margin, button->width())
+            << button->objectName().toStdString() << " cuts " << button->text().toStdString();
+      }
+    }
+  }
 
   tables::MsgBox question({"Correct Upper Case Text to Proper Case", 1, "Student Data - General Info.", "Y", 0});
   EXPECT_FALSE(question.Image3->toolTip().isEmpty());
