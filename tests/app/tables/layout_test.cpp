@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "app/tables/backup.h"
 #include "app/tables/checktables.h"
 #include "app/tables/grid.h"
 #include "app/tables/logtab.h"
@@ -56,7 +57,10 @@ class LayoutTest : public TablesTest {};
 TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
   start();
   tables::LibraryCare care(&lumbra());
-  tables::CheckTables check(window.get(), tabs.get(), &care, &dialogs);  // its button shares the Logs tab
+  // Their buttons share the rows of the Logs and Digital Standards tabs.
+  tables::CheckTables check(window.get(), tabs.get(), &care, &dialogs);
+  tables::WidgetBackupDialogs backupDialogs(window.get());
+  tables::TableBackup backup(window->tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, window.get());
   window->show();
   window->showFull();
   // Enough rows for the vertical scroll bar, which takes width from the columns.
