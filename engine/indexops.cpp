@@ -127,6 +127,7 @@ int op_setkey(fhrequest *block) {
   int length = _bldkey(block, block->curkey, ctx->keytext);
   // Just above the record's key, so that a backspace returns the record.
   if (length > 0 && !(block->mode & FH_STAY)) ctx->keytext[length - 1]++;
+  ctx->entry_text = false;
   return FHS_OK;
 }
 

@@ -32,14 +32,21 @@ int write_stream(fhrequest *block) {
 }
 
 // Inserts the entries of keys `from`..`upto` - 1 of `recbuf` for the record
-// at `recpos`.
+// at `recpos`. When one fails, the entries inserted before it are taken out
+// again, so that no key is left for a record that is not written.
 int insert_keys(fhrequest *block, int from, int upto) {
   char text[KEYTEXT_MAX];
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
   for (int k = from; k < upto; k++) {
     if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
     build_key_of(block, k, block->recbuf, text);
-    int status = index_insert(block, k, text, static_cast<uint32_t>(block->recpos));
-    if (status != FHS_OK) return status;
+    int status = index_insert(block, k, text, pos);
+    if (status == FHS_OK) continue;
+    for (int j = from; j < k; j++) {
+      build_key_of(block, j, block->recbuf, text);
+      index_remove(block, j, text, pos);
+    }
+    return status;
   }
   return FHS_OK;
 }
@@ -73,9 +80,16 @@ bool slot_usable(fhrequest *block, uint32_t pos, uint32_t len) {
   return !varlen(block) || stored_length(head, sizeof head, block->reclen) == len;
 }
 
+// Where a new record went: a reused slot, or an append that grew the file
+// from `end`.
+struct Placement {
+  bool appended = false;
+  int64_t end = 0;
+};
+
 // Chooses where a new record of `len` bytes goes: a deleted slot of that
 // length, or the end of the file (which adds a slot).
-int place_new(fhrequest *block, uint32_t len) {
+int place_new(fhrequest *block, uint32_t len, Placement *at) {
   if (block->idxctx) {
     uint32_t slot = 0;
     int status = index_take_slot(block, static_cast<uint16_t>(len), &slot);
@@ -95,7 +109,28 @@ int place_new(fhrequest *block, uint32_t len) {
   if (end + len > INT32_MAX || block->nrecs == UINT32_MAX) return FHS_WRITEDATA;
   block->recpos = static_cast<int32_t>(end);
   block->nrecs++;
+  at->appended = true;
+  at->end = end;
   return FHS_OK;
+}
+
+// Takes back an append whose record could not be written: the slot and
+// whatever part of the record reached the file.
+void unplace(fhrequest *block, const Placement &at) {
+  if (!at.appended) return;
+  block->nrecs--;
+  int64_t size = data_size(block);
+  if (size > at.end && ftruncate(block->datfd, at.end) != 0) {
+    // What stays is a fragment after the last whole record: the next open
+    // reports it and appends write over it.
+  }
+}
+
+// Marks the record written at `recpos` deleted: its keys could not all be
+// inserted, so it stays an orphan that no key leads to.
+void orphan(fhrequest *block) {
+  const char mark = REC_DELETED;
+  data_write(block, static_cast<uint32_t>(block->recpos), &mark, 1);
 }
 
 // What a write found at the record's place.
@@ -105,23 +140,49 @@ struct Target {
   std::unique_ptr<char[]> old;         // its stored image
 };
 
-// Writes the record and its threads once keys and place are settled.
-int store(fhrequest *block, Target &t, const ThreadPlan &plan, bool fresh) {
+// Writes the record and the links of its threads. Stores the length written
+// in `len`.
+int put_record(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t *len) {
   block->state |= ST_HDRDIRTY;
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   int status = thread_apply(block, pos, t.rewrite ? t.old.get() : nullptr, block->recbuf, plan);
   if (status != FHS_OK) return status;
-  uint32_t len;
-  status = record_store(block, pos, block->recbuf, t.rewrite && varlen(block) ? t.slot : 0, &len);
-  if (status != FHS_OK) return status;
+  return record_store(block, pos, block->recbuf, t.rewrite && varlen(block) ? t.slot : 0, len);
+}
+
+// Completes a write whose record and keys are on file: thread heads, the
+// header of a shared block (last, so that a crash before it leaves more
+// records than the header counts), the current key and the advance.
+int finish_write(fhrequest *block, const ThreadPlan &plan, bool fresh, uint32_t len) {
   set_positioned(block, true);
-  thread_join(block, pos, plan);
+  thread_join(block, static_cast<uint32_t>(block->recpos), plan);
   if (block_is_shared(block) && (fresh || block->nthreads > 0)) {
-    status = header_write(block);
+    int status = header_write(block);
     if (status != FHS_OK) return status;
   }
   build_current_key(block);
   return (block->mode & FH_STAY) ? FHS_OK : advance(block, len);
+}
+
+// Writes a new record where place_new puts it, then its keys from `from`
+// on: the data before the keys, so that a crash never leaves a key that
+// leads to a slot without its record. A failure takes back what was done.
+int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newlen, int from) {
+  Placement at;
+  int status = place_new(block, newlen, &at);
+  if (status != FHS_OK) return status;
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  if (status != FHS_OK) {
+    unplace(block, at);
+    return status;
+  }
+  status = insert_keys(block, from, block->nkeys);
+  if (status != FHS_OK) {
+    orphan(block);
+    return status;
+  }
+  return finish_write(block, plan, true, len);
 }
 
 // Reads the stored record at `pos` as the write's target.
@@ -155,14 +216,14 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
     status = delete_stored(block, found, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
   }
-  if (t.rewrite) {
-    status = update_keys(block, t.old.get());
-  } else {
-    status = place_new(block, newlen);
-    if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
-  }
-  if (status != FHS_OK) return status;
-  return store(block, t, plan, !t.rewrite);
+  if (!t.rewrite) return write_new(block, t, plan, newlen, 0);
+  // In place: the record first; until its changed keys follow, an entry
+  // of an old key leads to a record that no longer holds it, which readers
+  // pass over.
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  if (status == FHS_OK) status = update_keys(block, t.old.get());
+  return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
 int write_plain(fhrequest *block, uint32_t newlen) {
@@ -190,11 +251,10 @@ int write_plain(fhrequest *block, uint32_t newlen) {
     status = delete_stored(block, pos, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
   }
-  if (!t.rewrite) {
-    status = place_new(block, newlen);
-    if (status != FHS_OK) return status;
-  }
-  return store(block, t, plan, !t.rewrite);
+  if (!t.rewrite) return write_new(block, t, plan, newlen, 0);
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
 int write_record(fhrequest *block) {
