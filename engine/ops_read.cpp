@@ -39,8 +39,11 @@ int read_keyed(fhrequest *block, uint32_t *len) {
   char *text = index_keytext(block);
   int k = block->curkey;
   bool reverse = (block->mode & FH_REVERSE) != 0;
+  bool exact = (block->mode & FH_EXACT) != 0;
+  int keylen = index_keylen(block, k);
   char built[KEYTEXT_MAX];
-  if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+  char entry[KEYTEXT_MAX];
+  if (keylen >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
   for (uint32_t passed = 0;; passed++) {
     uint32_t at = static_cast<uint32_t>(block->recpos);
     int status = record_read(block, at, block->recbuf, len);
@@ -48,11 +51,14 @@ int read_keyed(fhrequest *block, uint32_t *len) {
     build_key_of(block, k, block->recbuf, built);
     if (block->recbuf[0] == REC_ACTIVE && key_compare(block, k, built, text) == 0) return FHS_OK;
     if (passed > block->nrecs) return FHS_CORRUPTINDEX;
+    memcpy(entry, text, keylen);
     uint32_t pos = 0;
     status = index_search(block, k, reverse ? IDX_LE : IDX_GE, nullptr, &pos);
     // The entry is still there: step past it.
     if (status == FHS_OK && pos == at) status = index_step(block, reverse ? IDX_PREV : IDX_NEXT, &pos);
     if (status != FHS_OK) return status;
+    // An exact lookup takes only the same key, moved to another slot.
+    if (exact && pos != 0 && key_compare(block, k, text, entry) != 0) pos = 0;
     if (pos == 0 || pos > INT32_MAX) {
       set_positioned(block, false);
       return FHS_NORECORD;

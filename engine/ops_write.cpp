@@ -51,9 +51,16 @@ int insert_keys(fhrequest *block, int from, int upto) {
   return FHS_OK;
 }
 
-// Replaces the entries of the keys 1.. whose text changed between `old` and
-// `recbuf`.
-int update_keys(fhrequest *block, char *old) {
+// What change_keys does with the entries of a rewritten record's keys.
+enum KeyChange {
+  REMOVE_OLD,   // take out the entries of the old texts
+  INSERT_NEW,   // put in the entries of the new texts
+  RESTORE_OLD   // put the old entries back
+};
+
+// Applies `what` to the keys 1.. whose text differs between the stored
+// record `old` and `recbuf`. Returns 0 or the first failure's status.
+int change_keys(fhrequest *block, char *old, KeyChange what) {
   char was[KEYTEXT_MAX];
   char now[KEYTEXT_MAX];
   uint32_t pos = static_cast<uint32_t>(block->recpos);
@@ -62,8 +69,9 @@ int update_keys(fhrequest *block, char *old) {
     int n = build_key_of(block, k, old, was);
     build_key_of(block, k, block->recbuf, now);
     if (n <= 0 || memcmp(was, now, static_cast<size_t>(n)) == 0) continue;
-    int status = index_remove(block, k, was, pos);
-    if (status == FHS_OK) status = index_insert(block, k, now, pos);
+    int status = what == REMOVE_OLD  ? index_remove(block, k, was, pos)
+                 : what == INSERT_NEW ? index_insert(block, k, now, pos)
+                                      : index_insert(block, k, was, pos);
     if (status != FHS_OK) return status;
   }
   return FHS_OK;
@@ -217,12 +225,18 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
     if (status != FHS_OK) return status;
   }
   if (!t.rewrite) return write_new(block, t, plan, newlen, 0);
-  // In place: the record first; until its changed keys follow, an entry
-  // of an old key leads to a record that no longer holds it, which readers
-  // pass over.
+  // In place: the entries of changed keys go before the record changes and
+  // the new ones follow it, so that no entry ever leads to a record that
+  // does not hold its key (key 0 stays the same).
+  status = change_keys(block, t.old.get(), REMOVE_OLD);
+  if (status != FHS_OK) return status;
   uint32_t len;
   status = put_record(block, t, plan, &len);
-  if (status == FHS_OK) status = update_keys(block, t.old.get());
+  if (status != FHS_OK) {
+    change_keys(block, t.old.get(), RESTORE_OLD);
+    return status;
+  }
+  status = change_keys(block, t.old.get(), INSERT_NEW);
   return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
