@@ -24,8 +24,9 @@ inline void rebuild_index(fhrequest *b) {
   index_close(b);
   close(b->idxfd);
   ASSERT_EQ(index_make(b), FHS_OK);
-  b->idxfd = open(b->idxname, O_RDWR | O_CLOEXEC);
-  ASSERT_GE(b->idxfd, 0);
+  int fd = open(b->idxname, O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  b->idxfd = fd;
   ASSERT_EQ(index_open(b), FHS_OK);
   std::vector<char> image(b->reclen);
   char text[KEYTEXT_MAX];
