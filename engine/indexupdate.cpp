@@ -36,10 +36,11 @@ int read_step(fhrequest *block, int k, int d, uint8_t *buf) {
   return FHS_OK;
 }
 
-// Splits the full node of path step d, held in `buf`, after an insertion at
-// entry s. The writes go new node first, then the parent (or the new root
-// and the header), and the old node, trimmed, last: after any one of them
-// the tree on file reaches every entry, if some twice.
+// Splits the full node of path step d, held in `buf` and not yet written,
+// after an insertion at entry s. The writes go new node first, then the
+// parent (or the new root and the header), and the old node, trimmed,
+// last: after any one of them the tree on file reaches every entry it held
+// before, some twice, and a split that fails half-way leaves it so.
 int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   IndexCtx *ctx = ctx_of(block);
   KeyCursor &c = ctx->cur[k];
@@ -83,9 +84,9 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
     memcpy(t.key(0), lkey, t.l);
     t.set_ptr(1, fresh);
     memcpy(t.key(1), rkey, t.l);
+    if ((status = node_write(block, root, t.b)) != FHS_OK) return status;
     ctx->roots[k] = root;
     ctx->changed = true;
-    if ((status = node_write(block, root, t.b)) != FHS_OK) return status;
     if (index_shared(block) && (status = index_write_header(block)) != FHS_OK) return status;
     return node_write(block, left, trimmed.get());
   }
@@ -101,8 +102,8 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   p.open_slot(e + 1);
   p.set_ptr(e + 1, fresh);
   memcpy(p.key(e + 1), rkey, p.l);
-  if ((status = node_write(block, c.path[d - 1].node, p.b)) != FHS_OK) return status;
-  if (p.count() >= c.splitat && (status = split(block, k, d - 1, p.b, e + 1)) != FHS_OK) return status;
+  status = p.count() >= c.splitat ? split(block, k, d - 1, p.b, e + 1) : node_write(block, c.path[d - 1].node, p.b);
+  if (status != FHS_OK) return status;
   return node_write(block, left, trimmed.get());
 }
 
@@ -111,14 +112,13 @@ int insert_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
   KeyCursor &c = ctx->cur[k];
   int s = 0;
   int status;
-  if (ctx->roots[k] == 0) {
+  bool new_root = ctx->roots[k] == 0;
+  if (new_root) {
     uint32_t n;
     if ((status = node_take(block, &n)) != FHS_OK) return status;
     memset(c.buf, 0, ctx->nodesize);
     c.buf[0] = NODE_LEAF;
     c.buf[2] = static_cast<uint8_t>(k);
-    ctx->roots[k] = n;
-    ctx->changed = true;
     c.depth = 1;
     c.path[0] = PathStep{n, 0, 0};
   } else {
@@ -132,8 +132,15 @@ int insert_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
   memcpy(nd.key(s), text, nd.l);
   nd.set_ptr(s, pos);
   int d = c.depth - 1;
+  // A full node never goes to the file: the split writes its halves.
+  if (nd.count() >= c.splitat) return split(block, k, d, nd.b, s);
   if ((status = node_write(block, c.path[d].node, nd.b)) != FHS_OK) return status;
-  return nd.count() >= c.splitat ? split(block, k, d, nd.b, s) : FHS_OK;
+  if (new_root) {
+    // The header names the root only once it is on file.
+    ctx->roots[k] = c.path[0].node;
+    ctx->changed = true;
+  }
+  return FHS_OK;
 }
 
 // Gives the node of path step d the new highest key `key`: the first

@@ -17,8 +17,25 @@
 #include "engine/ops_util.h"
 #include "engine/records.h"
 
-// Replaces the index of the open fixed-length file set `b` by a new one
-// that holds the keys of every active record and lists every deleted slot.
+// Visits the stored records of the open file set `b` slot by slot: the
+// position, the unpacked image and the stored length.
+template <typename Visit>
+void each_record(fhrequest *b, Visit visit) {
+  using namespace corvex;
+  std::vector<char> image(b->reclen);
+  int64_t size = data_size(b);
+  bool varlen = (b->mode & FH_VARLEN) != 0;
+  for (int64_t pos = b->reclen; pos < size;) {
+    uint32_t len;
+    if (record_read(b, static_cast<uint32_t>(pos), image.data(), &len) != FHS_OK) return;
+    if (!varlen && pos + b->reclen > size) return;
+    visit(static_cast<uint32_t>(pos), image.data(), len);
+    pos += varlen ? len : b->reclen;
+  }
+}
+
+// Replaces the index of the open file set `b` by a new one that holds the
+// keys of every active record and lists every deleted slot.
 inline void rebuild_index(fhrequest *b) {
   using namespace corvex;
   index_close(b);
@@ -28,39 +45,28 @@ inline void rebuild_index(fhrequest *b) {
   ASSERT_GE(fd, 0);
   b->idxfd = fd;
   ASSERT_EQ(index_open(b), FHS_OK);
-  std::vector<char> image(b->reclen);
   char text[KEYTEXT_MAX];
-  int64_t size = data_size(b);
-  for (int64_t pos = b->reclen; pos + b->reclen <= size; pos += b->reclen) {
-    uint32_t len;
-    ASSERT_EQ(record_read(b, static_cast<uint32_t>(pos), image.data(), &len), FHS_OK);
-    if (image[0] == REC_DELETED) {
-      ASSERT_EQ(index_add_slot(b, static_cast<uint32_t>(pos), static_cast<uint16_t>(len)), FHS_OK);
-      continue;
+  int failed = FHS_OK;
+  each_record(b, [&](uint32_t pos, char *image, uint32_t len) {
+    if (image[0] == REC_DELETED && failed == FHS_OK) failed = index_add_slot(b, pos, static_cast<uint16_t>(len));
+    for (int k = 0; k < b->nkeys && image[0] == REC_ACTIVE && failed == FHS_OK; k++) {
+      build_key_of(b, k, image, text);
+      failed = index_insert(b, k, text, pos);
     }
-    if (image[0] != REC_ACTIVE) continue;
-    for (int k = 0; k < b->nkeys; k++) {
-      build_key_of(b, k, image.data(), text);
-      ASSERT_EQ(index_insert(b, k, text, static_cast<uint32_t>(pos)), FHS_OK);
-    }
-  }
+  });
+  ASSERT_EQ(failed, FHS_OK);
   ASSERT_EQ(index_checkpoint(b), FHS_OK);
 }
 
-// The active records of a fixed-length file by key 0 text, read slot by
-// slot: position -> key 0.
+// The active records of a file, read slot by slot: position -> key 0.
 inline std::map<uint32_t, std::string> active_records(fhrequest *b) {
-  using namespace corvex;
   std::map<uint32_t, std::string> out;
-  std::vector<char> image(b->reclen);
-  char text[KEYTEXT_MAX];
-  int64_t size = data_size(b);
-  for (int64_t pos = b->reclen; pos + b->reclen <= size; pos += b->reclen) {
-    uint32_t len;
-    if (record_read(b, static_cast<uint32_t>(pos), image.data(), &len) != FHS_OK || image[0] != REC_ACTIVE) continue;
-    int n = build_key_of(b, 0, image.data(), text);
-    out[static_cast<uint32_t>(pos)] = std::string(text, static_cast<size_t>(n));
-  }
+  char text[corvex::KEYTEXT_MAX];
+  each_record(b, [&](uint32_t pos, char *image, uint32_t) {
+    if (image[0] != corvex::REC_ACTIVE) return;
+    int n = corvex::build_key_of(b, 0, image, text);
+    out[pos] = std::string(text, static_cast<size_t>(n));
+  });
   return out;
 }
 
