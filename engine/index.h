@@ -93,6 +93,10 @@ char *index_keytext(fhrequest *block);
 // record clear it).
 bool index_entry_text(const fhrequest *block);
 
+// True when the last step or position along the current key went towards
+// lower keys (a backspace, or navigation under FH_REVERSE).
+bool index_moved_back(const fhrequest *block);
+
 // Clears what index_entry_text tells.
 void index_forget_entry(fhrequest *block);
 

@@ -84,6 +84,9 @@ struct IndexCtx {
   // The current key text is the key of the index entry that a search found
   // (so a read can check that the record still holds it).
   bool entry_text = false;
+  // The last move along the current key went to lower keys (backspace, or
+  // a walk in reverse): a read that passes over an entry goes on that way.
+  bool backward = false;
   // Raised whenever a tree changes or the cache is flushed; a cursor whose
   // `gen` differs no longer mirrors its leaf.
   uint64_t gen = 1;

@@ -254,6 +254,11 @@ bool index_entry_text(const fhrequest *block) {
   return ctx && ctx->entry_text;
 }
 
+bool index_moved_back(const fhrequest *block) {
+  const IndexCtx *ctx = ctx_of(block);
+  return ctx && ctx->backward;
+}
+
 void index_forget_entry(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (ctx) ctx->entry_text = false;

@@ -31,14 +31,16 @@ int read_stream(fhrequest *block) {
 
 // Reads the record of the current index entry. The record must still hold
 // the entry's key and be active: another program may have deleted it or
-// reused its slot since the entry was found, and a killed one may have left
-// an entry behind. Such an entry is passed over, and the read goes on from
-// the entry's key, never from what the record holds now. An index that
-// keeps leading to such entries, more than the file has records, is damaged.
+// reused its slot since the entry was found (the entry is gone then), and a
+// killed one may have left the entry of a deleted record behind. Such an
+// entry is passed over in the direction the position last moved, and the
+// read goes on from the entry's key, never from what the record holds now.
+// An entry still in place that leads to another active record, or more such
+// entries than the file has records, means a damaged index (28).
 int read_keyed(fhrequest *block, uint32_t *len) {
   char *text = index_keytext(block);
   int k = block->curkey;
-  bool reverse = (block->mode & FH_REVERSE) != 0;
+  bool reverse = index_moved_back(block);
   bool exact = (block->mode & FH_EXACT) != 0;
   int keylen = index_keylen(block, k);
   char built[KEYTEXT_MAX];
@@ -54,8 +56,11 @@ int read_keyed(fhrequest *block, uint32_t *len) {
     memcpy(entry, text, keylen);
     uint32_t pos = 0;
     status = index_search(block, k, reverse ? IDX_LE : IDX_GE, nullptr, &pos);
-    // The entry is still there: step past it.
-    if (status == FHS_OK && pos == at) status = index_step(block, reverse ? IDX_PREV : IDX_NEXT, &pos);
+    if (status == FHS_OK && pos == at) {
+      // The entry is still there: a deleted record's leftover is passed.
+      if (block->recbuf[0] == REC_ACTIVE) return FHS_CORRUPTINDEX;
+      status = index_step(block, reverse ? IDX_PREV : IDX_NEXT, &pos);
+    }
     if (status != FHS_OK) return status;
     // An exact lookup takes only the same key, moved to another slot.
     if (exact && pos != 0 && key_compare(block, k, text, entry) != 0) pos = 0;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "data_fixture.h"
+#include "engine/keys.h"
 #include "recovery.h"
 #include "scratch.h"
 
@@ -76,6 +77,28 @@ int walk(Table &t, int key, bool reverse, int bound) {
   }
   t.block.mode &= static_cast<uint16_t>(~FH_REVERSE);
   return reads > bound ? -1 : reads;
+}
+
+// Walks key `key` as the record layer's next and previous record calls do:
+// each step positions afresh at the key of the record last read, then reads
+// past it (forwards) or backspaces before it (backwards). Returns the steps
+// taken, or -1 when the walk goes on past `bound` steps.
+int walk_by_position(Table &t, int key, bool reverse, int bound) {
+  if (t.setkey(key) != FHS_OK) return 0;
+  t.position_key(reverse ? std::string(30, '~') : "");
+  if (reverse && t.op(FHOP_BACKSPACE) != FHS_OK) return 0;
+  if (t.block.status != FHS_OK || !t.positioned() || t.op(FHOP_READ) != FHS_OK) return 0;
+  char text[corvex::KEYTEXT_MAX];
+  for (int steps = 1; steps <= bound; steps++) {
+    if (t.setkey(key) != FHS_OK) return steps;
+    int n = _bldkey(&t.block, key - 1, text);
+    memset(t.block.keybuf, 0, FH_KEYBUFSIZE);
+    memcpy(t.block.keybuf, text, static_cast<size_t>(n));
+    if (t.op(FHOP_POSITION) != FHS_OK || !t.positioned()) return steps;
+    int status = reverse ? t.op(FHOP_BACKSPACE) : t.op(FHOP_READ);
+    if (status != FHS_OK || !t.positioned() || t.op(FHOP_READ) != FHS_OK) return steps;
+  }
+  return -1;
 }
 
 class DamageTest : public ::testing::Test {
@@ -191,6 +214,7 @@ TEST_F(DamageTest, WalksPassOverEntriesOfDeletedRecords) {
     for (int key : {1, 2}) {
       EXPECT_EQ(walk(t, key, false, 20), 9) << mode << " key " << key;
       EXPECT_EQ(walk(t, key, true, 20), 9) << mode << " key " << key << " backwards";
+      EXPECT_EQ(walk_by_position(t, key, false, 20), 9) << mode << " key " << key;
     }
     EXPECT_FALSE(found(t, kFixed, 4));
     EXPECT_TRUE(found(t, kFixed, 5));
@@ -221,7 +245,10 @@ TEST_F(DamageTest, EveryWalkOverADamagedIndexEnds) {
     int status = t.open(dat());
     if (status != FHS_OK && status != FHS_RECOVER) continue;
     for (int key : {1, 2}) {
-      for (bool reverse : {false, true}) endless += walk(t, key, reverse, 130) < 0;
+      for (bool reverse : {false, true}) {
+        endless += walk(t, key, reverse, 130) < 0;
+        endless += walk_by_position(t, key, reverse, 130) < 0;
+      }
     }
   }
   EXPECT_EQ(endless, 0) << "of " << copies << " damaged copies";
