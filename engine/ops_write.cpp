@@ -97,8 +97,8 @@ struct Placement {
 
 // Chooses where a new record of `len` bytes goes: a deleted slot of that
 // length, or the end of the file (which adds a slot).
-int place_new(fhrequest *block, uint32_t len, Placement *at) {
-  if (block->idxctx) {
+int place_new(fhrequest *block, uint32_t len, bool append, Placement *at) {
+  if (block->idxctx && !append) {
     uint32_t slot = 0;
     int status = index_take_slot(block, static_cast<uint16_t>(len), &slot);
     if (status != FHS_OK) return status;
@@ -173,12 +173,15 @@ int finish_write(fhrequest *block, const ThreadPlan &plan, bool fresh, uint32_t 
   return (block->mode & FH_STAY) ? FHS_OK : advance(block, len);
 }
 
-// Writes a new record where place_new puts it, then its keys from `from`
-// on: the data before the keys, so that a crash never leaves a key that
-// leads to a slot without its record. A failure takes back what was done.
-int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newlen, int from) {
+// Writes a new record where place_new puts it, then its keys: the data
+// before the keys, so that a crash never leaves a key that leads to a slot
+// without its record. A record that moves out of the slot at `moved` (not
+// 0) is appended and its old copy deleted only once the new one is on file,
+// so that a crash leaves at worst both copies, and the open that follows
+// finds the count behind the file. A failure takes back what was done.
+int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newlen, uint32_t moved) {
   Placement at;
-  int status = place_new(block, newlen, &at);
+  int status = place_new(block, newlen, moved != 0, &at);
   if (status != FHS_OK) return status;
   uint32_t len;
   status = put_record(block, t, plan, &len);
@@ -186,7 +189,8 @@ int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newl
     unplace(block, at);
     return status;
   }
-  status = insert_keys(block, from, block->nkeys);
+  if (moved != 0) status = delete_stored(block, moved, t.old.get(), t.slot);
+  if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
   if (status != FHS_OK) {
     orphan(block);
     return status;
@@ -220,12 +224,15 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
   ThreadPlan plan;
   status = thread_plan(block, t.rewrite ? t.old.get() : nullptr, block->recbuf, &plan);
   if (status != FHS_OK) return status;
-  if (found != 0 && !t.rewrite) {
-    // A record of another length cannot stay in its slot: it moves.
-    status = delete_stored(block, found, t.old.get(), t.slot);
+  // A record of another length cannot stay in its slot: it moves. With
+  // threads the old copy leaves them first, so that no link leads to it.
+  uint32_t moved = found != 0 && !t.rewrite ? found : 0;
+  if (moved != 0 && block->nthreads > 0) {
+    status = delete_stored(block, moved, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
+    moved = 0;
   }
-  if (!t.rewrite) return write_new(block, t, plan, newlen, 0);
+  if (!t.rewrite) return write_new(block, t, plan, newlen, moved);
   // In place: the entries of changed keys go before the record changes and
   // the new ones follow it, so that no entry ever leads to a record that
   // does not hold its key (key 0 stays the same).
@@ -261,12 +268,14 @@ int write_plain(fhrequest *block, uint32_t newlen) {
   ThreadPlan plan;
   int status = thread_plan(block, t.rewrite && t.old ? t.old.get() : nullptr, block->recbuf, &plan);
   if (status != FHS_OK) return status;
-  if (inplace && !t.rewrite) {
-    // Longer than its slot: the record moves to the end of the file.
-    status = delete_stored(block, pos, t.old.get(), t.slot);
+  // Longer than its slot: the record moves to the end of the file.
+  uint32_t moved = inplace && !t.rewrite ? pos : 0;
+  if (moved != 0 && block->nthreads > 0) {
+    status = delete_stored(block, moved, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
+    moved = 0;
   }
-  if (!t.rewrite) return write_new(block, t, plan, newlen, 0);
+  if (!t.rewrite) return write_new(block, t, plan, newlen, moved);
   uint32_t len;
   status = put_record(block, t, plan, &len);
   return status == FHS_OK ? finish_write(block, plan, false, len) : status;
