@@ -55,10 +55,15 @@ int lumbra::open_common(const char *dat, const char *fid, const char *idx, int i
     nstrncpy(expression, str(selection), kSelectionMax);
     r.keybuf = expression;
   }
+  // An open that found an unfinished update still opened the file.
+  bool recover = false;
   if (!send(r, opcode)) {
-    int rc = settle(*f);
-    globalmfree(f);
-    return rc;
+    if (r.status != FHS_RECOVER) {
+      int rc = settle(*f);
+      globalmfree(f);
+      return rc;
+    }
+    recover = true;
   }
   if (f->type == kKeyed && r.nkeys == 0) f->type = kNumbered;
   bool bad = false;
@@ -79,7 +84,7 @@ int lumbra::open_common(const char *dat, const char *fid, const char *idx, int i
   f->bufpos = start_position(*f);
   table.add(f->id, f);
   *out = f;
-  return kOk;
+  return recover ? kNeedsRecover : kOk;
 }
 
 namespace {
@@ -127,7 +132,8 @@ int KDBinit(int client) {
 
 int KDBopen(const char *dat, const char *fid, const char *idx, int id, int type, int mode) {
   kdb_file *f = nullptr;
-  if (int rc = open_common(dat, fid, idx, id, type, mode, FHOP_OPEN, &f)) return rc;
+  int rc = open_common(dat, fid, idx, id, type, mode, FHOP_OPEN, &f);
+  if (rc != kOk && rc != kNeedsRecover) return rc;
   position_at_start(*f);
   clear_status(id);
   if (is_text_input(*f)) {
@@ -135,7 +141,7 @@ int KDBopen(const char *dat, const char *fid, const char *idx, int id, int type,
   } else if (is_text_output(*f) && !(f->req.mode & kModeSmallBuffer)) {
     append_position(*f);
   }
-  return kOk;
+  return rc;
 }
 
 int KDBmake(const char *dat, const char *fid, const char *idx, int id, int type, int mode) {

@@ -17,7 +17,9 @@
 //   another program, 27 unknown network mode, 28 the file is read-only, 34 the
 //   record is deleted, 40 data file and description do not match, 113 the
 //   operation needs another file type, 115 500 files are already open, 116 the
-//   file id is already open.
+//   file id is already open, 117 (KDBopen) the file is open but an update of
+//   it did not finish (a killed program, a full disk): run the index rebuild
+//   (recover) before relying on keyed access.
 // - String results point at one result buffer of this program (at most 512
 //   characters and a terminator), valid until the next call that returns text;
 //   copy the text out at once.

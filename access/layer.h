@@ -38,7 +38,8 @@ kdb_file *lookup(int id);
 // The open step that KDBopen, KDBmake and KDBtmpidx share, with engine
 // opcode FHOP_OPEN, FHOP_MAKE or FHOP_TEMPINDEX (whose key expression is
 // selection, up to 200 characters): registers a new context for id, with its
-// record buffer ready. Returns a code and, on success, the context at out.
+// record buffer ready. Returns a code and, on success (0, or 117 for a file
+// opened after an unfinished update), the context at out.
 constexpr int kSelectionMax = 200;
 int open_common(const char *dat, const char *fid, const char *idx, int id, int type, int mode,
                 uint8_t opcode, kdb_file **out, const char *selection = nullptr);

@@ -21,6 +21,7 @@ int translate_status(uint8_t status) {
     case 107:
     case 108: return kLocked;
     case 109: return kDeleted;
+    case 113: return kNeedsRecover;
     default: return kEngineFailure;
   }
 }

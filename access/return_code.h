@@ -28,6 +28,7 @@ enum ReturnCode : int {
   kWrongFileType = 113,
   kTableFull = 115,
   kAlreadyOpen = 116,
+  kNeedsRecover = 117,  // opened, but an update did not finish: rebuild the index (engine status 113)
 };
 
 // The return code for a raw engine status. Total: every status 0..255 maps to

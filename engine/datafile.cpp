@@ -58,7 +58,29 @@ bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size) {
   return (block->mode & FH_VARLEN) || pos % block->reclen == 0;
 }
 
-int header_read(fhrequest *block, bool check_end) {
+namespace {
+
+// Steps over the stored records of a variable-length file by their length
+// digits: *records is the count of whole records, *end where the last one
+// ends (a record cut short or unreadable ends the walk).
+int varlen_walk(fhrequest *block, int64_t size, uint32_t *records, int64_t *end) {
+  *records = 0;
+  *end = block->reclen;
+  char head[VAR_DATA_AT];
+  while (*end + VAR_DATA_AT <= size && *end <= INT32_MAX) {
+    ssize_t got = read_at(block, static_cast<uint32_t>(*end), head, sizeof head);
+    if (got < 0) return FHS_READDATA;
+    uint32_t len = stored_length(head, static_cast<size_t>(got), block->reclen);
+    if (len == 0 || *end + len > size) break;
+    *end += len;
+    ++*records;
+  }
+  return FHS_OK;
+}
+
+}  // namespace
+
+int header_read(fhrequest *block, bool check_end, bool *unfinished) {
   size_t reclen = block->reclen;
   if (reclen < HDR_PREFIX + 1) return FHS_READDATA;
   size_t want = (check_end || block->nthreads > 0) ? reclen : static_cast<size_t>(HDR_PREFIX);
@@ -71,7 +93,30 @@ int header_read(fhrequest *block, bool check_end) {
   if (!hex_get(buf.get() + 1, HDR_COUNT_DIGITS, &count) || count < 1 || count > INT32_MAX) return FHS_READDATA;
   if (check_end && (static_cast<size_t>(got) < reclen || buf[reclen - 1] != REC_END)) return FHS_DATFIDMISMATCH;
   bool varlen = buf[0] == REC_VARHDR;
-  if (!varlen && static_cast<uint64_t>(count) * reclen > static_cast<uint64_t>(size)) return FHS_READDATA;
+  if (size < static_cast<int64_t>(reclen)) return FHS_READDATA;
+  // The slots the file holds decide, not the count: a program killed
+  // between a record and its header leaves the count behind the records, a
+  // write cut short leaves it ahead of them. Appends then go after the last
+  // whole record, so nothing on file is written over.
+  if (!varlen) {
+    uint64_t whole = static_cast<uint64_t>(size) / reclen;
+    if (unfinished) *unfinished = whole != count || static_cast<uint64_t>(size) % reclen != 0;
+    if (whole > INT32_MAX) return FHS_READDATA;
+    count = static_cast<uint32_t>(whole);
+  } else if (unfinished) {
+    uint32_t records;
+    int64_t end;
+    int status = varlen_walk(block, size, &records, &end);
+    if (status != FHS_OK) return status;
+    *unfinished = records + 1 != count || end != size;
+    count = records + 1;
+    // A record cut short at the end goes, so that appends follow the last
+    // whole one (a read-only handle leaves it).
+    if (end < size) {
+      int cut = ftruncate(block->datfd, end);
+      (void)cut;  // a read-only handle keeps the fragment; appends still go to the end
+    }
+  }
   if (block->nthreads > 0) {
     if (static_cast<size_t>(got) < reclen) return FHS_READDATA;
     for (uint16_t t = 0; t < block->nthreads; t++) {

@@ -18,14 +18,17 @@ namespace corvex {
 int64_t data_size(const fhrequest *block);
 
 // Reads the header record: FH_VARLEN from byte 0 ('V' sets it, anything
-// else clears it) and `nrecs` from bytes 1..8, which must be hexadecimal
-// digits giving a count of at least 1 whose slots (for fixed-length
-// records) fit in the file. When the file has thread items the heads are
-// loaded too; each must be 0 or a record position inside the file. With
-// `check_end` the whole header record must be there with a line feed at
-// `reclen` - 1. Returns 0, 3 for a short or damaged header, or 19 for a
-// missing line feed.
-int header_read(fhrequest *block, bool check_end);
+// else clears it) and the count from bytes 1..8, which must be hexadecimal
+// digits giving at least 1. `nrecs` of a fixed-length file is the number of
+// whole slots the file holds, whatever the count says. When the file has
+// thread items the heads are loaded too; each must be 0 or a record position
+// inside the file. With `check_end` the whole header record must be there
+// with a line feed at `reclen` - 1. With `unfinished`, the check of an open:
+// it tells whether the count disagrees with the whole records on file (a
+// variable-length file is walked for them, `nrecs` becomes their count + 1,
+// and a record cut short at its end is cut off). Returns 0, 3 for a short or
+// damaged header, or 19 for a missing line feed.
+int header_read(fhrequest *block, bool check_end, bool *unfinished = nullptr);
 
 // Writes bytes 0..8 of the header record (' ' or 'V', `nrecs` in eight
 // hexadecimal digits) and, when the file has thread items, bytes

@@ -124,7 +124,14 @@ enum {
   FHS_HDRLOCKED = 108,       // the header is locked by another process
   FHS_DELETED = 109,         // the record read is marked deleted
   FHS_NOBACKSPACE = 111,     // backspace on variable-length physical order
-  FHS_BADTEMPEXPR = 112      // bad temporary index expression
+  FHS_BADTEMPEXPR = 112,     // bad temporary index expression
+  // Open succeeded, but the files show an update that did not finish (a
+  // killed program, a full disk): the data file holds more or fewer whole
+  // records than its header counts, or the index file has more or fewer
+  // nodes than its header names. The block is open and safe to write (new
+  // records go after the last whole record, new nodes after the last node);
+  // records may be missing from the index until it is rebuilt (recover).
+  FHS_RECOVER = 113
 };
 
 enum {

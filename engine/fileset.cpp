@@ -138,10 +138,10 @@ int register_block(fhrequest *block) {
   return status;
 }
 
-int read_first_header(fhrequest *block) {
+int read_first_header(fhrequest *block, bool *unfinished) {
   int status = hdr_lock(block);
   if (status != FHS_OK) return status;
-  status = header_read(block, true);
+  status = header_read(block, true, unfinished);
   hdr_unlock(block);
   if (status != FHS_OK) return status;
   block->recpos = block->reclen;
@@ -149,7 +149,7 @@ int read_first_header(fhrequest *block) {
   return FHS_OK;
 }
 
-int open_set(fhrequest *block) {
+int open_set(fhrequest *block, bool *unfinished) {
   int status = fid_prepare(block);
   if (status != FHS_OK) return status;
   status = check_description(block);
@@ -161,9 +161,10 @@ int open_set(fhrequest *block) {
     if (block->nitems == 0) {
       block->recpos = 0;
     } else if (!(block->mode & FH_NODATA)) {
-      status = read_first_header(block);
+      status = read_first_header(block, unfinished);
     }
   }
+  if (index_unfinished(block)) *unfinished = true;
   return status;
 }
 
@@ -271,14 +272,22 @@ int fileset_close_handles(fhrequest *block) {
 }
 
 int fileset_write_headers(fhrequest *block) {
+  // The index before the data header: until both are written, the data
+  // file or the index shows the open that the update did not finish.
+  int status = block->idxctx ? index_checkpoint(block) : FHS_OK;
+  if (status != FHS_OK) return status;
   if (block->nitems > 0 && !(block->mode & FH_NODATA) && (block->state & ST_HDRDIRTY)) {
-    int status = header_write(block);
-    if (status != FHS_OK) return status;
+    if (fdatasync(block->datfd) != 0) return FHS_WRITEDATA;
+    status = header_write(block);
   }
-  return block->idxctx ? index_write_header(block) : FHS_OK;
+  return status;
 }
 
-int op_open(fhrequest *block) { return finish(block, open_set(block)); }
+int op_open(fhrequest *block) {
+  bool unfinished = false;
+  int status = finish(block, open_set(block, &unfinished));
+  return status == FHS_OK && unfinished ? FHS_RECOVER : status;
+}
 
 int op_make(fhrequest *block) { return finish(block, make_set(block)); }
 

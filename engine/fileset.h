@@ -45,12 +45,16 @@ int fileset_close_handles(fhrequest *block);
 // registration with its handles, and the description tables.
 void fileset_abandon(fhrequest *block);
 
-// Writes the pending data file header (count and thread heads, when
-// ST_HDRDIRTY is set) and the index header. Returns 0 or a status.
+// Writes the pending changes of the index (nodes, then its header, see
+// index_checkpoint) and then the data file header (count and thread heads,
+// when ST_HDRDIRTY is set). Returns 0 or a status.
 int fileset_write_headers(fhrequest *block);
 
 // Opcode 1: loads the description, opens and registers the file set,
 // checks the index, reads the header and positions at the first record.
+// When the data file holds other whole records than its header counts, or
+// the index file other nodes than its header names, the set is opened all
+// the same (see header_read and index_open) and the answer is 113.
 int op_open(fhrequest *block);
 
 // Opcode 2: creates the data file with an empty header and the index, then

@@ -44,21 +44,34 @@ enum IndexMode {
 int index_make(fhrequest *block);
 
 // Reads the header of the index open on `block->idxfd` and attaches a new
-// index context to `block->idxctx`. Returns 0; 23 for a short header; 29 for
+// index context to `block->idxctx`. A next-node number below the file's
+// node count is raised to it, so that no node on file is taken again, and
+// list heads beyond the file are dropped (index_unfinished then answers
+// true). Returns 0; 23 for a short header; 29 for
 // the previous version (864); 26 for any other wrong version; 27 when the key
 // count or a key length differs from the block's description; 28 when the
 // node size cannot hold the keys; 9 when memory runs out. On failure no
 // context is attached.
 int index_open(fhrequest *block);
 
-// Writes the header if it changed (blocks that are not shared), writes back
-// and drops the block's cached nodes, and frees the context; `idxctx`
+// Writes the pending changes as index_checkpoint does, drops the block's
+// cached nodes, and frees the context; `idxctx`
 // becomes null. The handle is not closed. Returns 0 or 24; the context is
 // freed either way. Harmless without a context.
 int index_close(fhrequest *block);
 
 // Writes the dynamic part of the header if it changed. Returns 0 or 24.
 int index_write_header(fhrequest *block);
+
+// Writes every pending change of the index in an order that a crash cannot
+// break: the cached nodes first (then synced), then the header, then the
+// unfinished-update mark of a block that is not shared is taken off the file.
+// The cached nodes are dropped as index_flush_nodes does. Returns 0 or 24.
+int index_checkpoint(fhrequest *block);
+
+// True when the open found the index header and the file's size
+// disagreeing (an update that did not finish; see FHS_RECOVER).
+bool index_unfinished(const fhrequest *block);
 
 // Writes back the block's dirty cached nodes and drops all of them from the
 // node cache; the key cursors are forgotten, so the next search starts at
@@ -75,13 +88,27 @@ int index_keylen(const fhrequest *block, int key);
 // block has no index context.
 char *index_keytext(fhrequest *block);
 
+// True when the current key text is the key of the index entry that the
+// last search found (searches set it; set key and key texts built from a
+// record clear it).
+bool index_entry_text(const fhrequest *block);
+
+// True when the last step or position along the current key went towards
+// lower keys (a backspace, or navigation under FH_REVERSE).
+bool index_moved_back(const fhrequest *block);
+
+// Clears what index_entry_text tells.
+void index_forget_entry(fhrequest *block);
+
 // Searches key `key` in `mode`. The text for IDX_EXACT, IDX_GE, IDX_LE,
 // IDX_NEXT and IDX_PREV is `text` (stored key length bytes), or the current
 // key text when `text` is null; IDX_FIRST and IDX_LAST ignore it. A found
 // entry's key becomes the current key text and *pos its record position;
 // nothing found gives *pos = 0 and leaves the current key text alone.
-// Returns 0, 28 for a node that does not belong to the tree, 23 for a short
-// node read, or 102 without a context or for a key number out of range.
+// Returns 0, 28 for a node that does not belong to the tree or an answer
+// on the wrong side of the text (a damaged tree: a walk that relies on it
+// would go back or loop), 23 for a short node read, or 102 without a
+// context or for a key number out of range.
 int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos);
 
 // Inserts the entry (text, pos) into key `key`; an entry equal to others is

@@ -73,6 +73,20 @@ struct IndexCtx {
   uint32_t roots[IDX_MAXKEYS] = {};
   uint8_t keylens[IDX_MAXKEYS] = {};
   bool changed = false;  // the dynamic part differs from the file's
+  // A block that is not shared keeps its changes in memory until a
+  // checkpoint (close, secure, park with headers). While it has any, the
+  // file is one node longer than its header's next node says, so that a
+  // program killed before the checkpoint leaves an index that the next open
+  // finds unfinished.
+  bool marked = false;
+  // The open found the header and the file's size disagreeing.
+  bool unfinished = false;
+  // The current key text is the key of the index entry that a search found
+  // (so a read can check that the record still holds it).
+  bool entry_text = false;
+  // The last move along the current key went to lower keys (backspace, or
+  // a walk in reverse): a read that passes over an entry goes on that way.
+  bool backward = false;
   // Raised whenever a tree changes or the cache is flushed; a cursor whose
   // `gen` differs no longer mirrors its leaf.
   uint64_t gen = 1;
@@ -130,6 +144,10 @@ int index_sync(fhrequest *block);
 
 // Ends an update: a shared block writes a changed header at once.
 int index_commit(fhrequest *block, int status);
+
+// Before the first change of a block that is not shared: marks the file as
+// holding unwritten changes (see IndexCtx::marked). Returns 0 or 24.
+int index_mark(fhrequest *block);
 
 // Reads or writes node n through the node cache. Node numbers outside
 // 1..nextnode-1 give 28.

@@ -39,9 +39,23 @@
 // Nodes are never merged. A node whose count fills its capacity is split at
 // once; the count byte limits the capacity to 255 entries even where the
 // layout has more slots.
+//
+// Crash safety. A shared block writes every node at once, in an order that
+// keeps the tree on file whole after each single write: a new node before
+// the node that points at it, a node that loses entries only after the
+// entries' new home is reachable, a reference dropped before its node is
+// freed, and the header after the nodes it names (a node taken from the
+// free list is taken in the header first). A crash then leaves at worst
+// nodes that nothing reaches. A block that is not shared keeps its changes
+// in the node cache and writes them at a checkpoint: nodes, then header;
+// until then the file is one node longer than its header says, and the
+// open of a file left so reports it (index_unfinished). The open also
+// raises the next node number to the file's node count, so that nodes
+// written after the header never get taken twice.
 #include "engine/index.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <new>
@@ -134,6 +148,30 @@ int check_header(const fhrequest *block, const uint8_t *head) {
   return FHS_OK;
 }
 
+int64_t file_size(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 ? st.st_size : -1;
+}
+
+// Fits the dynamic part to the file's size: the next node number covers
+// every node on file, and a list head beyond the file is dropped (its nodes
+// are lost to reuse, never handed out twice). True when anything disagreed.
+bool fit_to_file(IndexCtx *ctx, int64_t size) {
+  int64_t n = ctx->nodesize;
+  int64_t nodes = (size + n - 1) / n;
+  bool disagree = size % n != 0 || nodes != ctx->nextnode;
+  if (nodes > ctx->nextnode && nodes <= UINT32_MAX) ctx->nextnode = static_cast<uint32_t>(nodes);
+  uint32_t limit = static_cast<uint32_t>(nodes < ctx->nextnode ? nodes : ctx->nextnode);
+  for (uint32_t *head : {&ctx->freehead, &ctx->delhead}) {
+    if (*head >= limit) {
+      disagree = disagree || *head != 0;
+      *head = 0;
+    }
+  }
+  for (int k = 0; k < IDX_MAXKEYS; k++) disagree = disagree || ctx->roots[k] >= limit;
+  return disagree;
+}
+
 }  // namespace
 
 int index_make(fhrequest *block) {
@@ -173,8 +211,51 @@ int index_open(fhrequest *block) {
   if (status != FHS_OK) return status;
   IndexCtx *ctx = nullptr;
   status = build_ctx(block, head, &ctx);
-  if (status == FHS_OK) block->idxctx = ctx;
-  return status;
+  if (status != FHS_OK) return status;
+  int64_t size = file_size(block->idxfd);
+  if (size < 0) {
+    free_ctx(ctx);
+    return FHS_READINDEX;
+  }
+  // The fitted header reaches the file with the next change.
+  ctx->unfinished = fit_to_file(ctx, size);
+  block->idxctx = ctx;
+  return FHS_OK;
+}
+
+bool index_unfinished(const fhrequest *block) {
+  const IndexCtx *ctx = ctx_of(block);
+  return ctx && ctx->unfinished;
+}
+
+int index_mark(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (ctx->marked || index_shared(block)) return FHS_OK;
+  off_t want = (static_cast<off_t>(ctx->nextnode) + 1) * ctx->nodesize;
+  int64_t size = file_size(block->idxfd);
+  if (size < 0 || (size < want && ftruncate(block->idxfd, want) != 0)) return FHS_WRITEINDEX;
+  ctx->marked = true;
+  return FHS_OK;
+}
+
+int index_checkpoint(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return FHS_OK;
+  int status = index_flush_nodes(block);
+  // A shared block has written everything at once.
+  if (status != FHS_OK || index_shared(block) || (!ctx->marked && !ctx->changed)) return status;
+  // The header must not name nodes the disk may not hold yet.
+  if (fdatasync(block->idxfd) != 0) return FHS_WRITEINDEX;
+  ctx->changed = ctx->changed || ctx->marked;
+  if ((status = index_write_header(block)) != FHS_OK) return status;
+  if (ctx->marked) {
+    off_t end = static_cast<off_t>(ctx->nextnode) * ctx->nodesize;
+    if (fdatasync(block->idxfd) != 0 || (file_size(block->idxfd) > end && ftruncate(block->idxfd, end) != 0)) {
+      return FHS_WRITEINDEX;
+    }
+  }
+  ctx->marked = false;
+  return FHS_OK;
 }
 
 int index_write_header(fhrequest *block) {
@@ -200,7 +281,8 @@ int index_flush_nodes(fhrequest *block) {
 int index_close(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx) return FHS_OK;
-  int status = index_write_header(block);
+  int status = index_checkpoint(block);
+  // Whatever failed, no cache entry may outlive the handle.
   int flushed = index_flush_nodes(block);
   free_ctx(ctx);
   block->idxctx = nullptr;
@@ -226,7 +308,10 @@ int index_sync(fhrequest *block) {
   uint8_t dyn[IDX_DYNAMICSIZE];
   if (pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_READINDEX;
   decode_dynamic(ctx, dyn);
-  ctx->changed = false;
+  int64_t size = file_size(block->idxfd);
+  if (size < 0) return FHS_READINDEX;
+  // Another program may have been killed half-way: never take its nodes.
+  ctx->changed = fit_to_file(ctx, size);
   return FHS_OK;
 }
 
@@ -281,10 +366,13 @@ int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
   if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
   ctx->gen++;
   NodeMirror *mirror = mirror_of(block);
+  int status = index_mark(block);
+  if (status != FHS_OK) return status;
   NodeCache *cache = nodecache();
-  int status;
+  bool through = index_shared(block);
   if (cache) {
-    status = cache->write(block->idxfd, n, ctx->nodesize, buf);
+    status = through ? cache->write_through(block->idxfd, n, ctx->nodesize, buf)
+                     : cache->write(block->idxfd, n, ctx->nodesize, buf);
   } else {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
     status = pwrite(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
@@ -304,22 +392,35 @@ int tree_read(fhrequest *block, int k, uint32_t n, uint8_t *buf) {
 
 int node_take(fhrequest *block, uint32_t *n) {
   IndexCtx *ctx = ctx_of(block);
+  int status = index_mark(block);
+  if (status != FHS_OK) return status;
   if (ctx->freehead != 0) {
     uint8_t *scratch = ctx->spare + ctx->nodesize;
-    int status = node_read(block, ctx->freehead, scratch);
+    status = node_read(block, ctx->freehead, scratch);
     if (status != FHS_OK) return status;
     *n = ctx->freehead;
     ctx->freehead = get32(scratch);
-  } else {
-    if (ctx->nextnode == UINT32_MAX) return FHS_WRITEINDEX;
-    *n = ctx->nextnode++;
+    ctx->changed = true;
+    // Off the list on file before it is used, or a crash would leave a
+    // node both in a tree and on the free list.
+    return index_shared(block) ? index_write_header(block) : FHS_OK;
   }
+  if (ctx->nextnode == UINT32_MAX) return FHS_WRITEINDEX;
+  // A new node lies beyond the header's count until the header is written:
+  // a crash leaves it unreached, and the open finds the longer file.
+  *n = ctx->nextnode++;
   ctx->changed = true;
   return FHS_OK;
 }
 
 int node_free(fhrequest *block, uint32_t n) {
   IndexCtx *ctx = ctx_of(block);
+  // What the header still says about the node (a root, the deleted-record
+  // list head) goes to the file before the node is emptied.
+  if (index_shared(block)) {
+    int status = index_write_header(block);
+    if (status != FHS_OK) return status;
+  }
   uint8_t *scratch = ctx->spare + ctx->nodesize;
   memset(scratch, 0, ctx->nodesize);
   put32(scratch, ctx->freehead);

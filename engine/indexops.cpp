@@ -56,6 +56,7 @@ int step_containing(fhrequest *block, int k, int mode, const char *needle, uint3
 int index_step(fhrequest *block, int mode, uint32_t *pos) {
   *pos = 0;
   if (!current_key_ok(block)) return FHS_NOTSUPPORTED;
+  ctx_of(block)->backward = mode == IDX_PREV;
   if (!(block->state & ST_CONTAINS)) return index_search(block, block->curkey, mode, nullptr, pos);
   char needle[kTextMax];
   argument(block, needle);
@@ -74,6 +75,7 @@ int index_position(fhrequest *block) {
   char *text = ctx->keytext;
   uint32_t pos = 0;
   int status;
+  ctx->backward = reverse;
   if (block->state & ST_CONTAINS) {
     memset(text, ' ', own);
     memset(text + own, 0, length - own + 1);
@@ -127,6 +129,7 @@ int op_setkey(fhrequest *block) {
   int length = _bldkey(block, block->curkey, ctx->keytext);
   // Just above the record's key, so that a backspace returns the record.
   if (length > 0 && !(block->mode & FH_STAY)) ctx->keytext[length - 1]++;
+  ctx->entry_text = false;
   return FHS_OK;
 }
 

@@ -202,6 +202,19 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
   return true;
 }
 
+// True when `found` lies where a search in `mode` from `text` may end.
+bool answer_fits(const fhrequest *block, int k, int mode, const char *text, const char *found) {
+  if (mode == IDX_FIRST || mode == IDX_LAST) return true;
+  int c = key_compare(block, k, found, text);
+  switch (mode) {
+    case IDX_EXACT: return c == 0;
+    case IDX_GE: return c >= 0;
+    case IDX_LE: return c <= 0;
+    case IDX_NEXT: return c > 0;
+    default: return c < 0;
+  }
+}
+
 }  // namespace
 
 int index_locate(fhrequest *block, int k, int mode, const char *text, bool *found) {
@@ -236,10 +249,26 @@ int index_locate(fhrequest *block, int k, int mode, const char *text, bool *foun
   return FHS_OK;
 }
 
+bool index_entry_text(const fhrequest *block) {
+  const IndexCtx *ctx = ctx_of(block);
+  return ctx && ctx->entry_text;
+}
+
+bool index_moved_back(const fhrequest *block) {
+  const IndexCtx *ctx = ctx_of(block);
+  return ctx && ctx->backward;
+}
+
+void index_forget_entry(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (ctx) ctx->entry_text = false;
+}
+
 int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos) {
   *pos = 0;
   IndexCtx *ctx = ctx_of(block);
   if (!ctx || key < 0 || key >= ctx->nkeys || mode < IDX_EXACT || mode > IDX_LAST) return FHS_NOTSUPPORTED;
+  ctx->entry_text = false;
   int status = index_sync(block);
   if (status != FHS_OK) return status;
   if (!text) text = ctx->keytext;
@@ -249,7 +278,14 @@ int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t
   if (!found) return FHS_OK;
   KeyCursor &c = ctx->cur[key];
   Node nd = node_view(c, c.buf);
+  // A damaged tree can lead anywhere; an answer that is not on the right
+  // side of the text would make walks go back or loop.
+  if (!answer_fits(block, key, mode, text, nd.key(c.entry))) {
+    c.leaf = 0;
+    return FHS_CORRUPTINDEX;
+  }
   memmove(ctx->keytext, nd.key(c.entry), c.keylen);
+  ctx->entry_text = true;
   ctx->keytext[c.keylen] = 0;
   *pos = nd.ptr(c.entry);
   return FHS_OK;

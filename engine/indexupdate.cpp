@@ -8,6 +8,9 @@
 // became empty, removing its entry from the parent in the same way.
 #include "engine/index.h"
 
+#include <memory>
+#include <new>
+
 #include "engine/indexctx.h"
 #include "engine/keys.h"
 
@@ -33,8 +36,11 @@ int read_step(fhrequest *block, int k, int d, uint8_t *buf) {
   return FHS_OK;
 }
 
-// Splits the full node of path step d, held in `buf`, after an insertion at
-// entry s.
+// Splits the full node of path step d, held in `buf` and not yet written,
+// after an insertion at entry s. The writes go new node first, then the
+// parent (or the new root and the header), and the old node, trimmed,
+// last: after any one of them the tree on file reaches every entry it held
+// before, some twice, and a split that fails half-way leaves it so.
 int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   IndexCtx *ctx = ctx_of(block);
   KeyCursor &c = ctx->cur[k];
@@ -42,6 +48,9 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   int full = b.count();
   int m = s >= full - 1 ? full - full / 8 : full / 2;
   if (s == m) m++;
+  // The parent's split reuses the scratch nodes: the trimmed node waits here.
+  std::unique_ptr<uint8_t[]> trimmed(new (std::nothrow) uint8_t[ctx->nodesize]);
+  if (!trimmed) return FHS_NOMEMORY;
   uint32_t fresh;
   int status = node_take(block, &fresh);
   if (status != FHS_OK) return status;
@@ -57,8 +66,8 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   }
   r.set_count(full - m);
   b.set_count(m);
+  memcpy(trimmed.get(), b.b, ctx->nodesize);
   uint32_t left = c.path[d].node;
-  if ((status = node_write(block, left, b.b)) != FHS_OK) return status;
   if ((status = node_write(block, fresh, r.b)) != FHS_OK) return status;
   char lkey[kMaxKey], rkey[kMaxKey];
   copy_key(lkey, b, m - 1);
@@ -75,9 +84,11 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
     memcpy(t.key(0), lkey, t.l);
     t.set_ptr(1, fresh);
     memcpy(t.key(1), rkey, t.l);
+    if ((status = node_write(block, root, t.b)) != FHS_OK) return status;
     ctx->roots[k] = root;
     ctx->changed = true;
-    return node_write(block, root, t.b);
+    if (index_shared(block) && (status = index_write_header(block)) != FHS_OK) return status;
+    return node_write(block, left, trimmed.get());
   }
   Node p = node_view(c, ctx->work);
   if ((status = read_step(block, k, d - 1, p.b)) != FHS_OK) return status;
@@ -91,8 +102,9 @@ int split(fhrequest *block, int k, int d, uint8_t *buf, int s) {
   p.open_slot(e + 1);
   p.set_ptr(e + 1, fresh);
   memcpy(p.key(e + 1), rkey, p.l);
-  if ((status = node_write(block, c.path[d - 1].node, p.b)) != FHS_OK) return status;
-  return p.count() >= c.splitat ? split(block, k, d - 1, p.b, e + 1) : FHS_OK;
+  status = p.count() >= c.splitat ? split(block, k, d - 1, p.b, e + 1) : node_write(block, c.path[d - 1].node, p.b);
+  if (status != FHS_OK) return status;
+  return node_write(block, left, trimmed.get());
 }
 
 int insert_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
@@ -100,14 +112,13 @@ int insert_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
   KeyCursor &c = ctx->cur[k];
   int s = 0;
   int status;
-  if (ctx->roots[k] == 0) {
+  bool new_root = ctx->roots[k] == 0;
+  if (new_root) {
     uint32_t n;
     if ((status = node_take(block, &n)) != FHS_OK) return status;
     memset(c.buf, 0, ctx->nodesize);
     c.buf[0] = NODE_LEAF;
     c.buf[2] = static_cast<uint8_t>(k);
-    ctx->roots[k] = n;
-    ctx->changed = true;
     c.depth = 1;
     c.path[0] = PathStep{n, 0, 0};
   } else {
@@ -121,8 +132,15 @@ int insert_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
   memcpy(nd.key(s), text, nd.l);
   nd.set_ptr(s, pos);
   int d = c.depth - 1;
+  // A full node never goes to the file: the split writes its halves.
+  if (nd.count() >= c.splitat) return split(block, k, d, nd.b, s);
   if ((status = node_write(block, c.path[d].node, nd.b)) != FHS_OK) return status;
-  return nd.count() >= c.splitat ? split(block, k, d, nd.b, s) : FHS_OK;
+  if (new_root) {
+    // The header names the root only once it is on file.
+    ctx->roots[k] = c.path[0].node;
+    ctx->changed = true;
+  }
+  return FHS_OK;
 }
 
 // Gives the node of path step d the new highest key `key`: the first
@@ -161,8 +179,9 @@ int remove_child(fhrequest *block, int k, int j) {
   p.close_slot(s.entry);
   s.count = p.count();
   if (p.count() == 0) {
-    if ((status = node_free(block, s.node)) != FHS_OK) return status;
-    return remove_child(block, k, j - 1);
+    // The reference goes before the node: a crash leaves it unreached.
+    if ((status = remove_child(block, k, j - 1)) != FHS_OK) return status;
+    return node_free(block, s.node);
   }
   if ((status = node_write(block, s.node, p.b)) != FHS_OK) return status;
   return was_last ? renew_bound(block, k, j, p.key(p.count() - 1)) : FHS_OK;
@@ -181,8 +200,8 @@ int remove_locked(fhrequest *block, int k, const char *text, uint32_t pos) {
   nd.close_slot(c.entry);
   c.path[d].count = nd.count();
   if (nd.count() == 0) {
-    if ((status = node_free(block, c.path[d].node)) != FHS_OK) return status;
-    return remove_child(block, k, d - 1);
+    if ((status = remove_child(block, k, d - 1)) != FHS_OK) return status;
+    return node_free(block, c.path[d].node);
   }
   if ((status = node_write(block, c.path[d].node, nd.b)) != FHS_OK) return status;
   return was_last ? renew_bound(block, k, d, nd.key(nd.count() - 1)) : FHS_OK;

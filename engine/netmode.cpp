@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "engine/engine.h"
+#include "engine/openlist.h"
+#include "engine/plug.h"
 #include "util/ascii.h"
 
 namespace corvex {
@@ -36,9 +38,34 @@ bool netmode_places_locks() {
   return mode == 1 || mode == 2;
 }
 
+namespace {
+
+// A block that is not shared keeps its headers and index nodes in memory;
+// once shared it would re-read them from the files and lose them. Every
+// such block writes them out before the mode changes.
+int write_pending() {
+  const Plug &p = plug();
+  for (fhslot *s = engine().openlist ? engine().openlist->next : nullptr; s; s = s->next) {
+    fhrequest *block = s->block;
+    if (block_is_shared(block) || block->nitems == 0) continue;
+    int status = openlist_use(block);
+    if (status == FHS_OK && p.write_headers) status = p.write_headers(block);
+    if (status != FHS_OK) return status;
+    if (p.flush_nodes) p.flush_nodes(block);
+    block->state &= static_cast<uint16_t>(~ST_HDRDIRTY);
+  }
+  return FHS_OK;
+}
+
+}  // namespace
+
 int op_netmode(fhrequest *block) {
   int mode = netmode_lookup(block->keybuf);
   if (mode < 0) return FHS_BADNETMODE;
+  if (mode != engine().netmode) {
+    int status = write_pending();
+    if (status != FHS_OK) return status;
+  }
   engine().netmode = static_cast<uint8_t>(mode);
   return FHS_OK;
 }

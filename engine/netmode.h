@@ -24,8 +24,11 @@ int netmode_lookup(char *name);
 // True when the current mode places real byte locks (modes 1 and 2).
 bool netmode_places_locks();
 
-// Opcode 12: selects the mode named at block->keybuf. Returns 0, or 106 and
-// leaves the mode unchanged.
+// Opcode 12: selects the mode named at block->keybuf. Before the mode
+// changes, every open block that is not shared writes its pending headers
+// and index nodes (parked ones are opened again for it). Returns 0, 106 for
+// an unknown name, or the status of a failed write; the mode is unchanged
+// on failure.
 int op_netmode(fhrequest *block);
 
 }  // namespace corvex

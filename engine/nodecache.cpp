@@ -191,6 +191,26 @@ int NodeCache::write(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
   return status;
 }
 
+int NodeCache::write_through(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
+  int status = pwrite_node(fd, node, size, in);
+  int e = find(fd, node);
+  if (status != FHS_OK || (e >= 0 && entries_[e].size != size)) {
+    if (e >= 0) release(e);
+    return status;
+  }
+  if (e >= 0) {
+    touch(e);
+  } else {
+    int evicted = FHS_OK;
+    e = take_entry(fd, node, size, &evicted);
+    if (e < 0) return evicted;
+    status = evicted;
+  }
+  memcpy(entries_[e].buf, in, size);
+  entries_[e].dirty = false;
+  return status;
+}
+
 int NodeCache::flush(int fd) {
   int status = FHS_OK;
   for (int e = 0; e < capacity_; e++) {

@@ -37,6 +37,11 @@ class NodeCache {
   // at once only when no entry can be had. Returns 0 or 24.
   int write(int fd, uint32_t node, uint16_t size, const uint8_t *in);
 
+  // Writes `in` to the file at once and keeps a clean copy of it, so that
+  // the file sees the node writes in the order they were made. Returns 0 or
+  // 24 (the cached copy is dropped then).
+  int write_through(int fd, uint32_t node, uint16_t size, const uint8_t *in);
+
   // Writes back the dirty entries of `fd` and drops all its entries. Returns
   // 0, or 24 when a write-back is short (the rest are still written).
   int flush(int fd);

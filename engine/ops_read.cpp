@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "engine/datafile.h"
+#include "engine/index.h"
+#include "engine/keys.h"
 #include "engine/openlist.h"
 #include "engine/ops_util.h"
 #include "engine/records.h"
@@ -27,15 +29,63 @@ int read_stream(fhrequest *block) {
   return FHS_OK;
 }
 
+// Reads the record of the current index entry. The record must still hold
+// the entry's key and be active: another program may have deleted it or
+// reused its slot since the entry was found (the entry is gone then), and a
+// killed one may have left the entry of a deleted record behind. Such an
+// entry is passed over in the direction the position last moved, and the
+// read goes on from the entry's key, never from what the record holds now.
+// An entry still in place that leads to another active record, or more such
+// entries than the file has records, means a damaged index (28).
+int read_keyed(fhrequest *block, uint32_t *len) {
+  char *text = index_keytext(block);
+  int k = block->curkey;
+  bool reverse = index_moved_back(block);
+  bool exact = (block->mode & FH_EXACT) != 0;
+  int keylen = index_keylen(block, k);
+  char built[KEYTEXT_MAX];
+  char entry[KEYTEXT_MAX];
+  if (keylen >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+  for (uint32_t passed = 0;; passed++) {
+    uint32_t at = static_cast<uint32_t>(block->recpos);
+    int status = record_read(block, at, block->recbuf, len);
+    if (status != FHS_OK) return status;
+    build_key_of(block, k, block->recbuf, built);
+    if (block->recbuf[0] == REC_ACTIVE && key_compare(block, k, built, text) == 0) return FHS_OK;
+    if (passed > block->nrecs) return FHS_CORRUPTINDEX;
+    memcpy(entry, text, keylen);
+    uint32_t pos = 0;
+    status = index_search(block, k, reverse ? IDX_LE : IDX_GE, nullptr, &pos);
+    if (status == FHS_OK && pos == at) {
+      // The entry is still there: a deleted record's leftover is passed.
+      if (block->recbuf[0] == REC_ACTIVE) return FHS_CORRUPTINDEX;
+      status = index_step(block, reverse ? IDX_PREV : IDX_NEXT, &pos);
+    }
+    if (status != FHS_OK) return status;
+    // An exact lookup takes only the same key, moved to another slot.
+    if (exact && pos != 0 && key_compare(block, k, text, entry) != 0) pos = 0;
+    if (pos == 0 || pos > INT32_MAX) {
+      set_positioned(block, false);
+      return FHS_NORECORD;
+    }
+    block->recpos = static_cast<int32_t>(pos);
+  }
+}
+
 int read_record(fhrequest *block) {
   if (block->recpos < block->reclen) {
     set_positioned(block, false);
     return FHS_NORECORD;
   }
   uint32_t len;
-  int status = record_read(block, static_cast<uint32_t>(block->recpos), block->recbuf, &len);
+  int status;
+  if (keys_in_use(block) && index_entry_text(block) && !(block->mode & (FH_KEYSONLY | FH_TEMPINDEX))) {
+    status = read_keyed(block, &len);
+  } else {
+    status = record_read(block, static_cast<uint32_t>(block->recpos), block->recbuf, &len);
+    build_current_key(block);
+  }
   if (status != FHS_OK) return status;
-  build_current_key(block);
   char mark = block->recbuf[0];
   if (!(block->mode & FH_STAY)) status = advance(block, len);
   if (status != FHS_OK) return status;

@@ -33,6 +33,7 @@ int build_key_of(fhrequest *block, int k, char *image, char *out) {
 void build_current_key(fhrequest *block) {
   char *text = index_keytext(block);
   if (text && keys_in_use(block)) _bldkey(block, block->curkey, text);
+  index_forget_entry(block);
 }
 
 void flush_if_shared(fhrequest *block) {

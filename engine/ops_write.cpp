@@ -32,21 +32,35 @@ int write_stream(fhrequest *block) {
 }
 
 // Inserts the entries of keys `from`..`upto` - 1 of `recbuf` for the record
-// at `recpos`.
+// at `recpos`. When one fails, the entries inserted before it are taken out
+// again, so that no key is left for a record that is not written.
 int insert_keys(fhrequest *block, int from, int upto) {
   char text[KEYTEXT_MAX];
+  uint32_t pos = static_cast<uint32_t>(block->recpos);
   for (int k = from; k < upto; k++) {
     if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
     build_key_of(block, k, block->recbuf, text);
-    int status = index_insert(block, k, text, static_cast<uint32_t>(block->recpos));
-    if (status != FHS_OK) return status;
+    int status = index_insert(block, k, text, pos);
+    if (status == FHS_OK) continue;
+    for (int j = from; j < k; j++) {
+      build_key_of(block, j, block->recbuf, text);
+      index_remove(block, j, text, pos);
+    }
+    return status;
   }
   return FHS_OK;
 }
 
-// Replaces the entries of the keys 1.. whose text changed between `old` and
-// `recbuf`.
-int update_keys(fhrequest *block, char *old) {
+// What change_keys does with the entries of a rewritten record's keys.
+enum KeyChange {
+  REMOVE_OLD,   // take out the entries of the old texts
+  INSERT_NEW,   // put in the entries of the new texts
+  RESTORE_OLD   // put the old entries back
+};
+
+// Applies `what` to the keys 1.. whose text differs between the stored
+// record `old` and `recbuf`. Returns 0 or the first failure's status.
+int change_keys(fhrequest *block, char *old, KeyChange what) {
   char was[KEYTEXT_MAX];
   char now[KEYTEXT_MAX];
   uint32_t pos = static_cast<uint32_t>(block->recpos);
@@ -55,8 +69,9 @@ int update_keys(fhrequest *block, char *old) {
     int n = build_key_of(block, k, old, was);
     build_key_of(block, k, block->recbuf, now);
     if (n <= 0 || memcmp(was, now, static_cast<size_t>(n)) == 0) continue;
-    int status = index_remove(block, k, was, pos);
-    if (status == FHS_OK) status = index_insert(block, k, now, pos);
+    int status = what == REMOVE_OLD  ? index_remove(block, k, was, pos)
+                 : what == INSERT_NEW ? index_insert(block, k, now, pos)
+                                      : index_insert(block, k, was, pos);
     if (status != FHS_OK) return status;
   }
   return FHS_OK;
@@ -73,10 +88,17 @@ bool slot_usable(fhrequest *block, uint32_t pos, uint32_t len) {
   return !varlen(block) || stored_length(head, sizeof head, block->reclen) == len;
 }
 
+// Where a new record went: a reused slot, or an append that grew the file
+// from `end`.
+struct Placement {
+  bool appended = false;
+  int64_t end = 0;
+};
+
 // Chooses where a new record of `len` bytes goes: a deleted slot of that
 // length, or the end of the file (which adds a slot).
-int place_new(fhrequest *block, uint32_t len) {
-  if (block->idxctx) {
+int place_new(fhrequest *block, uint32_t len, bool append, Placement *at) {
+  if (block->idxctx && !append) {
     uint32_t slot = 0;
     int status = index_take_slot(block, static_cast<uint16_t>(len), &slot);
     if (status != FHS_OK) return status;
@@ -95,7 +117,29 @@ int place_new(fhrequest *block, uint32_t len) {
   if (end + len > INT32_MAX || block->nrecs == UINT32_MAX) return FHS_WRITEDATA;
   block->recpos = static_cast<int32_t>(end);
   block->nrecs++;
+  at->appended = true;
+  at->end = end;
   return FHS_OK;
+}
+
+// Takes back an append whose record could not be written: the slot and
+// whatever part of the record reached the file.
+void unplace(fhrequest *block, const Placement &at) {
+  if (!at.appended) return;
+  block->nrecs--;
+  // A fragment that cannot be cut off stays after the last whole record:
+  // the next open reports it and appends write over it.
+  if (data_size(block) > at.end) {
+    int cut = ftruncate(block->datfd, at.end);
+    (void)cut;
+  }
+}
+
+// Marks the record written at `recpos` deleted: its keys could not all be
+// inserted, so it stays an orphan that no key leads to.
+void orphan(fhrequest *block) {
+  const char mark = REC_DELETED;
+  data_write(block, static_cast<uint32_t>(block->recpos), &mark, 1);
 }
 
 // What a write found at the record's place.
@@ -105,23 +149,53 @@ struct Target {
   std::unique_ptr<char[]> old;         // its stored image
 };
 
-// Writes the record and its threads once keys and place are settled.
-int store(fhrequest *block, Target &t, const ThreadPlan &plan, bool fresh) {
+// Writes the record and the links of its threads. Stores the length written
+// in `len`.
+int put_record(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t *len) {
   block->state |= ST_HDRDIRTY;
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   int status = thread_apply(block, pos, t.rewrite ? t.old.get() : nullptr, block->recbuf, plan);
   if (status != FHS_OK) return status;
-  uint32_t len;
-  status = record_store(block, pos, block->recbuf, t.rewrite && varlen(block) ? t.slot : 0, &len);
-  if (status != FHS_OK) return status;
+  return record_store(block, pos, block->recbuf, t.rewrite && varlen(block) ? t.slot : 0, len);
+}
+
+// Completes a write whose record and keys are on file: thread heads, the
+// header of a shared block (last, so that a crash before it leaves more
+// records than the header counts), the current key and the advance.
+int finish_write(fhrequest *block, const ThreadPlan &plan, bool fresh, uint32_t len) {
   set_positioned(block, true);
-  thread_join(block, pos, plan);
+  thread_join(block, static_cast<uint32_t>(block->recpos), plan);
   if (block_is_shared(block) && (fresh || block->nthreads > 0)) {
-    status = header_write(block);
+    int status = header_write(block);
     if (status != FHS_OK) return status;
   }
   build_current_key(block);
   return (block->mode & FH_STAY) ? FHS_OK : advance(block, len);
+}
+
+// Writes a new record where place_new puts it, then its keys: the data
+// before the keys, so that a crash never leaves a key that leads to a slot
+// without its record. A record that moves out of the slot at `moved` (not
+// 0) is appended and its old copy deleted only once the new one is on file,
+// so that a crash leaves at worst both copies, and the open that follows
+// finds the count behind the file. A failure takes back what was done.
+int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newlen, uint32_t moved) {
+  Placement at;
+  int status = place_new(block, newlen, moved != 0, &at);
+  if (status != FHS_OK) return status;
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  if (status != FHS_OK) {
+    unplace(block, at);
+    return status;
+  }
+  if (moved != 0) status = delete_stored(block, moved, t.old.get(), t.slot);
+  if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
+  if (status != FHS_OK) {
+    orphan(block);
+    return status;
+  }
+  return finish_write(block, plan, true, len);
 }
 
 // Reads the stored record at `pos` as the write's target.
@@ -150,19 +224,28 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
   ThreadPlan plan;
   status = thread_plan(block, t.rewrite ? t.old.get() : nullptr, block->recbuf, &plan);
   if (status != FHS_OK) return status;
-  if (found != 0 && !t.rewrite) {
-    // A record of another length cannot stay in its slot: it moves.
-    status = delete_stored(block, found, t.old.get(), t.slot);
+  // A record of another length cannot stay in its slot: it moves. With
+  // threads the old copy leaves them first, so that no link leads to it.
+  uint32_t moved = found != 0 && !t.rewrite ? found : 0;
+  if (moved != 0 && block->nthreads > 0) {
+    status = delete_stored(block, moved, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
+    moved = 0;
   }
-  if (t.rewrite) {
-    status = update_keys(block, t.old.get());
-  } else {
-    status = place_new(block, newlen);
-    if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
-  }
+  if (!t.rewrite) return write_new(block, t, plan, newlen, moved);
+  // In place: the entries of changed keys go before the record changes and
+  // the new ones follow it, so that no entry ever leads to a record that
+  // does not hold its key (key 0 stays the same).
+  status = change_keys(block, t.old.get(), REMOVE_OLD);
   if (status != FHS_OK) return status;
-  return store(block, t, plan, !t.rewrite);
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  if (status != FHS_OK) {
+    change_keys(block, t.old.get(), RESTORE_OLD);
+    return status;
+  }
+  status = change_keys(block, t.old.get(), INSERT_NEW);
+  return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
 int write_plain(fhrequest *block, uint32_t newlen) {
@@ -185,16 +268,17 @@ int write_plain(fhrequest *block, uint32_t newlen) {
   ThreadPlan plan;
   int status = thread_plan(block, t.rewrite && t.old ? t.old.get() : nullptr, block->recbuf, &plan);
   if (status != FHS_OK) return status;
-  if (inplace && !t.rewrite) {
-    // Longer than its slot: the record moves to the end of the file.
-    status = delete_stored(block, pos, t.old.get(), t.slot);
+  // Longer than its slot: the record moves to the end of the file.
+  uint32_t moved = inplace && !t.rewrite ? pos : 0;
+  if (moved != 0 && block->nthreads > 0) {
+    status = delete_stored(block, moved, t.old.get(), t.slot);
     if (status != FHS_OK) return status;
+    moved = 0;
   }
-  if (!t.rewrite) {
-    status = place_new(block, newlen);
-    if (status != FHS_OK) return status;
-  }
-  return store(block, t, plan, !t.rewrite);
+  if (!t.rewrite) return write_new(block, t, plan, newlen, moved);
+  uint32_t len;
+  status = put_record(block, t, plan, &len);
+  return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
 int write_record(fhrequest *block) {

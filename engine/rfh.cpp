@@ -50,7 +50,9 @@ int32_t run_open(fhrequest *block, uint8_t opcode) {
   if (!block) return -1;
   if (block->hdrtries == 0) block->hdrtries = kDefaultHdrTries;
   if (block->rectries == 0) block->rectries = 1;
-  if (run(block, opcode) != 0) return -1;
+  // 113 reports a file opened after an unfinished update: it is open.
+  if (run(block, opcode) != 0 && block->status != FHS_RECOVER) return -1;
+  uint8_t opened = block->status;
   char *buf = new_record_buffer(block->reclen);
   if (!buf) {
     run(block, FHOP_CLOSE);
@@ -58,7 +60,8 @@ int32_t run_open(fhrequest *block, uint8_t opcode) {
     return -1;
   }
   block->recbuf = buf;
-  return 0;
+  block->status = opened;
+  return opened == FHS_OK ? 0 : -1;
 }
 
 }  // namespace

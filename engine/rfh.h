@@ -18,7 +18,9 @@ CORVEX_EXTERN_C_BEGIN
 // becomes 100 and a `rectries` of 0 becomes 1 first. On success `recbuf`
 // points at a new record buffer of `reclen` + 8 bytes (from globalmalloc):
 // `reclen` spaces, the last of them a line feed, then a zero byte. When the
-// buffer cannot be had the file is closed again and the status is 9.
+// buffer cannot be had the file is closed again and the status is 9. An
+// open that answers 113 (an unfinished update was found) has opened the
+// file and made its buffer too, and returns -1 with the status 113.
 CORVEX_EXPORT int32_t _rfhopen(fhrequest *block);
 CORVEX_EXPORT int32_t _rfhmake(fhrequest *block);
 CORVEX_EXPORT int32_t _rfhmaketidx(fhrequest *block);

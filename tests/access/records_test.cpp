@@ -146,6 +146,21 @@ TEST_F(Records, HashedTableByKeyOne) {
   EXPECT_EQ(KDBclose(id), 0);
 }
 
+TEST_F(Records, AnOpenAfterAnUnfinishedUpdateSaysSoAndOpens) {
+  ASSERT_EQ(add("ADAMS", "K1AA", "5"), 0);
+  ASSERT_EQ(add("BAKER", "K1BB", "5"), 0);
+  ASSERT_EQ(KDBclose(id_), 0);
+  // A program killed before it wrote the header counts one record less.
+  std::string bytes = access_test::read_file(dat());
+  bytes.replace(1, 8, "00000002");
+  access_test::write_file(dat(), bytes);
+  EXPECT_EQ(KDBopen(dat().c_str(), "", "", id_, 3, 0), 117);
+  EXPECT_EQ(KDBisopen(id_), 1);
+  EXPECT_EQ(walk(1, true), (std::vector<std::string>{"ADAMS     ", "BAKER     "}));
+  ASSERT_EQ(add("CLARK", "K1CC", "5"), 0);
+  EXPECT_EQ(walk(1, true), (std::vector<std::string>{"ADAMS     ", "BAKER     ", "CLARK     "}));
+}
+
 TEST_F(Records, FiveHundredFilesAndCloseOrder) {
   std::string text = dir_.file("in.txt");
   access_test::write_file(text, "line\n");

@@ -66,7 +66,8 @@ class Table {
     block.hdrtries = 100;
     block.rectries = 1;
     int status = op(opcode);
-    if (status == FHS_OK) {
+    // 113: opened after an unfinished update; the set is open all the same.
+    if (status == FHS_OK || status == FHS_RECOVER) {
       open_ = true;
       buffer.assign(block.reclen + 8u, ' ');
       block.recbuf = buffer.data();

@@ -293,8 +293,10 @@ TEST(IndexCache, NodesStayDirtyUntilFlushed) {
   bool dirty = false;
   ASSERT_TRUE(nodecache()->holds(f.block.idxfd, 1, &dirty));
   EXPECT_TRUE(dirty);
-  std::string before(384, '\0');
-  EXPECT_EQ(pread(f.block.idxfd, before.data(), 384, 384), 0);  // not yet in the file
+  // Not yet in the file: node 1 is the zero-filled mark of unwritten changes.
+  std::string before(384, 'x');
+  EXPECT_EQ(pread(f.block.idxfd, before.data(), 384, 384), 384);
+  EXPECT_EQ(before, std::string(384, '\0'));
   EXPECT_EQ(index_flush_nodes(&f.block), FHS_OK);
   EXPECT_FALSE(nodecache()->holds(f.block.idxfd, 1, nullptr));
   EXPECT_EQ(f.search(IDX_EXACT, "CACHED"), 7u);
