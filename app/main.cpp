@@ -49,6 +49,8 @@ int main(int argc, char **argv) {
   tables::LibraryCare care(&lumbra);
   care.installProgressWindow(&progressWindow);
   tables::CheckTables checkTables(&window, &tables, &care, &dialogs);
+  // A table left unfinished by a crash gets its index rebuilt once the window is up.
+  QTimer::singleShot(0, &checkTables, &tables::CheckTables::recoverUnfinished);
   tables::WidgetBackupDialogs backupDialogs(&window);
   tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
   window.panel()->UtcBox->setChecked(options.utc);

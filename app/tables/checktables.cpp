@@ -110,18 +110,57 @@ QString CheckTables::check(TableId table) {
   ask.message = QStringLiteral("%1 is damaged:\n%2\n\nRepair it with %3 now?").arg(label, found, actionName(repair));
   if (dialogs_->showMessage(ask) != 1) return label + ": not repaired. " + found;
 
+  const QString failed = this->repair(table, repair);
+  if (!failed.isEmpty()) return failed;
+  const int again = verify(name, &findings);
+  if (again != 0) return QStringLiteral("%1: still damaged after %2. %3").arg(label, actionName(repair), findings.join('\n'));
+  return QStringLiteral("%1: repaired with %2; it is sound now.").arg(label, actionName(repair));
+}
+
+QString CheckTables::repair(TableId table, int action) {
+  const char *name = Database::fileName(table);
+  const QString label = QString::fromLatin1(name);
   const Database &db = tables_->database();
   care_->close(db.fileId(table));
-  const int repaired = care_->filemaint(repair, name, 0, QByteArray());
+  const int repaired = care_->filemaint(action, name, 0, QByteArray());
   const bool reopened = db.openTable(table);
   if (table == TableId::Log) tables_->log().table().display();
   if (table == TableId::Scans) tables_->scans().table().display();
   if (table == TableId::Standards) tables_->standards().table().display();
   if (!reopened) return label + ": cannot be opened again after the repair.";
-  if (repaired != 0) return QStringLiteral("%1: %2 failed with code %3.").arg(label, actionName(repair)).arg(repaired);
-  const int again = verify(name, &findings);
-  if (again != 0) return QStringLiteral("%1: still damaged after %2. %3").arg(label, actionName(repair), findings.join('\n'));
-  return QStringLiteral("%1: repaired with %2; it is sound now.").arg(label, actionName(repair));
+  if (repaired != 0) return QStringLiteral("%1: %2 failed with code %3.").arg(label, actionName(action)).arg(repaired);
+  return QString();
+}
+
+void CheckTables::recoverUnfinished() {
+  const std::vector<TableId> tables = tables_->database().unfinished();
+  if (tables.empty() || running_) return;
+  running_ = true;
+  QStringList summary;
+  for (TableId table : tables) {
+    const char *name = Database::fileName(table);
+    const QString label = QString::fromLatin1(name);
+    QString failed = repair(table, FM_RECOVER);
+    if (!failed.isEmpty()) {
+      summary << failed;
+      continue;
+    }
+    // The rebuilt index holds every record; a data file header that a kill
+    // left short of them still wants PACK, or every start would find the
+    // table unfinished again.
+    QStringList findings;
+    const int result = verify(name, &findings);
+    if (result != 0 && repairFor(result, findings) == FM_PACK) {
+      failed = repair(table, FM_PACK);
+      summary << (failed.isEmpty() ? label + ": its index was rebuilt from its records and the file packed." : failed);
+      continue;
+    }
+    summary << (result == 0 ? label + ": its index was rebuilt from its records."
+                            : QStringLiteral("%1: still damaged after RECOVER. %2").arg(label, findings.join('\n')));
+  }
+  running_ = false;
+  dialogs_->message("The last change to a table did not finish (the program or the machine stopped while "
+                    "writing it).\n" + summary.join('\n'));
 }
 
 }  // namespace tables

@@ -69,12 +69,18 @@ public:
 
   // Checks the three tables, as the button does.
   void run();
+  // Rebuilds the index of every table whose last update did not finish
+  // (Database::unfinished), with the progress window, and says so.
+  void recoverUnfinished();
 
 private:
   // Checks one table; its line for the summary.
   QString check(TableId table);
   // VERIFY with its findings.
   int verify(const QByteArray &name, QStringList *findings);
+  // Closes `table`, runs `action` on it, opens it again and redraws its grid.
+  // Empty on success, else the summary line of what went wrong.
+  QString repair(TableId table, int action);
 
   Tables *tables_;
   TableCare *care_;

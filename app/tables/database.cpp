@@ -14,8 +14,12 @@ void Database::startClient() {
 }
 
 bool Database::openTables() {
-  for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards})
-    if (!openTable(table)) return false;
+  unfinished_.clear();
+  for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards}) {
+    bool unfinished = false;
+    if (!openTable(table, &unfinished)) return false;
+    if (unfinished) unfinished_.push_back(table);
+  }
   return true;
 }
 
@@ -23,8 +27,10 @@ const char *Database::fileName(TableId table) {
   return table == TableId::Log ? "Log.Dat" : table == TableId::Scans ? "Scans.Dat" : "Standards.Dat";
 }
 
-bool Database::openTable(TableId table) const {
-  return kdb_->open(fileName(table), fileId(table), kKeyedRecordFile, 0) == 0;
+bool Database::openTable(TableId table, bool *unfinished) const {
+  const int result = kdb_->open(fileName(table), fileId(table), kKeyedRecordFile, 0);
+  if (unfinished) *unfinished = result == kOpenedUnfinished;
+  return result == 0 || result == kOpenedUnfinished;
 }
 
 }  // namespace tables

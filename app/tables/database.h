@@ -4,11 +4,18 @@
 #ifndef TESSALY_APP_TABLES_DATABASE_H
 #define TESSALY_APP_TABLES_DATABASE_H
 
+#include <vector>
+
 #include "app/tables/kdbapi.h"
 
 namespace tables {
 
 enum class TableId { Log = 3, Scans = 6, Standards = 7 };
+
+// KDBopen's answer for a table that opened but whose last update did not
+// finish (a program or the machine stopped while writing it): the table is
+// safe to use, and RECOVER brings back any record its index lost.
+constexpr int kOpenedUnfinished = 117;
 
 class Database {
 public:
@@ -20,12 +27,15 @@ public:
   void startClient();
   // Opens "Log.Dat", "Scans.Dat" and "Standards.Dat" of the current
   // directory as keyed record files, each only after the one before it
-  // opened. Returns true when all three are open.
+  // opened. Returns true when all three are open; unfinished() then names
+  // those that answered kOpenedUnfinished.
   bool openTables();
+  const std::vector<TableId> &unfinished() const { return unfinished_; }
   // "Log.Dat", "Scans.Dat" or "Standards.Dat".
   static const char *fileName(TableId table);
-  // Opens one of them (again, after a repair closed it).
-  bool openTable(TableId table) const;
+  // Opens one of them (again, after a repair closed it). True when it is
+  // open, also when it answered kOpenedUnfinished (`*unfinished` says so).
+  bool openTable(TableId table, bool *unfinished = nullptr) const;
 
   int client() const { return client_; }
   int fileId(TableId table) const { return client_ + static_cast<int>(table); }
@@ -34,6 +44,7 @@ public:
 private:
   KdbApi *kdb_;
   int client_ = 0;
+  std::vector<TableId> unfinished_;
 };
 
 }  // namespace tables

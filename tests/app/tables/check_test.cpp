@@ -2,7 +2,11 @@
 // damaged one is described, repaired with the repair its findings call for
 // after the user agrees, opened again and found sound.
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
+
+#include "app/tables/logtab.h"
 
 #include "app/tables/checktables.h"
 #include "engine/maintenance/filemaint.h"
@@ -76,6 +80,41 @@ TEST_F(CheckTablesTest, ARefusedRepairLeavesTheTableAsItWas) {
   EXPECT_TRUE(dialogs.messages[0].contains("Scans.Dat: not repaired. Error reading index file."))
       << dialogs.messages[0].toStdString();
   EXPECT_EQ(QFile("Scans.idx").size(), 10);
+}
+
+// A program killed after writing a log entry but before the data file's
+// header counted it: the next start opens the log, rebuilds its index
+// and shows the entry.
+TEST_F(CheckTablesTest, ATableLeftUnfinishedIsRecoveredAtStart) {
+  QFile log("Log.Dat");
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QByteArray emptyHeader = log.read(9);
+  log.close();
+  tables::LogTab &tab = tabs->log();
+  tab.Log1->click();
+  tab.LogNotes->setText("saved just before the crash");
+  tab.SaveLog->click();
+  ASSERT_EQ(tab.Grid1->rowCount(), 1);
+  check.reset();
+  stop();
+  overwrite("Log.Dat", 0, emptyHeader);
+
+  start();
+  EXPECT_EQ(tabs->database().unfinished(), std::vector<tables::TableId>{tables::TableId::Log});
+  check = std::make_unique<tables::CheckTables>(window.get(), tabs.get(), &care, &dialogs);
+  check->recoverUnfinished();
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_TRUE(dialogs.messages[0].endsWith("Log.Dat: its index was rebuilt from its records and the file packed."))
+      << dialogs.messages[0].toStdString();
+  EXPECT_EQ(progress.lines[corvex::kFmMessage], "Message: PACK completed successfuly.");
+  ASSERT_EQ(tabs->log().Grid1->rowCount(), 1);
+  EXPECT_EQ(tables::LibraryCare(&lumbra()).filemaint(FM_VERIFY, "Log.Dat", 0, ""), 0);
+  // Sound now: the next start finds nothing unfinished.
+  check.reset();
+  stop();
+  start();
+  EXPECT_TRUE(tabs->database().unfinished().empty());
+  EXPECT_EQ(tabs->log().Grid1->rowCount(), 1);
 }
 
 }  // namespace
