@@ -62,6 +62,7 @@
 
 #include "engine/engine.h"
 #include "engine/indexctx.h"
+#include "engine/mapping.h"
 #include "engine/nodecache.h"
 #include "util/memory.h"
 
@@ -306,7 +307,9 @@ int index_sync(fhrequest *block) {
   if (!index_shared(block)) return FHS_OK;
   IndexCtx *ctx = ctx_of(block);
   uint8_t dyn[IDX_DYNAMICSIZE];
-  if (pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_READINDEX;
+  ssize_t got = mapped_read(block, MAPPED_INDEX, IDX_DYNAMICAT, reinterpret_cast<char *>(dyn), IDX_DYNAMICSIZE);
+  if (got < 0) got = pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
+  if (got != IDX_DYNAMICSIZE) return FHS_READINDEX;
   decode_dynamic(ctx, dyn);
   int64_t size = file_size(block->idxfd);
   if (size < 0) return FHS_READINDEX;
@@ -346,6 +349,9 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
   if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
   NodeMirror *mirror = mirror_of(block);
   const uint8_t *clean = mirror ? mirror->find(n) : nullptr;
+  bool kept = clean != nullptr;
+  // A node the mirror does not keep comes from the file's mapping when it has one.
+  if (!clean) clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(n) * ctx->nodesize, ctx->nodesize);
   NodeCache *cache = nodecache();
   int status;
   if (cache) {
@@ -357,7 +363,7 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
     status = pread(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
   }
-  if (status == FHS_OK && mirror && !clean) mirror->put(n, buf);
+  if (status == FHS_OK && mirror && !kept) mirror->put(n, buf);
   return mirror_check(mirror, status);
 }
 
