@@ -83,6 +83,7 @@ int hash_make(fhrequest *block) {
 
 int hash_check(fhrequest *block) {
   if (block->nkeys == 0 || !block->keydefs) return FHS_NOTSUPPORTED;
+  mapping_forget(block, MAPPED_INDEX);
   unsigned char header[HASH_HEADERSIZE];
   if (!read_all(block->idxfd, header, sizeof header, 0)) return FHS_READHASH;
   if (memcmp(header, kSignature, sizeof kSignature) != 0 || get_u16(header + 4) != HASH_VERSION) {

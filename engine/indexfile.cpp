@@ -202,6 +202,7 @@ int index_make(fhrequest *block) {
 }
 
 int index_open(fhrequest *block) {
+  mapping_forget(block, MAPPED_INDEX);
   uint8_t head[IDX_HEADERSIZE];
   if (pread(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
   uint16_t version = get16(head + 4);

@@ -125,6 +125,15 @@ const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos,
 
 void mapping_next_call() { g_call++; }
 
+void mapping_forget(const fhrequest *block, MappedFile which) {
+  auto &map = all_views();
+  auto it = map.find(block);
+  if (it == map.end()) return;
+  View &v = it->second->files[which];
+  v.unmap();
+  v.fd = -1;
+}
+
 void mapping_release(const fhrequest *block) { all_views().erase(block); }
 
 void mapping_enable(bool on) {

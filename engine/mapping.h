@@ -46,6 +46,10 @@ const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos,
 // sizes again before their next mapped read.
 void mapping_next_call();
 
+// Drops the block's view of one file: its handle is new (index and hash
+// file opens call this, as a closed handle's number may come back).
+void mapping_forget(const fhrequest *block, MappedFile which);
+
 // Drops the block's views.
 void mapping_release(const fhrequest *block);
 
