@@ -351,9 +351,12 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
   NodeMirror *mirror = mirror_of(block);
   const uint8_t *clean = mirror ? mirror->find(n) : nullptr;
   bool kept = clean != nullptr;
-  // A node the mirror does not keep comes from the file's mapping when it has one.
-  if (!clean) clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(n) * ctx->nodesize, ctx->nodesize);
   NodeCache *cache = nodecache();
+  // A node that neither the mirror nor the node cache holds comes from the
+  // file's mapping when it has one.
+  if (!clean && !(cache && cache->holds(block->idxfd, n, nullptr))) {
+    clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(n) * ctx->nodesize, ctx->nodesize);
+  }
   int status;
   if (cache) {
     status = cache->read(block->idxfd, n, ctx->nodesize, buf, clean);
