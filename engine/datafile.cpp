@@ -12,6 +12,7 @@
 
 #include "engine/base95.h"
 #include "engine/datacache.h"
+#include "engine/mapping.h"
 #include "engine/pack.h"
 #include "engine/records.h"
 
@@ -26,6 +27,8 @@ constexpr std::chrono::milliseconds kReadWait{500};
 ssize_t read_at(const fhrequest *block, uint32_t pos, char *out, size_t len) {
   ssize_t cached = datacache_read(block, pos, out, len);
   if (cached >= 0) return cached;
+  ssize_t mapped = mapped_read(block, MAPPED_DATA, pos, out, len);
+  if (mapped >= 0) return mapped;
   for (int attempt = 0;; attempt++) {
     size_t got = 0;
     while (got < len) {

@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "engine/locks.h"
+#include "engine/mapping.h"
 #include "engine/openlist.h"
 #include "engine/plug.h"
 
@@ -82,6 +83,7 @@ void cleanup(fhrequest *block) {
 
 int32_t _filehandler(fhrequest *block) {
   if (!block) return -1;
+  corvex::mapping_next_call();
   int status = corvex::run(block);
   corvex::cleanup(block);
   block->status = static_cast<uint8_t>(status);

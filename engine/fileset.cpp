@@ -16,6 +16,7 @@
 #include "engine/index.h"
 #include "engine/keybuf.h"
 #include "engine/locks.h"
+#include "engine/mapping.h"
 #include "engine/names.h"
 #include "engine/openlist.h"
 #include "engine/plug.h"
@@ -258,6 +259,7 @@ int fileset_close_handles(fhrequest *block) {
   int status = FHS_OK;
   hash_cache_release(block);
   datacache_release(block);
+  mapping_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
     if (close(block->datfd) != 0 && errno != EINTR) status = FHS_CLOSEDATA;
   }

@@ -10,6 +10,7 @@
 
 #include "engine/bytes.h"
 #include "engine/hashcode.h"
+#include "engine/mapping.h"
 
 namespace corvex {
 
@@ -82,6 +83,7 @@ int hash_make(fhrequest *block) {
 
 int hash_check(fhrequest *block) {
   if (block->nkeys == 0 || !block->keydefs) return FHS_NOTSUPPORTED;
+  mapping_forget(block, MAPPED_INDEX);
   unsigned char header[HASH_HEADERSIZE];
   if (!read_all(block->idxfd, header, sizeof header, 0)) return FHS_READHASH;
   if (memcmp(header, kSignature, sizeof kSignature) != 0 || get_u16(header + 4) != HASH_VERSION) {
@@ -96,6 +98,13 @@ int hash_check(fhrequest *block) {
 
 int hash_slot_read(const fhrequest *block, uint32_t slot, uint32_t *pos) {
   unsigned char raw[4];
+  ssize_t mapped = mapped_read(block, MAPPED_INDEX, static_cast<uint64_t>(slot_offset(slot)),
+                               reinterpret_cast<char *>(raw), sizeof raw);
+  if (mapped == static_cast<ssize_t>(sizeof raw)) {
+    *pos = get_u32(raw);
+    return FHS_OK;
+  }
+  if (mapped >= 0) return FHS_READHASH;
   if (!read_all(block->idxfd, raw, sizeof raw, slot_offset(slot))) return FHS_READHASH;
   *pos = get_u32(raw);
   return FHS_OK;

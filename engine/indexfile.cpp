@@ -62,6 +62,7 @@
 
 #include "engine/engine.h"
 #include "engine/indexctx.h"
+#include "engine/mapping.h"
 #include "engine/nodecache.h"
 #include "util/memory.h"
 
@@ -201,6 +202,7 @@ int index_make(fhrequest *block) {
 }
 
 int index_open(fhrequest *block) {
+  mapping_forget(block, MAPPED_INDEX);
   uint8_t head[IDX_HEADERSIZE];
   if (pread(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
   uint16_t version = get16(head + 4);
@@ -306,7 +308,9 @@ int index_sync(fhrequest *block) {
   if (!index_shared(block)) return FHS_OK;
   IndexCtx *ctx = ctx_of(block);
   uint8_t dyn[IDX_DYNAMICSIZE];
-  if (pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_READINDEX;
+  ssize_t got = mapped_read(block, MAPPED_INDEX, IDX_DYNAMICAT, reinterpret_cast<char *>(dyn), IDX_DYNAMICSIZE);
+  if (got < 0) got = pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
+  if (got != IDX_DYNAMICSIZE) return FHS_READINDEX;
   decode_dynamic(ctx, dyn);
   int64_t size = file_size(block->idxfd);
   if (size < 0) return FHS_READINDEX;
@@ -346,7 +350,13 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
   if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
   NodeMirror *mirror = mirror_of(block);
   const uint8_t *clean = mirror ? mirror->find(n) : nullptr;
+  bool kept = clean != nullptr;
   NodeCache *cache = nodecache();
+  // A node that neither the mirror nor the node cache holds comes from the
+  // file's mapping when it has one.
+  if (!clean && !(cache && cache->holds(block->idxfd, n, nullptr))) {
+    clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(n) * ctx->nodesize, ctx->nodesize);
+  }
   int status;
   if (cache) {
     status = cache->read(block->idxfd, n, ctx->nodesize, buf, clean);
@@ -357,7 +367,7 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
     status = pread(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
   }
-  if (status == FHS_OK && mirror && !clean) mirror->put(n, buf);
+  if (status == FHS_OK && mirror && !kept) mirror->put(n, buf);
   return mirror_check(mirror, status);
 }
 

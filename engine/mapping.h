@@ -1,0 +1,62 @@
+// Read-only memory views of a request block's data and index (or hash) files.
+//
+// Record and node reads copy from a MAP_SHARED mapping instead of making a
+// system call each. On a local file system the mapping shows the page cache
+// itself, so every pwrite to the file (through this block, another handle of
+// the process or another process) is seen by the next read at once; writes
+// keep going through pwrite. On a network file system other machines' writes
+// reach the page cache only through the server's rules, so such files are
+// never mapped and the callers read them with pread as before.
+//
+// A view knows the file size it last saw and copies only below it; a read
+// that reaches beyond it looks at the size again and maps the grown file.
+// For a shared block (block_is_shared) the size is looked at again once per
+// engine call as well, so that a file another process has made smaller is
+// never read past its end.
+//
+// The views of a block are dropped whenever its handles are closed
+// (fileset_close_handles): a handle number may later name another file.
+#ifndef CORVEX_ENGINE_MAPPING_H
+#define CORVEX_ENGINE_MAPPING_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <sys/types.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+// Which file of the block: the data file (`datfd`) or the index or hash
+// file (`idxfd`).
+enum MappedFile { MAPPED_DATA = 0, MAPPED_INDEX = 1 };
+
+// Copies up to `len` bytes at `pos` of the file into `out`: the count
+// copied (short only at the end of the file), or -1 when the file is not
+// mapped (a network file system, a handle that cannot be mapped) and the
+// caller must read it itself.
+ssize_t mapped_read(const fhrequest *block, MappedFile which, uint64_t pos, char *out, size_t len);
+
+// The address of the `len` bytes at `pos` of the file, valid until the next
+// call of this module for the block; null when they are not all inside the
+// file or the file is not mapped.
+const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos, size_t len);
+
+// Marks the start of an engine call: shared blocks look at their files'
+// sizes again before their next mapped read.
+void mapping_next_call();
+
+// Drops the block's view of one file: its handle is new (index and hash
+// file opens call this, as a closed handle's number may come back).
+void mapping_forget(const fhrequest *block, MappedFile which);
+
+// Drops the block's views.
+void mapping_release(const fhrequest *block);
+
+// Switches mapped reads off (false) or on for the whole process; a switch
+// drops every view. For tests and measurements of the plain read path.
+void mapping_enable(bool on);
+
+}  // namespace corvex
+
+#endif
