@@ -63,32 +63,11 @@ extern "C" int ftruncate(int fd, off_t length) noexcept {
 
 namespace {
 
-// Where the items of a table lie (raised offsets) and its description:
-// ID (key 0), VALUE (key 1, with key 0 appended), NOTE.
-struct Layout {
-  const char *name;
-  const char *description;
-  int id_at, value_at, note_at;
-};
-
-const Layout kFixed = {"fixed",
-                       "length 34\nitem ID C 0 6\nitem VALUE C 6 8\nitem NOTE C 14 20\nkey ID\nkey VALUE\n", 1, 7,
-                       15};
-// Rewrites change the length of NOTE, so records move.
-const Layout kVarlen = {"varlen",
-                        "varlen\nlength 38\nitem ID C 4 6\nitem VALUE C 10 8\nitem NOTE C 18 20\nkey ID\nkey VALUE\n",
-                        5, 11, 19};
-
 constexpr int kBaseRecords = 40;
 constexpr int kRunOps = 28;
 constexpr int kPlacedKillsPerMode = 40;
 constexpr int kRandomKillsPerMode = 10;
 constexpr int kStarted = -1;  // acknowledgement sent before the first operation
-
-std::string field(int value, int width) {
-  std::string s = std::to_string(value);
-  return std::string(static_cast<size_t>(width) - s.size(), '0') + s;
-}
 
 // One operation of the fixed run.
 struct Op {

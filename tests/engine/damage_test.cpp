@@ -22,25 +22,6 @@
 
 namespace {
 
-// Where the items of a layout lie (raised offsets) and its description.
-struct Layout {
-  const char *name;
-  const char *description;
-  int id_at, value_at, note_at;
-};
-
-const Layout kFixed = {"fixed",
-                       "length 34\nitem ID C 0 6\nitem VALUE C 6 8\nitem NOTE C 14 20\nkey ID\nkey VALUE\n", 1, 7,
-                       15};
-const Layout kVarlen = {"varlen",
-                        "varlen\nlength 38\nitem ID C 4 6\nitem VALUE C 10 8\nitem NOTE C 18 20\nkey ID\nkey VALUE\n",
-                        5, 11, 19};
-
-std::string field(int value, int width) {
-  std::string s = std::to_string(value);
-  return std::string(static_cast<size_t>(width) - s.size(), '0') + s;
-}
-
 int add(Table &t, const Layout &l, int id) {
   t.clear();
   t.put(l.id_at, field(id, 6));

@@ -118,4 +118,10 @@ class Table {
   bool open_ = false;
 };
 
+// `value` as `width` decimal digits with leading zeros.
+inline std::string field(int value, int width) {
+  std::string s = std::to_string(value);
+  return std::string(static_cast<size_t>(width) - s.size(), '0') + s;
+}
+
 #endif

@@ -34,11 +34,6 @@ const char kShared[] =
 constexpr int kWorkers = 4;
 constexpr auto kRunFor = std::chrono::milliseconds(1500);
 
-std::string field(int value, int width) {
-  std::string s = std::to_string(value);
-  return std::string(static_cast<size_t>(width) - s.size(), '0') + s;
-}
-
 // The body of one worker process: returns the number of records it added
 // (its records are SEQ 0..n-1), or -1 after a failure.
 int work(const std::string &dat, int me) {

@@ -104,4 +104,20 @@ inline std::vector<uint32_t> checked_entries(fhrequest *b, int k, std::string *f
   }
 }
 
+// Where the items of a test table lie (raised offsets) and its description:
+// ID (key 0), VALUE (key 1, with key 0 appended), NOTE.
+struct Layout {
+  const char *name;
+  const char *description;
+  int id_at, value_at, note_at;
+};
+
+inline const Layout kFixed = {"fixed",
+                              "length 34\nitem ID C 0 6\nitem VALUE C 6 8\nitem NOTE C 14 20\nkey ID\nkey VALUE\n", 1,
+                              7, 15};
+// Rewrites that change the length of NOTE move records.
+inline const Layout kVarlen = {
+    "varlen", "varlen\nlength 38\nitem ID C 4 6\nitem VALUE C 10 8\nitem NOTE C 18 20\nkey ID\nkey VALUE\n", 5, 11,
+    19};
+
 #endif
