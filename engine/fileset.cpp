@@ -139,11 +139,9 @@ int register_block(fhrequest *block) {
   return status;
 }
 
+// Reads the data header of a block just opened; the caller holds the header lock.
 int read_first_header(fhrequest *block, bool *unfinished) {
-  int status = hdr_lock(block);
-  if (status != FHS_OK) return status;
-  status = header_read(block, true, unfinished);
-  hdr_unlock(block);
+  int status = header_read(block, true, unfinished);
   if (status != FHS_OK) return status;
   block->recpos = block->reclen;
   if (block->nrecs == 1) block->state &= static_cast<uint16_t>(~ST_POSITIONED);
@@ -156,15 +154,23 @@ int open_set(fhrequest *block, bool *unfinished) {
   status = check_description(block);
   if (status == FHS_OK && fileset_has_index(block) && !derive_index_name(block)) status = FHS_OPENINDEX;
   if (status == FHS_OK) status = register_block(block);
-  if (status == FHS_OK) status = attach_index(block);
+  if (status != FHS_OK) return status;
+  // In a shared mode another program may be half-way through an update,
+  // with its record or node on file before the header that counts it. The
+  // index and the data header are checked under the header lock, so that
+  // only an update that nobody is finishing counts as unfinished.
+  const bool has_header = block->nitems != 0 && !(block->mode & FH_NODATA);
+  if (has_header && (status = hdr_lock(block)) != FHS_OK) return status;
+  status = attach_index(block);
   if (status == FHS_OK) {
     block->state |= ST_POSITIONED;
     if (block->nitems == 0) {
       block->recpos = 0;
-    } else if (!(block->mode & FH_NODATA)) {
+    } else if (has_header) {
       status = read_first_header(block, unfinished);
     }
   }
+  if (has_header) hdr_unlock(block);
   if (index_unfinished(block)) *unfinished = true;
   return status;
 }
