@@ -28,6 +28,7 @@ protected:
     log().Log1->click();
     log().LogNotes->setText(notes);
     log().HFNet->setChecked(net);
+    log().UniKey->setText(QString::number(261207000000 + ++saved_));
     log().SaveLog->click();
   }
   // Fresh empty tables in place of the current ones.
@@ -42,6 +43,7 @@ protected:
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
   }
+  int saved_ = 0;
   static std::vector<std::map<QByteArray, QString>> withoutKeys(std::vector<std::map<QByteArray, QString>> all) {
     for (auto &r : all) r.erase("UNIKEY");
     return all;
@@ -56,35 +58,35 @@ TEST_F(AdifLogTest, ExportThenImportIntoEmptyTablesGivesTheSameEntries) {
   add("0705500", "CW-N", QString::fromLatin1("caf\xe9 net"), true);
   add("0950000", "AM-W", "");
   add("1410000", "FSK", QString(100, 'x'));
-  log().LogMode->setText("Unknown Digital");
+  add("1410000", "Unknown Digital", "odd");
   const auto before = stored("Log.Dat", kItems);
-  ASSERT_EQ(before.size(), 4u);
+  ASSERT_EQ(before.size(), 5u);
 
   dialogs.saveName = dir.filePath("log.adi");
   log().adif().exportAction()->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1);
-  EXPECT_EQ(dialogs.messages.last(), "Exported 4 entries to " + dialogs.saveName + ".");
+  EXPECT_EQ(dialogs.messages.last(), "Exported 5 entries to " + dialogs.saveName + ".");
   EXPECT_TRUE(dialogs.filters.contains("ADIF (*.adi) adi"));
   QFile written(dialogs.saveName);
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
   const QByteArray text = written.readAll();
-  EXPECT_TRUE(text.contains("<COMMENT:8>caf\xc3\xa9 net"));  // UTF-8, length in bytes
+  EXPECT_TRUE(text.contains("<COMMENT:9>caf\xc3\xa9 net"));  // UTF-8, length in bytes
   EXPECT_TRUE(text.contains("<BAND:3>40m"));
   EXPECT_FALSE(QDir(dir.path()).entryList({"log.adi.tmp*"}).size());
 
   emptyTables();
   dialogs.fileName = dialogs.saveName;
   log().adif().importAction()->trigger();
-  EXPECT_EQ(dialogs.messages.last(), "Imported 4 entries from " + dialogs.fileName + ".");
+  EXPECT_EQ(dialogs.messages.last(), "Imported 5 entries from " + dialogs.fileName + ".");
   const auto after = stored("Log.Dat", kItems);
   EXPECT_EQ(withoutKeys(after), withoutKeys(before));
-  EXPECT_EQ(log().Grid1->rowCount(), 4);
+  EXPECT_EQ(log().Grid1->rowCount(), 5);
 
-  // Importing the same file again adds four more, each with a key of its own.
+  // Importing the same file again adds five more, each with a key of its own.
   log().adif().importAction()->trigger();
   std::set<QString> keys;
   for (const auto &r : stored("Log.Dat", kItems)) keys.insert(r.at("UNIKEY"));
-  EXPECT_EQ(keys.size(), 8u);
+  EXPECT_EQ(keys.size(), 10u);
 }
 
 TEST_F(AdifLogTest, ExportTakesWhatTheFilterShows) {
