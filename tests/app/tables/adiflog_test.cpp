@@ -1,6 +1,8 @@
 // ADIF export and import of the station log on fresh tables, through the
 // Logs tab's menu and the command-line entry.
 #include <QAction>
+#include <QCheckBox>
+#include <QLabel>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -62,7 +64,7 @@ TEST_F(AdifLogTest, ExportThenImportIntoEmptyTablesGivesTheSameEntries) {
   const auto before = stored("Log.Dat", kItems);
   ASSERT_EQ(before.size(), 5u);
 
-  dialogs.saveName = dir.filePath("log.adi");
+  dialogs.saveName = dir.filePath("export.adi");
   log().adif().exportAction()->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1);
   EXPECT_EQ(dialogs.messages.last(), "Exported 5 entries to " + dialogs.saveName + ".");
@@ -72,7 +74,7 @@ TEST_F(AdifLogTest, ExportThenImportIntoEmptyTablesGivesTheSameEntries) {
   const QByteArray text = written.readAll();
   EXPECT_TRUE(text.contains("<COMMENT:9>caf\xc3\xa9 net"));  // UTF-8, length in bytes
   EXPECT_TRUE(text.contains("<BAND:3>40m"));
-  EXPECT_FALSE(QDir(dir.path()).entryList({"log.adi.tmp*"}).size());
+  EXPECT_FALSE(QDir(dir.path()).entryList({"export.adi.tmp*"}).size());
 
   emptyTables();
   dialogs.fileName = dialogs.saveName;
