@@ -170,13 +170,9 @@ AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file) {
 }
 
 QString freshLogKey(KdbApi &kdb, int fileId, const QString &wanted) {
-  bool numeric = false;
-  qlonglong key = wanted.toLongLong(&numeric);
-  if (!numeric) return {};
-  for (int i = 0; i < kKeyTries; ++i, ++key) {
-    const QString text = QString::number(key).rightJustified(wanted.size(), QLatin1Char('0'));
-    if (!keyTaken(kdb, fileId, text)) return text;
-  }
+  QString key = wanted;
+  for (int i = 0; i < kKeyTries; ++i, key = nextKey(key))
+    if (!keyTaken(kdb, fileId, key)) return key;
   return {};
 }
 

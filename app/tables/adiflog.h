@@ -43,7 +43,9 @@ AdifExport exportLogAdif(KdbApi &kdb, int fileId, const QString &filter, const Q
 AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file);
 
 // A unique key for a new entry of the log file `fileId`: `wanted` when no
-// entry has it, else the next number up that is free; "" when none is found.
+// entry has it, else the next free one up (nextKey); "" when none is found.
+// The tab's own rule (EntryTable::freeKey) needs the tab, which a run from
+// the command line does not have.
 QString freshLogKey(KdbApi &kdb, int fileId, const QString &wanted);
 
 // `tessaly --export-adif FILE` or `--import-adif FILE`: opens "Log.Dat" of
