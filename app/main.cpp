@@ -14,10 +14,12 @@
 #include "app/progress/progresswindow.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
+#include "app/tables/adiflog.h"
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
+#include "app/tables/stamps.h"
 #include "app/tables/tables.h"
 
 int main(int argc, char **argv) {
@@ -30,6 +32,12 @@ int main(int argc, char **argv) {
     return parsed.exitCode;
   }
   const Options &options = *parsed.options;
+  if (!options.exportAdif.isEmpty() || !options.importAdif.isEmpty()) {
+    // The log exchange for scripts opens no window and needs no display.
+    tables::setStampsInUtc(options.utc);
+    tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
+    return tables::runLogExchange(lumbra, options.exportAdif, options.importAdif);
+  }
 
   QApplication app(argc, argv);
   MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(options.port)),

@@ -73,7 +73,16 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("rigctld-address"),
       QStringLiteral("Address the rigctld server listens on (default 127.0.0.1, this machine only)."),
       QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
-  for (const QCommandLineOption &option : {connect, screenshot, poll, utc, rigctldPort, rigctldAddress})
+  const QCommandLineOption exportAdif(
+      QStringLiteral("export-adif"),
+      QStringLiteral("Write the station log of the current folder to FILE as ADIF (.adi) and quit; no window."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption importAdif(
+      QStringLiteral("import-adif"),
+      QStringLiteral("Add the entries of the ADIF file FILE to the station log and quit; no window."),
+      QStringLiteral("FILE"));
+  for (const QCommandLineOption &option :
+       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -112,6 +121,13 @@ ParsedOptions parseOptions(const QStringList &arguments) {
                          .arg(parser.value(poll)));
   }
   options.utc = parser.isSet(utc);
+  options.exportAdif = parser.value(exportAdif);
+  options.importAdif = parser.value(importAdif);
+  if ((parser.isSet(exportAdif) && options.exportAdif.isEmpty()) ||
+      (parser.isSet(importAdif) && options.importAdif.isEmpty()))
+    return mistake(QStringLiteral("--export-adif and --import-adif need a file name"));
+  if (parser.isSet(exportAdif) && parser.isSet(importAdif))
+    return mistake(QStringLiteral("--export-adif or --import-adif, not both"));
   bool portOk = false;
   const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
   options.rigctldAddress = QHostAddress(parser.value(rigctldAddress));

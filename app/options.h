@@ -17,6 +17,8 @@ struct Options {
   bool utc = false;        // stamp table entries from the UTC clock
   quint16 rigctldPort = 0;     // the rigctld server's TCP port; 0 = no server
   QHostAddress rigctldAddress;  // the address it listens on
+  QString exportAdif;      // write the station log to this ADIF file and quit, no window
+  QString importAdif;      // add the entries of this ADIF file to the station log and quit
 };
 
 // What parsing a command line gave: the options to run with, or a text to

@@ -50,6 +50,7 @@ public:
   void message(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
   int showMessage(const tables::MessageRequest &) override { return 0; }
   QString openFileName(const QString &, const QString &) override { return {}; }
+  QString saveFileName(const QString &, const QString &) override { return {}; }
 };
 
 double median(std::vector<double> v) {

@@ -40,5 +40,13 @@ QString WidgetDialogs::openFileName(const QString &filter, const QString &defaul
   return dialog.selectedFiles().first();
 }
 
+QString WidgetDialogs::saveFileName(const QString &filter, const QString &defaultSuffix) {
+  QFileDialog dialog(parent_, QString(), QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
 }  // namespace tables
 

@@ -29,6 +29,8 @@ public:
   // An open-file dialog for existing files matching `filter` (Qt's form,
   // such as "Comma Delimitated (*.csv)"); "" when the user cancels.
   virtual QString openFileName(const QString &filter, const QString &defaultSuffix) = 0;
+  // A save-file dialog (asks before replacing a file); "" when the user cancels.
+  virtual QString saveFileName(const QString &filter, const QString &defaultSuffix) = 0;
 };
 
 // The real windows, centred on `parent`. With kShowOnly (a run that no one
@@ -41,6 +43,7 @@ public:
   void message(const QString &text) override;
   int showMessage(const MessageRequest &request) override;
   QString openFileName(const QString &filter, const QString &defaultSuffix) override;
+  QString saveFileName(const QString &filter, const QString &defaultSuffix) override;
 
 private:
   QWidget *parent_;

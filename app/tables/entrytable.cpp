@@ -18,26 +18,34 @@ EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs
                        const EntryControls &controls)
     : layout_(layout), db_(db), dialogs_(dialogs), panel_(panel), window_(window), controls_(controls) {}
 
-Rows EntryTable::list() const {
-  KdbApi &kdb = db_->kdb();
-  const int id = fileId();
-  const QString filter = controls_.filter->currentText();
+namespace {
+
+QStringList recordRow(KdbApi &kdb, int fileId, std::span<const Column> columns) {
+  QStringList row;
+  row.reserve(static_cast<qsizetype>(columns.size()));
+  for (const Column &c : columns) row << itemText(kdb, c.item, fileId).trimmed();
+  return row;
+}
+
+}  // namespace
+
+Rows listRecords(KdbApi &kdb, int fileId, std::span<const Column> columns, const char *filterItem,
+                 const QString &filter) {
   const bool all = filter.trimmed() == QLatin1String("All");
   Rows rows;
-  kdb.posn(id, QByteArray(), 1, 0);
-  while (kdb.read(id, 0) == 0) {
-    if (!all && !itemText(kdb, layout_.filterItem, id).contains(filter, Qt::CaseSensitive)) continue;
-    rows.push_back(currentRow());
+  kdb.posn(fileId, QByteArray(), 1, 0);
+  while (kdb.read(fileId, 0) == 0) {
+    if (!all && !itemText(kdb, filterItem, fileId).contains(filter, Qt::CaseSensitive)) continue;
+    rows.push_back(recordRow(kdb, fileId, columns));
   }
   return rows;
 }
 
-QStringList EntryTable::currentRow() const {
-  QStringList row;
-  row.reserve(static_cast<qsizetype>(layout_.columns.size()));
-  for (const Column &c : layout_.columns) row << itemText(db_->kdb(), c.item, fileId()).trimmed();
-  return row;
+Rows EntryTable::list() const {
+  return listRecords(db_->kdb(), fileId(), layout_.columns, layout_.filterItem, controls_.filter->currentText());
 }
+
+QStringList EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layout_.columns); }
 
 void EntryTable::display() { show(list()); }
 

@@ -42,6 +42,12 @@ struct EntryControls {
   QLineEdit *key;  // the entry's unique key; numeric value 0 = a new entry
 };
 
+// The rows of a listing of file `fileId`: every record in key order, kept
+// when `filter` trimmed is "All" or when `filter` as it stands occurs in
+// `filterItem` (case-sensitive); one cell per column, trimmed.
+Rows listRecords(KdbApi &kdb, int fileId, std::span<const Column> columns, const char *filterItem,
+                 const QString &filter);
+
 class EntryTable {
 public:
   static constexpr char kNotFound[] = "Unable to locate this entry";

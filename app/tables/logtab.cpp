@@ -10,6 +10,7 @@
 #include <QTableWidget>
 
 #include "app/panel.h"
+#include "app/tables/adifmenu.h"
 #include "app/tables/binding.h"
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
@@ -73,6 +74,7 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
 
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
                                         EntryControls{Grid1, OnlyShow, LogFrm, UniKey});
+  adif_ = new AdifMenu(Grid1, table_.get(), dialogs);
   connect(Log1, &QPushButton::clicked, this, &LogTab::newEntry);
   connect(SaveLog, &QPushButton::clicked, this, [this] {
     if (!table_->save()) return;

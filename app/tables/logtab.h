@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace tables {
 
+class AdifMenu;
+
 class LogTab : public QObject {
   Q_OBJECT
 public:
@@ -29,6 +31,7 @@ public:
   LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
 
   EntryTable &table() { return *table_; }
+  AdifMenu &adif() { return *adif_; }
 
   QTableWidget *Grid1;
   QComboBox *OnlyShow, *Combo1;
@@ -59,6 +62,7 @@ private:
   Panel *panel_;
   std::unique_ptr<EntryTable> table_;
   LogWords words_;
+  AdifMenu *adif_;  // the grid menu's ADIF export and import
 };
 
 }  // namespace tables

@@ -32,6 +32,10 @@ public:
     filters << filter + " " + suffix;
     return fileName;
   }
+  QString saveFileName(const QString &filter, const QString &suffix) override {
+    filters << filter + " " + suffix;
+    return saveName;
+  }
   QStringList shownTexts() const {
     QStringList out;
     for (const auto &r : shown) out << r.message;
@@ -41,7 +45,7 @@ public:
   QStringList messages, filters;
   std::vector<tables::MessageRequest> shown;
   int yesNoAnswer = 1;
-  QString fileName;
+  QString fileName, saveName;
 };
 
 // KdbApi over the real library whose writes fail while `failWrites` is set.
