@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "util/archive/archive.h"
-#include "util/progress/progress.h"
+#include "tests/util/progress/recording_progress.h"
 
 #include "bench/timing.h"
 
@@ -41,15 +41,6 @@ namespace {
   fprintf(stderr, "bench_archive: %s\n", what.c_str());
   exit(1);
 }
-
-class SilentWindow : public corvex::ProgressWindow {
- public:
-  void open(corvex::ProgressLayout, const std::string &) override {}
-  void set_line(int, const std::string &) override {}
-  bool stop_requested() override { return false; }
-  bool ask(const corvex::ProgressQuestion &) override { return false; }
-  void close() override {}
-};
 
 // Regular files under `roots`, sorted, whose sizes lie in [low, high].
 std::vector<fs::path> files_under(const std::vector<std::string> &roots, uintmax_t low, uintmax_t high,
@@ -126,7 +117,7 @@ int main(int argc, char **argv) {
   const double total_mb = static_cast<double>(text + binary) / 1e6;
   printf("corpus: %d files, %.1f MB text, %.1f MB binary, in %s\n", count, text / 1e6, binary / 1e6, work.c_str());
 
-  SilentWindow window;
+  corvex::testing::SilentProgress window;
   corvex_set_progress_window(&window);
   // Each side runs three times; the best time counts, since the machine may
   // be busy with other work.

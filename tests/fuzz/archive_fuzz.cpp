@@ -15,18 +15,9 @@
 #include <string>
 
 #include "util/archive/archive.h"
-#include "util/progress/progress.h"
+#include "tests/util/progress/recording_progress.h"
 
 namespace {
-
-class SilentWindow : public corvex::ProgressWindow {
- public:
-  void open(corvex::ProgressLayout, const std::string &) override {}
-  void set_line(int, const std::string &) override {}
-  bool stop_requested() override { return false; }
-  bool ask(const corvex::ProgressQuestion &) override { return false; }
-  void close() override {}
-};
 
 // The work directory: the archive beside an "out" directory for extraction.
 const std::string &work() {
@@ -34,7 +25,7 @@ const std::string &work() {
     std::string tmpl = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/cvx-afz-XXXXXX";
     if (!mkdtemp(tmpl.data())) abort();
     if (mkdir((tmpl + "/out").c_str(), 0777) != 0) abort();
-    static SilentWindow window;
+    static corvex::testing::SilentProgress window;
     corvex_set_progress_window(&window);
     // The string is gone by the time exit handlers run: keep a copy.
     static char removed_at_exit[64];

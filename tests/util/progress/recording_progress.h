@@ -64,6 +64,17 @@ class RecordingProgress : public ProgressWindow {
   }
 };
 
+// A window that shows nothing, never asks to stop and answers every question
+// false: for runs whose progress nobody watches (benchmarks, fuzzing).
+class SilentProgress : public ProgressWindow {
+ public:
+  void open(ProgressLayout, const std::string &) override {}
+  void set_line(int, const std::string &) override {}
+  bool stop_requested() override { return false; }
+  bool ask(const ProgressQuestion &) override { return false; }
+  void close() override {}
+};
+
 // Installs a window for the life of a test and restores the default after it.
 class InstalledProgress {
  public:
