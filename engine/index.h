@@ -79,6 +79,11 @@ bool index_unfinished(const fhrequest *block);
 // context.
 int index_flush_nodes(fhrequest *block);
 
+// True when the node cache may keep the block's nodes from one call to the
+// next: a block that is not shared, or one whose change count tells it when
+// other programs change the file (engine/changecount.h).
+bool index_keeps_nodes(const fhrequest *block);
+
 // The stored length of key `key` (its own segments, the appended key 0 for
 // key > 0, the position suffix of a temporary index).
 int index_keylen(const fhrequest *block, int key);
@@ -99,6 +104,17 @@ bool index_moved_back(const fhrequest *block);
 
 // Clears what index_entry_text tells.
 void index_forget_entry(fhrequest *block);
+
+// What a call may change of the block's place along its keys: the current
+// key text and how it was reached. A read that has to be made again puts
+// it back; the key cursors are not part of it, so restoring forgets them.
+struct IndexPlace {
+  char keytext[256];
+  bool entry_text = false;
+  bool backward = false;
+};
+void index_save_place(fhrequest *block, IndexPlace *place);
+void index_restore_place(fhrequest *block, const IndexPlace &place);
 
 // Searches key `key` in `mode`. The text for IDX_EXACT, IDX_GE, IDX_LE,
 // IDX_NEXT and IDX_PREV is `text` (stored key length bytes), or the current
