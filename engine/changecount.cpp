@@ -25,8 +25,8 @@ struct alignas(64) SharedCount {
 };
 static_assert(std::atomic<uint64_t>::is_always_lock_free, "the count is shared between processes");
 
-// No count is odd while its block looks at it, so this never matches.
-constexpr uint64_t kNeverSeen = 1;
+// A block never sees an odd count, and no count gets this far.
+constexpr uint64_t kNeverSeen = UINT64_MAX;
 
 struct Tracker {
   int datfd = -1;        // the data handle the tracker was made for
@@ -35,6 +35,7 @@ struct Tracker {
   uint64_t seen = kNeverSeen;
   bool current = false;
   bool inside = false;   // between changes_enter and changes_leave
+  bool forgotten = false;  // forgotten inside: leaving does not make it current
   bool failed = false;   // the object could not be had for this handle
   char name[64] = {};
 
@@ -160,7 +161,7 @@ bool changes_begin_call(const fhrequest *block, uint64_t *count) {
   Tracker *t = tracker_of(block);
   if (!t) return false;
   *count = t->shared->value.load(std::memory_order_acquire);
-  t->current = *count == t->seen;
+  t->current = *count == t->seen && (*count & 1) == 0;
   return true;
 }
 
@@ -194,6 +195,7 @@ bool changes_enter(const fhrequest *block) {
   bool was_current = now == t->seen;
   t->shared->value.store(now + 1, std::memory_order_seq_cst);
   t->inside = true;
+  t->forgotten = false;
   t->current = was_current;
   return was_current;
 }
@@ -204,8 +206,8 @@ void changes_leave(const fhrequest *block) {
   uint64_t now = t->shared->value.load(std::memory_order_relaxed) + 1;
   t->shared->value.store(now, std::memory_order_release);
   t->inside = false;
-  t->seen = now;
-  t->current = true;
+  t->seen = t->forgotten ? kNeverSeen : now;
+  t->current = !t->forgotten;
 }
 
 void changes_forget(const fhrequest *block) {
@@ -213,6 +215,7 @@ void changes_forget(const fhrequest *block) {
   if (!t) return;
   t->seen = kNeverSeen;
   t->current = false;
+  t->forgotten = t->inside;
 }
 
 void changes_release(const fhrequest *block) {

@@ -64,8 +64,9 @@ bool changes_enter(const fhrequest *block);
 // records it as seen.
 void changes_leave(const fhrequest *block);
 
-// The block's cached view may differ from its files (a failed change):
-// the next call treats it as stale.
+// The block's cached view may differ from its files (a failed change or
+// refresh): it is stale until it reads its files again, also after the
+// header lock section it may be in.
 void changes_forget(const fhrequest *block);
 
 // Drops the block's count (its handles are closed), removing the object

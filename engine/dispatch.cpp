@@ -10,6 +10,7 @@
 #include "engine/locks.h"
 #include "engine/mapping.h"
 #include "engine/openlist.h"
+#include "engine/ops_util.h"
 #include "engine/plug.h"
 
 namespace corvex {
@@ -147,30 +148,32 @@ bool handles_open(const fhrequest *block) {
   return slot && slot->state != SLOT_PARKED;
 }
 
-void drop_cached_view(fhrequest *block) {
-  if (block->idxctx && plug().flush_nodes) plug().flush_nodes(block);
-}
-
+// A read made without the lock: the refresh and the read are both taken
+// back when a change overlapped them.
 int run_unlocked(fhrequest *block, uint64_t count) {
   SavedPlace saved(block);
   EngineState &e = engine();
   for (int tries = 0; tries < kUnlockedTries && (count & 1) == 0; tries++) {
-    e.unlocked_reads = true;
-    int status = run(block);
-    e.unlocked_reads = false;
+    int status = changes_current(block) ? FHS_OK : refresh_shared_view(block);
+    if (status == FHS_OK) {
+      e.unlocked_reads = true;
+      status = run(block);
+      e.unlocked_reads = false;
+    }
     if (changes_settle(block, count)) return status;
     saved.restore(block);
-    drop_cached_view(block);
     if (!changes_begin_call(block, &count)) break;
   }
+  // Under the lock, which reads again what another program changed.
   return run(block);
 }
 
 int run_call(fhrequest *block) {
   uint64_t count;
   if (!handles_open(block) || !changes_begin_call(block, &count)) return run(block);
-  if (!changes_current(block)) drop_cached_view(block);
   if (reads_only(block) && !engine().unlocked_reads) return run_unlocked(block, count);
+  // Other calls read again what they use while the block is not current,
+  // and under the header lock all of it.
   int status = run(block);
   if (status != FHS_OK) changes_forget(block);
   return status;

@@ -84,6 +84,11 @@ int index_flush_nodes(fhrequest *block);
 // other programs change the file (engine/changecount.h).
 bool index_keeps_nodes(const fhrequest *block);
 
+// Drops the block's cached nodes (as index_flush_nodes) and, for a shared
+// block that must read again (block_rereads), reads the dynamic part of
+// the header. Returns 0, 23 or 24.
+int index_refresh(fhrequest *block);
+
 // The stored length of key `key` (its own segments, the appended key 0 for
 // key > 0, the position suffix of a temporary index).
 int index_keylen(const fhrequest *block, int key);

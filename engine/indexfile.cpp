@@ -323,6 +323,12 @@ int index_sync(fhrequest *block) {
   return FHS_OK;
 }
 
+int index_refresh(fhrequest *block) {
+  int flushed = index_flush_nodes(block);
+  int synced = index_sync(block);
+  return flushed != FHS_OK ? flushed : synced;
+}
+
 int index_commit(fhrequest *block, int status) {
   int written = index_shared(block) ? index_write_header(block) : FHS_OK;
   return status != FHS_OK ? status : written;

@@ -5,7 +5,7 @@
 
 #include "engine/changecount.h"
 #include "engine/engine.h"
-#include "engine/index.h"
+#include "engine/ops_util.h"
 #include "util/filelock.h"
 #include "engine/netmode.h"
 #include "engine/openlist.h"
@@ -33,8 +33,9 @@ int hdr_lock(fhrequest *block) {
   if (!lock_with_tries(block, 0, block->hdrtries)) return FHS_HDRLOCKED;
   engine().hdrlockheld = true;
   // Another program changed the files since this block last looked: what
-  // it keeps of them goes, and the call reads them again.
-  if (!changes_enter(block) && block->idxctx) index_flush_nodes(block);
+  // it keeps of them is read again. A read that fails here is left to the
+  // operation, which reads again what it uses while the block is stale.
+  if (!changes_enter(block) && refresh_shared_view(block) != FHS_OK) changes_forget(block);
   return FHS_OK;
 }
 

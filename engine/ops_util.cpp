@@ -22,6 +22,12 @@ void set_positioned(fhrequest *block, bool on) {
 
 int reload_header(fhrequest *block) { return block_rereads(block) ? header_read(block, false) : FHS_OK; }
 
+int refresh_shared_view(fhrequest *block) {
+  int status = block->idxctx ? index_refresh(block) : FHS_OK;
+  if (status == FHS_OK && block->nitems > 0) status = reload_header(block);
+  return status;
+}
+
 int build_key_of(fhrequest *block, int k, char *image, char *out) {
   char *saved = block->recbuf;
   block->recbuf = image;
