@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -37,6 +38,9 @@ struct Tracker {
   bool inside = false;   // between changes_enter and changes_leave
   bool forgotten = false;  // forgotten inside: leaving does not make it current
   bool failed = false;   // the object could not be had for this handle
+  // Copied into a child process by fork: the handle's lock is the parent's,
+  // so the child makes its own and never removes the parent's object.
+  bool inherited = false;
   char name[64] = {};
 
   void detach() {
@@ -44,9 +48,10 @@ struct Tracker {
     if (objfd >= 0) {
       // The last user removes the object; a write lock is granted only
       // when no other description holds byte 0.
-      if (bytelock_try(objfd, 0)) shm_unlink(name);
+      if (!inherited && bytelock_try(objfd, 0)) shm_unlink(name);
       close(objfd);
     }
+    inherited = false;
     shared = nullptr;
     objfd = -1;
     seen = kNeverSeen;
@@ -78,6 +83,10 @@ Tracker *find(const fhrequest *block) {
 void forget_memo() {
   g_memo_block = nullptr;
   g_memo = nullptr;
+}
+
+void mark_inherited() {
+  for (auto &entry : trackers()) entry.second.inherited = true;
 }
 
 bool trackable(const fhrequest *block) {
@@ -119,12 +128,13 @@ bool open_object(Tracker *t, bool *removed) {
 }
 
 bool attach(const fhrequest *block, Tracker *t) {
+  static const bool fork_watched = pthread_atfork(nullptr, nullptr, mark_inherited) == 0;
   t->datfd = block->datfd;
+  if (!fork_watched) return false;
   t->failed = true;
   struct stat st;
   if (network_filesystem(block->datfd) != nullptr || fstat(block->datfd, &st) != 0) return false;
-  snprintf(t->name, sizeof t->name, "/corvex-count-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
-           static_cast<unsigned long long>(st.st_ino));
+  changes_object_name(st, t->name, sizeof t->name);
   for (int tries = 0; tries < 3; tries++) {
     bool removed;
     if (open_object(t, &removed)) {
@@ -141,7 +151,7 @@ Tracker *tracker_of(const fhrequest *block) {
   if (!trackable(block)) return nullptr;
   Tracker *found = find(block);
   Tracker &t = found ? *found : trackers()[block];
-  if (t.datfd != block->datfd) {
+  if (t.datfd != block->datfd || t.inherited) {
     t.detach();
     attach(block, &t);
   }
@@ -151,11 +161,16 @@ Tracker *tracker_of(const fhrequest *block) {
 // The tracker if the block already has an attached one.
 Tracker *attached(const fhrequest *block) {
   Tracker *t = find(block);
-  if (!t || t->failed || t->datfd != block->datfd) return nullptr;
+  if (!t || t->failed || t->inherited || t->datfd != block->datfd) return nullptr;
   return trackable(block) ? t : nullptr;
 }
 
 }  // namespace
+
+void changes_object_name(const struct stat &st, char *out, size_t size) {
+  snprintf(out, size, "/corvex-count-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+           static_cast<unsigned long long>(st.st_ino));
+}
 
 bool changes_begin_call(const fhrequest *block, uint64_t *count) {
   Tracker *t = tracker_of(block);

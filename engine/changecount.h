@@ -30,11 +30,18 @@
 #ifndef CORVEX_ENGINE_CHANGECOUNT_H
 #define CORVEX_ENGINE_CHANGECOUNT_H
 
+#include <stddef.h>
 #include <stdint.h>
+#include <sys/stat.h>
 
 #include "engine/fhrequest.h"
 
 namespace corvex {
+
+// The shared-memory name of the count of the file that `st` describes. An
+// object outlives a file whose last users were killed; it can be removed by
+// this name (shm_unlink) while nobody uses the file.
+void changes_object_name(const struct stat &st, char *out, size_t size);
 
 // Starts an engine call on `block`. For a tracked block (attaching its
 // count on first use) stores the count into *count and returns true; the
