@@ -31,7 +31,8 @@ EngineState &engine();
 bool block_may_lock(const fhrequest *block);
 
 // True when `block` is in a shared mode without FH_EXCLUSIVE: headers are
-// re-read and written at once and index nodes are flushed after every call.
+// written at once, and re-read (with the index nodes dropped) whenever other
+// programs may have changed them (block_rereads).
 bool block_is_shared(const fhrequest *block);
 
 // True when `block` must read again what other programs may have changed

@@ -11,12 +11,14 @@
 // engine/fhrequest.h otherwise). Functions that find a record position store
 // it through `pos`; 0 means "nothing found" and is not an error.
 //
-// In a network mode other than 0 without FH_EXCLUSIVE (a shared block) every
-// search, insert, removal and deleted-list operation first re-reads the
-// dynamic part of the header, and writes it back at once when it changes.
-// Otherwise the header is written by index_write_header / index_close.
-// Changed nodes stay in the engine's node cache (engine/nodecache.h) until
-// index_flush_nodes, or until the cache evicts them.
+// In a network mode other than 0 without FH_EXCLUSIVE (a shared block) the
+// dynamic part of the header is written back at once when it changes, and
+// every search, insert, removal and deleted-list operation first re-reads it
+// when other programs may have changed it (block_rereads). Otherwise the
+// header is written by index_write_header / index_close. Changed nodes stay
+// in the engine's node cache (engine/nodecache.h) until index_flush_nodes,
+// or until the cache evicts them; a shared block's are written at once, and
+// dropped when its change count moves (or after every call without one).
 #ifndef CORVEX_ENGINE_INDEX_H
 #define CORVEX_ENGINE_INDEX_H
 

@@ -9,7 +9,8 @@
 // through the path stack when the answer lies beyond the leaf's ends. Entries are found by binary search, which gives the same
 // answer as a scan from the right since entries are in order.
 //
-// Without a shared header the cursor's leaf stays in its buffer; a search
+// Unless the block must read its files again (block_rereads), the cursor's
+// leaf stays in its buffer; a search
 // whose answer provably lies in that leaf or the next one (in the search's
 // direction) is answered from there, which makes a walk in key order cost
 // no descent from the root.
