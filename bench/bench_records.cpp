@@ -11,7 +11,7 @@
 // mode on N / 10 records. The engine runs are made with the files' mapped
 // reads and again with every read made by pread, to show what mapping gains.
 //
-//   bench_records [N]     (default 1000000)
+//   bench_records [--peers | --shared] [N]     (default 1000000)
 #include <db.h>
 #include <sqlite3.h>
 #include <stdio.h>
@@ -298,18 +298,8 @@ std::string fresh_dir(const char *name) {
   return dir;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-  if (argc > 1 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-    printf("usage: bench_records [N]   (N records, default 1000000)\n");
-    return 0;
-  }
-  size_t n = argc > 1 ? strtoul(argv[1], nullptr, 10) : 1000000;
-  if (n < 100) {
-    fprintf(stderr, "bench_records: N must be at least 100\n");
-    return 2;
-  }
+// Single-user mode against SQLite and Berkeley DB on n records.
+void compare_with_peers(size_t n) {
   Workload w(n);
   std::string dir = fresh_dir("single");
   // The same run with every read made by a system call, as before the files
@@ -330,8 +320,12 @@ int main(int argc, char **argv) {
   print_ratios("corvex / berkeley db", ours, bdb);
   print_ratios("mapped / pread", ours, plain);
   printf("goal: read, walk and delete 1.0 or less against both peers, write at most 1.0\n");
-  Workload small(n / 10);
-  dir = fresh_dir("msnet");
+}
+
+// The shared MSNET mode against single-user mode on n records.
+void compare_shared(size_t n) {
+  Workload small(n);
+  std::string dir = fresh_dir("msnet");
   Times single = run_corvex(small, dir, "SINGLE");
   corvex::mapping_enable(false);
   Times shared_plain = run_corvex(small, dir, "MSNET");
@@ -345,5 +339,32 @@ int main(int argc, char **argv) {
   print_ratios("MSNET / single-user", shared, single);
   print_ratios("MSNET mapped / pread", shared, shared_plain);
   printf("goal: MSNET / single-user read and walk at most 1.5, write and delete at most 1.3\n");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  size_t n = 1000000;
+  bool peers = true, shared = true;
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      printf("usage: bench_records [--peers | --shared] [N]   (N records, default 1000000;\n"
+             "       the shared-mode comparison runs on N / 10)\n");
+      return 0;
+    }
+    if (strcmp(argv[i], "--peers") == 0) {
+      shared = false;
+    } else if (strcmp(argv[i], "--shared") == 0) {
+      peers = false;
+    } else {
+      n = strtoul(argv[i], nullptr, 10);
+    }
+  }
+  if (n < 1000) {
+    fprintf(stderr, "bench_records: N must be at least 1000\n");
+    return 2;
+  }
+  if (peers) compare_with_peers(n);
+  if (shared) compare_shared(n / 10);
   return 0;
 }

@@ -1,9 +1,16 @@
 #include "engine/dispatch.h"
 
+#include <string.h>
+
+#include <vector>
+
+#include "engine/changecount.h"
 #include "engine/engine.h"
+#include "engine/index.h"
 #include "engine/locks.h"
 #include "engine/mapping.h"
 #include "engine/openlist.h"
+#include "engine/ops_util.h"
 #include "engine/plug.h"
 
 namespace corvex {
@@ -74,7 +81,102 @@ int run(fhrequest *block) {
 void cleanup(fhrequest *block) {
   if (!engine().hdrlockheld) return;
   if (block->idxctx && block_is_shared(block) && plug().flush_nodes) plug().flush_nodes(block);
+  changes_forget(block);
   hdr_unlock(block);
+}
+
+// Reads of a tracked shared block are made without the header lock. The
+// change count is looked at before and after; a read that another
+// program's change overlapped is put back and made again, and after a few
+// such tries (or while a change is under way) it is made under the lock.
+constexpr int kUnlockedTries = 3;
+
+bool reads_only(const fhrequest *block) {
+  if (block->mode & FH_HASHED) return false;
+  switch (block->opcode) {
+    case FHOP_READ:
+    case FHOP_POSITION:
+    case FHOP_BACKSPACE:
+    case FHOP_END:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What a read may change of the block, kept to be put back. The record
+// copy lives in one buffer of the engine: reads do not nest.
+class SavedPlace {
+ public:
+  explicit SavedPlace(fhrequest *block)
+      : curkey_(block->curkey), recpos_(block->recpos), nrecs_(block->nrecs), state_(block->state),
+        mode_(block->mode) {
+    std::vector<char> &record = record_copy();
+    record.clear();
+    if (block->recbuf) record.assign(block->recbuf, block->recbuf + block->reclen + 1);
+    index_save_place(block, &place_);
+  }
+  void restore(fhrequest *block) const {
+    block->curkey = curkey_;
+    block->recpos = recpos_;
+    block->nrecs = nrecs_;
+    block->state = state_;
+    block->mode = mode_;
+    const std::vector<char> &record = record_copy();
+    if (block->recbuf && !record.empty()) memcpy(block->recbuf, record.data(), record.size());
+    index_restore_place(block, place_);
+  }
+
+ private:
+  static std::vector<char> &record_copy() {
+    static std::vector<char> copy;
+    return copy;
+  }
+  int8_t curkey_;
+  int32_t recpos_;
+  uint32_t nrecs_;
+  uint16_t state_;
+  uint16_t mode_;
+  IndexPlace place_;
+};
+
+// The block is open with its handles in place: its change count can be
+// looked at.
+bool handles_open(const fhrequest *block) {
+  if (engine().initcount == 0 || opens_a_file(block->opcode)) return false;
+  const fhslot *slot = openlist_find(block);
+  return slot && slot->state != SLOT_PARKED;
+}
+
+// A read made without the lock: the refresh and the read are both taken
+// back when a change overlapped them.
+int run_unlocked(fhrequest *block, uint64_t count) {
+  SavedPlace saved(block);
+  EngineState &e = engine();
+  for (int tries = 0; tries < kUnlockedTries && (count & 1) == 0; tries++) {
+    int status = changes_current(block) ? FHS_OK : refresh_shared_view(block);
+    if (status == FHS_OK) {
+      e.unlocked_reads = true;
+      status = run(block);
+      e.unlocked_reads = false;
+    }
+    if (changes_settle(block, count)) return status;
+    saved.restore(block);
+    if (!changes_begin_call(block, &count)) break;
+  }
+  // Under the lock, which reads again what another program changed.
+  return run(block);
+}
+
+int run_call(fhrequest *block) {
+  uint64_t count;
+  if (!handles_open(block) || !changes_begin_call(block, &count)) return run(block);
+  if (reads_only(block) && !engine().unlocked_reads) return run_unlocked(block, count);
+  // Other calls read again what they use while the block is not current,
+  // and under the header lock all of it.
+  int status = run(block);
+  if (status != FHS_OK) changes_forget(block);
+  return status;
 }
 
 }  // namespace
@@ -84,7 +186,7 @@ void cleanup(fhrequest *block) {
 int32_t _filehandler(fhrequest *block) {
   if (!block) return -1;
   corvex::mapping_next_call();
-  int status = corvex::run(block);
+  int status = corvex::run_call(block);
   corvex::cleanup(block);
   block->status = static_cast<uint8_t>(status);
   return status == FHS_OK ? 0 : -1;

@@ -1,5 +1,7 @@
 #include "engine/engine.h"
 
+#include "engine/changecount.h"
+
 namespace corvex {
 
 EngineState &engine() {
@@ -14,5 +16,7 @@ bool block_may_lock(const fhrequest *block) {
 bool block_is_shared(const fhrequest *block) {
   return engine().netmode != 0 && (block->mode & FH_EXCLUSIVE) == 0;
 }
+
+bool block_rereads(const fhrequest *block) { return block_is_shared(block) && !changes_current(block); }
 
 }  // namespace corvex

@@ -16,6 +16,9 @@ struct EngineState {
   bool setup = false;           // the set-up's allocations are in place
   uint8_t netmode = 0;          // engine/netmode.h
   bool hdrlockheld = false;     // some file's header lock is held
+  // The call's reads are checked by the change count (engine/changecount.h)
+  // instead of being made under the header lock.
+  bool unlocked_reads = false;
   fhslot *openlist = nullptr;   // head entry of the open-file list
   char *keybuf = nullptr;       // the shared FH_KEYBUFSIZE-byte key buffer
 };
@@ -28,8 +31,14 @@ EngineState &engine();
 bool block_may_lock(const fhrequest *block);
 
 // True when `block` is in a shared mode without FH_EXCLUSIVE: headers are
-// re-read and written at once and index nodes are flushed after every call.
+// written at once, and re-read (with the index nodes dropped) whenever other
+// programs may have changed them (block_rereads).
 bool block_is_shared(const fhrequest *block);
+
+// True when `block` must read again what other programs may have changed
+// (headers, nodes, file sizes): a shared block whose change count does not
+// show its cached view to be current.
+bool block_rereads(const fhrequest *block);
 
 }  // namespace corvex
 

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "engine/changecount.h"
 #include "engine/datacache.h"
 #include "engine/datafile.h"
 #include "engine/engine.h"
@@ -266,6 +267,7 @@ int fileset_close_handles(fhrequest *block) {
   hash_cache_release(block);
   datacache_release(block);
   mapping_release(block);
+  changes_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
     if (close(block->datfd) != 0 && errno != EINTR) status = FHS_CLOSEDATA;
   }

@@ -11,12 +11,14 @@
 // engine/fhrequest.h otherwise). Functions that find a record position store
 // it through `pos`; 0 means "nothing found" and is not an error.
 //
-// In a network mode other than 0 without FH_EXCLUSIVE (a shared block) every
-// search, insert, removal and deleted-list operation first re-reads the
-// dynamic part of the header, and writes it back at once when it changes.
-// Otherwise the header is written by index_write_header / index_close.
-// Changed nodes stay in the engine's node cache (engine/nodecache.h) until
-// index_flush_nodes, or until the cache evicts them.
+// In a network mode other than 0 without FH_EXCLUSIVE (a shared block) the
+// dynamic part of the header is written back at once when it changes, and
+// every search, insert, removal and deleted-list operation first re-reads it
+// when other programs may have changed it (block_rereads). Otherwise the
+// header is written by index_write_header / index_close. Changed nodes stay
+// in the engine's node cache (engine/nodecache.h) until index_flush_nodes,
+// or until the cache evicts them; a shared block's are written at once, and
+// dropped when its change count moves (or after every call without one).
 #ifndef CORVEX_ENGINE_INDEX_H
 #define CORVEX_ENGINE_INDEX_H
 
@@ -79,6 +81,16 @@ bool index_unfinished(const fhrequest *block);
 // context.
 int index_flush_nodes(fhrequest *block);
 
+// True when the node cache may keep the block's nodes from one call to the
+// next: a block that is not shared, or one whose change count tells it when
+// other programs change the file (engine/changecount.h).
+bool index_keeps_nodes(const fhrequest *block);
+
+// Drops the block's cached nodes (as index_flush_nodes) and, for a shared
+// block that must read again (block_rereads), reads the dynamic part of
+// the header. Returns 0, 23 or 24.
+int index_refresh(fhrequest *block);
+
 // The stored length of key `key` (its own segments, the appended key 0 for
 // key > 0, the position suffix of a temporary index).
 int index_keylen(const fhrequest *block, int key);
@@ -99,6 +111,17 @@ bool index_moved_back(const fhrequest *block);
 
 // Clears what index_entry_text tells.
 void index_forget_entry(fhrequest *block);
+
+// What a call may change of the block's place along its keys: the current
+// key text and how it was reached. A read that has to be made again puts
+// it back; the key cursors are not part of it, so restoring forgets them.
+struct IndexPlace {
+  char keytext[256];
+  bool entry_text = false;
+  bool backward = false;
+};
+void index_save_place(fhrequest *block, IndexPlace *place);
+void index_restore_place(fhrequest *block, const IndexPlace &place);
 
 // Searches key `key` in `mode`. The text for IDX_EXACT, IDX_GE, IDX_LE,
 // IDX_NEXT and IDX_PREV is `text` (stored key length bytes), or the current

@@ -91,6 +91,7 @@ struct IndexCtx {
   // `gen` differs no longer mirrors its leaf.
   uint64_t gen = 1;
   char *keytext = nullptr;  // the current key text, largest length + 1
+  size_t keytext_size = 0;
   uint8_t *work = nullptr;  // two scratch nodes for updates
   uint8_t *spare = nullptr;
   KeyCursor cur[IDX_MAXKEYS];

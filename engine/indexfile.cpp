@@ -60,6 +60,7 @@
 
 #include <new>
 
+#include "engine/changecount.h"
 #include "engine/engine.h"
 #include "engine/indexctx.h"
 #include "engine/mapping.h"
@@ -112,7 +113,8 @@ int build_ctx(const fhrequest *block, const uint8_t *head, IndexCtx **out) {
   ctx->nodesize = get16(head + 94);
   decode_dynamic(ctx, head + IDX_DYNAMICAT);
   int n = ctx->nodesize;
-  ctx->keytext = static_cast<char *>(globalmalloc(largest_keylen(block) + 1));
+  ctx->keytext_size = static_cast<size_t>(largest_keylen(block)) + 1;
+  ctx->keytext = static_cast<char *>(globalmalloc(ctx->keytext_size));
   ctx->work = static_cast<uint8_t *>(globalmalloc(3 * static_cast<size_t>(n)));
   ctx->mirror.reset(new (std::nothrow) NodeMirror(ctx->nodesize, kMirrorBytesMax));
   bool ok = ctx->keytext && ctx->work;
@@ -304,8 +306,10 @@ char *index_keytext(fhrequest *block) {
 
 bool index_shared(const fhrequest *block) { return block_is_shared(block); }
 
+bool index_keeps_nodes(const fhrequest *block) { return !index_shared(block) || changes_tracked(block); }
+
 int index_sync(fhrequest *block) {
-  if (!index_shared(block)) return FHS_OK;
+  if (!block_rereads(block)) return FHS_OK;
   IndexCtx *ctx = ctx_of(block);
   uint8_t dyn[IDX_DYNAMICSIZE];
   ssize_t got = mapped_read(block, MAPPED_INDEX, IDX_DYNAMICAT, reinterpret_cast<char *>(dyn), IDX_DYNAMICSIZE);
@@ -319,6 +323,12 @@ int index_sync(fhrequest *block) {
   return FHS_OK;
 }
 
+int index_refresh(fhrequest *block) {
+  int flushed = index_flush_nodes(block);
+  int synced = index_sync(block);
+  return flushed != FHS_OK ? flushed : synced;
+}
+
 int index_commit(fhrequest *block, int status) {
   int written = index_shared(block) ? index_write_header(block) : FHS_OK;
   return status != FHS_OK ? status : written;
@@ -326,12 +336,13 @@ int index_commit(fhrequest *block, int status) {
 
 namespace {
 
-// The node mirror to use for the block: none for a shared block, whose
-// nodes other processes change (a copy left from before it became shared
-// is dropped).
+// The node mirror to use for the block: none for a shared block whose
+// nodes other processes may change unseen (a copy left from before it
+// became shared is dropped). A tracked block keeps one, dropped with its
+// cached nodes when its change count moves.
 NodeMirror *mirror_of(fhrequest *block) {
   NodeMirror *mirror = ctx_of(block)->mirror.get();
-  if (!mirror || !index_shared(block)) return mirror;
+  if (!mirror || index_keeps_nodes(block)) return mirror;
   if (mirror->bytes() != 0) mirror->clear();
   return nullptr;
 }

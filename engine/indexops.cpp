@@ -98,7 +98,7 @@ int index_position(fhrequest *block) {
   } else {
     block->state &= static_cast<uint16_t>(~ST_POSITIONED);
   }
-  if (index_shared(block)) return index_flush_nodes(block);
+  if (!index_keeps_nodes(block)) return index_flush_nodes(block);
   return FHS_OK;
 }
 

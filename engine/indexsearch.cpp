@@ -9,12 +9,14 @@
 // through the path stack when the answer lies beyond the leaf's ends. Entries are found by binary search, which gives the same
 // answer as a scan from the right since entries are in order.
 //
-// Without a shared header the cursor's leaf stays in its buffer; a search
+// Unless the block must read its files again (block_rereads), the cursor's
+// leaf stays in its buffer; a search
 // whose answer provably lies in that leaf or the next one (in the search's
 // direction) is answered from there, which makes a walk in key order cost
 // no descent from the root.
 #include "engine/index.h"
 
+#include "engine/engine.h"
 #include "engine/indexctx.h"
 #include "engine/keys.h"
 
@@ -176,7 +178,7 @@ int walk_leaves(fhrequest *block, int k, int mode, const char *text, int *i) {
 bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
   IndexCtx *ctx = ctx_of(block);
   KeyCursor &c = ctx->cur[k];
-  if (index_shared(block) || c.gen != ctx->gen || c.leaf == 0 || mode == IDX_FIRST || mode == IDX_LAST) {
+  if (block_rereads(block) || c.gen != ctx->gen || c.leaf == 0 || mode == IDX_FIRST || mode == IDX_LAST) {
     return false;
   }
   bool certain = false;
@@ -262,6 +264,31 @@ bool index_moved_back(const fhrequest *block) {
 void index_forget_entry(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (ctx) ctx->entry_text = false;
+}
+
+namespace {
+
+size_t keytext_bytes(const IndexCtx *ctx) {
+  return ctx->keytext_size < sizeof IndexPlace::keytext ? ctx->keytext_size : sizeof IndexPlace::keytext;
+}
+
+}  // namespace
+
+void index_save_place(fhrequest *block, IndexPlace *place) {
+  const IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return;
+  memcpy(place->keytext, ctx->keytext, keytext_bytes(ctx));
+  place->entry_text = ctx->entry_text;
+  place->backward = ctx->backward;
+}
+
+void index_restore_place(fhrequest *block, const IndexPlace &place) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return;
+  memcpy(ctx->keytext, place.keytext, keytext_bytes(ctx));
+  ctx->entry_text = place.entry_text;
+  ctx->backward = place.backward;
+  ctx->gen++;
 }
 
 int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos) {

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/changecount.h"
 #include "engine/engine.h"
+#include "engine/ops_util.h"
 #include "util/filelock.h"
 #include "engine/netmode.h"
 #include "engine/openlist.h"
@@ -30,12 +32,18 @@ int hdr_lock(fhrequest *block) {
   if (!block_may_lock(block)) return FHS_OK;
   if (!lock_with_tries(block, 0, block->hdrtries)) return FHS_HDRLOCKED;
   engine().hdrlockheld = true;
+  // Another program changed the files since this block last looked: what
+  // it keeps of them is read again. A read that fails here is left to the
+  // operation, which reads again what it uses while the block is stale.
+  if (!changes_enter(block) && refresh_shared_view(block) != FHS_OK) changes_forget(block);
   return FHS_OK;
 }
 
 void hdr_unlock(fhrequest *block) {
   engine().hdrlockheld = false;
-  if (block_may_lock(block)) udlock(block, 0);
+  if (!block_may_lock(block)) return;
+  changes_leave(block);
+  udlock(block, 0);
 }
 
 bool record_is_free(const fhrequest *block, uint32_t pos) {

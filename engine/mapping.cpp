@@ -98,7 +98,7 @@ View *view_for(const fhrequest *block, MappedFile which, uint64_t end) {
     v->plain = network_filesystem(fd) != nullptr;
   }
   if (v->plain) return nullptr;
-  bool stale = end > v->size || (v->call != g_call && block_is_shared(block));
+  bool stale = end > v->size || (v->call != g_call && block_rereads(block));
   if (stale) {
     v->call = g_call;
     if (!refresh(v)) return nullptr;

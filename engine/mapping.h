@@ -10,7 +10,8 @@
 //
 // A view knows the file size it last saw and copies only below it; a read
 // that reaches beyond it looks at the size again and maps the grown file.
-// For a shared block (block_is_shared) the size is looked at again once per
+// For a shared block that must read its files again (block_rereads: another
+// program may have changed them) the size is looked at again once per
 // engine call as well, so that a file another process has made smaller is
 // never read past its end.
 //

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "engine/changecount.h"
 #include "engine/engine.h"
 #include "engine/openlist.h"
 #include "engine/plug.h"
@@ -66,6 +67,9 @@ int op_netmode(fhrequest *block) {
     int status = write_pending();
     if (status != FHS_OK) return status;
   }
+  // Counts are kept only in modes that place real locks; each block
+  // attaches again, as stale, when it next needs one.
+  if (mode != engine().netmode) changes_release_all();
   engine().netmode = static_cast<uint8_t>(mode);
   return FHS_OK;
 }

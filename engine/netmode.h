@@ -3,11 +3,14 @@
 //   0 (SINGLE, DOS, PCMOS, PCMOS-S): no sharing flags, no locks; headers are
 //     written at close, secure and park; index nodes stay cached.
 //   any other (shared): files are opened shareable, the header lock guards
-//     every change, headers are re-read and written at once, index nodes are
-//     flushed after every operation (for blocks without FH_EXCLUSIVE).
-//   1 and 2 (IBMNET, MSNET, NETWARE, PCMOS-N) place byte locks; 3 and 7
-//     (PCMOS-M, MULTI) keep the shared behaviour but every lock succeeds
-//     without touching the file.
+//     every change, headers are written at once and re-read, and index nodes
+//     dropped, whenever another program may have changed them (for blocks
+//     without FH_EXCLUSIVE).
+//   1 and 2 (IBMNET, MSNET, NETWARE, PCMOS-N) place byte locks, and on local
+//     file systems keep a change count (engine/changecount.h) that tells a
+//     block when others changed its files; 3 and 7 (PCMOS-M, MULTI) keep the
+//     shared behaviour but every lock succeeds without touching the file, so
+//     they re-read and drop after every operation.
 #ifndef CORVEX_ENGINE_NETMODE_H
 #define CORVEX_ENGINE_NETMODE_H
 

@@ -20,7 +20,13 @@ void set_positioned(fhrequest *block, bool on) {
   }
 }
 
-int reload_header(fhrequest *block) { return block_is_shared(block) ? header_read(block, false) : FHS_OK; }
+int reload_header(fhrequest *block) { return block_rereads(block) ? header_read(block, false) : FHS_OK; }
+
+int refresh_shared_view(fhrequest *block) {
+  int status = block->idxctx ? index_refresh(block) : FHS_OK;
+  if (status == FHS_OK && block->nitems > 0) status = reload_header(block);
+  return status;
+}
 
 int build_key_of(fhrequest *block, int k, char *image, char *out) {
   char *saved = block->recbuf;
@@ -37,11 +43,11 @@ void build_current_key(fhrequest *block) {
 }
 
 void flush_if_shared(fhrequest *block) {
-  if (block->idxctx && block_is_shared(block)) index_flush_nodes(block);
+  if (block->idxctx && !index_keeps_nodes(block)) index_flush_nodes(block);
 }
 
 int with_index_guard(fhrequest *block, int (*step)(fhrequest *)) {
-  bool guard = keys_in_use(block) && block->idxctx;
+  bool guard = keys_in_use(block) && block->idxctx && !engine().unlocked_reads;
   if (guard) {
     int status = hdr_lock(block);
     if (status != FHS_OK) return status;

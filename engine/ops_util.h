@@ -18,6 +18,11 @@ void set_positioned(fhrequest *block, bool on);
 // does nothing. Returns 0 or the header read's status.
 int reload_header(fhrequest *block);
 
+// For a shared block whose change count moved: drops its cached nodes and
+// reads the data file header and the index header again, so that nothing
+// it keeps is older than the files. Returns 0 or the failing read's status.
+int refresh_shared_view(fhrequest *block);
+
 // Builds key `curkey` of `recbuf` as the current key text (when the block
 // has an index context).
 void build_current_key(fhrequest *block);

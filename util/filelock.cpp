@@ -42,6 +42,15 @@ bool bytelock_try(int fd, uint32_t pos) {
   return errno == EBADF && set_lock(fd, F_RDLCK, pos, 1);
 }
 
+bool bytelock_wait_shared(int fd, uint32_t pos) {
+  struct flock lock = range(F_RDLCK, pos, 1);
+  int r;
+  do {
+    r = fcntl(fd, F_OFD_SETLKW, &lock);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
 bool bytelock_release(int fd, uint32_t pos) { return set_lock(fd, F_UNLCK, pos, 1); }
 
 bool bytelock_held_elsewhere(int fd, uint32_t pos) { return held_elsewhere(fd, pos, 1); }

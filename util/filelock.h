@@ -36,6 +36,10 @@ constexpr int64_t kShareLockBase = int64_t{1} << 62;
 // writing. True on success (also when this description holds it already).
 bool bytelock_try(int fd, uint32_t pos);
 
+// Locks the byte at `pos` of `fd` for reading, waiting while another
+// description holds it for writing. False when the system refuses.
+bool bytelock_wait_shared(int fd, uint32_t pos);
+
 // Releases the lock of the byte at `pos`. False when the system refuses.
 bool bytelock_release(int fd, uint32_t pos);
 

@@ -3,10 +3,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
+#include "engine/changecount.h"
 #include "engine/names.h"
 #include "engine/rfh.h"
 #include "util/names.h"
@@ -17,6 +20,17 @@ const char kTempIndexExt[] = "ziq";
 const char kTempDataExt[] = "zdq";
 
 namespace {
+
+// The change count of the file about to be replaced: nobody else has the
+// file open during maintenance, and the new file is another inode, so a
+// count object that programs killed while sharing it left behind goes now.
+void discard_change_count(const std::string &target) {
+  struct stat st;
+  char name[64];
+  if (stat(target.c_str(), &st) != 0) return;
+  changes_object_name(st, name, sizeof name);
+  shm_unlink(name);
+}
 
 std::string directory_of(const std::string &path) {
   size_t slash = path.find_last_of('/');
@@ -98,6 +112,7 @@ bool sync_file(const std::string &path) {
 }
 
 bool replace_file(const std::string &temp, const std::string &target, const char *ext) {
+  discard_change_count(target);
   if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
   if (errno != EXDEV) return false;
   std::string beside = target;
