@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/panel.h"
 #include "app/radio/frequency.h"
@@ -51,7 +50,7 @@ void EntryTable::display() { show(list()); }
 
 void EntryTable::show(Rows rows) {
   sortRows(rows, layout_.sortColumn, layout_.sortMode);
-  fillGrid(controls_.grid, rows);
+  controls_.grid->setRows(std::move(rows));
 }
 
 bool EntryTable::save() {
@@ -93,7 +92,7 @@ void EntryTable::remove() {
 }
 
 void EntryTable::open(int row) {
-  if (locate(cellText(controls_.grid, row, layout_.keyColumn))) {
+  if (locate(controls_.grid->text(row, layout_.keyColumn))) {
     recordToControls(db_->kdb(), window_, fileId(), true);
     controls_.frame->show();
     return;
@@ -103,12 +102,12 @@ void EntryTable::open(int row) {
 }
 
 void EntryTable::sortBy(int column) {
-  sortGrid(controls_.grid, column, SortMode::TextNoCase);
+  controls_.grid->sortBy(column, SortMode::TextNoCase);
   refresh();
 }
 
 void EntryTable::tuneTo(int row, int column) {
-  panel_->NewFrq->setText(cellText(controls_.grid, row, column));
+  panel_->NewFrq->setText(controls_.grid->text(row, column));
   panel_->FreqGo->click();
 }
 

@@ -14,7 +14,6 @@
 class Panel;
 class QComboBox;
 class QLineEdit;
-class QTableWidget;
 class QWidget;
 
 namespace tables {
@@ -36,7 +35,7 @@ struct TableLayout {
 
 // The entry frame and the controls the operations use.
 struct EntryControls {
-  QTableWidget *grid;
+  Grid *grid;
   QComboBox *filter;
   QWidget *frame;
   QLineEdit *key;  // the entry's unique key; numeric value 0 = a new entry

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
 
 #include "app/tables/logtab.h"
 #include "app/tables/scanstab.h"
@@ -25,10 +24,7 @@ const std::vector<QByteArray> kLogItems = {"DATETIME", "FRQ", "MODE", "NET", "DA
 class LogTest : public TablesTest {
 protected:
   LogTab &log() { return tabs->log(); }
-  QString cell(int row, int column) {
-    const QTableWidgetItem *item = log().Grid1->item(row, column);
-    return item ? item->text() : QString();
-  }
+  QString cell(int row, int column) { return log().Grid1->text(row, column); }
   // "Add 2 Log" at the displayed frequency `digits`, then notes, key and Save.
   void addEntry(const char *digits, const QString &notes, const QString &key = {}) {
     std::array<QChar, 7> d;
@@ -228,9 +224,9 @@ TEST_F(LogTest, MissingScansTableShowsTheMessageOnceAndKeepsThePanel) {
   start();
   EXPECT_FALSE(tabs->opened());
   EXPECT_EQ(dialogs.messages, QStringList{"Error opening Log file"});
-  for (QTableWidget *grid : {log().Grid1, tabs->scans().Grid2, tabs->standards().Grid3}) {
+  for (tables::Grid *grid : {log().Grid1, tabs->scans().Grid2, tabs->standards().Grid3}) {
     EXPECT_EQ(grid->rowCount(), 0);
-    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), grid == tabs->scans().Grid2 ? "Hi" : "Frequency");
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), grid == tabs->scans().Grid2 ? "Hi" : "Frequency");
   }
   p->NewFrq->setText("14250");
   p->FreqGo->click();
