@@ -5,7 +5,7 @@
 
 namespace radio {
 
-double leadingNumber(const QString &text) {
+double leadingNumber(QStringView text) {
   int i = 0;
   const int n = text.size();
   while (i < n && text[i].isSpace()) ++i;
@@ -31,7 +31,7 @@ double leadingNumber(const QString &text) {
       if (std::from_chars(first, ascii + length, value).ec == std::errc()) return value;
     }
   }
-  return QStringView(text).mid(start, length).toDouble();
+  return text.mid(start, length).toDouble();
 }
 
 std::optional<long> khzToTenHz(double khz) {

@@ -19,10 +19,18 @@ EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs
 
 namespace {
 
-QStringList recordRow(KdbApi &kdb, int fileId, std::span<const Column> columns) {
-  QStringList row;
-  row.reserve(static_cast<qsizetype>(columns.size()));
-  for (const Column &c : columns) row << itemText(kdb, c.item, fileId).trimmed();
+// The row of the record in the record buffer: its items, trimmed. Listings
+// call this for every record, so it copies each item once, into the row.
+Row recordRow(KdbApi &kdb, int fileId, std::span<const Column> columns) {
+  QVarLengthArray<QByteArray, 8> items;
+  qsizetype length = 0;
+  for (const Column &c : columns) {
+    items.push_back(kdb.itemStub(QByteArray::fromRawData(c.item, qstrlen(c.item)), fileId, 0));
+    length += items.back().size();
+  }
+  Row row;
+  row.reserve(length);
+  for (const QByteArray &item : items) row.append(QLatin1StringView(trimmedLatin1(item)));
   return row;
 }
 
@@ -44,7 +52,7 @@ Rows EntryTable::list() const {
   return listRecords(db_->kdb(), fileId(), layout_.columns, layout_.filterItem, controls_.filter->currentText());
 }
 
-QStringList EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layout_.columns); }
+Row EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layout_.columns); }
 
 void EntryTable::display() { show(list()); }
 

@@ -62,7 +62,7 @@ public:
   // The grid rows display() shows, without touching the grid.
   Rows list() const;
   // The grid row of the record in the record buffer.
-  QStringList currentRow() const;
+  Row currentRow() const;
   // Fills the grid with `rows`, sorted as display() sorts.
   void show(Rows rows);
   // Gives a new entry a key (the first free one from the stamp of now),

@@ -7,7 +7,7 @@
 namespace tables {
 
 void sortRows(Rows &rows, int column, SortMode mode) {
-  auto cell = [column](const QStringList &row) { return column < row.size() ? row[column] : QString(); };
+  auto cell = [column](const Row &row) { return row.cell(column); };
   if (mode == SortMode::Numeric) {
     // Each number is read once, not at every comparison.
     std::vector<std::pair<double, size_t>> keys;
@@ -19,7 +19,7 @@ void sortRows(Rows &rows, int column, SortMode mode) {
     for (const auto &k : keys) sorted.push_back(std::move(rows[k.second]));
     rows = std::move(sorted);
   } else {
-    std::stable_sort(rows.begin(), rows.end(), [&](const QStringList &a, const QStringList &b) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
       return cell(a).compare(cell(b), Qt::CaseInsensitive) < 0;
     });
   }
@@ -50,16 +50,13 @@ void GridModel::sortBy(int column, SortMode mode) {
 }
 
 QString GridModel::text(int row, int column) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0) return {};
-  const QStringList &cells = rows_[row];
-  return column < cells.size() ? cells[column] : QString();
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
+  return rows_[row][column];
 }
 
 void GridModel::setText(int row, int column, const QString &text) {
   if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= columnCount()) return;
-  QStringList &cells = rows_[row];
-  while (cells.size() <= column) cells << QString();
-  cells[column] = text;
+  rows_[row].setCell(column, text);
   const QModelIndex changed = index(row, column);
   emit dataChanged(changed, changed, {Qt::DisplayRole});
 }

@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "app/tables/gridrow.h"
+
 namespace tables {
 
 // Columns this narrow are hidden in all but name.
@@ -24,8 +26,6 @@ struct Column {
 };
 
 enum class SortMode { Numeric, TextNoCase };
-
-using Rows = std::vector<QStringList>;
 
 // Sorts `rows` by `column`, ascending and stable: Numeric by the leading
 // number of each text (0 for none), TextNoCase by the text without regard to
