@@ -28,7 +28,6 @@ public:
 
   int rowCount() const { return model_->rowCount(); }
   int columnCount() const { return model_->columnCount(); }
-  const Rows &rows() const { return model_->rows(); }
   // The text of a cell, "" when there is none.
   QString text(int row, int column) const { return model_->text(row, column); }
   void setText(int row, int column, const QString &text) { model_->setText(row, column, text); }

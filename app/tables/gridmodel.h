@@ -43,7 +43,6 @@ public:
   void setRows(Rows rows);
   // Sorts the rows by `column` (see sortRows).
   void sortBy(int column, SortMode mode);
-  const Rows &rows() const { return rows_; }
 
   // The text of a cell, "" outside the rows.
   QString text(int row, int column) const;
