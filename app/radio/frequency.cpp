@@ -1,10 +1,11 @@
 #include "app/radio/frequency.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace radio {
 
-double leadingNumber(const QString &text) {
+double leadingNumber(QStringView text) {
   int i = 0;
   const int n = text.size();
   while (i < n && text[i].isSpace()) ++i;
@@ -17,7 +18,20 @@ double leadingNumber(const QString &text) {
     while (i < n && text[i].isDigit()) { ++i; digits = true; }
   }
   if (!digits) return 0.0;
-  return QStringView(text).mid(start, i - start).toDouble();
+  // Plain ASCII numbers, which are nearly all, are read without the
+  // locale machinery of toDouble: grids sort by this number row by row.
+  char ascii[64];
+  const int length = i - start;
+  if (length < static_cast<int>(sizeof ascii)) {
+    int copied = 0;
+    for (int k = start; k < i && text[k].unicode() < 0x80; ++k) ascii[copied++] = static_cast<char>(text[k].unicode());
+    if (copied == length) {
+      const char *first = ascii[0] == '+' ? ascii + 1 : ascii;  // from_chars takes no '+'
+      double value = 0.0;
+      if (std::from_chars(first, ascii + length, value).ec == std::errc()) return value;
+    }
+  }
+  return text.mid(start, length).toDouble();
 }
 
 std::optional<long> khzToTenHz(double khz) {

@@ -14,7 +14,8 @@ constexpr long kMaxTenHz = 9999999;
 
 // The leading decimal number of `text` (blanks before it and a sign allowed,
 // for example "14200.5 kHz" gives 14200.5); 0 when the text starts with none.
-double leadingNumber(const QString &text);
+double leadingNumber(QStringView text);
+inline double leadingNumber(const QString &text) { return leadingNumber(QStringView(text)); }
 
 // `text` read as a frequency in kHz: the whole trimmed text must be a decimal
 // number in 0 .. 99999.99 (rounded to 10 Hz). Returns it in units of 10 Hz, or

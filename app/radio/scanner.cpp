@@ -4,11 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTimer>
 
 #include "app/panel.h"
 #include "app/radio/frequency.h"
+#include "app/tables/grid.h"
 #include "app/tuning.h"
 
 using radio::leadingNumber;
@@ -31,7 +31,7 @@ Scanner::Scanner(Panel *panel, Tuning *tuning, QObject *parent) : QObject(parent
   showScanState();
 }
 
-void Scanner::setLogGrid(QTableWidget *grid, QPushButton *scanSelected) {
+void Scanner::setLogGrid(tables::Grid *grid, QPushButton *scanSelected) {
   grid_ = grid;
   connect(scanSelected, &QPushButton::clicked, this, &Scanner::toggleSelectedScan);
 }
@@ -109,12 +109,10 @@ void Scanner::selectedTick() {
   for (int tries = 0; tries < rows; ++tries) {
     ++selectedScanRow_;
     if (selectedScanRow_ > rows) selectedScanRow_ = 1;
-    const QTableWidgetItem *mark = grid_->item(selectedScanRow_ - 1, kMarkColumn);
     grid_->setCurrentCell(selectedScanRow_ - 1, kMarkColumn);
-    if (mark && mark->text() == QLatin1String(kMark)) {
-      const QTableWidgetItem *frequency = grid_->item(selectedScanRow_ - 1, kFrequencyColumn);
+    if (grid_->text(selectedScanRow_ - 1, kMarkColumn) == QLatin1String(kMark)) {
       grid_->setCurrentCell(selectedScanRow_ - 1, kFrequencyColumn);
-      panel_->NewFrq->setText(frequency ? frequency->text() : QString());
+      panel_->NewFrq->setText(grid_->text(selectedScanRow_ - 1, kFrequencyColumn));
       tuning_->freqGo(Panel::FocusFrom::Background);
       return;
     }

@@ -11,8 +11,11 @@
 
 class Panel;
 class QPushButton;
-class QTableWidget;
 class Tuning;
+
+namespace tables {
+class Grid;
+}
 
 class Scanner : public QObject {
   Q_OBJECT
@@ -25,7 +28,7 @@ public:
 
   // The log grid whose marked rows the selected-entries scan visits, and the
   // button that starts and stops that scan; both must outlive the scanner.
-  void setLogGrid(QTableWidget *grid, QPushButton *scanSelected);
+  void setLogGrid(tables::Grid *grid, QPushButton *scanSelected);
 
   // "Scan": stops a running range scan, or starts one (from LoFrq going up
   // when NewFrq holds no number).
@@ -57,7 +60,7 @@ private:
 
   Panel *panel_;
   Tuning *tuning_;
-  QTableWidget *grid_ = nullptr;
+  tables::Grid *grid_ = nullptr;
   int selectedScanRow_ = 0;
 };
 

@@ -37,7 +37,7 @@ const char *const kSkipTexts[kImportSkipCount] = {
 
 QString entries(int n) { return n == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(n); }
 
-LogEntry entryOf(const QStringList &row) {
+LogEntry entryOf(const Row &row) {
   return {row[0], row[1], row[2], row[3], row[4], row[5], row[LogTab::kKeyColumn]};
 }
 
@@ -128,7 +128,7 @@ AdifExport exportLogAdif(KdbApi &kdb, int fileId, const QString &filter, const Q
   AdifExport result;
   const QTimeZone zone = stampZone();
   QByteArray out = adifHeader(kProgramId, QDateTime::currentDateTimeUtc());
-  for (const QStringList &row : listRecords(kdb, fileId, LogTab::kColumns, "NOTES", filter)) {
+  for (const Row &row : listRecords(kdb, fileId, LogTab::kColumns, "NOTES", filter)) {
     if (const std::optional<QByteArray> record = adifRecordFor(entryOf(row), zone)) {
       out += *record;
       ++result.written;

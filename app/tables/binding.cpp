@@ -85,7 +85,8 @@ void recordToControls(KdbApi &kdb, QWidget *window, int fileId, bool trim) {
 }
 
 QString itemText(KdbApi &kdb, const char *item, int fileId, int occ) {
-  return QString::fromLatin1(kdb.itemStub(item, fileId, occ));
+  // The name is only passed on: no copy of it (listings ask for every item of every record).
+  return QString::fromLatin1(kdb.itemStub(QByteArray::fromRawData(item, qstrlen(item)), fileId, occ));
 }
 
 }  // namespace tables

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/panel.h"
 #include "app/radio/frequency.h"
@@ -20,10 +19,18 @@ EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs
 
 namespace {
 
-QStringList recordRow(KdbApi &kdb, int fileId, std::span<const Column> columns) {
-  QStringList row;
-  row.reserve(static_cast<qsizetype>(columns.size()));
-  for (const Column &c : columns) row << itemText(kdb, c.item, fileId).trimmed();
+// The row of the record in the record buffer: its items, trimmed. Listings
+// call this for every record, so it copies each item once, into the row.
+Row recordRow(KdbApi &kdb, int fileId, std::span<const Column> columns) {
+  QVarLengthArray<QByteArray, 8> items;
+  qsizetype length = 0;
+  for (const Column &c : columns) {
+    items.push_back(kdb.itemStub(QByteArray::fromRawData(c.item, qstrlen(c.item)), fileId, 0));
+    length += items.back().size();
+  }
+  Row row;
+  row.reserve(length);
+  for (const QByteArray &item : items) row.append(QLatin1StringView(trimmedLatin1(item)));
   return row;
 }
 
@@ -45,13 +52,13 @@ Rows EntryTable::list() const {
   return listRecords(db_->kdb(), fileId(), layout_.columns, layout_.filterItem, controls_.filter->currentText());
 }
 
-QStringList EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layout_.columns); }
+Row EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layout_.columns); }
 
 void EntryTable::display() { show(list()); }
 
 void EntryTable::show(Rows rows) {
   sortRows(rows, layout_.sortColumn, layout_.sortMode);
-  fillGrid(controls_.grid, rows);
+  controls_.grid->setRows(std::move(rows));
 }
 
 bool EntryTable::save() {
@@ -93,7 +100,7 @@ void EntryTable::remove() {
 }
 
 void EntryTable::open(int row) {
-  if (locate(cellText(controls_.grid, row, layout_.keyColumn))) {
+  if (locate(controls_.grid->text(row, layout_.keyColumn))) {
     recordToControls(db_->kdb(), window_, fileId(), true);
     controls_.frame->show();
     return;
@@ -103,12 +110,12 @@ void EntryTable::open(int row) {
 }
 
 void EntryTable::sortBy(int column) {
-  sortGrid(controls_.grid, column, SortMode::TextNoCase);
+  controls_.grid->sortBy(column, SortMode::TextNoCase);
   refresh();
 }
 
 void EntryTable::tuneTo(int row, int column) {
-  panel_->NewFrq->setText(cellText(controls_.grid, row, column));
+  panel_->NewFrq->setText(controls_.grid->text(row, column));
   panel_->FreqGo->click();
 }
 

@@ -14,7 +14,6 @@
 class Panel;
 class QComboBox;
 class QLineEdit;
-class QTableWidget;
 class QWidget;
 
 namespace tables {
@@ -36,7 +35,7 @@ struct TableLayout {
 
 // The entry frame and the controls the operations use.
 struct EntryControls {
-  QTableWidget *grid;
+  Grid *grid;
   QComboBox *filter;
   QWidget *frame;
   QLineEdit *key;  // the entry's unique key; numeric value 0 = a new entry
@@ -63,7 +62,7 @@ public:
   // The grid rows display() shows, without touching the grid.
   Rows list() const;
   // The grid row of the record in the record buffer.
-  QStringList currentRow() const;
+  Row currentRow() const;
   // Fills the grid with `rows`, sorted as display() sorts.
   void show(Rows rows);
   // Gives a new entry a key (the first free one from the stamp of now),

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/panel.h"
 #include "app/tables/adifmenu.h"
@@ -45,8 +44,8 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   FindWords = place<QLineEdit>(page, "FindWords", 440, 4, 94, 22);
   FindWords->setPlaceholderText(QStringLiteral("find words"));
   FindWords->setEnabled(false);
-  Grid1 = place<QTableWidget>(page, "Grid1", 4, 30, 620, 200);
-  prepareGrid(Grid1, kColumns);
+  Grid1 = place<Grid>(page, "Grid1", 4, 30, 620, 200);
+  Grid1->setColumns(kColumns);
 
   LogFrm = place<QGroupBox>(page, "LogFrm", 4, 234, 620, 118, " Log Entry ");
   LogFrm->hide();
@@ -90,8 +89,8 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   connect(ButtonPlus8, &QPushButton::clicked, this, [this] { LogMode->setText("Unknown Digital"); });
   connect(OnlyShow, &QComboBox::activated, this, [this] { table_->display(); });
   connect(Combo1, &QComboBox::activated, this, [this](int column) { table_->sortBy(column); });
-  connect(Grid1, &QTableWidget::cellClicked, this, &LogTab::onClick);
-  connect(Grid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+  connect(Grid1, &Grid::cellClicked, this, &LogTab::onClick);
+  connect(Grid1, &Grid::cellDoubleClicked, this, [this](int row, int column) {
     if (column == 0) table_->open(row);
   });
 }
@@ -137,9 +136,7 @@ void LogTab::onClick(int row, int column) {
   if (column == kFrequencyColumn) {
     table_->tuneTo(row, column);
   } else if (column == kMarkColumn) {
-    QTableWidgetItem *cell = Grid1->item(row, column);
-    if (!cell) Grid1->setItem(row, column, cell = new QTableWidgetItem);
-    cell->setText(cell->text() == QLatin1String(kMark) ? QString() : QString::fromLatin1(kMark));
+    Grid1->setText(row, column, Grid1->text(row, column) == QLatin1String(kMark) ? QString() : QString::fromLatin1(kMark));
   }
 }
 

@@ -33,7 +33,7 @@ public:
   EntryTable &table() { return *table_; }
   AdifMenu &adif() { return *adif_; }
 
-  QTableWidget *Grid1;
+  Grid *Grid1;
   QComboBox *OnlyShow, *Combo1;
   QPushButton *Log1, *ButtonPlus2;
   QGroupBox *LogFrm;

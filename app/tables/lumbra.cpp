@@ -69,52 +69,52 @@ void *LumbraLibrary::symbol(const char *name) {
 }
 
 int LumbraLibrary::init(int client) {
-  auto *f = bind<InitFn>("KDBinit");
+  auto *f = kdb<InitFn>(kInit);
   return f ? f(client) : kUnavailable;
 }
 
 int LumbraLibrary::host(int id, const QByteArray &name) {
-  auto *f = bind<HostFn>("KDBhost");
+  auto *f = kdb<HostFn>(kHost);
   return f ? f(id, name.constData()) : kUnavailable;
 }
 
 int LumbraLibrary::open(const QByteArray &datname, int id, int type, int mode) {
-  auto *f = bind<OpenFn>("KDBopen");
+  auto *f = kdb<OpenFn>(kOpen);
   return f ? f(datname.constData(), "", "", id, type, mode) : kUnavailable;
 }
 
 int LumbraLibrary::posn(int id, const QByteArray &key, int keyno, int flags) {
-  auto *f = bind<PosnFn>("KDBposn");
+  auto *f = kdb<PosnFn>(kPosn);
   return f ? f(id, key.constData(), keyno, "", flags) : kUnavailable;
 }
 
 int LumbraLibrary::read(int id, int flag) {
-  auto *f = bind<ReadFn>("KDBread");
+  auto *f = kdb<ReadFn>(kRead);
   return f ? f(id, flag) : kUnavailable;
 }
 
 int LumbraLibrary::write(int id, int count, int flag) {
-  auto *f = bind<WriteFn>("KDBwrite");
+  auto *f = kdb<WriteFn>(kWrite);
   return f ? f(id, count, flag) : kUnavailable;
 }
 
 int LumbraLibrary::remove(int id) {
-  auto *f = bind<FreeFn>("KDBfree");
+  auto *f = kdb<FreeFn>(kFree);
   return f ? f(id) : kUnavailable;
 }
 
 QByteArray LumbraLibrary::itemStub(const QByteArray &name, int id, int occ) {
-  auto *f = bind<StubFn>("KDBfiditemstub");
+  auto *f = kdb<StubFn>(kItemStub);
   return f ? copied(f(name.constData(), id, occ)) : QByteArray();
 }
 
 QByteArray LumbraLibrary::copyFid(const QByteArray &ref, int id) {
-  auto *f = bind<CopyFidFn>("KDBcopyfid");
+  auto *f = kdb<CopyFidFn>(kCopyFid);
   return f ? copied(f(ref.constData(), id)) : QByteArray();
 }
 
 int LumbraLibrary::copyFput(const QByteArray &text, const QByteArray &ref, int id) {
-  auto *f = bind<CopyFputFn>("KDBcopyfput");
+  auto *f = kdb<CopyFputFn>(kCopyFput);
   return f ? f(text.constData(), ref.constData(), id) : kUnavailable;
 }
 

@@ -7,6 +7,7 @@
 #ifndef TESSALY_APP_TABLES_LUMBRA_H
 #define TESSALY_APP_TABLES_LUMBRA_H
 
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -61,11 +62,23 @@ public:
   }
 
 private:
+  // The KDB functions of the KdbApi, each bound once: listings call them
+  // for every record.
+  enum Function { kInit, kHost, kOpen, kPosn, kRead, kWrite, kFree, kItemStub, kCopyFid, kCopyFput, kFunctions };
+  template <class F>
+  F *kdb(Function f) {
+    static constexpr const char *kNames[kFunctions] = {
+        "KDBinit", "KDBhost", "KDBopen", "KDBposn", "KDBread", "KDBwrite", "KDBfree", "KDBfiditemstub", "KDBcopyfid",
+        "KDBcopyfput"};
+    if (!kdb_[f]) kdb_[f] = symbol(kNames[f]);
+    return reinterpret_cast<F *>(kdb_[f]);
+  }
 
   std::vector<std::string> paths_;
   void *handle_ = nullptr;
   bool triedLoad_ = false;
   std::map<std::string, void *> symbols_;  // null entries: looked up and missing
+  std::array<void *, kFunctions> kdb_ = {};
 };
 
 }  // namespace tables

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/panel.h"
 #include "app/radio/frequency.h"
@@ -43,8 +42,8 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
   Combo2 = place<QComboBox>(page, "Combo2", 168, 4, 100, 22);
   Combo2->addItems(headings(kColumns));
   AddScan = place<QPushButton>(page, "AddScan", 280, 4, 70, 22, "Add");
-  Grid2 = place<QTableWidget>(page, "Grid2", 4, 30, 420, 200);
-  prepareGrid(Grid2, kColumns);
+  Grid2 = place<Grid>(page, "Grid2", 4, 30, 420, 200);
+  Grid2->setColumns(kColumns);
 
   ScanFram = place<QGroupBox>(page, "ScanFram", 4, 234, 420, 96, " Log Entry ");
   ScanFram->hide();
@@ -74,10 +73,10 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
   connect(DelScan, &QPushButton::clicked, this, [this] { table_->remove(); });
   connect(OnlyScan, &QComboBox::activated, this, [this] { table_->display(); });
   connect(Combo2, &QComboBox::activated, this, [this](int column) { table_->sortBy(column); });
-  connect(Grid2, &QTableWidget::cellClicked, this, [this](int row, int column) {
+  connect(Grid2, &Grid::cellClicked, this, [this](int row, int column) {
     if (column == kLowColumn || column == kHighColumn) loadRange(row);
   });
-  connect(Grid2, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+  connect(Grid2, &Grid::cellDoubleClicked, this, [this](int row, int column) {
     if (column == kDateColumn) table_->open(row);
   });
 }
@@ -91,8 +90,8 @@ void ScansTab::newEntry() {
 }
 
 void ScansTab::loadRange(int row) {
-  panel_->LoFrq->setText(limitText(cellText(Grid2, row, kLowColumn)));
-  panel_->HiFrq->setText(limitText(cellText(Grid2, row, kHighColumn)));
+  panel_->LoFrq->setText(limitText(Grid2->text(row, kLowColumn)));
+  panel_->HiFrq->setText(limitText(Grid2->text(row, kHighColumn)));
   Grid2->setCurrentCell(row, kHighColumn);
   QCoreApplication::processEvents();
   panel_->focusKeys();

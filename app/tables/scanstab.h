@@ -27,7 +27,7 @@ public:
 
   EntryTable &table() { return *table_; }
 
-  QTableWidget *Grid2;
+  Grid *Grid2;
   QComboBox *OnlyScan, *Combo2;
   QPushButton *AddScan;
   QGroupBox *ScanFram;

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
@@ -34,8 +33,8 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   OnlyShows = filterBox(page, "OnlyShows", kFilters);
   ButtonPlus3 = place<QPushButton>(page, "ButtonPlus3", 122, 4, 110, 22, "Add 2 Standards");
   Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
-  Grid3 = place<QTableWidget>(page, "Grid3", 4, 30, 560, 200);
-  prepareGrid(Grid3, kColumns);
+  Grid3 = place<Grid>(page, "Grid3", 4, 30, 560, 200);
+  Grid3->setColumns(kColumns);
 
   Frame1 = place<QGroupBox>(page, "Frame1", 4, 234, 560, 96, " Digital Standards Entry ");
   Frame1->hide();
@@ -64,10 +63,10 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   connect(ButtonPlus6, &QPushButton::clicked, Frame1, &QWidget::hide);
   connect(ButtonPlus7, &QPushButton::clicked, this, [this] { table_->remove(); });
   connect(OnlyShows, &QComboBox::activated, this, [this] { table_->display(); });
-  connect(Grid3, &QTableWidget::cellClicked, this, [this](int row, int column) {
+  connect(Grid3, &Grid::cellClicked, this, [this](int row, int column) {
     if (column == kFrequencyColumn) table_->tuneTo(row, column);
   });
-  connect(Grid3, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+  connect(Grid3, &Grid::cellDoubleClicked, this, [this](int row, int column) {
     if (column == kModeColumn) table_->open(row);
   });
 }

@@ -32,7 +32,7 @@ public:
   // none (the boxes may hold the entry last opened or imported).
   void newEntry();
 
-  QTableWidget *Grid3;
+  Grid *Grid3;
   QComboBox *OnlyShows;
   QPushButton *ButtonPlus3, *Command1;
   QGroupBox *Frame1;

@@ -60,6 +60,11 @@ TEST(FrequencyText, LeadingNumberAndStepCaptions) {
   EXPECT_DOUBLE_EQ(leadingNumber("-3"), -3.0);
   EXPECT_DOUBLE_EQ(leadingNumber("x1"), 0.0);
   EXPECT_DOUBLE_EQ(leadingNumber("."), 0.0);
+  EXPECT_EQ(leadingNumber("+7055.25"), 7055.25);
+  EXPECT_EQ(leadingNumber("-.1"), -0.1);  // read exactly as the compiler reads it
+  EXPECT_EQ(leadingNumber("2612072105"), 2612072105.0);
+  EXPECT_EQ(leadingNumber("1e5"), 1.0);  // no exponents
+  EXPECT_EQ(leadingNumber(QString(70, QLatin1Char('1'))), QString(70, QLatin1Char('1')).toDouble());
   EXPECT_EQ(plainNumberText("0.10"), "0.1");
   EXPECT_EQ(plainNumberText("1.00"), "1");
   EXPECT_EQ(plainNumberText("10.00"), "10");

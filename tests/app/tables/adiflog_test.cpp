@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <set>
 
 #include "app/tables/adiflog.h"

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/tables/logtab.h"
 

@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTableWidget>
 
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
@@ -36,7 +35,7 @@ void expectWholeText(QLineEdit *edit, const QString &text) {
 }
 
 // Every shown column of `grid` shows its heading and ends inside the view.
-void expectColumnsInView(QTableWidget *grid, std::span<const tables::Column> columns) {
+void expectColumnsInView(tables::Grid *grid, std::span<const tables::Column> columns) {
   const QHeaderView *header = grid->horizontalHeader();
   const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
   for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
@@ -67,10 +66,10 @@ TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
   const tables::Rows rows(40, QStringList{"12/07/26 21:05", "14070.00", "Unknown Digital", "1", "2612072105",
                                           QString(90, QLatin1Char('n')), "X", "261207210509"});
   // Selecting a tab lists its table anew: the rows go in after it.
-  auto showTab = [&](int tab, QTableWidget *grid) {
+  auto showTab = [&](int tab, tables::Grid *grid) {
     window->tabs()->setCurrentIndex(tab);
     QApplication::processEvents();
-    tables::fillGrid(grid, rows);
+    grid->setRows(rows);
     QApplication::processEvents();
   };
   showTab(MainWindow::kLogsTab, tabs->log().Grid1);

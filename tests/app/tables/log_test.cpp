@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
+#include <QTabWidget>
+#include <QTest>
 
+#include "app/radio/scanner.h"
 #include "app/tables/logtab.h"
 #include "app/tables/scanstab.h"
 #include "app/tables/standardstab.h"
@@ -25,10 +27,7 @@ const std::vector<QByteArray> kLogItems = {"DATETIME", "FRQ", "MODE", "NET", "DA
 class LogTest : public TablesTest {
 protected:
   LogTab &log() { return tabs->log(); }
-  QString cell(int row, int column) {
-    const QTableWidgetItem *item = log().Grid1->item(row, column);
-    return item ? item->text() : QString();
-  }
+  QString cell(int row, int column) { return log().Grid1->text(row, column); }
   // "Add 2 Log" at the displayed frequency `digits`, then notes, key and Save.
   void addEntry(const char *digits, const QString &notes, const QString &key = {}) {
     std::array<QChar, 7> d;
@@ -195,6 +194,66 @@ TEST_F(LogTest, ClicksTuneAndToggleTheScanMark) {
   EXPECT_EQ(log().LogNotes->text(), "");
 }
 
+TEST_F(LogTest, MouseClicksOnTheShownGridTuneMarkAndOpen) {
+  start();
+  addEntry("0705500", "first net", "261201000001");
+  addEntry("1407000", "second net", "261201000002");
+  window->show();
+  window->tabs()->setCurrentIndex(MainWindow::kLogsTab);
+  QApplication::processEvents();
+  ASSERT_EQ(log().Grid1->rowCount(), 2);
+  auto at = [&](int row, int column) { return log().Grid1->visualRect(log().Grid1->model()->index(row, column)).center(); };
+  link->written.clear();
+  QTest::mouseClick(log().Grid1->viewport(), Qt::LeftButton, {}, at(1, LogTab::kFrequencyColumn));
+  EXPECT_EQ(p->NewFrq->text(), "14070.00");
+  ASSERT_EQ(link->written.size(), 1u);
+  EXPECT_EQ(link->written[0], hex("00 70 40 01 08"));
+  QTest::mouseClick(log().Grid1->viewport(), Qt::LeftButton, {}, at(0, LogTab::kMarkColumn));
+  EXPECT_EQ(cell(0, LogTab::kMarkColumn), "X");
+  EXPECT_EQ(cell(1, LogTab::kMarkColumn), "");
+  // A double-click as the mouse makes it: a click, then the second press and its release.
+  QTest::mouseClick(log().Grid1->viewport(), Qt::LeftButton, {}, at(1, 0));
+  EXPECT_FALSE(shown(log().LogFrm));
+  QTest::mouseDClick(log().Grid1->viewport(), Qt::LeftButton, {}, at(1, 0));
+  QTest::mouseRelease(log().Grid1->viewport(), Qt::LeftButton, {}, at(1, 0));
+  ASSERT_TRUE(shown(log().LogFrm));
+  EXPECT_EQ(log().LogNotes->text(), "second net");
+  EXPECT_EQ(log().UniKey->text(), "261201000002");
+}
+
+TEST_F(LogTest, SortingKeepsTheMarksARefillDropsThemAndTheSelection) {
+  start();
+  addEntry("0705500", "charlie", "261201000001");
+  addEntry("1407000", "alpha", "261201000002");
+  addEntry("0360000", "Bravo", "261201000003");
+  window->show();
+  ASSERT_EQ(log().Grid1->rowCount(), 3);
+  emit log().Grid1->cellClicked(0, LogTab::kMarkColumn);  // charlie
+  log().Combo1->setCurrentIndex(5);
+  emit log().Combo1->activated(5);
+  EXPECT_EQ(cell(0, 5), "alpha");
+  EXPECT_EQ(cell(1, 5), "Bravo");
+  EXPECT_EQ(cell(2, 5), "charlie");
+  EXPECT_EQ(cell(2, LogTab::kMarkColumn), "X");  // the mark went with its row
+  EXPECT_EQ(cell(0, LogTab::kMarkColumn), "");
+  EXPECT_EQ(log().Grid1->currentRow(), 0);
+  EXPECT_EQ(log().Grid1->currentColumn(), 5);
+  EXPECT_EQ(window->focusWidget(), p->KBD);
+  // The selected-entries scan finds the mark where the sort put it.
+  window->scanner()->selectedTick();
+  EXPECT_EQ(window->scanner()->selectedScanRow(), 3);
+  EXPECT_EQ(p->NewFrq->text(), "07055.00");
+
+  log().Grid1->setCurrentCell(1, 0);
+  ASSERT_TRUE(log().Grid1->selectionModel()->hasSelection());
+  log().table().display();
+  EXPECT_EQ(log().Grid1->rowCount(), 3);
+  EXPECT_EQ(cell(0, 5), "charlie");  // key order again, by the equal sort stamps
+  EXPECT_EQ(cell(0, LogTab::kMarkColumn), "");
+  EXPECT_FALSE(log().Grid1->selectionModel()->hasSelection());
+  EXPECT_FALSE(log().Grid1->currentIndex().isValid());
+}
+
 TEST_F(LogTest, FailedSaveKeepsTheFrameAndTheText) {
   start();
   log().Log1->click();
@@ -228,9 +287,9 @@ TEST_F(LogTest, MissingScansTableShowsTheMessageOnceAndKeepsThePanel) {
   start();
   EXPECT_FALSE(tabs->opened());
   EXPECT_EQ(dialogs.messages, QStringList{"Error opening Log file"});
-  for (QTableWidget *grid : {log().Grid1, tabs->scans().Grid2, tabs->standards().Grid3}) {
+  for (tables::Grid *grid : {log().Grid1, tabs->scans().Grid2, tabs->standards().Grid3}) {
     EXPECT_EQ(grid->rowCount(), 0);
-    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), grid == tabs->scans().Grid2 ? "Hi" : "Frequency");
+    EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), grid == tabs->scans().Grid2 ? "Hi" : "Frequency");
   }
   p->NewFrq->setText("14250");
   p->FreqGo->click();

@@ -1,5 +1,5 @@
 // The pure pieces of the tables: stamps, plain numbers, the comma-separated
-// reader and its pairing, import names, grid sorting.
+// reader and its pairing, import names, grid rows, their model and sorting.
 #include <gtest/gtest.h>
 
 #include "app/tables/csv.h"
@@ -113,4 +113,55 @@ TEST(GridSort, NumericAndCaselessAreStable) {
   Rows shortRow = {{"only"}, {"x", "1"}};
   sortRows(shortRow, 1, SortMode::TextNoCase);  // a row without the column sorts as ""
   EXPECT_EQ(shortRow[0][0], "only");
+}
+
+TEST(GridRow, CellsChangeInPlaceAndTrimLikeText) {
+  Row row{"a", "", "ccc"};
+  EXPECT_EQ(row.size(), 3);
+  EXPECT_EQ(row[2], "ccc");
+  EXPECT_EQ(row[3], "");  // past the last cell
+  EXPECT_EQ(row[-1], "");
+  row.setCell(1, u"bb");
+  row.setCell(0, u"");
+  EXPECT_EQ(row.cells(), (QStringList{"", "bb", "ccc"}));
+  row.setCell(4, u"e");  // empty cells up to it
+  EXPECT_EQ(row.cells(), (QStringList{"", "bb", "ccc", "", "e"}));
+  EXPECT_EQ(Row(QStringList{"x", "y"}), (Row{"x", "y"}));
+  EXPECT_FALSE(Row({"xy", ""}) == (Row{"x", "y"}));
+
+  // The blanks QString::trimmed takes from Latin-1 text, and no others.
+  EXPECT_EQ(trimmedLatin1(" \t\xa0 PSK31 net \x85\r\n"), "PSK31 net");
+  EXPECT_EQ(trimmedLatin1("\x1f x"), "\x1f x");
+  EXPECT_EQ(trimmedLatin1("   "), "");
+  for (int c = 0; c < 256; ++c) {
+    const QByteArray text = QByteArray(1, static_cast<char>(c)) + "x";
+    EXPECT_EQ(QString::fromLatin1(trimmedLatin1(text)), QString::fromLatin1(text).trimmed()) << c;
+  }
+}
+
+TEST(GridModel, ShowsRowsWithTheirColumnsAlignmentAndMarks) {
+  const Column columns[] = {{"Name", 1000, "A"}, {"Frequency", 1000, "B", true}};
+  GridModel model;
+  model.setColumns(columns);
+  model.setRows({{"b", "7055"}, {"a"}});
+  EXPECT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.columnCount(), 2);
+  EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Frequency");
+  EXPECT_EQ(model.index(0, 1).data().toString(), "7055");
+  EXPECT_EQ(model.index(1, 1).data().toString(), "");  // a short row
+  EXPECT_EQ(model.index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_FALSE(model.index(0, 0).data(Qt::TextAlignmentRole).isValid());
+  EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+
+  int changes = 0;
+  QObject::connect(&model, &GridModel::dataChanged, [&] { ++changes; });
+  model.setText(1, 1, "X");
+  model.setText(2, 0, "nowhere");  // outside the rows: nothing
+  model.setText(0, 2, "nowhere");
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(model.text(1, 1), "X");
+  model.sortBy(0, SortMode::TextNoCase);  // whole rows move, marks with them
+  EXPECT_EQ(model.text(0, 0), "a");
+  EXPECT_EQ(model.text(0, 1), "X");
+  EXPECT_EQ(model.text(1, 1), "7055");
 }

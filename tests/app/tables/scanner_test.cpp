@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +17,8 @@
 #include "app/radio/frames.h"
 #include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
+#include "app/tables/grid.h"
+#include "app/tables/logtab.h"
 #include "app/tuning.h"
 #include "tests/app/fakes.h"
 
@@ -79,11 +80,16 @@ protected:
   }
   // A log grid whose rows carry `frequencies`, marked "X" where `marks` says.
   void logGrid(const QStringList &frequencies, const QList<int> &markedRows) {
-    grid = new QTableWidget(static_cast<int>(frequencies.size()), 8, window.get());
+    grid = new tables::Grid(window.get());
+    grid->setColumns(tables::LogTab::kColumns);
+    tables::Rows rows;
     for (int r = 0; r < frequencies.size(); ++r) {
-      grid->setItem(r, Scanner::kFrequencyColumn, new QTableWidgetItem(frequencies[r]));
-      grid->setItem(r, Scanner::kMarkColumn, new QTableWidgetItem(markedRows.contains(r + 1) ? "X" : ""));
+      QStringList row(8);
+      row[Scanner::kFrequencyColumn] = frequencies[r];
+      row[Scanner::kMarkColumn] = markedRows.contains(r + 1) ? "X" : "";
+      rows.push_back(row);
     }
+    grid->setRows(std::move(rows));
     scanSelected = new QPushButton(window.get());
     scanner->setLogGrid(grid, scanSelected);
   }
@@ -95,7 +101,7 @@ protected:
   Panel *p = nullptr;
   Scanner *scanner = nullptr;
   FakeLink *fake = nullptr;
-  QTableWidget *grid = nullptr;
+  tables::Grid *grid = nullptr;
   QPushButton *scanSelected = nullptr;
 };
 

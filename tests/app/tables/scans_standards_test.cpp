@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
 
 #include "app/tables/scanstab.h"
 #include "app/tables/standardsimport.h"
@@ -20,12 +19,9 @@ namespace {
 
 const std::vector<QByteArray> kStandardItems = {"DATETIMES", "FRQS", "MODES", "NOTESS", "UNIKEYS"};
 
-QString cell(QTableWidget *grid, int row, int column) {
-  const QTableWidgetItem *item = grid->item(row, column);
-  return item ? item->text() : QString();
-}
+QString cell(tables::Grid *grid, int row, int column) { return grid->text(row, column); }
 
-QStringList column(QTableWidget *grid, int c) {
+QStringList column(tables::Grid *grid, int c) {
   QStringList out;
   for (int r = 0; r < grid->rowCount(); ++r) out << cell(grid, r, c);
   return out;
@@ -165,7 +161,7 @@ TEST_F(StandardsTest, EmptyKeyGetsTenDigitsAndFiltersKeepTheirBlank) {
   ASSERT_EQ(standards().Grid3->rowCount(), 1);
   const QString key = cell(standards().Grid3, 0, StandardsTab::kKeyColumn);
   EXPECT_TRUE(QRegularExpression("^\\d{10}$").match(key).hasMatch()) << key.toStdString();
-  EXPECT_EQ(standards().Grid3->item(0, 1)->textAlignment() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_EQ(standards().Grid3->model()->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, Qt::AlignRight);
   addStandard("14083.00", "RTTYM 500 Digital", "1");
   ASSERT_EQ(standards().Grid3->rowCount(), 2);
 

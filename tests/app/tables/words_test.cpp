@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 
 #include "app/tables/logtab.h"
 #include "tests/app/tables/tables_fixture.h"
@@ -30,7 +29,7 @@ protected:
     log().findWords();
     QStringList keys;
     for (int row = 0; row < log().Grid1->rowCount(); ++row)
-      keys << log().Grid1->item(row, LogTab::kKeyColumn)->text();
+      keys << log().Grid1->text(row, LogTab::kKeyColumn);
     return keys;
   }
   void seed() {
