@@ -1,6 +1,6 @@
 #include "access/item_access.h"
 
-#include <vector>
+#include <string.h>
 
 #include "engine/fid.h"
 #include "engine/rfhitem.h"
@@ -26,9 +26,9 @@ const fhitemdef *occurrence_def(fhrequest &r, const char *name, int occ) {
 bool get_item_text(fhrequest &r, const char *name, int occ, std::string *out) {
   const fhitemdef *def = occurrence_def(r, name, occ);
   if (def == nullptr) return false;
-  std::vector<char> text(def->length + 1u, '\0');
-  if (_rfhitemget(&r, name, occ, text.data()) != 0) return false;
-  out->assign(text.data());
+  out->assign(def->length + 1u, '\0');
+  if (_rfhitemget(&r, name, occ, out->data()) != 0) return false;
+  out->resize(strlen(out->c_str()));
   return true;
 }
 

@@ -39,7 +39,9 @@ void item_name(const fhitemdef &def, char (&name)[kItemNameMax + 1]) {
 
 const char *KDBfiditemstub(const char *name, int id, int occ) {
   kdb_file *f = lookup(id);
-  std::string text;
+  // Listings call this for every item of every record: the text's room is
+  // kept from call to call, as the result buffer is.
+  static std::string text;
   if (f == nullptr || !get_item_text(f->req, str(name), sarg16(occ), &text)) return result_clear();
   return result_set(text.c_str());
 }
