@@ -35,31 +35,13 @@ HashProbe hash_probe(const char *key, uint8_t k) {
   return HashProbe{h, step == 0 ? 1 : step};
 }
 
-HashProbeWalk::HashProbeWalk(HashProbe probe, uint32_t size)
-    : first_(probe.slot), step_(probe.step), size_(size), visited_(1), slot_(probe.slot) {
-  uint32_t a = size, b = probe.step % size;
-  while (b != 0) {
-    uint32_t r = a % b;
-    a = b;
-    b = r;
-  }
-  cycle_ = size / a;
-}
-
-bool HashProbeWalk::next() {
-  if (visited_ >= size_) return false;
-  if (visited_ < cycle_) {
-    slot_ = hash_next_slot(slot_, step_, size_);
-  } else {
-    // One at a time from where the stepped sequence left off (the first slot
-    // at the turn), passing over the slots it visited: those whose distance
-    // below the first slot is a multiple of the gcd.
-    const uint32_t gcd = size_ / cycle_;
-    if (visited_ == cycle_) slot_ = first_;
-    do {
-      slot_ = slot_ == 0 ? size_ - 1 : slot_ - 1;
-    } while ((first_ + size_ - slot_) % size_ % gcd == 0);
-  }
+bool HashProbeWalk::next_downwards() {
+  // One at a time from the first slot, where the stepped sequence came back
+  // to, passing over the slots it visited: those whose distance below the
+  // first slot is a multiple of the gcd.
+  do {
+    slot_ = slot_ == 0 ? size_ - 1 : slot_ - 1;
+  } while ((first_ + size_ - slot_) % size_ % gcd_ == 0);
   visited_++;
   return true;
 }
