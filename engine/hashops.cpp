@@ -143,7 +143,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
   HashSlots *copy = hash_cached_slots(block);
   const uint16_t want = copy ? hash_key_tag(block, key) : HASH_TAG_UNKNOWN;
   uint32_t passed = size;
-  KeyText stored;
+  char stored[FH_KEYBUFSIZE + 1];
   int status = FHS_OK;
   for (HashProbeWalk walk(probe, size);;) {
     const uint32_t slot = walk.slot();
@@ -151,6 +151,13 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     uint32_t pos;
     if (copy) {
       tag = copy->tags[slot];
+      // A known tag other than the key's: another key, passed over unread.
+      if (tag > HASH_TAG_UNKNOWN && want > HASH_TAG_UNKNOWN && tag != want) {
+        passed = slot;
+        if (walk.next()) continue;
+        out->full = true;
+        break;
+      }
       pos = tag == HASH_TAG_EMPTY ? 0 : copy->pos[slot];
     } else {
       status = hash_slot_read(block, slot, &pos);
@@ -160,20 +167,16 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
       out->slot = slot;
       break;
     }
-    if (tag != HASH_TAG_UNKNOWN && want != HASH_TAG_UNKNOWN && tag != want) {
-      passed = slot;
-    } else {
-      passed = size;
-      status = read_candidate(block, pos, image);
-      if (status != FHS_OK) return status;
-      build_key_of(block, 0, image, stored.text);
-      if (copy && tag == HASH_TAG_UNKNOWN) copy->tags[slot] = hash_key_tag(block, stored.text);
-      if (key_compare(block, 0, key, stored.text) == 0) {
-        out->slot = slot;
-        out->found = true;
-        set_positioned_at(block, pos);
-        return FHS_OK;
-      }
+    passed = size;
+    status = read_candidate(block, pos, image);
+    if (status != FHS_OK) return status;
+    build_key_of(block, 0, image, stored);
+    if (copy && tag == HASH_TAG_UNKNOWN) copy->tags[slot] = hash_key_tag(block, stored);
+    if (key_compare(block, 0, key, stored) == 0) {
+      out->slot = slot;
+      out->found = true;
+      set_positioned_at(block, pos);
+      return FHS_OK;
     }
     if (!walk.next()) {
       out->full = true;
