@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/hashfile.h"
@@ -19,7 +20,7 @@ struct Copy {
   dev_t dev = 0;   // and the file it names
   ino_t ino = 0;
   bool loaded = false;  // false: the table could not be read, the file serves
-  HashSlots slots;
+  std::vector<HashSlot> slots;
 };
 
 std::unordered_map<const fhrequest *, std::unique_ptr<Copy>> &copies() {
@@ -36,23 +37,23 @@ bool load(Copy *copy, fhrequest *block) {
   if (fstat(block->idxfd, &st) != 0) return false;
   copy->dev = st.st_dev;
   copy->ino = st.st_ino;
+  std::vector<uint32_t> pos;
   try {
-    copy->slots.pos.resize(block->hashsize);
-    copy->slots.tags.resize(block->hashsize);
+    pos.resize(block->hashsize);
+    copy->slots.resize(block->hashsize);
   } catch (const std::bad_alloc &) {
     return false;
   }
-  if (hash_table_read(block, copy->slots.pos.data()) != FHS_OK) return false;
+  if (hash_table_read(block, pos.data()) != FHS_OK) return false;
   for (uint32_t slot = 0; slot < block->hashsize; slot++) {
-    copy->slots.tags[slot] = copy->slots.pos[slot] == 0 ? HASH_TAG_EMPTY : HASH_TAG_UNKNOWN;
+    copy->slots[slot] = HashSlot{pos[slot], pos[slot] == 0 ? HASH_TAG_EMPTY : HASH_TAG_UNKNOWN};
   }
   return true;
 }
 
 void follow(Copy *copy, uint32_t slot, uint32_t pos, uint16_t tag) {
-  if (!copy->loaded || slot >= copy->slots.pos.size()) return;
-  copy->slots.pos[slot] = pos;
-  copy->slots.tags[slot] = pos == 0 ? HASH_TAG_EMPTY : tag;
+  if (!copy->loaded || slot >= copy->slots.size()) return;
+  copy->slots[slot] = HashSlot{pos, pos == 0 ? HASH_TAG_EMPTY : tag};
 }
 
 }  // namespace
@@ -65,7 +66,7 @@ uint16_t hash_key_tag(const fhrequest *block, const char *key) {
   return tag > HASH_TAG_UNKNOWN ? tag : static_cast<uint16_t>(tag + 2);
 }
 
-HashSlots *hash_cached_slots(fhrequest *block) {
+HashSlot *hash_cached_slots(fhrequest *block) {
   auto &map = copies();
   if (!cacheable(block)) {
     if (!map.empty()) map.erase(block);
@@ -73,20 +74,20 @@ HashSlots *hash_cached_slots(fhrequest *block) {
   }
   auto it = map.find(block);
   if (it != map.end() && it->second->idxfd == block->idxfd) {
-    return it->second->loaded ? &it->second->slots : nullptr;
+    return it->second->loaded ? it->second->slots.data() : nullptr;
   }
   std::unique_ptr<Copy> copy(new (std::nothrow) Copy);
   if (!copy) return nullptr;
   copy->idxfd = block->idxfd;
   copy->loaded = load(copy.get(), block);
-  if (!copy->loaded) copy->slots = HashSlots();
+  if (!copy->loaded) copy->slots = std::vector<HashSlot>();
   Copy *raw = copy.get();
   try {
     map[block] = std::move(copy);
   } catch (const std::bad_alloc &) {
     return nullptr;
   }
-  return raw->loaded ? &raw->slots : nullptr;
+  return raw->loaded ? raw->slots.data() : nullptr;
 }
 
 int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16_t tag) {

@@ -21,8 +21,6 @@
 
 #include <stdint.h>
 
-#include <vector>
-
 #include "engine/fhrequest.h"
 
 namespace corvex {
@@ -30,18 +28,20 @@ namespace corvex {
 constexpr uint16_t HASH_TAG_EMPTY = 0;
 constexpr uint16_t HASH_TAG_UNKNOWN = 1;
 
-struct HashSlots {
-  std::vector<uint32_t> pos;    // the record position of each slot, 0 = empty
-  std::vector<uint16_t> tags;   // what is known of each slot's key
+// A slot of the copy. Position and tag side by side: a probe that passes
+// over a slot touches only its entry.
+struct HashSlot {
+  uint32_t pos;  // the record position, 0 = empty
+  uint16_t tag;  // what is known of the key
 };
 
 // The tag of a key text of key 0 (2..65535), or HASH_TAG_UNKNOWN when the
 // key has no fingerprint.
 uint16_t hash_key_tag(const fhrequest *block, const char *key);
 
-// The block's copy with its table loaded (`hashsize` slots), or null when
-// the block is not cached or the copy cannot be had (then the file serves).
-HashSlots *hash_cached_slots(fhrequest *block);
+// The block's copy of its table, `hashsize` slots, or null when the block
+// is not cached or the copy cannot be had (then the file serves).
+HashSlot *hash_cached_slots(fhrequest *block);
 
 // Stores `pos` into slot `slot` of the hash file and then into the copies:
 // the block's own with the tag `tag`, the other blocks' on the same file

@@ -140,7 +140,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
   // passed over unread. A miss still leaves the last candidate of the
   // sequence in `image`, as reading every one would: `passed` is the slot
   // of the last one passed over since the last record read (`size`: none).
-  HashSlots *copy = hash_cached_slots(block);
+  HashSlot *copy = hash_cached_slots(block);
   const uint16_t want = copy ? hash_key_tag(block, key) : HASH_TAG_UNKNOWN;
   uint32_t passed = size;
   char stored[FH_KEYBUFSIZE + 1];
@@ -150,7 +150,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     uint16_t tag = HASH_TAG_UNKNOWN;
     uint32_t pos;
     if (copy) {
-      tag = copy->tags[slot];
+      tag = copy[slot].tag;
       // A known tag other than the key's: another key, passed over unread.
       if (tag > HASH_TAG_UNKNOWN && want > HASH_TAG_UNKNOWN && tag != want) {
         passed = slot;
@@ -158,7 +158,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
         out->full = true;
         break;
       }
-      pos = tag == HASH_TAG_EMPTY ? 0 : copy->pos[slot];
+      pos = copy[slot].pos;
     } else {
       status = hash_slot_read(block, slot, &pos);
       if (status != FHS_OK) return status;
@@ -171,7 +171,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     status = read_candidate(block, pos, image);
     if (status != FHS_OK) return status;
     build_key_of(block, 0, image, stored);
-    if (copy && tag == HASH_TAG_UNKNOWN) copy->tags[slot] = hash_key_tag(block, stored);
+    if (copy && tag == HASH_TAG_UNKNOWN) copy[slot].tag = hash_key_tag(block, stored);
     if (key_compare(block, 0, key, stored) == 0) {
       out->slot = slot;
       out->found = true;
@@ -183,7 +183,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
       break;
     }
   }
-  if (passed != size) status = read_candidate(block, copy->pos[passed], image);
+  if (passed != size) status = read_candidate(block, copy[passed].pos, image);
   return status;
 }
 
