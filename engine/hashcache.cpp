@@ -16,10 +16,12 @@ namespace corvex {
 namespace {
 
 struct Copy {
-  int idxfd = -1;  // the handle the copy was loaded from
-  dev_t dev = 0;   // and the file it names
+  int idxfd = -1;  // the handle the copy serves; -1 while the block is parked
+  dev_t dev = 0;   // the hash file
   ino_t ino = 0;
   bool loaded = false;  // false: the table could not be read, the file serves
+  bool keep = false;    // survives the next release (the block is parking)
+  struct stat parked_hash = {}, parked_data = {};  // the files when parked
   std::vector<HashSlot> slots;
 };
 
@@ -51,6 +53,24 @@ bool load(Copy *copy, fhrequest *block) {
   return true;
 }
 
+bool same_stamps(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// A parked copy serves the block's new handles when they name the files it
+// was parked with, unchanged since.
+bool resume(Copy *copy, const fhrequest *block) {
+  struct stat hash, data;
+  if (copy->idxfd >= 0 || !copy->loaded || fstat(block->idxfd, &hash) != 0 || fstat(block->datfd, &data) != 0) {
+    return false;
+  }
+  if (!same_stamps(hash, copy->parked_hash) || !same_stamps(data, copy->parked_data)) return false;
+  copy->idxfd = block->idxfd;
+  return true;
+}
+
 void follow(Copy *copy, uint32_t slot, uint32_t pos, uint16_t tag) {
   if (!copy->loaded || slot >= copy->slots.size()) return;
   copy->slots[slot] = HashSlot{pos, pos == 0 ? HASH_TAG_EMPTY : tag};
@@ -73,7 +93,7 @@ HashSlot *hash_cached_slots(fhrequest *block) {
     return nullptr;
   }
   auto it = map.find(block);
-  if (it != map.end() && it->second->idxfd == block->idxfd) {
+  if (it != map.end() && (it->second->idxfd == block->idxfd || resume(it->second.get(), block))) {
     return it->second->loaded ? it->second->slots.data() : nullptr;
   }
   std::unique_ptr<Copy> copy(new (std::nothrow) Copy);
@@ -116,6 +136,25 @@ int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16
   return status;
 }
 
-void hash_cache_release(const fhrequest *block) { copies().erase(block); }
+void hash_cache_park(const fhrequest *block) {
+  auto &map = copies();
+  auto it = map.find(block);
+  if (it == map.end()) return;
+  Copy *copy = it->second.get();
+  copy->keep = copy->loaded && copy->idxfd == block->idxfd && fstat(block->idxfd, &copy->parked_hash) == 0 &&
+               fstat(block->datfd, &copy->parked_data) == 0;
+}
+
+void hash_cache_release(const fhrequest *block) {
+  auto &map = copies();
+  auto it = map.find(block);
+  if (it == map.end()) return;
+  if (!it->second->keep) {
+    map.erase(it);
+    return;
+  }
+  it->second->keep = false;
+  it->second->idxfd = -1;
+}
 
 }  // namespace corvex

@@ -48,7 +48,15 @@ HashSlot *hash_cached_slots(fhrequest *block);
 // with HASH_TAG_UNKNOWN. Returns 0 or 34.
 int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16_t tag);
 
-// Drops the block's copy. Called whenever its handles are closed.
+// Keeps the block's copy through the closing of its handles that follows
+// (parking, engine/parking.h): the copy notes what the two files look like
+// now, and the next use after the handles are opened again takes it up only
+// when both are still the same files, unchanged (device, inode, size,
+// modification and change times); otherwise it is loaded again.
+void hash_cache_park(const fhrequest *block);
+
+// Drops the block's copy, unless hash_cache_park asked to keep it through
+// this closing. Called whenever its handles are closed.
 void hash_cache_release(const fhrequest *block);
 
 }  // namespace corvex

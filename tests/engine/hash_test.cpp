@@ -9,6 +9,7 @@
 
 #include "engine/hashcode.h"
 #include "engine/hashfile.h"
+#include "engine/parking.h"
 #include "rfh_fixture.h"
 
 using namespace corvex;
@@ -437,6 +438,38 @@ TEST_F(HashFileTest, ExclusiveLookupsEndAsReadingEveryCandidate) {
     ASSERT_EQ(_rfhclose(&other_), 0);
     ASSERT_EQ(_rfhclose(&block_), 0);
   }
+}
+
+// An exclusive block keeps its copy of the table while parked and takes it
+// up again only when both files are unchanged: files rewritten in place
+// while it was parked are read afresh.
+TEST_F(HashFileTest, ParkedCopyServesOnlyUnchangedFiles) {
+  describe(&block_, "H", kDesc);
+  block_.mode = FH_EXCLUSIVE;
+  ASSERT_EQ(_rfhmake(&block_), 0);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  ASSERT_TRUE(find("K10"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("k10"));
+  EXPECT_FALSE(find("J5"));
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+
+  make(&other_, "G", kDesc);
+  for (int i = 0; i < 60; i++) {
+    fill(&other_, {{"KEY", ("J" + std::to_string(i)).c_str()}, {"VAL", ("j" + std::to_string(i)).c_str()}});
+    ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  }
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  for (const char *ext : {".dat", ".hsh"}) {
+    std::string bytes = contents(std::string("G") + ext);
+    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+  }
+  ASSERT_TRUE(find("J5"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
+  EXPECT_FALSE(find("K10"));
 }
 
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
