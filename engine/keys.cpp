@@ -115,9 +115,11 @@ int copy_segments(const fhrequest *block, const fhkeydef &key, char *out, int ro
   int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
   for (int s = 0; s < nsegs && at < room; s++) {
     int from = key.seg[s].offset + 1;
-    for (int i = 0; i < key.seg[s].length && at < room; i++, from++) {
-      out[at++] = from < block->reclen ? block->recbuf[from] : ' ';
-    }
+    int n = key.seg[s].length < room - at ? key.seg[s].length : room - at;
+    int inside = from >= block->reclen ? 0 : block->reclen - from < n ? block->reclen - from : n;
+    if (inside > 0) memcpy(out + at, block->recbuf + from, static_cast<size_t>(inside));
+    memset(out + at + inside, ' ', static_cast<size_t>(n - inside));
+    at += n;
   }
   return at;
 }
