@@ -22,6 +22,7 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/description.h"
@@ -217,11 +218,11 @@ int main(int argc, char **argv) {
   for (const auto &[name, t] : {std::pair{"ours", ours}, {"gdbm", gdbm}, {"bdb", bdb}}) {
     printf("%-8s %10.3f %10.3f %10.3f %12lld\n", name, t.write, t.lookup, t.again, t.bytes);
   }
-  for (const auto &[name, t] : {std::pair{"gdbm", gdbm}, {"bdb", bdb}}) {
-    printf("ratio ours/%-4s: write %.2f lookup %.2f again %.2f\n", name, ours.write / t.write, ours.lookup / t.lookup,
-           ours.again / t.again);
+  for (const auto &[name, t, goal] :
+       {std::tuple{"gdbm", gdbm, "   goal: lookup and again 1.0 or less"}, {"bdb", bdb, ""}}) {
+    printf("ratio ours/%-4s: write %.2f lookup %.2f again %.2f%s\n", name, ours.write / t.write, ours.lookup / t.lookup,
+           ours.again / t.again, goal);
   }
-  printf("goal: lookup and again 1.0 or less against gdbm\n");
   for (const char *f : {"/h.dat", "/h.hsh", "/h.fid", "/g.db", "/b.db"}) unlink((dir + f).c_str());
   rmdir(dir.c_str());
   return 0;

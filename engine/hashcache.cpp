@@ -1,29 +1,28 @@
 #include "engine/hashcache.h"
 
-#include <string.h>
+#include <sys/stat.h>
 
-#include <algorithm>
 #include <memory>
 #include <new>
 #include <unordered_map>
 #include <vector>
 
-#include "engine/datafile.h"
 #include "engine/engine.h"
 #include "engine/hashfile.h"
+#include "engine/keys.h"
 
 namespace corvex {
 
 namespace {
 
-constexpr size_t kRecordBytesMax = size_t{64} << 20;
-
 struct Copy {
-  int datfd = -1;  // the handles the copy was made for
-  int idxfd = -1;
-  std::vector<uint32_t> slots;
-  std::vector<char> records;   // record i (position i x reclen) at i x reclen
-  std::vector<bool> present;   // which records the copy holds
+  int idxfd = -1;  // the handle the copy serves; -1 while the block is parked
+  dev_t dev = 0;   // the hash file
+  ino_t ino = 0;
+  bool loaded = false;  // false: the table could not be read, the file serves
+  bool keep = false;    // survives the next release (the block is parking)
+  struct stat parked_hash = {}, parked_data = {};  // the files when parked
+  std::vector<HashSlot> slots;
 };
 
 std::unordered_map<const fhrequest *, std::unique_ptr<Copy>> &copies() {
@@ -32,111 +31,130 @@ std::unordered_map<const fhrequest *, std::unique_ptr<Copy>> &copies() {
 }
 
 bool cacheable(const fhrequest *block) {
-  return !block_is_shared(block) && block->hashsize > 0 && block->reclen > 0;
+  return (block->mode & FH_EXCLUSIVE) && !block_is_shared(block) && block->idxfd >= 0 && block->hashsize > 0;
 }
 
-// The block's copy with its slot table loaded, or null when the block is
-// not cached (or memory or the table read fails: the file then serves).
-Copy *copy_of(fhrequest *block) {
-  if (!cacheable(block)) {
-    hash_cache_release(block);
-    return nullptr;
+bool load(Copy *copy, fhrequest *block) {
+  struct stat st;
+  if (fstat(block->idxfd, &st) != 0) return false;
+  copy->dev = st.st_dev;
+  copy->ino = st.st_ino;
+  std::vector<uint32_t> pos;
+  try {
+    pos.resize(block->hashsize);
+    copy->slots.resize(block->hashsize);
+  } catch (const std::bad_alloc &) {
+    return false;
   }
-  auto &map = copies();
-  auto it = map.find(block);
-  if (it != map.end() && it->second->datfd == block->datfd && it->second->idxfd == block->idxfd) {
-    return it->second.get();
+  if (hash_table_read(block, pos.data()) != FHS_OK) return false;
+  for (uint32_t slot = 0; slot < block->hashsize; slot++) {
+    copy->slots[slot] = HashSlot{pos[slot], pos[slot] == 0 ? HASH_TAG_EMPTY : HASH_TAG_UNKNOWN};
   }
-  std::unique_ptr<Copy> copy(new (std::nothrow) Copy);
-  if (!copy) return nullptr;
-  copy->datfd = block->datfd;
+  return true;
+}
+
+bool same_stamps(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// A parked copy serves the block's new handles when they name the files it
+// was parked with, unchanged since.
+bool resume(Copy *copy, const fhrequest *block) {
+  struct stat hash, data;
+  if (copy->idxfd >= 0 || !copy->loaded || fstat(block->idxfd, &hash) != 0 || fstat(block->datfd, &data) != 0) {
+    return false;
+  }
+  if (!same_stamps(hash, copy->parked_hash) || !same_stamps(data, copy->parked_data)) return false;
   copy->idxfd = block->idxfd;
-  copy->slots.resize(block->hashsize);
-  if (hash_table_read(block, copy->slots.data()) != FHS_OK) return nullptr;
-  Copy *raw = copy.get();
-  map[block] = std::move(copy);
-  return raw;
+  return true;
 }
 
-// Where the copy keeps the record at `pos`, or null past the memory bound.
-char *record_room(Copy *copy, const fhrequest *block, uint32_t pos, bool grow) {
-  size_t index = pos / block->reclen;
-  size_t end = (index + 1) * block->reclen;
-  if (end > copy->records.size()) {
-    if (!grow || end > kRecordBytesMax) return nullptr;
-    copy->records.resize(std::max(end, copy->records.size() * 2));
-    copy->present.resize(copy->records.size() / block->reclen);
-  }
-  return copy->records.data() + index * block->reclen;
-}
-
-// After a failed write the copy no longer knows the record.
-void forget(Copy *copy, const fhrequest *block, uint32_t pos) {
-  if (record_room(copy, block, pos, false)) copy->present[pos / block->reclen] = false;
-}
-
-void remember(Copy *copy, const fhrequest *block, uint32_t pos, const char *image) {
-  char *room = record_room(copy, block, pos, true);
-  if (!room) return;
-  memcpy(room, image, block->reclen);
-  copy->present[pos / block->reclen] = true;
+void follow(Copy *copy, uint32_t slot, uint32_t pos, uint16_t tag) {
+  if (!copy->loaded || slot >= copy->slots.size()) return;
+  copy->slots[slot] = HashSlot{pos, pos == 0 ? HASH_TAG_EMPTY : tag};
 }
 
 }  // namespace
 
-int hash_cached_slot(fhrequest *block, uint32_t slot, uint32_t *pos) {
-  Copy *copy = copy_of(block);
-  if (!copy) return hash_slot_read(block, slot, pos);
-  *pos = copy->slots[slot];
-  return FHS_OK;
+uint16_t hash_key_tag(const fhrequest *block, const char *key) {
+  uint32_t fp;
+  if (!key0_fingerprint(block, key, &fp)) return HASH_TAG_UNKNOWN;
+  // Folded to 16 bits and kept clear of the two reserved tags.
+  uint16_t tag = static_cast<uint16_t>(fp ^ (fp >> 16));
+  return tag > HASH_TAG_UNKNOWN ? tag : static_cast<uint16_t>(tag + 2);
 }
 
-int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos) {
+HashSlot *hash_cached_slots(fhrequest *block) {
+  auto &map = copies();
+  if (!cacheable(block)) {
+    if (!map.empty()) map.erase(block);
+    return nullptr;
+  }
+  auto it = map.find(block);
+  if (it != map.end() && (it->second->idxfd == block->idxfd || resume(it->second.get(), block))) {
+    return it->second->loaded ? it->second->slots.data() : nullptr;
+  }
+  std::unique_ptr<Copy> copy(new (std::nothrow) Copy);
+  if (!copy) return nullptr;
+  copy->idxfd = block->idxfd;
+  copy->loaded = load(copy.get(), block);
+  if (!copy->loaded) copy->slots = std::vector<HashSlot>();
+  Copy *raw = copy.get();
+  try {
+    map[block] = std::move(copy);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+  return raw->loaded ? raw->slots.data() : nullptr;
+}
+
+int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16_t tag) {
   int status = hash_slot_write(block, slot, pos);
-  Copy *copy = status == FHS_OK ? copy_of(block) : nullptr;
-  if (copy) copy->slots[slot] = pos;
-  return status;
-}
-
-int hash_cached_record(fhrequest *block, uint32_t pos, char *image) {
-  Copy *copy = copy_of(block);
-  if (copy) {
-    const char *room = record_room(copy, block, pos, false);
-    if (room && copy->present[pos / block->reclen]) {
-      memcpy(image, room, block->reclen);
-      return FHS_OK;
+  auto &map = copies();
+  if (map.empty()) return status;
+  if (status != FHS_OK) {
+    // What the slot holds on file is not known now.
+    map.clear();
+    return status;
+  }
+  auto own = map.find(block);
+  if (own != map.end() && own->second->idxfd == block->idxfd) follow(own->second.get(), slot, pos, tag);
+  if (map.size() == 1 && own != map.end()) return status;
+  // Other blocks of the process may have the same hash file open.
+  struct stat st;
+  if (fstat(block->idxfd, &st) != 0) {
+    map.clear();
+    return status;
+  }
+  for (auto &[other, copy] : map) {
+    if (other != block && copy->dev == st.st_dev && copy->ino == st.st_ino) {
+      follow(copy.get(), slot, pos, HASH_TAG_UNKNOWN);
     }
   }
-  uint32_t len;
-  int status = record_read(block, pos, image, &len);
-  if (status == FHS_OK && copy) remember(copy, block, pos, image);
   return status;
 }
 
-int hash_cached_record_store(fhrequest *block, uint32_t pos, char *image) {
-  int status = record_store(block, pos, image, 0, nullptr);
-  Copy *copy = copy_of(block);
-  if (copy && status == FHS_OK) {
-    remember(copy, block, pos, image);
-  } else if (copy) {
-    forget(copy, block, pos);
+void hash_cache_park(const fhrequest *block) {
+  auto &map = copies();
+  auto it = map.find(block);
+  if (it == map.end()) return;
+  Copy *copy = it->second.get();
+  copy->keep = copy->loaded && copy->idxfd == block->idxfd && fstat(block->idxfd, &copy->parked_hash) == 0 &&
+               fstat(block->datfd, &copy->parked_data) == 0;
+}
+
+void hash_cache_release(const fhrequest *block) {
+  auto &map = copies();
+  auto it = map.find(block);
+  if (it == map.end()) return;
+  if (!it->second->keep) {
+    map.erase(it);
+    return;
   }
-  return status;
+  it->second->keep = false;
+  it->second->idxfd = -1;
 }
-
-int hash_cached_mark(fhrequest *block, uint32_t pos, char mark) {
-  int status = data_write(block, pos, &mark, 1);
-  Copy *copy = copy_of(block);
-  if (!copy) return status;
-  char *room = record_room(copy, block, pos, false);
-  if (status != FHS_OK) {
-    forget(copy, block, pos);
-  } else if (room) {
-    room[0] = mark;
-  }
-  return status;
-}
-
-void hash_cache_release(const fhrequest *block) { copies().erase(block); }
 
 }  // namespace corvex

@@ -2,7 +2,7 @@
 
 namespace corvex {
 
-const uint32_t kHashSizes[HASH_NSIZES] = {281, 601, 1501, 2801, 5003, 9001, 18013, 35023, 72089, 144203, 288359};
+constexpr uint32_t kHashSizes[HASH_NSIZES] = {281, 601, 1501, 2801, 5003, 9001, 18013, 35023, 72089, 144203, 288359};
 
 uint8_t hash_size_index(uint32_t requested) {
   for (uint8_t k = 0; k < HASH_NSIZES; k++) {
@@ -11,8 +11,26 @@ uint8_t hash_size_index(uint32_t requested) {
   return HASH_NSIZES - 1;
 }
 
+namespace {
+
+// N mod c for every table size N and byte c (0 for c = 0, never used): the
+// hash takes it for half the bytes of a key.
+struct SizeRemainders {
+  uint8_t of[HASH_NSIZES][256];
+  constexpr SizeRemainders() : of() {
+    for (int k = 0; k < HASH_NSIZES; k++) {
+      for (uint32_t c = 1; c < 256; c++) of[k][c] = static_cast<uint8_t>(kHashSizes[k] % c);
+    }
+  }
+};
+
+constexpr SizeRemainders kRemainders;
+
+}  // namespace
+
 HashProbe hash_probe(const char *key, uint8_t k) {
   const uint32_t n = kHashSizes[k];
+  const uint8_t *rem = kRemainders.of[k];
   uint32_t h = 0;
   uint16_t sum = 0;
   int j = 0;
@@ -23,11 +41,11 @@ HashProbe hash_probe(const char *key, uint8_t k) {
     // of the size, the plain byte, the shifted inverted byte.
     switch (j) {
       case 0: h ^= c << k; break;
-      case 1: h ^= ~(n % c) & 0xFF; break;
-      case 2: h ^= (n % c) << k; break;
+      case 1: h ^= ~static_cast<uint32_t>(rem[c]) & 0xFF; break;
+      case 2: h ^= static_cast<uint32_t>(rem[c]) << k; break;
       case 3: h ^= c; break;
       case 4: h ^= (~c & 0xFF) << k; break;
-      default: h ^= n % c; break;
+      default: h ^= rem[c]; break;
     }
     j = j == 5 ? 0 : j + 1;
   }
@@ -35,31 +53,13 @@ HashProbe hash_probe(const char *key, uint8_t k) {
   return HashProbe{h, step == 0 ? 1 : step};
 }
 
-HashProbeWalk::HashProbeWalk(HashProbe probe, uint32_t size)
-    : first_(probe.slot), step_(probe.step), size_(size), visited_(1), slot_(probe.slot) {
-  uint32_t a = size, b = probe.step % size;
-  while (b != 0) {
-    uint32_t r = a % b;
-    a = b;
-    b = r;
-  }
-  cycle_ = size / a;
-}
-
-bool HashProbeWalk::next() {
-  if (visited_ >= size_) return false;
-  if (visited_ < cycle_) {
-    slot_ = hash_next_slot(slot_, step_, size_);
-  } else {
-    // One at a time from where the stepped sequence left off (the first slot
-    // at the turn), passing over the slots it visited: those whose distance
-    // below the first slot is a multiple of the gcd.
-    const uint32_t gcd = size_ / cycle_;
-    if (visited_ == cycle_) slot_ = first_;
-    do {
-      slot_ = slot_ == 0 ? size_ - 1 : slot_ - 1;
-    } while ((first_ + size_ - slot_) % size_ % gcd == 0);
-  }
+bool HashProbeWalk::next_downwards() {
+  // One at a time from the first slot, where the stepped sequence came back
+  // to, passing over the slots it visited: those whose distance below the
+  // first slot is a multiple of the gcd.
+  do {
+    slot_ = slot_ == 0 ? size_ - 1 : slot_ - 1;
+  } while ((first_ + size_ - slot_) % size_ % gcd_ == 0);
   visited_++;
   return true;
 }

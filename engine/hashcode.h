@@ -48,15 +48,32 @@ inline uint32_t hash_next_slot(uint32_t slot, uint32_t step, uint32_t size) {
 //   for (HashProbeWalk w(probe, size); ; ) { use(w.slot()); if (!w.next()) break; }
 class HashProbeWalk {
  public:
-  HashProbeWalk(HashProbe probe, uint32_t size);
+  HashProbeWalk(HashProbe probe, uint32_t size)
+      : first_(probe.slot), step_(probe.step), size_(size), slot_(probe.slot) {}
   uint32_t slot() const { return slot_; }
   // Moves to the next slot; false when every slot has been visited.
-  bool next();
+  bool next() {
+    if (visited_ >= size_) return false;
+    if (gcd_ == 0) {
+      uint32_t slot = hash_next_slot(slot_, step_, size_);
+      if (slot != first_) {
+        slot_ = slot;
+        visited_++;
+        return true;
+      }
+      // Back at the first slot after size / gcd(size, step) slots.
+      gcd_ = size_ / visited_;
+      slot_ = first_;
+    }
+    return next_downwards();
+  }
 
  private:
+  bool next_downwards();
+
   uint32_t first_, step_, size_;
-  uint32_t cycle_;    // slots in the stepped sequence: size / gcd(size, step)
-  uint32_t visited_;  // slots visited so far, the current one included
+  uint32_t visited_ = 1;  // slots visited so far, the current one included
+  uint32_t gcd_ = 0;      // gcd(size, step) once the stepped sequence is done
   uint32_t slot_;
 };
 

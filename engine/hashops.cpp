@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "engine/hashcache.h"
 #include "engine/hashcode.h"
+#include "engine/hashfile.h"
 #include "engine/keys.h"
 #include "engine/locks.h"
 #include "engine/ops_util.h"
@@ -57,14 +58,14 @@ int find_record_key(fhrequest *block, const KeyText &key, std::unique_ptr<char[]
   return hash_find(block, key.text, image->get(), found);
 }
 
-int store_new(fhrequest *block, uint32_t slot) {
+int store_new(fhrequest *block, uint32_t slot, const KeyText &key) {
   uint64_t end = static_cast<uint64_t>(block->nrecs) * block->reclen;
   if (end > INT32_MAX) return FHS_WRITEDATA;
   uint32_t pos = static_cast<uint32_t>(end);
   // The record goes out before its slot, so that a failed write leaves no
   // slot pointing past the end of the data file.
-  int status = hash_cached_record_store(block, pos, block->recbuf);
-  if (status == FHS_OK) status = hash_cached_slot_store(block, slot, pos);
+  int status = record_store(block, pos, block->recbuf, 0, nullptr);
+  if (status == FHS_OK) status = hash_cached_slot_store(block, slot, pos, hash_key_tag(block, key.text));
   if (status != FHS_OK) return status;
   block->nrecs++;
   if (block_is_shared(block)) {
@@ -88,10 +89,10 @@ int write_locked(fhrequest *block, const KeyText &key) {
   block->state |= ST_HDRDIRTY;
   // What is written is an active record, also over one marked deleted.
   block->recbuf[0] = REC_ACTIVE;
-  if (!found.found) return store_new(block, found.slot);
+  if (!found.found) return store_new(block, found.slot, key);
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   if (!record_is_free(block, pos)) return FHS_RECLOCKED;
-  status = hash_cached_record_store(block, pos, block->recbuf);
+  status = record_store(block, pos, block->recbuf, 0, nullptr);
   if (status != FHS_OK) return status;
   set_positioned_at(block, pos);
   return FHS_OK;
@@ -105,11 +106,26 @@ int delete_locked(fhrequest *block, const KeyText &key) {
   if (!found.found || image[0] == REC_DELETED) return FHS_NORECORD;
   uint32_t pos = static_cast<uint32_t>(block->recpos);
   if (!record_is_free(block, pos)) return FHS_RECLOCKED;
-  status = hash_cached_mark(block, pos, REC_DELETED);
+  const char mark = REC_DELETED;
+  status = data_write(block, pos, &mark, 1);
   if (status != FHS_OK) return status;
   block->state &= static_cast<uint16_t>(~ST_POSITIONED);
   block->state |= ST_HDRDIRTY;
   return FHS_OK;
+}
+
+}  // namespace
+
+namespace {
+
+// Reads the candidate record at `pos` into `image`, with `recpos` on it.
+int read_candidate(fhrequest *block, uint32_t pos, char *image) {
+  if (!record_pos_valid(block, pos)) return FHS_CORRUPTHASH;
+  block->recpos = static_cast<int32_t>(pos);
+  uint32_t len;
+  int status = record_read(block, pos, image, &len);
+  if (status != FHS_OK) return status;
+  return image[0] == REC_FILL ? FHS_READDATA : FHS_OK;  // nothing there to read
 }
 
 }  // namespace
@@ -120,32 +136,55 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
   if (!table_valid(block)) return FHS_CORRUPTHASH;
   const uint32_t size = block->hashsize;
   const HashProbe probe = hash_probe(key, block->hashidx);
-  KeyText stored;
-  for (HashProbeWalk walk(probe, size);; ) {
+  // With a copy of the table, slots whose tags differ from the key's are
+  // passed over unread. A miss still leaves the last candidate of the
+  // sequence in `image`, as reading every one would: `passed` is the slot
+  // of the last one passed over since the last record read (`size`: none).
+  HashSlot *copy = hash_cached_slots(block);
+  const uint16_t want = copy ? hash_key_tag(block, key) : HASH_TAG_UNKNOWN;
+  uint32_t passed = size;
+  char stored[FH_KEYBUFSIZE + 1];
+  int status = FHS_OK;
+  for (HashProbeWalk walk(probe, size);;) {
     const uint32_t slot = walk.slot();
+    uint16_t tag = HASH_TAG_UNKNOWN;
     uint32_t pos;
-    int status = hash_cached_slot(block, slot, &pos);
-    if (status != FHS_OK) return status;
+    if (copy) {
+      tag = copy[slot].tag;
+      // A known tag other than the key's: another key, passed over unread.
+      if (tag > HASH_TAG_UNKNOWN && want > HASH_TAG_UNKNOWN && tag != want) {
+        passed = slot;
+        if (walk.next()) continue;
+        out->full = true;
+        break;
+      }
+      pos = copy[slot].pos;
+    } else {
+      status = hash_slot_read(block, slot, &pos);
+      if (status != FHS_OK) return status;
+    }
     if (pos == 0) {
       out->slot = slot;
-      return FHS_OK;
+      break;
     }
-    if (!record_pos_valid(block, pos)) return FHS_CORRUPTHASH;
-    block->recpos = static_cast<int32_t>(pos);
-    status = hash_cached_record(block, pos, image);
+    passed = size;
+    status = read_candidate(block, pos, image);
     if (status != FHS_OK) return status;
-    if (image[0] == REC_FILL) return FHS_READDATA;  // nothing there to read
-    build_key_of(block, 0, image, stored.text);
-    if (key_compare(block, 0, key, stored.text) == 0) {
+    build_key_of(block, 0, image, stored);
+    if (copy && tag == HASH_TAG_UNKNOWN) copy[slot].tag = hash_key_tag(block, stored);
+    if (key_compare(block, 0, key, stored) == 0) {
       out->slot = slot;
       out->found = true;
       set_positioned_at(block, pos);
       return FHS_OK;
     }
-    if (!walk.next()) break;
+    if (!walk.next()) {
+      out->full = true;
+      break;
+    }
   }
-  out->full = true;
-  return FHS_OK;
+  if (passed != size) status = read_candidate(block, copy[passed].pos, image);
+  return status;
 }
 
 int hash_position(fhrequest *block) {

@@ -25,10 +25,11 @@ struct HashFind {
 };
 
 // Follows the probe sequence of `key` (key 0's length, compared by the key
-// rules) reading each candidate record into `image` (`reclen` bytes) and
-// setting `recpos` to it. Found: ST_POSITIONED set. Otherwise ST_POSITIONED
-// is cleared. Stops after `hashsize`
-// slots. Returns 0, 3 when a slot points at no record, 33 for a short slot
+// rules) as if reading each candidate record into `image` (`reclen` bytes)
+// and setting `recpos` to it: a block with a copy of the table
+// (engine/hashcache.h) passes over candidates whose tags show another key,
+// and a miss then reads the last candidate. Found: ST_POSITIONED set.
+// Otherwise ST_POSITIONED is cleared. Stops after `hashsize` slots. Returns 0, 3 when a slot points at no record, 33 for a short slot
 // read, 38 when the block's table size is not one of the sizes or a slot
 // holds a position that cannot be a record, or a record read's status.
 int hash_find(fhrequest *block, const char *key, char *image, HashFind *out);

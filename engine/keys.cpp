@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "engine/base95.h"
+#include "util/ascii.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -114,9 +115,11 @@ int copy_segments(const fhrequest *block, const fhkeydef &key, char *out, int ro
   int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
   for (int s = 0; s < nsegs && at < room; s++) {
     int from = key.seg[s].offset + 1;
-    for (int i = 0; i < key.seg[s].length && at < room; i++, from++) {
-      out[at++] = from < block->reclen ? block->recbuf[from] : ' ';
-    }
+    int n = key.seg[s].length < room - at ? key.seg[s].length : room - at;
+    int inside = from >= block->reclen ? 0 : block->reclen - from < n ? block->reclen - from : n;
+    if (inside > 0) memcpy(out + at, block->recbuf + from, static_cast<size_t>(inside));
+    memset(out + at + inside, ' ', static_cast<size_t>(n - inside));
+    at += n;
   }
   return at;
 }
@@ -148,6 +151,33 @@ int key_compare(const fhrequest *block, int k, const char *a, const char *b) {
   if (c == 0 && used < rest) c = memcmp(a + own + used, b + own + used, rest - used);
   int last = key.nsegs > 0 && key.nsegs <= FID_MAXSEGS ? key.nsegs - 1 : 0;
   return (key.seg[last].flags & SEG_DESCENDING) ? -c : c;
+}
+
+bool key0_fingerprint(const fhrequest *block, const char *text, uint32_t *out) {
+  if (block->mode & FH_TEMPINDEX) return false;
+  const fhkeydef &key = block->keydefs[0];
+  const int limit = key.keylen;
+  const int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  // FNV-1a over each segment as compare_segment sees it: text segments
+  // folded to upper case unless case-sensitive, and ending at their first
+  // zero byte (what follows it is taken as zeros).
+  uint32_t h = 2166136261u;
+  const auto *p = reinterpret_cast<const unsigned char *>(text);
+  for (int s = 0, at = 0; s < nsegs && at < limit; s++) {
+    const fhsegment &seg = key.seg[s];
+    if (seg.flags & (SEG_NUMERIC | SEG_DATE)) return false;
+    const int length = seg.length < limit - at ? seg.length : limit - at;
+    const bool binary = (seg.flags & SEG_BINARY) != 0, folded = !binary && !(seg.flags & SEG_CASE);
+    bool ended = false;
+    for (int i = 0; i < length; i++) {
+      unsigned char c = ended ? 0 : p[at + i];
+      if (!binary && c == 0) ended = true;
+      h = (h ^ (folded ? ascii_upper(c) : c)) * 16777619u;
+    }
+    at += length;
+  }
+  *out = h;
+  return true;
 }
 
 }  // namespace corvex

@@ -33,6 +33,13 @@ int key_compare(const fhrequest *block, int k, const char *a, const char *b);
 // The length of key k without the appended key 0 (key 0: its whole length).
 int key_ownlen(const fhrequest *block, int k);
 
+// A hash of a key text of key 0 (the stored key length) that two texts share
+// whenever key_compare finds them equal, so that differing fingerprints
+// prove two keys different without comparing them. False, with no
+// fingerprint, when a segment of key 0 compares numbers or dates (texts of
+// equal values may differ) or the block has a temporary index.
+bool key0_fingerprint(const fhrequest *block, const char *text, uint32_t *out);
+
 }  // namespace corvex
 
 #endif

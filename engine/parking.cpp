@@ -4,6 +4,7 @@
 
 #include "engine/engine.h"
 #include "engine/fileset.h"
+#include "engine/hashcache.h"
 #include "engine/hashfile.h"
 #include "engine/index.h"
 #include "engine/locks.h"
@@ -59,6 +60,7 @@ int park_slot(fhslot *slot) {
   slot->datpos = position_of(block->datfd);
   slot->idxpos = position_of(block->idxfd);
   slot->state = SLOT_PARKED;
+  hash_cache_park(block);
   int status = fileset_close_handles(block);
   return status != FHS_OK ? status : flushed;
 }

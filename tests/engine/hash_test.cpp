@@ -9,6 +9,7 @@
 
 #include "engine/hashcode.h"
 #include "engine/hashfile.h"
+#include "engine/parking.h"
 #include "rfh_fixture.h"
 
 using namespace corvex;
@@ -340,6 +341,135 @@ TEST_F(HashFileTest, SharedModeGoesToTheFilesEachTime) {
   control_.keybuf = single;
   ASSERT_EQ(call(&control_, FHOP_NETMODE), 0);
   control_.keybuf = nullptr;
+}
+
+// Lookups through one handle see what another handle of the process writes
+// at once, in the single-user mode with and without FH_EXCLUSIVE on either:
+// new keys, rewritten and deleted records, and keys colliding with ones just
+// written.
+TEST_F(HashFileTest, SecondHandleSeesEveryWriteAtOnce) {
+  for (int modes = 0; modes < 4; modes++) {
+    SCOPED_TRACE(modes);
+    const uint16_t reader_mode = (modes & 1) ? FH_EXCLUSIVE : 0, writer_mode = (modes & 2) ? FH_EXCLUSIVE : 0;
+    make(&block_, "H", kDesc);
+    ASSERT_EQ(put("ALPHA", "one"), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+    fhrequest &writer = other_;
+    describe(&block_, "H", kDesc);
+    block_.mode = reader_mode;
+    ASSERT_EQ(_rfhopen(&block_), 0);
+    describe(&writer, "H", kDesc);
+    writer.mode = writer_mode;
+    ASSERT_EQ(_rfhopen(&writer), 0);
+    auto write = [&](const std::string &key, const char *val) {
+      fill(&writer, {{"KEY", key.c_str()}, {"VAL", val}});
+      return _rfhwrite(&writer, 0);
+    };
+    // The reader has looked at the table and at ALPHA before each change.
+    ASSERT_TRUE(find("ALPHA"));
+    EXPECT_FALSE(find("BETA"));
+    ASSERT_EQ(write("BETA", "two"), 0);
+    ASSERT_TRUE(find("BETA"));
+    EXPECT_EQ(item(&block_, "VAL"), "two       ");
+    ASSERT_EQ(write("ALPHA", "changed"), 0);
+    ASSERT_TRUE(find("ALPHA"));
+    EXPECT_EQ(item(&block_, "VAL"), "changed   ");
+    fill(&writer, {{"KEY", "ALPHA"}});
+    ASSERT_EQ(_rfhdelete(&writer), 0);
+    EXPECT_FALSE(find("ALPHA"));
+    // Keys whose probes start at one slot, each stored a step further.
+    std::map<uint32_t, std::vector<std::string>> by_start;
+    std::vector<std::string> colliding;
+    for (int i = 0; colliding.empty(); i++) {
+      std::string key = "C" + std::to_string(i);
+      auto &same = by_start[hash_probe(padded(key).c_str(), 0).slot];
+      same.push_back(key);
+      if (same.size() == 3) colliding = same;
+    }
+    for (const std::string &key : colliding) {
+      EXPECT_FALSE(find(key));
+      ASSERT_EQ(write(key, key.c_str()), 0);
+      ASSERT_TRUE(find(key)) << key;
+      EXPECT_EQ(item(&block_, "VAL"), padded(key));
+    }
+    ASSERT_TRUE(find("BETA"));
+    ASSERT_EQ(_rfhclose(&writer), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+  }
+}
+
+// An exclusive block passes over candidates by their slot tags; every
+// lookup must still end as reading each candidate would: the same status,
+// position and record buffer as a plain block on the same files, for keys
+// present, absent and differing in letter case, before and after the tags
+// are known, also for keys that have no tags (numeric) and when the last
+// candidate of a miss was passed over.
+TEST_F(HashFileTest, ExclusiveLookupsEndAsReadingEveryCandidate) {
+  std::string numeric = kDesc;
+  numeric.replace(numeric.find("key KEY"), 7, "key KEY/n");
+  for (const std::string &desc : {std::string(kDesc), numeric}) {
+    SCOPED_TRACE(desc);
+    make(&block_, "H", desc);
+    for (int i = 0; i < 250; i++) ASSERT_EQ(put(std::to_string(i * 7) + "x", "v" + std::to_string(i)), 0) << i;
+    fill(&block_, {{"KEY", "14x"}});
+    ASSERT_EQ(_rfhdelete(&block_), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+    describe(&block_, "H", desc);
+    block_.mode = FH_EXCLUSIVE;
+    ASSERT_EQ(_rfhopen(&block_), 0);
+    describe(&other_, "H", desc);
+    ASSERT_EQ(_rfhopen(&other_), 0);
+    for (int round = 0; round < 2; round++) {
+      for (int i = 0; i < 300; i += 3) {
+        for (const std::string &key : {std::to_string(i * 7) + "x", std::to_string(i * 7) + "X", std::to_string(i)}) {
+          memset(block_.recbuf, '?', block_.reclen);
+          memset(other_.recbuf, '?', other_.reclen);
+          block_.recpos = other_.recpos = 1;
+          set_key(&block_, key, 10);
+          set_key(&other_, key, 10);
+          ASSERT_EQ(_rfhposn(&block_, 0), _rfhposn(&other_, 0)) << key;
+          ASSERT_EQ(+block_.status, +other_.status) << key;
+          EXPECT_EQ(block_.state & ST_POSITIONED, other_.state & ST_POSITIONED) << key;
+          EXPECT_EQ(+block_.recpos, +other_.recpos) << key;
+          EXPECT_EQ(std::string(block_.recbuf, block_.reclen), std::string(other_.recbuf, other_.reclen)) << key;
+        }
+      }
+    }
+    ASSERT_EQ(_rfhclose(&other_), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+  }
+}
+
+// An exclusive block keeps its copy of the table while parked and takes it
+// up again only when both files are unchanged: files rewritten in place
+// while it was parked are read afresh.
+TEST_F(HashFileTest, ParkedCopyServesOnlyUnchangedFiles) {
+  describe(&block_, "H", kDesc);
+  block_.mode = FH_EXCLUSIVE;
+  ASSERT_EQ(_rfhmake(&block_), 0);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+  ASSERT_EQ(_rfhsecure(&block_), 0);
+  ASSERT_TRUE(find("K10"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("k10"));
+  EXPECT_FALSE(find("J5"));
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+
+  make(&other_, "G", kDesc);
+  for (int i = 0; i < 60; i++) {
+    fill(&other_, {{"KEY", ("J" + std::to_string(i)).c_str()}, {"VAL", ("j" + std::to_string(i)).c_str()}});
+    ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  }
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  for (const char *ext : {".dat", ".hsh"}) {
+    std::string bytes = contents(std::string("G") + ext);
+    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+  }
+  ASSERT_TRUE(find("J5"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
+  EXPECT_FALSE(find("K10"));
 }
 
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
