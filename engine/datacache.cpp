@@ -48,6 +48,7 @@ bool cacheable(const fhrequest *block) {
 // cached (whose pages, if any, are dropped) or when memory fails.
 Pages *pages_of(const fhrequest *block) {
   auto &map = caches();
+  if (map.empty() && !cacheable(block)) return nullptr;
   auto it = map.find(block);
   if (!cacheable(block)) {
     if (it != map.end()) map.erase(it);

@@ -202,6 +202,44 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
   return true;
 }
 
+// A step (IDX_NEXT or IDX_PREV) from the cursor's own entry, whose key the
+// text still is: the neighbouring entry, in this leaf or the first (last)
+// one of the next (previous) leaf, answers when its key is above (below)
+// the text, since every entry on the other side of it is not. One
+// comparison instead of a search; an equal neighbour (equal keys may go
+// on) or one out of order is left to the search. False when the search
+// must decide; otherwise *found and *status tell the outcome, which was
+// checked to lie on the right side of the text.
+bool step_from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  if ((mode != IDX_NEXT && mode != IDX_PREV) || index_shared(block) || c.gen != ctx->gen || c.leaf == 0) {
+    return false;
+  }
+  Node nd = node_view(c, c.buf);
+  if (c.entry < 0 || c.entry >= nd.count() || memcmp(nd.key(c.entry), text, c.keylen) != 0) return false;
+  int dir = mode == IDX_NEXT ? 1 : -1;
+  int i = c.entry + dir;
+  *status = FHS_OK;
+  if (i < 0 || i >= nd.count()) {
+    bool moved = false;
+    *status = neighbour(block, k, dir, &moved);
+    if (*status != FHS_OK) {
+      c.leaf = 0;
+      return true;
+    }
+    if (!moved) {
+      *found = settle(block, k, mode, text, i);
+      return true;
+    }
+    i = dir > 0 ? 0 : node_view(c, c.buf).count() - 1;
+  }
+  int side = key_compare(block, k, node_view(c, c.buf).key(i), text);
+  if (dir > 0 ? side <= 0 : side >= 0) return false;
+  *found = settle(block, k, mode, text, i);
+  return true;
+}
+
 // True when `found` lies where a search in `mode` from `text` may end.
 bool answer_fits(const fhrequest *block, int k, int mode, const char *text, const char *found) {
   if (mode == IDX_FIRST || mode == IDX_LAST) return true;
@@ -264,6 +302,21 @@ void index_forget_entry(fhrequest *block) {
   if (ctx) ctx->entry_text = false;
 }
 
+int index_ahead(const fhrequest *block, int from, uint32_t *pos, int max, int *into) {
+  *into = 0;
+  const IndexCtx *ctx = ctx_of(block);
+  int k = block->curkey;
+  if (!ctx || k < 0 || k >= ctx->nkeys) return 0;
+  const KeyCursor &c = ctx->cur[k];
+  if (c.leaf == 0 || c.atend || c.gen != ctx->gen) return 0;
+  Node nd = node_view(c, c.buf);
+  int dir = ctx->backward ? -1 : 1;
+  *into = dir > 0 ? c.entry : nd.count() - 1 - c.entry;
+  int n = 0;
+  for (int e = c.entry + from * dir; n < max && e >= 0 && e < nd.count(); e += dir) pos[n++] = nd.ptr(e);
+  return n;
+}
+
 int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos) {
   *pos = 0;
   IndexCtx *ctx = ctx_of(block);
@@ -273,14 +326,17 @@ int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t
   if (status != FHS_OK) return status;
   if (!text) text = ctx->keytext;
   bool found = false;
-  if (!from_cursor(block, key, mode, text, &found, &status)) status = index_locate(block, key, mode, text, &found);
+  bool checked = step_from_cursor(block, key, mode, text, &found, &status);
+  if (!checked && !from_cursor(block, key, mode, text, &found, &status)) {
+    status = index_locate(block, key, mode, text, &found);
+  }
   if (status != FHS_OK) return status;
   if (!found) return FHS_OK;
   KeyCursor &c = ctx->cur[key];
   Node nd = node_view(c, c.buf);
   // A damaged tree can lead anywhere; an answer that is not on the right
   // side of the text would make walks go back or loop.
-  if (!answer_fits(block, key, mode, text, nd.key(c.entry))) {
+  if (!checked && !answer_fits(block, key, mode, text, nd.key(c.entry))) {
     c.leaf = 0;
     return FHS_CORRUPTINDEX;
   }
