@@ -105,6 +105,39 @@ int neighbour(fhrequest *block, int k, int dir, bool *moved) {
   return FHS_OK;
 }
 
+// The node mirror's copy of node n when it is a node of key k's tree of
+// the given kind; null otherwise (not kept, or not such a node).
+const uint8_t *tree_copy(const fhrequest *block, int k, uint32_t n, int kind) {
+  const IndexCtx *ctx = ctx_of(block);
+  if (!ctx->mirror || index_shared(block)) return nullptr;
+  const uint8_t *node = ctx->mirror->find(n);
+  if (!node || node[0] != kind || node[2] != k || node[1] == 0 || node[1] > ctx->cur[k].splitat) return nullptr;
+  return node;
+}
+
+// The mirror's copy of the leaf after (dir > 0) or before the cursor's
+// leaf, found along the cursor's path as neighbour finds it but without
+// reading anything: null when a node on the way is not kept or the cursor
+// is at the edge of the tree. For reading ahead across the leaf's end.
+const uint8_t *neighbour_copy(const fhrequest *block, int k, int dir) {
+  const KeyCursor &c = ctx_of(block)->cur[k];
+  for (int d = c.depth - 2; d >= 0; d--) {
+    const PathStep &s = c.path[d];
+    int e = s.entry + dir;
+    if (e < 0 || e >= s.count) continue;
+    const uint8_t *node = tree_copy(block, k, s.node, NODE_INNER);
+    if (!node || node[1] != s.count) return nullptr;
+    for (d++;; d++) {
+      uint32_t child = get32(node + NODE_KEYSAT + 4 * e);
+      bool leaf = d == c.depth - 1;
+      node = tree_copy(block, k, child, leaf ? NODE_LEAF : NODE_INNER);
+      if (!node || leaf) return node;
+      e = dir > 0 ? 0 : node[1] - 1;
+    }
+  }
+  return nullptr;
+}
+
 // The answer of `mode` within the cursor's leaf: the entry, or count (for
 // forward modes) or -1 (backward modes) when it lies beyond the leaf.
 // *certain is false when an earlier (forward) or later (backward) leaf may
@@ -309,11 +342,25 @@ int index_ahead(const fhrequest *block, int from, uint32_t *pos, int max, int *i
   if (!ctx || k < 0 || k >= ctx->nkeys) return 0;
   const KeyCursor &c = ctx->cur[k];
   if (c.leaf == 0 || c.atend || c.gen != ctx->gen) return 0;
-  Node nd = node_view(c, c.buf);
+  const uint8_t *leaf = c.buf;
+  int count = leaf[1];
+  if (c.entry < 0 || c.entry >= count) return 0;
   int dir = ctx->backward ? -1 : 1;
-  *into = dir > 0 ? c.entry : nd.count() - 1 - c.entry;
+  *into = dir > 0 ? c.entry : count - 1 - c.entry;
   int n = 0;
-  for (int e = c.entry + from * dir; n < max && e >= 0 && e < nd.count(); e += dir) pos[n++] = nd.ptr(e);
+  int e = c.entry + from * dir;
+  bool crossed = false;
+  while (n < max) {
+    if (e >= 0 && e < count) {
+      pos[n++] = get32(leaf + NODE_KEYSAT + 4 * e);
+      e += dir;
+      continue;
+    }
+    if (crossed || !(leaf = neighbour_copy(block, k, dir))) break;
+    crossed = true;
+    e = dir > 0 ? e - count : e + leaf[1];
+    count = leaf[1];
+  }
   return n;
 }
 
