@@ -12,7 +12,8 @@
 // Without a shared header the cursor's leaf stays in its buffer; a search
 // whose answer provably lies in that leaf or the next one (in the search's
 // direction) is answered from there, which makes a walk in key order cost
-// no descent from the root.
+// no descent from the root. A step from the cursor's own entry costs one
+// comparison with its neighbour.
 #include "engine/index.h"
 
 #include "engine/indexctx.h"
