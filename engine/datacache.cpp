@@ -48,8 +48,10 @@ bool cacheable(const fhrequest *block) {
 // cached (whose pages, if any, are dropped) or when memory fails.
 Pages *pages_of(const fhrequest *block) {
   auto &map = caches();
+  bool wanted = cacheable(block);
+  if (!wanted && map.empty()) return nullptr;
   auto it = map.find(block);
-  if (!cacheable(block)) {
+  if (!wanted) {
     if (it != map.end()) map.erase(it);
     return nullptr;
   }

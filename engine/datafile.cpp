@@ -180,6 +180,11 @@ int record_read(fhrequest *block, uint32_t pos, char *image, uint32_t *len) {
   return FHS_OK;
 }
 
+void data_prefetch(const fhrequest *block, const uint32_t *pos, int n) {
+  // A variable-length record is read whole up to the record length.
+  mapped_prefetch(block, MAPPED_DATA, pos, n, block->reclen);
+}
+
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len) {
   size_t done = 0;
   while (done < len) {

@@ -48,6 +48,12 @@ bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size);
 // variable-length record is unreadable or out of range, or 9.
 int record_read(fhrequest *block, uint32_t pos, char *image, uint32_t *len);
 
+// A hint that the records at the `n` positions `pos` are read soon: where
+// the file is mapped their bytes are fetched into the processor's cache
+// meanwhile. A walk in key order meets the records in no order on file, and
+// each read would otherwise wait for memory.
+void data_prefetch(const fhrequest *block, const uint32_t *pos, int n);
+
 // Writes `len` bytes of `data` at `pos`. Returns 0 or 4.
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len);
 

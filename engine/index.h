@@ -153,6 +153,16 @@ int index_take_slot(fhrequest *block, uint16_t length, uint32_t *pos);
 // Returns a status.
 int index_add_slot(fhrequest *block, uint32_t pos, uint16_t length);
 
+// The record positions of up to `max` entries from the one `from` places
+// on from the current entry of key `curkey`, in the direction of the last
+// step, as far as the leaf that holds the current entry and the leaf after
+// it have them (that one only from the memory copies of a block that is
+// not shared; nothing is read); returns their count, and in *into the
+// number of entries of the current leaf before the current one in that
+// direction (0 when there is no current entry). They are for reading
+// ahead only: the index may change before they are reached.
+int index_ahead(const fhrequest *block, int from, uint32_t *pos, int max, int *into);
+
 // Moves from the current key text of key `curkey` to the next entry
 // (IDX_NEXT) or the previous one (IDX_PREV); with ST_CONTAINS set, to the
 // next or previous entry whose own key text contains the text at `keybuf`.

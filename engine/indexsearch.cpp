@@ -13,7 +13,8 @@
 // leaf stays in its buffer; a search
 // whose answer provably lies in that leaf or the next one (in the search's
 // direction) is answered from there, which makes a walk in key order cost
-// no descent from the root.
+// no descent from the root. A step from the cursor's own entry costs one
+// comparison with its neighbour.
 #include "engine/index.h"
 
 #include "engine/engine.h"
@@ -105,6 +106,39 @@ int neighbour(fhrequest *block, int k, int dir, bool *moved) {
     return descend(block, k, nd.ptr(e), d + 1, dir > 0 ? PICK_FIRST : PICK_LAST, nullptr);
   }
   return FHS_OK;
+}
+
+// The node mirror's copy of node n when it is a node of key k's tree of
+// the given kind; null otherwise (not kept, or not such a node).
+const uint8_t *tree_copy(const fhrequest *block, int k, uint32_t n, int kind) {
+  const IndexCtx *ctx = ctx_of(block);
+  if (!ctx->mirror || block_rereads(block)) return nullptr;
+  const uint8_t *node = ctx->mirror->find(n);
+  if (!node || node[0] != kind || node[2] != k || node[1] == 0 || node[1] > ctx->cur[k].splitat) return nullptr;
+  return node;
+}
+
+// The mirror's copy of the leaf after (dir > 0) or before the cursor's
+// leaf, found along the cursor's path as neighbour finds it but without
+// reading anything: null when a node on the way is not kept or the cursor
+// is at the edge of the tree. For reading ahead across the leaf's end.
+const uint8_t *neighbour_copy(const fhrequest *block, int k, int dir) {
+  const KeyCursor &c = ctx_of(block)->cur[k];
+  for (int d = c.depth - 2; d >= 0; d--) {
+    const PathStep &s = c.path[d];
+    int e = s.entry + dir;
+    if (e < 0 || e >= s.count) continue;
+    const uint8_t *node = tree_copy(block, k, s.node, NODE_INNER);
+    if (!node || node[1] != s.count) return nullptr;
+    for (d++;; d++) {
+      uint32_t child = get32(node + NODE_KEYSAT + 4 * e);
+      bool leaf = d == c.depth - 1;
+      node = tree_copy(block, k, child, leaf ? NODE_LEAF : NODE_INNER);
+      if (!node || leaf) return node;
+      e = dir > 0 ? 0 : node[1] - 1;
+    }
+  }
+  return nullptr;
 }
 
 // The answer of `mode` within the cursor's leaf: the entry, or count (for
@@ -204,6 +238,44 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
   return true;
 }
 
+// A step (IDX_NEXT or IDX_PREV) from the cursor's own entry, whose key the
+// text still is: the neighbouring entry, in this leaf or the first (last)
+// one of the next (previous) leaf, answers when its key is above (below)
+// the text, since every entry on the other side of it is not. One
+// comparison instead of a search; an equal neighbour (equal keys may go
+// on) or one out of order is left to the search. False when the search
+// must decide; otherwise *found and *status tell the outcome, which was
+// checked to lie on the right side of the text.
+bool step_from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
+  IndexCtx *ctx = ctx_of(block);
+  KeyCursor &c = ctx->cur[k];
+  if ((mode != IDX_NEXT && mode != IDX_PREV) || block_rereads(block) || c.gen != ctx->gen || c.leaf == 0) {
+    return false;
+  }
+  Node nd = node_view(c, c.buf);
+  if (c.entry < 0 || c.entry >= nd.count() || memcmp(nd.key(c.entry), text, c.keylen) != 0) return false;
+  int dir = mode == IDX_NEXT ? 1 : -1;
+  int i = c.entry + dir;
+  *status = FHS_OK;
+  if (i < 0 || i >= nd.count()) {
+    bool moved = false;
+    *status = neighbour(block, k, dir, &moved);
+    if (*status != FHS_OK) {
+      c.leaf = 0;
+      return true;
+    }
+    if (!moved) {
+      *found = settle(block, k, mode, text, i);
+      return true;
+    }
+    i = dir > 0 ? 0 : node_view(c, c.buf).count() - 1;
+  }
+  int side = key_compare(block, k, node_view(c, c.buf).key(i), text);
+  if (dir > 0 ? side <= 0 : side >= 0) return false;
+  *found = settle(block, k, mode, text, i);
+  return true;
+}
+
 // True when `found` lies where a search in `mode` from `text` may end.
 bool answer_fits(const fhrequest *block, int k, int mode, const char *text, const char *found) {
   if (mode == IDX_FIRST || mode == IDX_LAST) return true;
@@ -291,6 +363,35 @@ void index_restore_place(fhrequest *block, const IndexPlace &place) {
   ctx->gen++;
 }
 
+int index_ahead(const fhrequest *block, int from, uint32_t *pos, int max, int *into) {
+  *into = 0;
+  const IndexCtx *ctx = ctx_of(block);
+  int k = block->curkey;
+  if (!ctx || k < 0 || k >= ctx->nkeys) return 0;
+  const KeyCursor &c = ctx->cur[k];
+  if (c.leaf == 0 || c.atend || c.gen != ctx->gen) return 0;
+  const uint8_t *leaf = c.buf;
+  int count = leaf[1];
+  if (c.entry < 0 || c.entry >= count) return 0;
+  int dir = ctx->backward ? -1 : 1;
+  *into = dir > 0 ? c.entry : count - 1 - c.entry;
+  int n = 0;
+  int e = c.entry + from * dir;
+  bool crossed = false;
+  while (n < max) {
+    if (e >= 0 && e < count) {
+      pos[n++] = get32(leaf + NODE_KEYSAT + 4 * e);
+      e += dir;
+      continue;
+    }
+    if (crossed || !(leaf = neighbour_copy(block, k, dir))) break;
+    crossed = true;
+    e = dir > 0 ? e - count : e + leaf[1];
+    count = leaf[1];
+  }
+  return n;
+}
+
 int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t *pos) {
   *pos = 0;
   IndexCtx *ctx = ctx_of(block);
@@ -300,14 +401,17 @@ int index_search(fhrequest *block, int key, int mode, const char *text, uint32_t
   if (status != FHS_OK) return status;
   if (!text) text = ctx->keytext;
   bool found = false;
-  if (!from_cursor(block, key, mode, text, &found, &status)) status = index_locate(block, key, mode, text, &found);
+  bool checked = step_from_cursor(block, key, mode, text, &found, &status);
+  if (!checked && !from_cursor(block, key, mode, text, &found, &status)) {
+    status = index_locate(block, key, mode, text, &found);
+  }
   if (status != FHS_OK) return status;
   if (!found) return FHS_OK;
   KeyCursor &c = ctx->cur[key];
   Node nd = node_view(c, c.buf);
   // A damaged tree can lead anywhere; an answer that is not on the right
   // side of the text would make walks go back or loop.
-  if (!answer_fits(block, key, mode, text, nd.key(c.entry))) {
+  if (!checked && !answer_fits(block, key, mode, text, nd.key(c.entry))) {
     c.leaf = 0;
     return FHS_CORRUPTINDEX;
   }

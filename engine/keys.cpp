@@ -124,6 +124,21 @@ int copy_segments(const fhrequest *block, const fhkeydef &key, char *out, int ro
   return at;
 }
 
+// True when the segments of `key` in the record image hold the bytes of
+// `text` (`room` bytes of it), as copy_segments would copy them.
+bool segments_hold(const fhrequest *block, const fhkeydef &key, const char *image, const char *text, int room) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < room; s++) {
+    int from = key.seg[s].offset + 1;
+    int length = key.seg[s].length < room - at ? key.seg[s].length : room - at;
+    // Bytes beyond the record are built as spaces: the general path decides.
+    if (from + length > block->reclen || memcmp(image + from, text + at, length) != 0) return false;
+    at += length;
+  }
+  return at == room;
+}
+
 }  // namespace
 
 int key_ownlen(const fhrequest *block, int k) {
@@ -178,6 +193,14 @@ bool key0_fingerprint(const fhrequest *block, const char *text, uint32_t *out) {
   }
   *out = h;
   return true;
+}
+
+bool key_bytes_held(const fhrequest *block, int k, const char *image, const char *text) {
+  if (block->mode & FH_TEMPINDEX) return false;
+  const fhkeydef &key = block->keydefs[k];
+  int own = key_ownlen(block, k);
+  return segments_hold(block, key, image, text, own) &&
+         (k == 0 || segments_hold(block, block->keydefs[0], image, text + own, key.keylen - own));
 }
 
 }  // namespace corvex

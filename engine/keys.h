@@ -30,6 +30,14 @@ namespace corvex {
 // k > 0 the appended key 0 part by key 0's rules. Negative, 0 or positive.
 int key_compare(const fhrequest *block, int k, const char *a, const char *b);
 
+// True when key k built from the record image `image` would have the very
+// bytes of `text` (the stored key length); the record's segments are
+// compared in place, nothing is built. Texts with the same bytes always
+// compare equal, so this answers a key check without building the key;
+// false (a segment beyond the record, a temporary index's position suffix,
+// different bytes) leaves it to key_compare of the built key.
+bool key_bytes_held(const fhrequest *block, int k, const char *image, const char *text);
+
 // The length of key k without the appended key 0 (key 0: its whole length).
 int key_ownlen(const fhrequest *block, int k);
 

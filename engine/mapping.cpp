@@ -21,6 +21,9 @@ namespace {
 // are never touched.
 constexpr size_t kSlack = size_t{4} << 20;
 
+// The processor's cache line, the step of a prefetch.
+constexpr uintptr_t kLine = 64;
+
 struct View {
   int fd = -1;            // the handle the view belongs to
   bool plain = false;     // not mapped: the callers use pread
@@ -47,6 +50,35 @@ uint64_t g_call = 1;
 std::unordered_map<const fhrequest *, std::unique_ptr<Views>> &all_views() {
   static std::unordered_map<const fhrequest *, std::unique_ptr<Views>> map;
   return map;
+}
+
+// The views found last, since a walk reads through one block call after
+// call; cleared whenever views are dropped.
+const fhrequest *g_last_block = nullptr;
+Views *g_last_views = nullptr;
+
+void forget_last() {
+  g_last_block = nullptr;
+  g_last_views = nullptr;
+}
+
+// The views of the block, made when it has none; null without memory.
+Views *views_of(const fhrequest *block) {
+  if (block == g_last_block) return g_last_views;
+  auto &map = all_views();
+  auto it = map.find(block);
+  if (it == map.end()) {
+    std::unique_ptr<Views> fresh(new (std::nothrow) Views);
+    if (!fresh) return nullptr;
+    try {
+      it = map.emplace(block, std::move(fresh)).first;
+    } catch (const std::bad_alloc &) {
+      return nullptr;
+    }
+  }
+  g_last_block = block;
+  g_last_views = it->second.get();
+  return g_last_views;
 }
 
 int fd_of(const fhrequest *block, MappedFile which) { return which == MAPPED_DATA ? block->datfd : block->idxfd; }
@@ -78,18 +110,9 @@ bool refresh(View *v) {
 View *view_for(const fhrequest *block, MappedFile which, uint64_t end) {
   int fd = fd_of(block, which);
   if (!g_enabled || fd < 0) return nullptr;
-  auto &map = all_views();
-  auto it = map.find(block);
-  if (it == map.end()) {
-    std::unique_ptr<Views> fresh(new (std::nothrow) Views);
-    if (!fresh) return nullptr;
-    try {
-      it = map.emplace(block, std::move(fresh)).first;
-    } catch (const std::bad_alloc &) {
-      return nullptr;
-    }
-  }
-  View *v = &it->second->files[which];
+  Views *views = views_of(block);
+  if (!views) return nullptr;
+  View *v = &views->files[which];
   if (v->fd != fd) {
     v->unmap();
     v->fd = fd;
@@ -123,6 +146,19 @@ const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos,
   return reinterpret_cast<const uint8_t *>(v->base + pos);
 }
 
+void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *pos, int n, size_t len) {
+  if (n <= 0) return;
+  View *v = view_for(block, which, 0);
+  if (!v || !v->base) return;
+  for (int i = 0; i < n; i++) {
+    if (pos[i] + static_cast<uint64_t>(len) > v->size) continue;
+    uintptr_t from = reinterpret_cast<uintptr_t>(v->base + pos[i]);
+    for (uintptr_t line = from & ~(kLine - 1); line < from + len; line += kLine) {
+      __builtin_prefetch(reinterpret_cast<const void *>(line));
+    }
+  }
+}
+
 void mapping_next_call() { g_call++; }
 
 void mapping_forget(const fhrequest *block, MappedFile which) {
@@ -134,10 +170,14 @@ void mapping_forget(const fhrequest *block, MappedFile which) {
   v.fd = -1;
 }
 
-void mapping_release(const fhrequest *block) { all_views().erase(block); }
+void mapping_release(const fhrequest *block) {
+  forget_last();
+  all_views().erase(block);
+}
 
 void mapping_enable(bool on) {
   g_enabled = on;
+  forget_last();
   all_views().clear();
 }
 

@@ -43,6 +43,12 @@ ssize_t mapped_read(const fhrequest *block, MappedFile which, uint64_t pos, char
 // file or the file is not mapped.
 const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos, size_t len);
 
+// Asks the processor to fetch the `len` bytes at each of the `n` positions
+// `pos` of the file into its cache, so that reads that follow soon find
+// them there. Only a hint: positions beyond the file size last seen are
+// passed over, nothing is read and no fault can come of it.
+void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *pos, int n, size_t len);
+
 // Marks the start of an engine call: shared blocks look at their files'
 // sizes again before their next mapped read.
 void mapping_next_call();

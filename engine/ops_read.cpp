@@ -29,6 +29,14 @@ int read_stream(fhrequest *block) {
   return FHS_OK;
 }
 
+// True when the record in `recbuf` holds `text` as key k; `built` is room
+// for the key built from it when its bytes differ.
+bool record_holds_key(fhrequest *block, int k, char *built, const char *text) {
+  if (key_bytes_held(block, k, block->recbuf, text)) return true;
+  build_key_of(block, k, block->recbuf, built);
+  return key_compare(block, k, built, text) == 0;
+}
+
 // Reads the record of the current index entry. The record must still hold
 // the entry's key and be active: another program may have deleted it or
 // reused its slot since the entry was found (the entry is gone then), and a
@@ -50,8 +58,7 @@ int read_keyed(fhrequest *block, uint32_t *len) {
     uint32_t at = static_cast<uint32_t>(block->recpos);
     int status = record_read(block, at, block->recbuf, len);
     if (status != FHS_OK) return status;
-    build_key_of(block, k, block->recbuf, built);
-    if (block->recbuf[0] == REC_ACTIVE && key_compare(block, k, built, text) == 0) return FHS_OK;
+    if (block->recbuf[0] == REC_ACTIVE && record_holds_key(block, k, built, text)) return FHS_OK;
     if (passed > block->nrecs) return FHS_CORRUPTINDEX;
     memcpy(entry, text, keylen);
     uint32_t pos = 0;
@@ -72,6 +79,23 @@ int read_keyed(fhrequest *block, uint32_t *len) {
   }
 }
 
+// Records read ahead of a walk along the current key: enough to cover the
+// time memory takes to deliver a record, at a few hundred nanoseconds a step.
+constexpr int kReadAhead = 12;
+
+// Fetches the records of the next entries of a walk along the current key
+// into the processor's cache while the caller handles this one and the
+// next ones: the record kReadAhead entries on, or at the start of a leaf
+// every one up to there (the earlier steps could not see them).
+void read_ahead(fhrequest *block) {
+  if (!keys_in_use(block) || !(block->state & ST_POSITIONED)) return;
+  uint32_t pos[kReadAhead];
+  int into;
+  int n = index_ahead(block, kReadAhead, pos, 1, &into);
+  if (into == 0) n = index_ahead(block, 1, pos, kReadAhead, &into);
+  data_prefetch(block, pos, n);
+}
+
 int read_record(fhrequest *block) {
   if (block->recpos < block->reclen) {
     set_positioned(block, false);
@@ -87,8 +111,11 @@ int read_record(fhrequest *block) {
   }
   if (status != FHS_OK) return status;
   char mark = block->recbuf[0];
-  if (!(block->mode & FH_STAY)) status = advance(block, len);
-  if (status != FHS_OK) return status;
+  if (!(block->mode & FH_STAY)) {
+    status = advance(block, len);
+    if (status != FHS_OK) return status;
+    read_ahead(block);
+  }
   return mark == REC_ACTIVE ? FHS_OK : FHS_DELETED;
 }
 

@@ -3,6 +3,11 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "engine/index.h"
@@ -167,6 +172,101 @@ TEST(IndexOps, TemporaryIndex) {
   bad.block.keybuf = expr;
   EXPECT_EQ(bad.op(FHOP_TEMPINDEX), FHS_BADTEMPEXPR);
   EXPECT_EQ(static_cast<void *>(bad.block.keydefs), nullptr);
+}
+
+// Reads every record of the walk along the current key from where the
+// block is positioned: "NAME/CITY" of each.
+std::vector<std::string> walk_names(Table &t) {
+  std::vector<std::string> seen;
+  while (t.positioned()) {
+    if (t.op(FHOP_READ) != FHS_OK) {
+      ADD_FAILURE() << "read " << +t.block.status;
+      break;
+    }
+    seen.push_back(t.get(1, 5) + "/" + t.get(6, 8));
+  }
+  return seen;
+}
+
+TEST_F(People, WalksReadEveryRecordInKeyOrderBothWays) {
+  std::vector<std::string> by_name, by_city;
+  for (int i = 0; i < 300; i++) {
+    int n = i * 7 % 300;  // on file out of key order
+    char name[8], city[12];
+    snprintf(name, sizeof name, "N%04d", n);
+    snprintf(city, sizeof city, "CITY%04d", n % 40);  // equal cities, told apart by NAME
+    add(name, city);
+    by_name.push_back(std::string(name) + "/" + city);
+    by_city.push_back(std::string(city) + " " + name);
+  }
+  std::sort(by_name.begin(), by_name.end());
+  std::sort(by_city.begin(), by_city.end());
+  std::vector<std::string> city_order;
+  for (const std::string &s : by_city) city_order.push_back(s.substr(9, 5) + "/" + s.substr(0, 8));
+  for (int key : {1, 2}) {
+    SCOPED_TRACE(key);
+    const std::vector<std::string> &want = key == 1 ? by_name : city_order;
+    ASSERT_EQ(t.setkey(key), FHS_OK);
+    ASSERT_EQ(t.position_key(""), FHS_OK);
+    EXPECT_EQ(walk_names(t), want);
+    t.block.mode |= FH_REVERSE;
+    ASSERT_EQ(t.position_key("~~~~~~~~"), FHS_OK);
+    std::vector<std::string> back = walk_names(t);
+    t.block.mode &= static_cast<uint16_t>(~FH_REVERSE);
+    EXPECT_EQ(back, std::vector<std::string>(want.rbegin(), want.rend()));
+  }
+}
+
+// In the shared mode another handle's inserts and deletes between two
+// steps of a walk show at the next step. A read has moved on to the next
+// entry already; the changes are made just beyond it.
+TEST(IndexOps, SharedWalkSeesAnotherHandlesChangesAtTheNextStep) {
+  Scratch dir;
+  EngineSession session("MSNET");
+  write_fid(dir.path("people.fid"), kPeople);
+  Table a, b;
+  ASSERT_EQ(a.make(dir.path("people.dat")), FHS_OK);
+  ASSERT_EQ(b.open(dir.path("people.dat")), FHS_OK);
+  a.block.mode |= FH_STAY;
+  auto put = [&](int n, int op) {
+    a.clear();
+    a.put(1, "N" + field(n, 4));
+    a.put(6, "CITY    ");
+    return a.op(op);
+  };
+  std::set<int> model;
+  for (int n = 0; n < 6000; n += 100) {
+    ASSERT_EQ(put(n, FHOP_WRITE), FHS_OK);
+    model.insert(n);
+  }
+  ASSERT_EQ(b.position_key(""), FHS_OK);
+  std::vector<int> seen, want;
+  int changes = 0;
+  while (b.positioned()) {
+    ASSERT_EQ(b.op(FHOP_READ), FHS_OK);
+    int at = std::stoi(b.get(2, 4));
+    seen.push_back(at);
+    auto next = model.upper_bound(at);
+    if (at % 100 != 0 || next == model.end() || *next % 100 != 0) continue;
+    // Right after the entry the walk is at an insert; beyond that, every
+    // other time, a delete.
+    int added = *next + 1;
+    ASSERT_EQ(put(added, FHOP_WRITE), FHS_OK);
+    model.insert(added);
+    auto gone = model.upper_bound(added);
+    if (gone != model.end() && ++changes % 2 == 0) {
+      ASSERT_EQ(put(*gone, FHOP_DELETE), FHS_OK);
+      model.erase(gone);
+    }
+  }
+  // Every record still there when the walk passed it was read.
+  for (int n : model) {
+    if (n <= seen.back()) want.push_back(n);
+  }
+  EXPECT_EQ(seen, want);
+  auto inserted = std::count_if(seen.begin(), seen.end(), [](int n) { return n % 100 != 0; });
+  EXPECT_GT(inserted, 20);
+  EXPECT_LT(seen.size() - inserted, 50u);  // of 60 at first
 }
 
 TEST(IndexOps, SharedModeSeesAnotherBlocksChanges) {

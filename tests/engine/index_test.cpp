@@ -1,7 +1,9 @@
 // Index files driven directly: format, splits, removal, lists, damage, and a
 // randomized run against std::multimap.
+#include <algorithm>
 #include <map>
 #include <random>
+#include <set>
 
 #include "tests/engine/index_fixture.h"
 
@@ -181,6 +183,90 @@ TEST(IndexSearch, FirstAndLastReachEveryByte) {
   ASSERT_EQ(f.insert("MID!", 3), FHS_OK);
   EXPECT_EQ(f.search(IDX_FIRST), 1u);
   EXPECT_EQ(f.search(IDX_LAST), 2u);
+}
+
+// Walks by index_step in both directions while entries are inserted next to
+// the cursor (splitting its leaf) and the next entries removed between the
+// steps: every step answers what the model's next entry is, and at the
+// ends of the tree nothing.
+TEST(IndexSearch, StepsFollowChangesMadeBetweenThem) {
+  for (bool back : {false, true}) {
+    SCOPED_TRACE(back ? "backwards" : "forwards");
+    IndexFile f(text_key(10));
+    f.create();
+    std::set<int> model;
+    for (int i = 0; i < 300; i++) {
+      ASSERT_EQ(f.insert(numbered(i * 100), 1 + i * 100), FHS_OK);
+      model.insert(i * 100);
+    }
+    int mode = back ? IDX_PREV : IDX_NEXT;
+    uint32_t pos = f.search(back ? IDX_LAST : IDX_FIRST);
+    int at = back ? *model.rbegin() : *model.begin();
+    for (int step = 1;; step++) {
+      ASSERT_EQ(pos, static_cast<uint32_t>(1 + at));
+      ASSERT_EQ(f.current(), f.pad(numbered(at)));
+      if (at % 300 == 0) {
+        // Enough entries right beside the cursor to split its leaf, all
+        // before the next entry of the first 300.
+        for (int j = 1; j <= 40; j++) {
+          int key = back ? at - j : at + j;
+          if (key < 0) continue;
+          ASSERT_EQ(f.insert(numbered(key), 1 + key), FHS_OK);
+          model.insert(key);
+        }
+      } else if (step % 5 == 0) {
+        auto next = back ? model.find(at) : model.upper_bound(at);
+        if (back && next != model.begin()) next = std::prev(next);
+        if (next != model.end() && *next != at) {
+          ASSERT_EQ(f.remove(numbered(*next), 1 + *next), FHS_OK);
+          model.erase(next);
+        }
+      }
+      ASSERT_EQ(index_step(&f.block, mode, &pos), FHS_OK);
+      auto it = model.find(at);
+      if (back ? it == model.begin() : std::next(it) == model.end()) break;
+      at = back ? *std::prev(it) : *std::next(it);
+    }
+    EXPECT_EQ(pos, 0u);
+    // Once more at the end: still nothing, and the key text stays.
+    ASSERT_EQ(index_step(&f.block, mode, &pos), FHS_OK);
+    EXPECT_EQ(pos, 0u);
+    EXPECT_EQ(f.current(), f.pad(numbered(back ? *model.begin() : *model.rbegin())));
+  }
+}
+
+// The read-ahead of a walk names the entries after the current one, on
+// into the neighbouring leaf, in either direction.
+TEST(IndexSearch, ReadAheadNamesTheNextEntries) {
+  IndexFile f(text_key(10));
+  f.create();
+  constexpr int kEntries = 200, kAhead = 12;
+  for (int i = 0; i < kEntries; i++) ASSERT_EQ(f.insert(numbered(i), 1 + i), FHS_OK);
+  for (bool back : {false, true}) {
+    SCOPED_TRACE(back ? "backwards" : "forwards");
+    uint32_t pos = f.search(back ? IDX_LAST : IDX_FIRST);
+    ASSERT_EQ(index_step(&f.block, back ? IDX_PREV : IDX_NEXT, &pos), FHS_OK);
+    int leaf_starts = 0;
+    for (int i = back ? kEntries - 2 : 1; pos != 0; i += back ? -1 : 1) {
+      ASSERT_EQ(pos, static_cast<uint32_t>(1 + i));
+      uint32_t ahead[kAhead];
+      int into = -1;
+      int n = index_ahead(&f.block, 1, ahead, kAhead, &into);
+      int left = back ? i : kEntries - 1 - i;
+      // Every leaf but the last holds more entries than are read ahead.
+      ASSERT_EQ(n, std::min(kAhead, left));
+      for (int j = 0; j < n; j++) EXPECT_EQ(ahead[j], static_cast<uint32_t>(1 + i + (back ? -1 - j : 1 + j)));
+      leaf_starts += into == 0;
+      ASSERT_EQ(index_step(&f.block, back ? IDX_PREV : IDX_NEXT, &pos), FHS_OK);
+    }
+    EXPECT_GT(leaf_starts, 3);
+  }
+  // A change of the tree leaves the cursor's leaf behind: nothing is named.
+  ASSERT_NE(f.search(IDX_FIRST), 0u);
+  ASSERT_EQ(f.insert(numbered(kEntries), 1 + kEntries), FHS_OK);
+  uint32_t ahead[1];
+  int into;
+  EXPECT_EQ(index_ahead(&f.block, 1, ahead, 1, &into), 0);
 }
 
 TEST(IndexRemove, EmptyingTheTreeFreesEveryNodeForReuse) {
