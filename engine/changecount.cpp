@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <unordered_map>
 
 #include "engine/engine.h"
 #include "engine/netmode.h"
+#include "engine/perblock.h"
 #include "util/filelock.h"
 #include "util/fsinfo.h"
 
@@ -61,32 +61,13 @@ struct Tracker {
   ~Tracker() { detach(); }
 };
 
-std::unordered_map<const fhrequest *, Tracker> &trackers() {
-  static std::unordered_map<const fhrequest *, Tracker> map;
+PerBlock<Tracker> &trackers() {
+  static PerBlock<Tracker> map;
   return map;
 }
 
-// The last lookup, as most questions of a call are about one block. Map
-// entries stay in place until erased.
-const fhrequest *g_memo_block = nullptr;
-Tracker *g_memo = nullptr;
-
-Tracker *find(const fhrequest *block) {
-  if (block == g_memo_block && g_memo) return g_memo;
-  auto it = trackers().find(block);
-  if (it == trackers().end()) return nullptr;
-  g_memo_block = block;
-  g_memo = &it->second;
-  return g_memo;
-}
-
-void forget_memo() {
-  g_memo_block = nullptr;
-  g_memo = nullptr;
-}
-
 void mark_inherited() {
-  for (auto &entry : trackers()) entry.second.inherited = true;
+  trackers().for_each([](Tracker &t) { t.inherited = true; });
 }
 
 bool trackable(const fhrequest *block) {
@@ -149,18 +130,18 @@ bool attach(const fhrequest *block, Tracker *t) {
 // The tracker of a trackable block, attached; null for an untracked one.
 Tracker *tracker_of(const fhrequest *block) {
   if (!trackable(block)) return nullptr;
-  Tracker *found = find(block);
-  Tracker &t = found ? *found : trackers()[block];
-  if (t.datfd != block->datfd || t.inherited) {
-    t.detach();
-    attach(block, &t);
+  Tracker *t = trackers().get(block);
+  if (!t) return nullptr;
+  if (t->datfd != block->datfd || t->inherited) {
+    t->detach();
+    attach(block, t);
   }
-  return t.failed ? nullptr : &t;
+  return t->failed ? nullptr : t;
 }
 
 // The tracker if the block already has an attached one.
 Tracker *attached(const fhrequest *block) {
-  Tracker *t = find(block);
+  Tracker *t = trackers().find(block);
   if (!t || t->failed || t->inherited || t->datfd != block->datfd) return nullptr;
   return trackable(block) ? t : nullptr;
 }
@@ -226,21 +207,15 @@ void changes_leave(const fhrequest *block) {
 }
 
 void changes_forget(const fhrequest *block) {
-  Tracker *t = find(block);
+  Tracker *t = trackers().find(block);
   if (!t) return;
   t->seen = kNeverSeen;
   t->current = false;
   t->forgotten = t->inside;
 }
 
-void changes_release(const fhrequest *block) {
-  forget_memo();
-  trackers().erase(block);
-}
+void changes_release(const fhrequest *block) { trackers().erase(block); }
 
-void changes_release_all() {
-  forget_memo();
-  trackers().clear();
-}
+void changes_release_all() { trackers().clear(); }
 
 }  // namespace corvex

@@ -5,11 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
-#include <new>
-#include <unordered_map>
-
 #include "engine/engine.h"
+#include "engine/perblock.h"
 #include "util/fsinfo.h"
 
 namespace corvex {
@@ -47,38 +44,9 @@ struct Views {
 bool g_enabled = true;
 uint64_t g_call = 1;
 
-std::unordered_map<const fhrequest *, std::unique_ptr<Views>> &all_views() {
-  static std::unordered_map<const fhrequest *, std::unique_ptr<Views>> map;
-  return map;
-}
-
-// The views found last, since a walk reads through one block call after
-// call; cleared whenever views are dropped.
-const fhrequest *g_last_block = nullptr;
-Views *g_last_views = nullptr;
-
-void forget_last() {
-  g_last_block = nullptr;
-  g_last_views = nullptr;
-}
-
-// The views of the block, made when it has none; null without memory.
-Views *views_of(const fhrequest *block) {
-  if (block == g_last_block) return g_last_views;
-  auto &map = all_views();
-  auto it = map.find(block);
-  if (it == map.end()) {
-    std::unique_ptr<Views> fresh(new (std::nothrow) Views);
-    if (!fresh) return nullptr;
-    try {
-      it = map.emplace(block, std::move(fresh)).first;
-    } catch (const std::bad_alloc &) {
-      return nullptr;
-    }
-  }
-  g_last_block = block;
-  g_last_views = it->second.get();
-  return g_last_views;
+PerBlock<Views> &all_views() {
+  static PerBlock<Views> views;
+  return views;
 }
 
 int fd_of(const fhrequest *block, MappedFile which) { return which == MAPPED_DATA ? block->datfd : block->idxfd; }
@@ -110,7 +78,7 @@ bool refresh(View *v) {
 View *view_for(const fhrequest *block, MappedFile which, uint64_t end) {
   int fd = fd_of(block, which);
   if (!g_enabled || fd < 0) return nullptr;
-  Views *views = views_of(block);
+  Views *views = all_views().get(block);
   if (!views) return nullptr;
   View *v = &views->files[which];
   if (v->fd != fd) {
@@ -162,22 +130,17 @@ void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *p
 void mapping_next_call() { g_call++; }
 
 void mapping_forget(const fhrequest *block, MappedFile which) {
-  auto &map = all_views();
-  auto it = map.find(block);
-  if (it == map.end()) return;
-  View &v = it->second->files[which];
+  Views *views = all_views().find(block);
+  if (!views) return;
+  View &v = views->files[which];
   v.unmap();
   v.fd = -1;
 }
 
-void mapping_release(const fhrequest *block) {
-  forget_last();
-  all_views().erase(block);
-}
+void mapping_release(const fhrequest *block) { all_views().erase(block); }
 
 void mapping_enable(bool on) {
   g_enabled = on;
-  forget_last();
   all_views().clear();
 }
 
