@@ -7,9 +7,11 @@
 // table (key as primary key, the secondary key indexed, the rest in columns;
 // prepared statements, one transaction, journal and synchronous off) and a
 // Berkeley DB B-tree with an associated secondary. Each phase is printed as
-// our time over the peer's; then the shared "MSNET" mode over single-user
-// mode on N / 10 records. The engine runs are made with the files' mapped
-// reads and again with every read made by pread, to show what mapping gains.
+// our time over the peer's (each store walks three times and keeps its best
+// walk); then the shared "MSNET" mode over single-user mode on N / 10
+// records (each mode run twice, in turn, keeping each phase's best). The
+// engine runs are made with the files' mapped reads and again with every
+// read made by pread, to show what mapping gains.
 //
 //   bench_records [--peers | --shared] [N]     (default 1000000)
 #include <db.h>
@@ -41,6 +43,28 @@ struct Times {
 
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+// Walks are short next to the other phases, so a busy moment of the machine
+// weighs on them most: each store walks this often and keeps its best time.
+constexpr int kWalks = 3;
+
+template <class Walk>
+double best_walk(Walk walk) {
+  double best = 0;
+  for (int i = 0; i < kWalks; i++) {
+    auto t0 = Clock::now();
+    walk();
+    double t = since(t0);
+    if (i == 0 || t < best) best = t;
+  }
+  return best;
+}
+
+// The faster of two runs, phase by phase.
+Times fastest(const Times &a, const Times &b) {
+  return {std::min(a.write, b.write), std::min(a.read, b.read), std::min(a.walk, b.walk),
+          std::min(a.rewrite, b.rewrite), std::min(a.remove, b.remove)};
+}
 
 void fail(const char *what) {
   fprintf(stderr, "bench_records: %s\n", what);
@@ -127,13 +151,13 @@ Times run_corvex(const Workload &w, const std::string &dir, const char *netmode)
   }
   t.read = since(t0);
   c.b.mode &= static_cast<uint16_t>(~FH_STAY);
-  t0 = Clock::now();
-  memset(c.b.keybuf, 0, 12);
-  c.op(FHOP_POSITION);
-  size_t walked = 0;
-  while ((c.b.state & ST_POSITIONED) && c.op(FHOP_READ) == FHS_OK) walked++;
-  t.walk = since(t0);
-  if (walked != w.size()) fail("walk");
+  t.walk = best_walk([&] {
+    memset(c.b.keybuf, 0, 12);
+    c.op(FHOP_POSITION);
+    size_t walked = 0;
+    while ((c.b.state & ST_POSITIONED) && c.op(FHOP_READ) == FHS_OK) walked++;
+    if (walked != w.size()) fail("walk");
+  });
   c.b.mode |= FH_STAY;
   t0 = Clock::now();
   for (size_t i = 0; i < w.size() / 10; i++) {
@@ -192,12 +216,12 @@ Times run_sqlite(const Workload &w, const std::string &dir) {
     if (step3(get, w.keys[i], "") != SQLITE_ROW) fail("sqlite get");
   }
   t.read = since(t0);
-  t0 = Clock::now();
-  size_t walked = 0;
-  while (sqlite3_step(walk) == SQLITE_ROW) walked += sqlite3_column_bytes(walk, 2) > 0;
-  sqlite3_reset(walk);
-  t.walk = since(t0);
-  if (walked != w.size()) fail("sqlite walk");
+  t.walk = best_walk([&] {
+    size_t walked = 0;
+    while (sqlite3_step(walk) == SQLITE_ROW) walked += sqlite3_column_bytes(walk, 2) > 0;
+    sqlite3_reset(walk);
+    if (walked != w.size()) fail("sqlite walk");
+  });
   t0 = Clock::now();
   for (size_t i = 0; i < w.size() / 10; i++) step3(upd, w.keys[w.read_order[i]], w.secs[i + w.size() / 2]);
   t.rewrite = since(t0);
@@ -255,15 +279,15 @@ Times run_bdb(const Workload &w, const std::string &dir) {
     if (pri->get(pri, nullptr, &key, &data, 0) != 0) fail("bdb get");
   }
   t.read = since(t0);
-  t0 = Clock::now();
-  DBC *cur;
-  pri->cursor(pri, nullptr, &cur, 0);
-  DBT key = {}, data = {};
-  size_t walked = 0;
-  while (cur->get(cur, &key, &data, DB_NEXT) == 0) walked++;
-  cur->close(cur);
-  t.walk = since(t0);
-  if (walked != w.size()) fail("bdb walk");
+  t.walk = best_walk([&] {
+    DBC *cur;
+    pri->cursor(pri, nullptr, &cur, 0);
+    DBT key = {}, data = {};
+    size_t walked = 0;
+    while (cur->get(cur, &key, &data, DB_NEXT) == 0) walked++;
+    cur->close(cur);
+    if (walked != w.size()) fail("bdb walk");
+  });
   t0 = Clock::now();
   for (size_t i = 0; i < w.size() / 10; i++) put(w.keys[w.read_order[i]], w.secs[i + w.size() / 2]);
   t.rewrite = since(t0);
@@ -322,15 +346,18 @@ void compare_with_peers(size_t n) {
   printf("goal: read, walk and delete 1.0 or less against both peers, write at most 1.0\n");
 }
 
-// The shared MSNET mode against single-user mode on n records.
+// The shared MSNET mode against single-user mode on n records: the two
+// run in turn, twice, and each phase keeps its faster time.
 void compare_shared(size_t n) {
   Workload small(n);
   std::string dir = fresh_dir("msnet");
   Times single = run_corvex(small, dir, "SINGLE");
+  Times shared = run_corvex(small, dir, "MSNET");
+  single = fastest(single, run_corvex(small, dir, "SINGLE"));
+  shared = fastest(shared, run_corvex(small, dir, "MSNET"));
   corvex::mapping_enable(false);
   Times shared_plain = run_corvex(small, dir, "MSNET");
   corvex::mapping_enable(true);
-  Times shared = run_corvex(small, dir, "MSNET");
   std::filesystem::remove_all(dir);
   printf("%zu records, shared mode\n", small.size());
   print_times("MSNET", shared);

@@ -56,6 +56,11 @@ int64_t data_size(const fhrequest *block) {
   return st.st_size;
 }
 
+bool record_pos_in_file(const fhrequest *block, uint32_t pos) {
+  if (mapped_at(block, MAPPED_DATA, pos, 1) != nullptr) return valid_record_pos(block, pos, int64_t{pos} + 1);
+  return valid_record_pos(block, pos, data_size(block));
+}
+
 bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size) {
   if (pos < block->reclen || pos >= size) return false;
   return (block->mode & FH_VARLEN) || pos % block->reclen == 0;

@@ -40,6 +40,11 @@ int header_write(fhrequest *block);
 // file of `size` bytes and, for fixed-length records, on a slot boundary.
 bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size);
 
+// valid_record_pos against the data file's current size, which the file's
+// mapping answers without a system call when the position lies inside
+// what it has seen.
+bool record_pos_in_file(const fhrequest *block, uint32_t pos);
+
 // Reads the record at `pos` into `image` (`reclen` bytes), unpacking a
 // variable-length record. Bytes that are missing at the end of the file
 // become 0x1A. Stores the length read (`reclen`, or the stored length of a

@@ -31,7 +31,7 @@ int delete_locked(fhrequest *block) {
   status = index_search(block, 0, IDX_EXACT, key0, &pos);
   if (status != FHS_OK) return status;
   if (pos == 0) return FHS_NORECORD;
-  if (!valid_record_pos(block, pos, data_size(block))) return FHS_CORRUPTINDEX;
+  if (!record_pos_in_file(block, pos)) return FHS_CORRUPTINDEX;
   block->recpos = static_cast<int32_t>(pos);
   std::unique_ptr<char[]> old(new (std::nothrow) char[block->reclen]);
   if (!old) return FHS_NOMEMORY;

@@ -215,7 +215,7 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
   if (status != FHS_OK) return status;
   Target t;
   if (found != 0) {
-    if (!valid_record_pos(block, found, data_size(block))) return FHS_CORRUPTINDEX;
+    if (!record_pos_in_file(block, found)) return FHS_CORRUPTINDEX;
     status = read_target(block, found, &t);
     if (status != FHS_OK) return status;
     block->recpos = static_cast<int32_t>(found);
