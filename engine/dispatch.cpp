@@ -113,7 +113,7 @@ class SavedPlace {
         mode_(block->mode) {
     std::vector<char> &record = record_copy();
     record.clear();
-    if (block->recbuf) record.assign(block->recbuf, block->recbuf + block->reclen + 1);
+    if (block->recbuf) record.assign(block->recbuf, block->recbuf + block->reclen);
     index_save_place(block, &place_);
   }
   void restore(fhrequest *block) const {
