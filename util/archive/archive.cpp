@@ -41,6 +41,8 @@ constexpr int kListLineMax = 65;
 constexpr int kMaxListWords = 50;
 constexpr int kResultFailed = -1;
 constexpr int kResultBadArgument = -2;
+// A member visit that ends the walk early, as no result does.
+constexpr int kWalkEnd = 1;
 constexpr int kReadFlags = FAST_O_RDONLY | FAST_O_BINARY;
 constexpr int kWriteFlags = FAST_O_WRONLY | FAST_O_CREAT | FAST_O_TRUNC | FAST_O_BINARY;
 
@@ -211,8 +213,17 @@ class Run {
   // Reads the next header of `archive`: 1 read, 0 at the end, -1 after an
   // error was reported (`first` tells which error a missing magic is).
   int next_header(int slot, bool first, MemberHeader *header, long *data_at);
+  // Calls `visit(header, data_at)` for each member from the archive's
+  // start, the data unread. The visit answers 0 to go on, kWalkEnd to stop
+  // there, or a result to end with. Returns 0 after the last member or a
+  // kWalkEnd, kResultFailed for a damaged header (reported), or that result.
+  template <class Visit>
+  int walk_members(int slot, Visit visit);
   bool skip_data(int slot, long data_at, const MemberHeader &header);
   int copy_member(int from, int to, const MemberHeader &header);
+  // Copies the member to the new archive, counting it into *end, or passes
+  // over its data. 0 or a result.
+  int keep_or_skip(int from, int to, const MemberHeader &header, long data_at, bool keep, long *end);
   int add_file(int to, const FoundFile &file, long *end);
   // What an extraction does after a member.
   enum class Next { kGoOn, kEnd, kStop };
@@ -333,6 +344,27 @@ int Run::next_header(int slot, bool first, MemberHeader *header, long *data_at) 
   return 1;
 }
 
+template <class Visit>
+int Run::walk_members(int slot, Visit visit) {
+  MemberHeader header;
+  long data_at;
+  for (bool first = true;; first = false) {
+    int got = next_header(slot, first, &header, &data_at);
+    if (got < 0) return kResultFailed;
+    if (got == 0) return 0;
+    int result = visit(header, data_at);
+    if (result == kWalkEnd) return 0;
+    if (result != 0) return result;
+  }
+}
+
+int Run::keep_or_skip(int from, int to, const MemberHeader &header, long data_at, bool keep, long *end) {
+  if (!keep) return skip_data(from, data_at, header) ? 0 : kResultFailed;
+  if (int result = copy_member(from, to, header)) return result;
+  *end += static_cast<long>(kMemberHeaderSize + header.stored_size);
+  return 0;
+}
+
 // Positions after the member's data; false (reported) when the archive ends first.
 bool Run::skip_data(int slot, long data_at, const MemberHeader &header) {
   long end = _fastseek(slot, 0, 2);
@@ -436,19 +468,10 @@ int Run::add() {
 
   long end = 0;
   if (updating) {
-    MemberHeader header;
-    long data_at;
-    for (bool first = true;; first = false) {
-      int got = next_header(old.slot(), first, &header, &data_at);
-      if (got < 0) return kResultFailed;
-      if (got == 0) break;
-      if (replaced.count(header.name)) {
-        if (!skip_data(old.slot(), data_at, header)) return kResultFailed;
-        continue;
-      }
-      if (int result = copy_member(old.slot(), temp.slot(), header)) return result;
-      end += static_cast<long>(kMemberHeaderSize + header.stored_size);
-    }
+    int result = walk_members(old.slot(), [&](const MemberHeader &header, long data_at) {
+      return keep_or_skip(old.slot(), temp.slot(), header, data_at, replaced.count(header.name) == 0, &end);
+    });
+    if (result != 0) return result;
     old.close();
   }
   for (size_t i = 0; i < files.size(); i++) {
@@ -567,22 +590,18 @@ int Run::extract_members() {
   long archive_size = _fastseek(archive.slot(), 0, 2);
   _fastrewind(archive.slot());
   bool failed = false;
-  MemberHeader header;
-  long data_at;
-  for (bool first = true;; first = false) {
-    int got = next_header(archive.slot(), first, &header, &data_at);
-    if (got < 0) return kResultFailed;
-    if (got == 0) break;
+  int result = walk_members(archive.slot(), [&](const MemberHeader &header, long data_at) {
     if (matches(header.name)) {
       Next next = extract_member(archive.slot(), header, data_at, archive_size, &overall, &failed);
       if (next == Next::kStop) return kResultFailed;
-      if (next == Next::kEnd) break;
+      if (next == Next::kEnd) return kWalkEnd;
     }
     if (!skip_data(archive.slot(), data_at, header)) return kResultFailed;
     show_percent(kCmpOverall, &overall, static_cast<uint64_t>(_fasttell(archive.slot())),
                  static_cast<uint64_t>(archive_size));
-    if (stopped()) return kResultFailed;
-  }
+    return stopped() ? kResultFailed : 0;
+  });
+  if (result != 0) return result;
   return failed ? kResultFailed : 0;
 }
 
@@ -604,12 +623,7 @@ int Run::list() {
   };
   uint64_t total_original = 0, total_stored = 0;
   int count = 0;
-  MemberHeader header;
-  long data_at;
-  for (bool first = true;; first = false) {
-    int got = next_header(archive.slot(), first, &header, &data_at);
-    if (got < 0) return kResultFailed;
-    if (got == 0) break;
+  int result = walk_members(archive.slot(), [&](const MemberHeader &header, long data_at) {
     if (matches(header.name)) {
       const unsigned char *st = header.stamp;
       int hour = st[3] % 12 == 0 ? 12 : st[3] % 12;
@@ -626,8 +640,9 @@ int Run::list() {
       total_original += header.original_size;
       total_stored += header.stored_size;
     }
-    if (!skip_data(archive.slot(), data_at, header)) return kResultFailed;
-  }
+    return skip_data(archive.slot(), data_at, header) ? 0 : kResultFailed;
+  });
+  if (result != 0) return result;
   out_.message(std::string(" ----") + (full ? "                            --------  --------  ----" : "") + "\r\n");
   std::string totals = format(" %04d", count);
   if (full)
@@ -654,22 +669,14 @@ int Run::remove() {
   int overall = -1;
   show_percent(kCmpOverall, &overall, 0, 1);
   long end = 0;
-  MemberHeader header;
-  long data_at;
-  for (bool first = true;; first = false) {
-    int got = next_header(old.slot(), first, &header, &data_at);
-    if (got < 0) return kResultFailed;
-    if (got == 0) break;
-    if (matches(header.name)) {
-      out_.message(format("Deleting: %-12s\r\n", header.name.c_str()));
-      if (!skip_data(old.slot(), data_at, header)) return kResultFailed;
-    } else {
-      if (int result = copy_member(old.slot(), temp.slot(), header)) return result;
-      end += static_cast<long>(kMemberHeaderSize + header.stored_size);
-    }
+  int result = walk_members(old.slot(), [&](const MemberHeader &header, long data_at) {
+    bool deleted = matches(header.name);
+    if (deleted) out_.message(format("Deleting: %-12s\r\n", header.name.c_str()));
+    if (int kept = keep_or_skip(old.slot(), temp.slot(), header, data_at, !deleted, &end)) return kept;
     show_percent(kCmpOverall, &overall, static_cast<uint64_t>(end), static_cast<uint64_t>(archive_size));
-    if (stopped()) return kResultFailed;
-  }
+    return stopped() ? kResultFailed : 0;
+  });
+  if (result != 0) return result;
   old.close();
   return commit(temp, end);
 }
