@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "engine/fid.h"
+#include "engine/fid/fid.h"
 #include "engine/rfhitem.h"
 
 namespace lumbra {

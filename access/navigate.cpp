@@ -11,7 +11,7 @@
 #include "access/request.h"
 #include "access/return_code.h"
 #include "access/seqio.h"
-#include "engine/keys.h"
+#include "engine/index/keys.h"
 #include "engine/rfh.h"
 #include "util/memory.h"
 #include "util/text.h"

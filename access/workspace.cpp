@@ -14,7 +14,7 @@
 #include "access/machine_state.h"
 #include "access/result_buffer.h"
 #include "access/return_code.h"
-#include "engine/keys.h"
+#include "engine/index/keys.h"
 #include "engine/rfh.h"
 #include "util/memory.h"
 

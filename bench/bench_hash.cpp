@@ -25,9 +25,9 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/index.h"
-#include "engine/nodecache.h"
+#include "engine/index/index.h"
+#include "engine/index/nodecache.h"
 #include "util/memory.h"
 
 #include "bench/sqlite.h"

@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
-#include "engine/mapping.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
+#include "engine/sharing/mapping.h"
 
 namespace {
 

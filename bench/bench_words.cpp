@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 #include "engine/words/words.h"
 #include "util/memory.h"
 

@@ -4,14 +4,14 @@
 
 #include <vector>
 
-#include "engine/changecount.h"
-#include "engine/engine.h"
-#include "engine/index.h"
-#include "engine/locks.h"
-#include "engine/mapping.h"
-#include "engine/openlist.h"
-#include "engine/ops_util.h"
+#include "engine/core/engine.h"
+#include "engine/core/openlist.h"
+#include "engine/index/index.h"
+#include "engine/ops/ops_util.h"
 #include "engine/plug.h"
+#include "engine/sharing/changecount.h"
+#include "engine/sharing/locks.h"
+#include "engine/sharing/mapping.h"
 
 namespace corvex {
 

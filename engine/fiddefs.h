@@ -2,7 +2,7 @@
 //
 // A FID file (file description) holds, after a 20-byte header, one item entry
 // per item, one key descriptor per key and two text lines per thread item. The
-// loader (engine/fid.h) reads them into these tables, which the request block
+// loader (engine/fid/fid.h) reads them into these tables, which the request block
 // owns (`itemdefs`, `keydefs`, `threaddefs`) and close frees.
 //
 // FID file layout, little-endian:

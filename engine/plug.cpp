@@ -1,15 +1,15 @@
 #include "engine/plug.h"
 
-#include "engine/fileset.h"
-#include "engine/index.h"
-#include "engine/keybuf.h"
-#include "engine/locks.h"
-#include "engine/netmode.h"
-#include "engine/nodecache.h"
-#include "engine/openlist.h"
-#include "engine/ops.h"
-#include "engine/parking.h"
-#include "engine/secure.h"
+#include "engine/core/keybuf.h"
+#include "engine/core/openlist.h"
+#include "engine/index/index.h"
+#include "engine/index/nodecache.h"
+#include "engine/ops/fileset.h"
+#include "engine/ops/ops.h"
+#include "engine/ops/parking.h"
+#include "engine/ops/secure.h"
+#include "engine/sharing/locks.h"
+#include "engine/sharing/netmode.h"
 
 namespace corvex {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "engine/fid.h"
+#include "engine/fid/fid.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 //
 // An item (engine/fiddefs.h) has `count` elements of `length` bytes each;
 // element j lies at recbuf + offset + j x length. Names are looked up with
-// _fhfidoffset (engine/fid.h): case-sensitive, at most 10 characters. These
+// _fhfidoffset (engine/fid/fid.h): case-sensitive, at most 10 characters. These
 // functions change the record buffer only; nothing reaches the file until a
 // write. An item whose elements would reach past `reclen` is treated as
 // unknown.

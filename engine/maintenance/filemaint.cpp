@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/engine.h"
+#include "engine/core/engine.h"
 #include "engine/fhrequest.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/maintfiles.h"

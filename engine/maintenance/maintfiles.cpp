@@ -8,16 +8,16 @@
 #include <thread>
 #include <vector>
 
+#include "engine/data/pack.h"
+#include "engine/data/records.h"
 #include "engine/dispatch.h"
-#include "engine/fid.h"
-#include "engine/fileset.h"
-#include "engine/index.h"
-#include "engine/keys.h"
-#include "engine/locks.h"
-#include "engine/names.h"
-#include "engine/ops_util.h"
-#include "engine/pack.h"
-#include "engine/records.h"
+#include "engine/fid/fid.h"
+#include "engine/fid/names.h"
+#include "engine/index/index.h"
+#include "engine/index/keys.h"
+#include "engine/ops/fileset.h"
+#include "engine/ops/ops_util.h"
+#include "engine/sharing/locks.h"
 #include "util/filelock.h"
 
 namespace corvex {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/data/records.h"
+#include "engine/fid/names.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/tempfiles.h"
 #include "engine/maintenance/walk.h"
-#include "engine/names.h"
-#include "engine/records.h"
 
 namespace corvex {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/index.h"
+#include "engine/data/records.h"
+#include "engine/index/index.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/tempfiles.h"
 #include "engine/maintenance/walk.h"
-#include "engine/ops_util.h"
-#include "engine/records.h"
+#include "engine/ops/ops_util.h"
 
 namespace corvex {
 

@@ -9,9 +9,9 @@
 
 #include <vector>
 
-#include "engine/changecount.h"
-#include "engine/names.h"
+#include "engine/fid/names.h"
 #include "engine/rfh.h"
+#include "engine/sharing/changecount.h"
 #include "util/names.h"
 
 namespace corvex {

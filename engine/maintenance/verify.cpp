@@ -9,16 +9,16 @@
 
 #include <vector>
 
-#include "engine/datafile.h"
-#include "engine/hashfile.h"
-#include "engine/hashops.h"
-#include "engine/index.h"
-#include "engine/keys.h"
+#include "engine/data/datafile.h"
+#include "engine/data/records.h"
+#include "engine/hash/hashfile.h"
+#include "engine/index/index.h"
+#include "engine/index/keys.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/walk.h"
-#include "engine/ops_util.h"
-#include "engine/records.h"
+#include "engine/ops/hashops.h"
+#include "engine/ops/ops_util.h"
 
 namespace corvex {
 

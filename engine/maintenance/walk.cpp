@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/records.h"
+#include "engine/data/records.h"
 
 namespace corvex {
 

@@ -13,9 +13,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "engine/bytes.h"
-#include "engine/engine.h"
-#include "engine/parking.h"
+#include "engine/core/engine.h"
+#include "engine/ops/parking.h"
+#include "util/bytes.h"
 #include "util/filelock.h"
 
 namespace corvex {

@@ -2,7 +2,7 @@
 // what the engine keeps of it in memory.
 //
 // Open postings files are kept in a process-wide table by handle. While the
-// keyword block is single-user (engine/engine.h, block_is_shared) the table
+// keyword block is single-user (engine/core/engine.h, block_is_shared) the table
 // entry holds the whole file in memory and the chains walked so far, by
 // word, and writes go to the copy first: postings_flush writes the appended
 // postings, then the changed links, so that the file on disk never links to

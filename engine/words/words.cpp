@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/base95.h"
-#include "engine/engine.h"
-#include "engine/fid.h"
+#include "engine/core/engine.h"
+#include "engine/data/base95.h"
+#include "engine/fid/fid.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 #include "engine/words/postings.h"

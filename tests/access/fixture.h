@@ -13,8 +13,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/description.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 
 namespace access_test {
 

@@ -21,9 +21,9 @@
 
 #include <gtest/gtest.h>
 
-#include "data_fixture.h"
-#include "recovery.h"
-#include "scratch.h"
+#include "tests/engine/data/data_fixture.h"
+#include "tests/engine/recovery.h"
+#include "tests/engine/scratch.h"
 
 // ---- Fault injection: the engine's write system calls, counted ----------
 //

@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "data_fixture.h"
-#include "engine/keys.h"
-#include "recovery.h"
-#include "scratch.h"
+#include "engine/index/keys.h"
+#include "tests/engine/data/data_fixture.h"
+#include "tests/engine/recovery.h"
+#include "tests/engine/scratch.h"
 
 namespace {
 

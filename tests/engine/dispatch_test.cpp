@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/engine.h"
+#include "engine/core/keybuf.h"
+#include "engine/core/openlist.h"
 #include "engine/dispatch.h"
-#include "engine/engine.h"
-#include "engine/keybuf.h"
-#include "engine/openlist.h"
 #include "engine/status.h"
 
 using namespace corvex;

@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/datafile.h"
-#include "engine/index.h"
-#include "engine/ops_util.h"
-#include "engine/records.h"
+#include "engine/data/datafile.h"
+#include "engine/data/records.h"
+#include "engine/index/index.h"
+#include "engine/ops/ops_util.h"
 
 // Visits the stored records of the open file set `b` slot by slot: the
 // position, the unpacked image and the stored length.

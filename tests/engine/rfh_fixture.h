@@ -12,12 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
-#include "scratch.h"
+#include "tests/engine/scratch.h"
 
 class EngineTest : public ::testing::Test {
  protected:

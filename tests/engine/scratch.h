@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/changecount.h"
+#include "engine/sharing/changecount.h"
 
 class Scratch {
  public:

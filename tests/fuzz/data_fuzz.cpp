@@ -12,9 +12,9 @@
 
 #include <vector>
 
-#include "engine/datafile.h"
-#include "engine/records.h"
-#include "engine/thread.h"
+#include "engine/data/datafile.h"
+#include "engine/data/records.h"
+#include "engine/data/thread.h"
 
 using namespace corvex;
 

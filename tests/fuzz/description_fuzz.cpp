@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "engine/description.h"
-#include "engine/fid.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fid.h"
+#include "engine/fid/fidwrite.h"
 
 using namespace corvex;
 

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "engine/fid.h"
+#include "engine/fid/fid.h"
 
 using namespace corvex;
 

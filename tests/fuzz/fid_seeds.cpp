@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/description.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 
 using namespace corvex;
 

@@ -10,8 +10,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "engine/index.h"
-#include "engine/nodecache.h"
+#include "engine/index/index.h"
+#include "engine/index/nodecache.h"
 
 using namespace corvex;
 

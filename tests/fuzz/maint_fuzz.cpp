@@ -21,9 +21,9 @@
 #include <sstream>
 #include <string>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
 #include "engine/maintenance/filemaint.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "engine/description.h"
 #include "engine/dispatch.h"
-#include "engine/fidwrite.h"
-#include "engine/names.h"
+#include "engine/fid/description.h"
+#include "engine/fid/fidwrite.h"
+#include "engine/fid/names.h"
 #include "engine/status.h"
 
 namespace corvex_tool {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/bytes.h"
+#include "util/bytes.h"
 
 namespace corvex {
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <vector>
 
-#include "util/filelock.h"
 #include "tests/engine/maintenance/maint_fixture.h"
+#include "util/filelock.h"
 
 using corvex::kFmAction;
 using corvex::kFmComplete;

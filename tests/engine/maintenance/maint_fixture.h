@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "engine/fid.h"
+#include "engine/fid/fid.h"
 #include "engine/maintenance/filemaint.h"
 #include "tests/engine/rfh_fixture.h"
 #include "tests/util/progress/recording_progress.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../data_fixture.h"
-#include "../rfh_fixture.h"
+#include "tests/engine/data/data_fixture.h"
+#include "tests/engine/rfh_fixture.h"
 #include "engine/words/words.h"
 #include "util/memory.h"
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <set>
 
-#include "engine/bytes.h"
 #include "engine/words/wordclass.h"
+#include "util/bytes.h"
 #include "words_fixture.h"
 
 using namespace corvex;

@@ -1,0 +1,45 @@
+// The engine-wide state: one copy per process, shared by every request block.
+// The engine is single-threaded per process; callers serialise their calls.
+#ifndef CORVEX_ENGINE_ENGINE_H
+#define CORVEX_ENGINE_ENGINE_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+struct fhslot;
+
+struct EngineState {
+  int8_t initcount = 0;         // raised by init, lowered by terminate
+  bool setup = false;           // the set-up's allocations are in place
+  uint8_t netmode = 0;          // engine/sharing/netmode.h
+  bool hdrlockheld = false;     // some file's header lock is held
+  // The call's reads are checked by the change count (engine/sharing/changecount.h)
+  // instead of being made under the header lock.
+  bool unlocked_reads = false;
+  fhslot *openlist = nullptr;   // head entry of the open-file list
+  char *keybuf = nullptr;       // the shared FH_KEYBUFSIZE-byte key buffer
+};
+
+// The process's engine state.
+EngineState &engine();
+
+// True when `block` takes part in locking and shared-mode behaviour: a
+// network mode other than 0 and neither FH_EXCLUSIVE nor FH_READONLY.
+bool block_may_lock(const fhrequest *block);
+
+// True when `block` is in a shared mode without FH_EXCLUSIVE: headers are
+// written at once, and re-read (with the index nodes dropped) whenever other
+// programs may have changed them (block_rereads).
+bool block_is_shared(const fhrequest *block);
+
+// True when `block` must read again what other programs may have changed
+// (headers, nodes, file sizes): a shared block whose change count does not
+// show its cached view to be current.
+bool block_rereads(const fhrequest *block);
+
+}  // namespace corvex
+
+#endif

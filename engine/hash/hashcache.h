@@ -1,0 +1,64 @@
+// An in-memory copy of a hashed file's slot table, kept per request block
+// while its handles are open, with a tag per slot that tells most keys apart
+// without reading their records.
+//
+// Only blocks opened with FH_EXCLUSIVE in a single-user setting are cached,
+// as for the data file pages (engine/data/datacache.h): without FH_EXCLUSIVE
+// another handle may change the file between two lookups, and the next one
+// must see it. Every slot the engine stores goes to the file first and then
+// into the copy of every cached block of the process that has the same hash
+// file open, so a copy always equals the file.
+//
+// A slot's tag is HASH_TAG_EMPTY for an empty slot, HASH_TAG_UNKNOWN until
+// the key of its record has been seen, and then a tag of that key's
+// fingerprint (key0_fingerprint, engine/index/keys.h). A slot, once taken, keeps
+// its record position, and a record keeps its key: rewrites and deletes go
+// to the record that holds an equal key. So a known tag stays right for as
+// long as the copy lives, and a probe passes over a slot whose tag differs
+// from the sought key's without reading the record.
+#ifndef CORVEX_ENGINE_HASHCACHE_H
+#define CORVEX_ENGINE_HASHCACHE_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+constexpr uint16_t HASH_TAG_EMPTY = 0;
+constexpr uint16_t HASH_TAG_UNKNOWN = 1;
+
+// A slot of the copy. Position and tag side by side: a probe that passes
+// over a slot touches only its entry.
+struct HashSlot {
+  uint32_t pos;  // the record position, 0 = empty
+  uint16_t tag;  // what is known of the key
+};
+
+// The tag of a key text of key 0 (2..65535), or HASH_TAG_UNKNOWN when the
+// key has no fingerprint.
+uint16_t hash_key_tag(const fhrequest *block, const char *key);
+
+// The block's copy of its table, `hashsize` slots, or null when the block
+// is not cached or the copy cannot be had (then the file serves).
+HashSlot *hash_cached_slots(fhrequest *block);
+
+// Stores `pos` into slot `slot` of the hash file and then into the copies:
+// the block's own with the tag `tag`, the other blocks' on the same file
+// with HASH_TAG_UNKNOWN. Returns 0 or 34.
+int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16_t tag);
+
+// Keeps the block's copy through the closing of its handles that follows
+// (parking, engine/ops/parking.h): the copy notes what the two files look like
+// now, and the next use after the handles are opened again takes it up only
+// when both are still the same files, unchanged (device, inode, size,
+// modification and change times); otherwise it is loaded again.
+void hash_cache_park(const fhrequest *block);
+
+// Drops the block's copy, unless hash_cache_park asked to keep it through
+// this closing. Called whenever its handles are closed.
+void hash_cache_release(const fhrequest *block);
+
+}  // namespace corvex
+
+#endif

@@ -1,0 +1,223 @@
+#include "engine/index/keys.h"
+
+#include <string.h>
+
+#include <charconv>
+
+#include "engine/data/base95.h"
+#include "util/ascii.h"
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace corvex {
+
+namespace {
+
+constexpr int kSuffix = 4;      // base-95 record position of a temporary index
+constexpr int kNumberMax = 50;  // characters of a numeric segment converted
+constexpr int kDateMax = 10;    // characters of a date segment converted
+
+// Skips blanks and a plus sign, as the C library's conversions do.
+const char *number_start(const char *p, const char *end) {
+  while (p < end && (*p == ' ' || *p == '\t')) p++;
+  if (p < end && *p == '+') p++;
+  return p;
+}
+
+double text_number(const char *text, int length) {
+  const char *end = text + (length < kNumberMax ? length : kNumberMax);
+  const char *p = number_start(text, end);
+  double value = 0;
+  std::from_chars(p, end, value);
+  return value;
+}
+
+long long text_whole(const char *text, int length) {
+  const char *end = text + (length < kDateMax ? length : kDateMax);
+  const char *p = number_start(text, end);
+  long long value = 0;
+  std::from_chars(p, end, value);
+  return value;
+}
+
+int bytes_until_zero(const unsigned char *a, const unsigned char *b, int n) {
+  for (int i = 0; i < n; i++) {
+    if (a[i] != b[i]) return a[i] - b[i];
+    if (a[i] == 0) return 0;
+  }
+  return 0;
+}
+
+// The number of leading bytes that a and b share, up to n; with
+// `stop_at_zero` the count ends after a shared zero byte, returned as n
+// (texts that end together are equal over the rest).
+int shared_prefix(const char *a, const char *b, int n, bool stop_at_zero) {
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    memcpy(&x, a + i, 8);
+    memcpy(&y, b + i, 8);
+    if (x != y) break;
+    // A zero byte among eight equal ones ends both texts.
+    if (stop_at_zero && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull)) return n;
+  }
+  for (; i < n && a[i] == b[i]; i++) {
+    if (stop_at_zero && a[i] == 0) return n;
+  }
+  return i;
+}
+
+int compare_segment(const fhsegment &seg, const char *a, const char *b, int length) {
+  if (seg.flags & SEG_NUMERIC) return numcmp(text_number(a, length), text_number(b, length));
+  if (seg.flags & SEG_DATE) {
+    long long x = text_whole(a, length), y = text_whole(b, length);
+    return x < y ? -1 : x > y;
+  }
+  // The text kinds agree over bytes the two sides share, so the comparison
+  // starts at the first byte that differs.
+  bool binary = (seg.flags & SEG_BINARY) != 0;
+  int at = shared_prefix(a, b, length, !binary);
+  if (at == length) return 0;
+  a += at;
+  b += at;
+  length -= at;
+  if (binary) return memcmp(a, b, length);
+  if (seg.flags & SEG_CASE) {
+    return bytes_until_zero(reinterpret_cast<const unsigned char *>(a), reinterpret_cast<const unsigned char *>(b),
+                            length);
+  }
+  return casencmp(a, b, length);
+}
+
+// Compares the segments of `key` over at most `limit` bytes; *used is the
+// number of bytes the segments cover.
+int compare_segments(const fhkeydef &key, const char *a, const char *b, int limit, int *used) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < limit; s++) {
+    const fhsegment &seg = key.seg[s];
+    int length = seg.length < limit - at ? seg.length : limit - at;
+    int c = compare_segment(seg, a + at, b + at, length);
+    if (c != 0) {
+      *used = at;
+      return (seg.flags & SEG_DESCENDING) ? -c : c;
+    }
+    at += length;
+  }
+  *used = at;
+  return 0;
+}
+
+// Copies the segments of `key` from the record into out, at most `room`
+// bytes; bytes beyond the record are taken as spaces. Returns the count.
+int copy_segments(const fhrequest *block, const fhkeydef &key, char *out, int room) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < room; s++) {
+    int from = key.seg[s].offset + 1;
+    int n = key.seg[s].length < room - at ? key.seg[s].length : room - at;
+    int inside = from >= block->reclen ? 0 : block->reclen - from < n ? block->reclen - from : n;
+    if (inside > 0) memcpy(out + at, block->recbuf + from, static_cast<size_t>(inside));
+    memset(out + at + inside, ' ', static_cast<size_t>(n - inside));
+    at += n;
+  }
+  return at;
+}
+
+// True when the segments of `key` in the record image hold the bytes of
+// `text` (`room` bytes of it), as copy_segments would copy them.
+bool segments_hold(const fhrequest *block, const fhkeydef &key, const char *image, const char *text, int room) {
+  int at = 0;
+  int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  for (int s = 0; s < nsegs && at < room; s++) {
+    int from = key.seg[s].offset + 1;
+    int length = key.seg[s].length < room - at ? key.seg[s].length : room - at;
+    // Bytes beyond the record are built as spaces: the general path decides.
+    if (from + length > block->reclen || memcmp(image + from, text + at, length) != 0) return false;
+    at += length;
+  }
+  return at == room;
+}
+
+}  // namespace
+
+int key_ownlen(const fhrequest *block, int k) {
+  if (k == 0) return block->keydefs[0].keylen;
+  int own = block->keydefs[k].keylen - block->keydefs[0].keylen;
+  return own > 0 ? own : 0;
+}
+
+int key_compare(const fhrequest *block, int k, const char *a, const char *b) {
+  const fhkeydef &key = block->keydefs[k];
+  int length = key.keylen;
+  int used = 0;
+  if (k == 0) {
+    bool temp = (block->mode & FH_TEMPINDEX) != 0;
+    int own = temp && length >= kSuffix ? length - kSuffix : length;
+    int c = compare_segments(key, a, b, own, &used);
+    if (c != 0 || !temp) return c;
+    return memcmp(a + own, b + own, length - own);
+  }
+  int own = key_ownlen(block, k);
+  int c = compare_segments(key, a, b, own, &used);
+  if (c != 0) return c;
+  int rest = length - own;
+  c = compare_segments(block->keydefs[0], a + own, b + own, rest, &used);
+  if (c == 0 && used < rest) c = memcmp(a + own + used, b + own + used, rest - used);
+  int last = key.nsegs > 0 && key.nsegs <= FID_MAXSEGS ? key.nsegs - 1 : 0;
+  return (key.seg[last].flags & SEG_DESCENDING) ? -c : c;
+}
+
+bool key0_fingerprint(const fhrequest *block, const char *text, uint32_t *out) {
+  if (block->mode & FH_TEMPINDEX) return false;
+  const fhkeydef &key = block->keydefs[0];
+  const int limit = key.keylen;
+  const int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
+  // FNV-1a over each segment as compare_segment sees it: text segments
+  // folded to upper case unless case-sensitive, and ending at their first
+  // zero byte (what follows it is taken as zeros).
+  uint32_t h = 2166136261u;
+  const auto *p = reinterpret_cast<const unsigned char *>(text);
+  for (int s = 0, at = 0; s < nsegs && at < limit; s++) {
+    const fhsegment &seg = key.seg[s];
+    if (seg.flags & (SEG_NUMERIC | SEG_DATE)) return false;
+    const int length = seg.length < limit - at ? seg.length : limit - at;
+    const bool binary = (seg.flags & SEG_BINARY) != 0, folded = !binary && !(seg.flags & SEG_CASE);
+    bool ended = false;
+    for (int i = 0; i < length; i++) {
+      unsigned char c = ended ? 0 : p[at + i];
+      if (!binary && c == 0) ended = true;
+      h = (h ^ (folded ? ascii_upper(c) : c)) * 16777619u;
+    }
+    at += length;
+  }
+  *out = h;
+  return true;
+}
+
+bool key_bytes_held(const fhrequest *block, int k, const char *image, const char *text) {
+  if (block->mode & FH_TEMPINDEX) return false;
+  const fhkeydef &key = block->keydefs[k];
+  int own = key_ownlen(block, k);
+  return segments_hold(block, key, image, text, own) &&
+         (k == 0 || segments_hold(block, block->keydefs[0], image, text + own, key.keylen - own));
+}
+
+}  // namespace corvex
+
+int32_t _bldkey(fhrequest *block, int32_t k, char *out) {
+  using namespace corvex;
+  if (!block || !out || !block->recbuf || !block->keydefs || k < 0 || k >= block->nkeys) return -1;
+  const fhkeydef &key = block->keydefs[k];
+  int length = key.keylen;
+  int own = key_ownlen(block, k);
+  bool temp = (block->mode & FH_TEMPINDEX) != 0;
+  if (k == 0 && temp) own = length >= kSuffix ? length - kSuffix : 0;
+  int at = copy_segments(block, key, out, own);
+  while (at < own) out[at++] = ' ';
+  if (k > 0) at += copy_segments(block, block->keydefs[0], out + own, length - own);
+  while (at < length) out[at++] = ' ';
+  if (temp && k == 0 && length >= kSuffix) base95_put(static_cast<uint32_t>(block->recpos), kSuffix, out + own);
+  out[length] = 0;
+  return length;
+}

@@ -1,0 +1,128 @@
+#include "engine/ops/ops_util.h"
+
+#include "engine/core/engine.h"
+#include "engine/data/datafile.h"
+#include "engine/data/records.h"
+#include "engine/data/thread.h"
+#include "engine/index/index.h"
+#include "engine/index/keys.h"
+#include "engine/sharing/locks.h"
+
+namespace corvex {
+
+bool keys_in_use(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
+
+void set_positioned(fhrequest *block, bool on) {
+  if (on) {
+    block->state |= ST_POSITIONED;
+  } else {
+    block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+  }
+}
+
+int reload_header(fhrequest *block) { return block_rereads(block) ? header_read(block, false) : FHS_OK; }
+
+int refresh_shared_view(fhrequest *block) {
+  int status = block->idxctx ? index_refresh(block) : FHS_OK;
+  if (status == FHS_OK && block->nitems > 0) status = reload_header(block);
+  return status;
+}
+
+int build_key_of(fhrequest *block, int k, char *image, char *out) {
+  char *saved = block->recbuf;
+  block->recbuf = image;
+  int n = _bldkey(block, k, out);
+  block->recbuf = saved;
+  return n;
+}
+
+void build_current_key(fhrequest *block) {
+  char *text = index_keytext(block);
+  if (text && keys_in_use(block)) _bldkey(block, block->curkey, text);
+  index_forget_entry(block);
+}
+
+void flush_if_shared(fhrequest *block) {
+  if (block->idxctx && !index_keeps_nodes(block)) index_flush_nodes(block);
+}
+
+int with_index_guard(fhrequest *block, int (*step)(fhrequest *)) {
+  bool guard = keys_in_use(block) && block->idxctx && !engine().unlocked_reads;
+  if (guard) {
+    int status = hdr_lock(block);
+    if (status != FHS_OK) return status;
+  }
+  int status = step(block);
+  flush_if_shared(block);
+  if (guard) hdr_unlock(block);
+  return status;
+}
+
+int advance(fhrequest *block, uint32_t len) {
+  if (keys_in_use(block)) {
+    if (!block->idxctx) return FHS_OK;
+    uint32_t pos = 0;
+    int status = index_step(block, (block->mode & FH_REVERSE) ? IDX_PREV : IDX_NEXT, &pos);
+    if (status != FHS_OK) return status;
+    if (pos != 0) block->recpos = static_cast<int32_t>(pos);
+    set_positioned(block, pos != 0);
+    return FHS_OK;
+  }
+  if (block->state & ST_THREAD) {
+    int t = block->curkey;
+    uint32_t link = 0;
+    if (t >= 0 && t < block->nthreads) {
+      int status = thread_link(block, t, block->recbuf, &link);
+      if (status != FHS_OK) return status;
+    }
+    if (link != 0) block->recpos = static_cast<int32_t>(link);
+    set_positioned(block, link != 0);
+    return FHS_OK;
+  }
+  int64_t reclen = block->reclen;
+  if (block->mode & FH_REVERSE) {
+    if (block->mode & FH_VARLEN) return FHS_OK;
+    int64_t pos = static_cast<int64_t>(block->recpos) - reclen;
+    set_positioned(block, pos >= reclen);
+    if (pos >= 0) block->recpos = static_cast<int32_t>(pos);
+    return FHS_OK;
+  }
+  int64_t pos = static_cast<int64_t>(block->recpos) + len;
+  int64_t end;
+  if (block->mode & FH_VARLEN) {
+    end = data_size(block);
+  } else {
+    int status = reload_header(block);
+    if (status != FHS_OK) return status;
+    end = static_cast<int64_t>(block->nrecs) * reclen;
+  }
+  bool inside = pos < end && pos <= INT32_MAX;
+  if (inside) block->recpos = static_cast<int32_t>(pos);
+  set_positioned(block, inside);
+  return FHS_OK;
+}
+
+int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len) {
+  int status = thread_leave_all(block, pos, old);
+  if (status != FHS_OK) return status;
+  if (block->idxctx) {
+    char text[KEYTEXT_MAX];
+    for (int k = 0; k < block->nkeys; k++) {
+      if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
+      build_key_of(block, k, old, text);
+      status = index_remove(block, k, text, pos);
+      if (status != FHS_OK) return status;
+    }
+  }
+  block->state |= ST_HDRDIRTY;
+  if (block->idxctx) {
+    status = index_add_slot(block, pos, static_cast<uint16_t>(len));
+    if (status != FHS_OK) return status;
+  }
+  const char mark = REC_DELETED;
+  status = data_write(block, pos, &mark, 1);
+  if (status == FHS_OK) old[0] = REC_DELETED;
+  return status;
+}
+
+}  // namespace corvex

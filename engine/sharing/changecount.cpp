@@ -1,0 +1,221 @@
+#include "engine/sharing/changecount.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "engine/core/engine.h"
+#include "engine/core/perblock.h"
+#include "engine/sharing/netmode.h"
+#include "util/filelock.h"
+#include "util/fsinfo.h"
+
+namespace corvex {
+
+namespace {
+
+// The object: one count, alone in its cache line.
+struct alignas(64) SharedCount {
+  std::atomic<uint64_t> value;
+};
+static_assert(std::atomic<uint64_t>::is_always_lock_free, "the count is shared between processes");
+
+// A block never sees an odd count, and no count gets this far.
+constexpr uint64_t kNeverSeen = UINT64_MAX;
+
+struct Tracker {
+  int datfd = -1;        // the data handle the tracker was made for
+  int objfd = -1;        // the count object, read-write, holding a read lock on byte 0
+  SharedCount *shared = nullptr;
+  uint64_t seen = kNeverSeen;
+  bool current = false;
+  bool inside = false;   // between changes_enter and changes_leave
+  bool forgotten = false;  // forgotten inside: leaving does not make it current
+  bool failed = false;   // the object could not be had for this handle
+  // Copied into a child process by fork: the handle's lock is the parent's,
+  // so the child makes its own and never removes the parent's object.
+  bool inherited = false;
+  char name[64] = {};
+
+  void detach() {
+    if (shared) munmap(shared, sizeof(SharedCount));
+    if (objfd >= 0) {
+      // The last user removes the object; a write lock is granted only
+      // when no other description holds byte 0.
+      if (!inherited && bytelock_try(objfd, 0)) shm_unlink(name);
+      close(objfd);
+    }
+    inherited = false;
+    shared = nullptr;
+    objfd = -1;
+    seen = kNeverSeen;
+    current = false;
+    inside = false;
+  }
+  ~Tracker() { detach(); }
+};
+
+PerBlock<Tracker> &trackers() {
+  static PerBlock<Tracker> map;
+  return map;
+}
+
+void mark_inherited() {
+  trackers().for_each([](Tracker &t) { t.inherited = true; });
+}
+
+bool trackable(const fhrequest *block) {
+  return block_is_shared(block) && netmode_places_locks() && block->datfd >= 0 && !(block->mode & FH_NODATA);
+}
+
+// Opens (or makes) the count object of the data file and holds a read lock
+// on it. False when it cannot be had, or was removed by its last user
+// before the lock was granted (then the caller tries again).
+bool open_object(Tracker *t, bool *removed) {
+  *removed = false;
+  int fd = shm_open(t->name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat st;
+  if (!bytelock_wait_shared(fd, 0) || fstat(fd, &st) != 0) {
+    close(fd);
+    return false;
+  }
+  if (st.st_nlink == 0) {
+    *removed = true;
+    close(fd);
+    return false;
+  }
+  // Made by this program: readable and writable by every user of the
+  // table, whatever the umask.
+  if (st.st_uid == geteuid() && (st.st_mode & 0666) != 0666) fchmod(fd, 0666);
+  if (st.st_size < static_cast<off_t>(sizeof(SharedCount)) && ftruncate(fd, sizeof(SharedCount)) != 0) {
+    close(fd);
+    return false;
+  }
+  void *p = mmap(nullptr, sizeof(SharedCount), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) {
+    close(fd);
+    return false;
+  }
+  t->objfd = fd;
+  t->shared = static_cast<SharedCount *>(p);
+  return true;
+}
+
+bool attach(const fhrequest *block, Tracker *t) {
+  static const bool fork_watched = pthread_atfork(nullptr, nullptr, mark_inherited) == 0;
+  t->datfd = block->datfd;
+  if (!fork_watched) return false;
+  t->failed = true;
+  struct stat st;
+  if (network_filesystem(block->datfd) != nullptr || fstat(block->datfd, &st) != 0) return false;
+  changes_object_name(st, t->name, sizeof t->name);
+  for (int tries = 0; tries < 3; tries++) {
+    bool removed;
+    if (open_object(t, &removed)) {
+      t->failed = false;
+      return true;
+    }
+    if (!removed) break;
+  }
+  return false;
+}
+
+// The tracker of a trackable block, attached; null for an untracked one.
+Tracker *tracker_of(const fhrequest *block) {
+  if (!trackable(block)) return nullptr;
+  Tracker *t = trackers().get(block);
+  if (!t) return nullptr;
+  if (t->datfd != block->datfd || t->inherited) {
+    t->detach();
+    attach(block, t);
+  }
+  return t->failed ? nullptr : t;
+}
+
+// The tracker if the block already has an attached one.
+Tracker *attached(const fhrequest *block) {
+  Tracker *t = trackers().find(block);
+  if (!t || t->failed || t->inherited || t->datfd != block->datfd) return nullptr;
+  return trackable(block) ? t : nullptr;
+}
+
+}  // namespace
+
+void changes_object_name(const struct stat &st, char *out, size_t size) {
+  snprintf(out, size, "/corvex-count-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+           static_cast<unsigned long long>(st.st_ino));
+}
+
+bool changes_begin_call(const fhrequest *block, uint64_t *count) {
+  Tracker *t = tracker_of(block);
+  if (!t) return false;
+  *count = t->shared->value.load(std::memory_order_acquire);
+  t->current = *count == t->seen && (*count & 1) == 0;
+  return true;
+}
+
+bool changes_current(const fhrequest *block) {
+  Tracker *t = attached(block);
+  return t && t->current;
+}
+
+bool changes_tracked(const fhrequest *block) { return attached(block) != nullptr; }
+
+bool changes_settle(const fhrequest *block, uint64_t count) {
+  Tracker *t = attached(block);
+  if (!t) return false;
+  // The copies taken from the files come before the second look.
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (t->shared->value.load(std::memory_order_relaxed) != count || (count & 1) != 0) {
+    t->current = false;
+    return false;
+  }
+  t->seen = count;
+  t->current = true;
+  return true;
+}
+
+bool changes_enter(const fhrequest *block) {
+  Tracker *t = tracker_of(block);
+  if (!t || t->inside) return true;
+  uint64_t now = t->shared->value.load(std::memory_order_acquire);
+  // Odd under our lock: its holder was killed inside its section.
+  if (now & 1) now++;
+  bool was_current = now == t->seen;
+  t->shared->value.store(now + 1, std::memory_order_seq_cst);
+  t->inside = true;
+  t->forgotten = false;
+  t->current = was_current;
+  return was_current;
+}
+
+void changes_leave(const fhrequest *block) {
+  Tracker *t = attached(block);
+  if (!t || !t->inside) return;
+  uint64_t now = t->shared->value.load(std::memory_order_relaxed) + 1;
+  t->shared->value.store(now, std::memory_order_release);
+  t->inside = false;
+  t->seen = t->forgotten ? kNeverSeen : now;
+  t->current = !t->forgotten;
+}
+
+void changes_forget(const fhrequest *block) {
+  Tracker *t = trackers().find(block);
+  if (!t) return;
+  t->seen = kNeverSeen;
+  t->current = false;
+  t->forgotten = t->inside;
+}
+
+void changes_release(const fhrequest *block) { trackers().erase(block); }
+
+void changes_release_all() { trackers().clear(); }
+
+}  // namespace corvex
