@@ -5,9 +5,9 @@
 #include "engine/index/index.h"
 #include "engine/index/nodecache.h"
 #include "engine/ops/fileset.h"
+#include "engine/ops/flush_to_disk.h"
 #include "engine/ops/ops.h"
 #include "engine/ops/parking.h"
-#include "engine/ops/secure.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/netmode.h"
 

@@ -1,6 +1,6 @@
-// Little-endian integers in the engine's file headers and tables.
-#ifndef CORVEX_ENGINE_BYTES_H
-#define CORVEX_ENGINE_BYTES_H
+// Little-endian integers as file headers and tables store them.
+#ifndef CORVEX_UTIL_BYTES_H
+#define CORVEX_UTIL_BYTES_H
 
 #include <stdint.h>
 

@@ -1,7 +1,7 @@
 // The engine-wide state: one copy per process, shared by every request block.
 // The engine is single-threaded per process; callers serialise their calls.
-#ifndef CORVEX_ENGINE_ENGINE_H
-#define CORVEX_ENGINE_ENGINE_H
+#ifndef CORVEX_ENGINE_CORE_ENGINE_H
+#define CORVEX_ENGINE_CORE_ENGINE_H
 
 #include <stdint.h>
 

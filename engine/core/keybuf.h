@@ -1,7 +1,7 @@
 // The shared key buffer: FH_KEYBUFSIZE bytes that open and make point every
 // block's `keybuf` at, so all files of a process share one key buffer.
-#ifndef CORVEX_ENGINE_KEYBUF_H
-#define CORVEX_ENGINE_KEYBUF_H
+#ifndef CORVEX_ENGINE_CORE_KEYBUF_H
+#define CORVEX_ENGINE_CORE_KEYBUF_H
 
 namespace corvex {
 

@@ -1,7 +1,7 @@
 // The open-file list: one entry per registered request block, in order of
 // registration, after an empty head entry that the engine's set-up allocates.
-#ifndef CORVEX_ENGINE_OPENLIST_H
-#define CORVEX_ENGINE_OPENLIST_H
+#ifndef CORVEX_ENGINE_CORE_OPENLIST_H
+#define CORVEX_ENGINE_CORE_OPENLIST_H
 
 #include <stdint.h>
 

@@ -4,8 +4,8 @@
 //
 // Entries stay where they are until erased, so a pointer to one is good
 // until its block's entry (or the whole map) goes.
-#ifndef CORVEX_ENGINE_PERBLOCK_H
-#define CORVEX_ENGINE_PERBLOCK_H
+#ifndef CORVEX_ENGINE_CORE_PERBLOCK_H
+#define CORVEX_ENGINE_CORE_PERBLOCK_H
 
 #include <new>
 #include <unordered_map>

@@ -1,8 +1,8 @@
 // Base-95 numbers: fixed-width text numbers, most significant digit first,
 // in which a digit's value is its character code minus 32 (a space is 0, '~'
 // is 94). Record links of threads use 4 digits, word index postings 5.
-#ifndef CORVEX_ENGINE_BASE95_H
-#define CORVEX_ENGINE_BASE95_H
+#ifndef CORVEX_ENGINE_DATA_BASE95_H
+#define CORVEX_ENGINE_DATA_BASE95_H
 
 #include <stdint.h>
 

@@ -12,8 +12,8 @@
 // handles are closed (close, park, secure). Pages are kept up to a bound
 // on the memory used; past it, and whenever memory or a page read fails,
 // the caller reads the file itself.
-#ifndef CORVEX_ENGINE_DATACACHE_H
-#define CORVEX_ENGINE_DATACACHE_H
+#ifndef CORVEX_ENGINE_DATA_DATACACHE_H
+#define CORVEX_ENGINE_DATA_DATACACHE_H
 
 #include <stddef.h>
 #include <stdint.h>

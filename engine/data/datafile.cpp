@@ -12,8 +12,8 @@
 
 #include "engine/data/base95.h"
 #include "engine/data/datacache.h"
-#include "engine/data/pack.h"
 #include "engine/data/records.h"
+#include "engine/data/varlen_packing.h"
 #include "engine/sharing/mapping.h"
 
 namespace corvex {

@@ -4,8 +4,8 @@
 // 0 means "no record". Every record is read and written with one positioned
 // transfer. Whatever is read from the file is untrusted: counts, lengths and
 // links are checked against the file size and the record length first.
-#ifndef CORVEX_ENGINE_DATAFILE_H
-#define CORVEX_ENGINE_DATAFILE_H
+#ifndef CORVEX_ENGINE_DATA_DATAFILE_H
+#define CORVEX_ENGINE_DATA_DATAFILE_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -5,8 +5,8 @@
 // length, counting the status byte, the four digits and the line feed, as
 // four upper-case hexadecimal digits in bytes 1..4. The header record in
 // slot 0 holds ' ' or 'V' and the slot count as eight hexadecimal digits.
-#ifndef CORVEX_ENGINE_RECORDS_H
-#define CORVEX_ENGINE_RECORDS_H
+#ifndef CORVEX_ENGINE_DATA_RECORDS_H
+#define CORVEX_ENGINE_DATA_RECORDS_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -24,8 +24,8 @@
 // Statements may come in any order, except that keys are numbered in the
 // order written. Items may not overlap, must fit the record and, with
 // varlen, must lie beyond the 4 length digits.
-#ifndef CORVEX_ENGINE_DESCRIPTION_H
-#define CORVEX_ENGINE_DESCRIPTION_H
+#ifndef CORVEX_ENGINE_FID_DESCRIPTION_H
+#define CORVEX_ENGINE_FID_DESCRIPTION_H
 
 #include <stdint.h>
 

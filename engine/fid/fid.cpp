@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "engine/core/engine.h"
-#include "engine/fid/names.h"
+#include "engine/fid/companion_names.h"
 #include "engine/plug.h"
 #include "util/ascii.h"
 #include "util/bytes.h"

@@ -9,8 +9,8 @@
 //
 // The file is untrusted: every count and length is checked against the record
 // and the file before it is used.
-#ifndef CORVEX_ENGINE_FID_H
-#define CORVEX_ENGINE_FID_H
+#ifndef CORVEX_ENGINE_FID_FID_H
+#define CORVEX_ENGINE_FID_FID_H
 
 #include <stdint.h>
 

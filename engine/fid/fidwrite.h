@@ -1,6 +1,6 @@
 // Writing FID files from checked descriptions (engine/fid/description.h).
-#ifndef CORVEX_ENGINE_FIDWRITE_H
-#define CORVEX_ENGINE_FIDWRITE_H
+#ifndef CORVEX_ENGINE_FID_FIDWRITE_H
+#define CORVEX_ENGINE_FID_FIDWRITE_H
 
 #include <string>
 

@@ -16,8 +16,8 @@
 // to the record that holds an equal key. So a known tag stays right for as
 // long as the copy lives, and a probe passes over a slot whose tag differs
 // from the sought key's without reading the record.
-#ifndef CORVEX_ENGINE_HASHCACHE_H
-#define CORVEX_ENGINE_HASHCACHE_H
+#ifndef CORVEX_ENGINE_HASH_HASHCACHE_H
+#define CORVEX_ENGINE_HASH_HASHCACHE_H
 
 #include <stdint.h>
 

@@ -12,8 +12,8 @@
 // is full only when every slot is taken. The first part is the whole probe
 // wherever N and t share no factor, so every placement it ever made is found
 // on the same path.
-#ifndef CORVEX_ENGINE_HASHCODE_H
-#define CORVEX_ENGINE_HASHCODE_H
+#ifndef CORVEX_ENGINE_HASH_HASHCODE_H
+#define CORVEX_ENGINE_HASH_HASHCODE_H
 
 #include <stdint.h>
 

@@ -13,8 +13,8 @@
 // The file named `idxname` belongs to a request block whose description has
 // the hashed flag; its handle is `idxfd`, the table size `hashsize` and the
 // size index `hashidx` (engine/hash/hashcode.h).
-#ifndef CORVEX_ENGINE_HASHFILE_H
-#define CORVEX_ENGINE_HASHFILE_H
+#ifndef CORVEX_ENGINE_HASH_HASHFILE_H
+#define CORVEX_ENGINE_HASH_HASHFILE_H
 
 #include <stdint.h>
 

@@ -19,8 +19,8 @@
 // in the engine's node cache (engine/index/nodecache.h) until index_flush_nodes,
 // or until the cache evicts them; a shared block's are written at once, and
 // dropped when its change count moves (or after every call without one).
-#ifndef CORVEX_ENGINE_INDEX_H
-#define CORVEX_ENGINE_INDEX_H
+#ifndef CORVEX_ENGINE_INDEX_INDEX_H
+#define CORVEX_ENGINE_INDEX_INDEX_H
 
 #include <stdint.h>
 

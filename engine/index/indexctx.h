@@ -1,7 +1,7 @@
 // The index context and the node-level helpers shared by the index sources.
 // Internal to the index module; engine/index/index.h is its public face.
-#ifndef CORVEX_ENGINE_INDEXCTX_H
-#define CORVEX_ENGINE_INDEXCTX_H
+#ifndef CORVEX_ENGINE_INDEX_INDEXCTX_H
+#define CORVEX_ENGINE_INDEX_INDEXCTX_H
 
 #include <stdint.h>
 #include <string.h>

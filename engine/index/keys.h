@@ -4,8 +4,8 @@
 // record at the segment offset + 1 (the status byte comes first); for k > 0
 // the text of key 0 follows, so every secondary key is unique; under
 // FH_TEMPINDEX the record position follows as 4 base-95 characters.
-#ifndef CORVEX_ENGINE_KEYS_H
-#define CORVEX_ENGINE_KEYS_H
+#ifndef CORVEX_ENGINE_INDEX_KEYS_H
+#define CORVEX_ENGINE_INDEX_KEYS_H
 
 #include <stdint.h>
 

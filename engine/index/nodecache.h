@@ -11,8 +11,8 @@
 // The cache does not know about trees: it moves whole nodes of the size the
 // caller gives. A handle's entries must be flushed before the handle is
 // closed, since a handle number may be reused by another file.
-#ifndef CORVEX_ENGINE_NODECACHE_H
-#define CORVEX_ENGINE_NODECACHE_H
+#ifndef CORVEX_ENGINE_INDEX_NODECACHE_H
+#define CORVEX_ENGINE_INDEX_NODECACHE_H
 
 #include <stdint.h>
 

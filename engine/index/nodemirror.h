@@ -14,8 +14,8 @@
 // Copies are kept up to a bound on the memory used; past it the file
 // serves. Running out of memory is not an error: the node is then simply
 // not kept.
-#ifndef CORVEX_ENGINE_NODEMIRROR_H
-#define CORVEX_ENGINE_NODEMIRROR_H
+#ifndef CORVEX_ENGINE_INDEX_NODEMIRROR_H
+#define CORVEX_ENGINE_INDEX_NODEMIRROR_H
 
 #include <stddef.h>
 #include <stdint.h>

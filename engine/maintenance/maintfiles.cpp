@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/data/pack.h"
 #include "engine/data/records.h"
+#include "engine/data/varlen_packing.h"
 #include "engine/dispatch.h"
+#include "engine/fid/companion_names.h"
 #include "engine/fid/fid.h"
-#include "engine/fid/names.h"
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/ops/fileset.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/data/records.h"
-#include "engine/fid/names.h"
+#include "engine/fid/companion_names.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/tempfiles.h"

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "engine/fid/names.h"
+#include "engine/fid/companion_names.h"
 #include "engine/rfh.h"
 #include "engine/sharing/changecount.h"
 #include "util/names.h"

@@ -6,7 +6,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/openlist.h"
 #include "engine/data/datafile.h"
-#include "engine/data/pack.h"
+#include "engine/data/varlen_packing.h"
 #include "engine/index/index.h"
 #include "engine/ops/hashops.h"
 #include "engine/ops/ops_util.h"

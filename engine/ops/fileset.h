@@ -1,7 +1,7 @@
 // Open, make and close of a file set: the data file, its description and
 // its index (or hash) file, registered in the open-file list.
-#ifndef CORVEX_ENGINE_FILESET_H
-#define CORVEX_ENGINE_FILESET_H
+#ifndef CORVEX_ENGINE_OPS_FILESET_H
+#define CORVEX_ENGINE_OPS_FILESET_H
 
 #include <stdint.h>
 

@@ -8,8 +8,8 @@
 //
 // The callers have made sure the block is open and, for write and delete,
 // that it is not read-only. Each answers 102 for a block without `recbuf`.
-#ifndef CORVEX_ENGINE_HASHOPS_H
-#define CORVEX_ENGINE_HASHOPS_H
+#ifndef CORVEX_ENGINE_OPS_HASHOPS_H
+#define CORVEX_ENGINE_OPS_HASHOPS_H
 
 #include <stdint.h>
 

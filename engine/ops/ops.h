@@ -3,8 +3,8 @@
 // first makes sure the block is open (11 otherwise) and, in a shared network
 // mode without FH_EXCLUSIVE, leaves no index node cached for the block when
 // it returns.
-#ifndef CORVEX_ENGINE_OPS_H
-#define CORVEX_ENGINE_OPS_H
+#ifndef CORVEX_ENGINE_OPS_OPS_H
+#define CORVEX_ENGINE_OPS_OPS_H
 
 #include "engine/fhrequest.h"
 

@@ -2,8 +2,8 @@
 
 #include "engine/core/engine.h"
 #include "engine/data/datafile.h"
+#include "engine/data/record_threads.h"
 #include "engine/data/records.h"
-#include "engine/data/thread.h"
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/sharing/locks.h"

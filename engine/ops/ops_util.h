@@ -1,6 +1,6 @@
 // Steps shared by the record operations.
-#ifndef CORVEX_ENGINE_OPS_UTIL_H
-#define CORVEX_ENGINE_OPS_UTIL_H
+#ifndef CORVEX_ENGINE_OPS_OPS_UTIL_H
+#define CORVEX_ENGINE_OPS_OPS_UTIL_H
 
 #include <stdint.h>
 

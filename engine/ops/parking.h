@@ -13,8 +13,8 @@
 // A record lock held through a parked block is taken again when the file is
 // re-opened (closing a handle drops its locks); if another process took the
 // record meanwhile the block no longer holds a lock (`lockpos` becomes 0).
-#ifndef CORVEX_ENGINE_PARKING_H
-#define CORVEX_ENGINE_PARKING_H
+#ifndef CORVEX_ENGINE_OPS_PARKING_H
+#define CORVEX_ENGINE_OPS_PARKING_H
 
 #include <stdint.h>
 

@@ -27,8 +27,8 @@
 // blocks outside such a mode, files on a network file system (other
 // machines have no view of the count), blocks without a data file, and
 // files whose count object cannot be had read-write.
-#ifndef CORVEX_ENGINE_CHANGECOUNT_H
-#define CORVEX_ENGINE_CHANGECOUNT_H
+#ifndef CORVEX_ENGINE_SHARING_CHANGECOUNT_H
+#define CORVEX_ENGINE_SHARING_CHANGECOUNT_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -6,8 +6,8 @@
 // never by an FH_EXCLUSIVE or FH_READONLY block; modes 3 and 7 answer every
 // lock with success without touching the file. Attempts never block: they
 // try, wait 20 ms and try again up to the configured number of tries.
-#ifndef CORVEX_ENGINE_LOCKS_H
-#define CORVEX_ENGINE_LOCKS_H
+#ifndef CORVEX_ENGINE_SHARING_LOCKS_H
+#define CORVEX_ENGINE_SHARING_LOCKS_H
 
 #include <stdint.h>
 

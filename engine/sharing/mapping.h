@@ -17,8 +17,8 @@
 //
 // The views of a block are dropped whenever its handles are closed
 // (fileset_close_handles): a handle number may later name another file.
-#ifndef CORVEX_ENGINE_MAPPING_H
-#define CORVEX_ENGINE_MAPPING_H
+#ifndef CORVEX_ENGINE_SHARING_MAPPING_H
+#define CORVEX_ENGINE_SHARING_MAPPING_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -11,8 +11,8 @@
 //     block when others changed its files; 3 and 7 (PCMOS-M, MULTI) keep the
 //     shared behaviour but every lock succeeds without touching the file, so
 //     they re-read and drop after every operation.
-#ifndef CORVEX_ENGINE_NETMODE_H
-#define CORVEX_ENGINE_NETMODE_H
+#ifndef CORVEX_ENGINE_SHARING_NETMODE_H
+#define CORVEX_ENGINE_SHARING_NETMODE_H
 
 #include <stdint.h>
 

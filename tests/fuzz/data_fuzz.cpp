@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/data/datafile.h"
+#include "engine/data/record_threads.h"
 #include "engine/data/records.h"
-#include "engine/data/thread.h"
 
 using namespace corvex;
 

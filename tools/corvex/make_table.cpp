@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "engine/dispatch.h"
+#include "engine/fid/companion_names.h"
 #include "engine/fid/description.h"
 #include "engine/fid/fidwrite.h"
-#include "engine/fid/names.h"
 #include "engine/status.h"
 
 namespace corvex_tool {

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/data/base95.h"
-#include "engine/data/expr.h"
-#include "engine/data/pack.h"
 #include "engine/data/records.h"
+#include "engine/data/thread_expr.h"
+#include "engine/data/varlen_packing.h"
 #include "engine/fhrequest.h"
 
 using namespace corvex;

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/fid/companion_names.h"
 #include "engine/fid/fid.h"
 #include "engine/fid/fidwrite.h"
-#include "engine/fid/names.h"
 #include "tests/engine/scratch.h"
 
 using namespace corvex;

@@ -10,7 +10,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/openlist.h"
 #include "engine/dispatch.h"
-#include "engine/ops/secure.h"
+#include "engine/ops/flush_to_disk.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/netmode.h"
 #include "tests/engine/scratch.h"

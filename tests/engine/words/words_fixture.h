@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/words/words.h"
 #include "tests/engine/data/data_fixture.h"
 #include "tests/engine/rfh_fixture.h"
-#include "engine/words/words.h"
 #include "util/memory.h"
 
 class WordsTest : public EngineTest {

@@ -8,8 +8,8 @@
 // record, so the last member of a thread (whose link is empty, like a
 // non-member's) is taken out like any other and no deleted or no longer
 // matching record stays reachable.
-#ifndef CORVEX_ENGINE_THREAD_H
-#define CORVEX_ENGINE_THREAD_H
+#ifndef CORVEX_ENGINE_DATA_RECORD_THREADS_H
+#define CORVEX_ENGINE_DATA_RECORD_THREADS_H
 
 #include <stdint.h>
 

@@ -1,6 +1,6 @@
 // Names of a data file's companion files.
-#ifndef CORVEX_ENGINE_NAMES_H
-#define CORVEX_ENGINE_NAMES_H
+#ifndef CORVEX_ENGINE_FID_COMPANION_NAMES_H
+#define CORVEX_ENGINE_FID_COMPANION_NAMES_H
 
 #include <stddef.h>
 

@@ -1,4 +1,4 @@
-#include "engine/fid/names.h"
+#include "engine/fid/companion_names.h"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
 // Secure: bring a file's pending state to the disk while it stays open.
-#ifndef CORVEX_ENGINE_SECURE_H
-#define CORVEX_ENGINE_SECURE_H
+#ifndef CORVEX_ENGINE_OPS_FLUSH_TO_DISK_H
+#define CORVEX_ENGINE_OPS_FLUSH_TO_DISK_H
 
 #include "engine/fhrequest.h"
 

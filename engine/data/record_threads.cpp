@@ -1,4 +1,4 @@
-#include "engine/data/thread.h"
+#include "engine/data/record_threads.h"
 
 #include <string.h>
 
@@ -7,8 +7,8 @@
 #include "engine/core/engine.h"
 #include "engine/data/base95.h"
 #include "engine/data/datafile.h"
-#include "engine/data/expr.h"
 #include "engine/data/records.h"
+#include "engine/data/thread_expr.h"
 
 namespace corvex {
 

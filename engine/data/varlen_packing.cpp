@@ -1,4 +1,4 @@
-#include "engine/data/pack.h"
+#include "engine/data/varlen_packing.h"
 
 #include <string.h>
 

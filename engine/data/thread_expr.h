@@ -12,8 +12,8 @@
 // A comparison converts its right side to the kind of its left; AND, OR and
 // arithmetic take both sides as numbers. Any other character after an
 // operand ends the expression.
-#ifndef CORVEX_ENGINE_EXPR_H
-#define CORVEX_ENGINE_EXPR_H
+#ifndef CORVEX_ENGINE_DATA_THREAD_EXPR_H
+#define CORVEX_ENGINE_DATA_THREAD_EXPR_H
 
 #include "engine/fhrequest.h"
 

@@ -7,8 +7,8 @@
 // type 'I' or 'S' and thread items are stored whole, never trimmed. An
 // element, or the part of it, that lies below what earlier elements already
 // covered, or below the first data byte (5), is left out.
-#ifndef CORVEX_ENGINE_PACK_H
-#define CORVEX_ENGINE_PACK_H
+#ifndef CORVEX_ENGINE_DATA_VARLEN_PACKING_H
+#define CORVEX_ENGINE_DATA_VARLEN_PACKING_H
 
 #include <stddef.h>
 

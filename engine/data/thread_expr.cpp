@@ -1,4 +1,4 @@
-#include "engine/data/expr.h"
+#include "engine/data/thread_expr.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "engine/ops/secure.h"
+#include "engine/ops/flush_to_disk.h"
 
 #include "engine/core/engine.h"
 #include "engine/core/openlist.h"
