@@ -7,7 +7,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/openlist.h"
 #include "engine/index/index.h"
-#include "engine/ops/ops_util.h"
+#include "engine/ops/steps.h"
 #include "engine/plug.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/locks.h"

@@ -8,6 +8,7 @@
 #include "engine/ops/flush_to_disk.h"
 #include "engine/ops/ops.h"
 #include "engine/ops/parking.h"
+#include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/netmode.h"
 
@@ -61,6 +62,7 @@ const Plug kPlug = {
     park_block,
     reopen_slot,
     closelru,
+    refresh_shared_view,
 };
 
 }  // namespace

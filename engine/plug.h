@@ -48,6 +48,9 @@ struct Plug {
   int (*reopen)(fhslot *slot);
   // Parks the least recently used open file: 0, or -1 when none qualifies.
   int (*closelru)(int force);
+  // Reads again what a shared block keeps of its files (index header and
+  // nodes, data file header) after another program changed them; a status.
+  int (*refresh_view)(fhrequest *block);
 };
 
 const Plug &plug();

@@ -1,7 +1,5 @@
 #include "engine/core/engine.h"
 
-#include "engine/sharing/changecount.h"
-
 namespace corvex {
 
 EngineState &engine() {
@@ -17,6 +15,14 @@ bool block_is_shared(const fhrequest *block) {
   return engine().netmode != 0 && (block->mode & FH_EXCLUSIVE) == 0;
 }
 
-bool block_rereads(const fhrequest *block) { return block_is_shared(block) && !changes_current(block); }
+bool keys_in_use(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
+
+void set_positioned(fhrequest *block, bool on) {
+  if (on) {
+    block->state |= ST_POSITIONED;
+  } else {
+    block->state &= static_cast<uint16_t>(~ST_POSITIONED);
+  }
+}
 
 }  // namespace corvex

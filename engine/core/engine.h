@@ -1,3 +1,8 @@
+// Module engine/core/: the engine-wide state, the open-file list, the
+// shared key buffer and per-block maps. Its face is this header with
+// openlist.h, keybuf.h and perblock.h; it uses only the engine's public
+// types (fhrequest.h, plug.h).
+//
 // The engine-wide state: one copy per process, shared by every request block.
 // The engine is single-threaded per process; callers serialise their calls.
 #ifndef CORVEX_ENGINE_CORE_ENGINE_H
@@ -35,10 +40,11 @@ bool block_may_lock(const fhrequest *block);
 // programs may have changed them (block_rereads).
 bool block_is_shared(const fhrequest *block);
 
-// True when `block` must read again what other programs may have changed
-// (headers, nodes, file sizes): a shared block whose change count does not
-// show its cached view to be current.
-bool block_rereads(const fhrequest *block);
+// Keys are used for navigation: the file has keys and FH_NOKEY is clear.
+bool keys_in_use(const fhrequest *block);
+
+// Sets or clears ST_POSITIONED.
+void set_positioned(fhrequest *block, bool on);
 
 }  // namespace corvex
 

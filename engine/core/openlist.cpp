@@ -68,4 +68,9 @@ int openlist_use(fhrequest *block) {
   return plug().reopen(mine);
 }
 
+bool openlist_index_attached(const fhrequest *block) {
+  const fhslot *slot = openlist_find(block);
+  return slot && (slot->openflags & OPEN_INDEX);
+}
+
 }  // namespace corvex

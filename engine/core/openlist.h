@@ -11,6 +11,15 @@ namespace corvex {
 
 enum { SLOT_OPEN = 1, SLOT_PARKED = 2 };
 
+// How the handles of a file set are opened (kept in the open-file entry, so
+// that parked handles are opened again the same way).
+enum {
+  OPEN_READONLY = 0x1,  // read-only: FH_READONLY, or the data file is not writable
+  OPEN_SHARED = 0x2,    // others may read and write (a shared network mode)
+  OPEN_DENYALL = 0x4,   // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
+  OPEN_INDEX = 0x8      // the set takes its index or hash file
+};
+
 struct fhslot {
   uint16_t state = 0;      // SLOT_OPEN or SLOT_PARKED; 0 in the head entry
   uint32_t datpos = 0;     // data file position saved when parked
@@ -36,6 +45,11 @@ int openlist_add(fhrequest *block, uint16_t openflags);
 
 // Unlinks and frees the entry of `block`. Returns 0 or 11 when missing.
 int openlist_remove(const fhrequest *block);
+
+// True when the registered block's set holds its index or hash file (it was
+// opened with keys), also while set-key 0 has keys turned off or while the
+// block is parked.
+bool openlist_index_attached(const fhrequest *block);
 
 // The use check of every operation on an open file: makes the block's entry
 // the most recently used (age 0, every other entry one older) and re-opens

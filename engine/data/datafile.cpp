@@ -14,6 +14,7 @@
 #include "engine/data/datacache.h"
 #include "engine/data/records.h"
 #include "engine/data/varlen_packing.h"
+#include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
 
 namespace corvex {
@@ -147,6 +148,8 @@ int header_read(fhrequest *block, bool check_end, bool *unfinished) {
   block->nrecs = count;
   return FHS_OK;
 }
+
+int reload_header(fhrequest *block) { return block_rereads(block) ? header_read(block, false) : FHS_OK; }
 
 int header_write(fhrequest *block) {
   size_t reclen = block->reclen;

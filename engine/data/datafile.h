@@ -1,3 +1,9 @@
+// Module engine/data/: data files and their records: the file and its
+// header, the record cache, record images, variable-length packing, base-95
+// numbers, record threads and their expressions. Its face is this header
+// with records.h, record_threads.h, varlen_packing.h, base95.h and
+// datacache.h (thread_expr.h is internal); it uses sharing/, fid/ and core/.
+//
 // The data file of a request block: its header record and record transfers.
 //
 // Positions are byte offsets; position 0 is the header record, so a stored
@@ -29,6 +35,11 @@ int64_t data_size(const fhrequest *block);
 // and a record cut short at its end is cut off). Returns 0, 3 for a short or
 // damaged header, or 19 for a missing line feed.
 int header_read(fhrequest *block, bool check_end, bool *unfinished = nullptr);
+
+// For a block that must read again what others may have changed
+// (block_rereads) reads the header record again; otherwise does nothing.
+// Returns 0 or the header read's status.
+int reload_header(fhrequest *block);
 
 // Writes bytes 0..8 of the header record (' ' or 'V', `nrecs` in eight
 // hexadecimal digits) and, when the file has thread items, bytes

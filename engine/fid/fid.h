@@ -1,3 +1,7 @@
+// Module engine/fid/: file descriptions, binary (FID files) and in text,
+// and the names of a data file's companion files. Its face is this header
+// with description.h, fidwrite.h and companion_names.h; it uses core/.
+//
 // Loading a file description (FID file) into a request block.
 //
 // The loader fills `reclen` (data length + 2), `nitems`, `nkeys`, `nthreads`,

@@ -1,3 +1,7 @@
+// Module engine/hash/: hash files, the hash code and the in-memory copy of
+// the table. Its face is this header with hashcache.h and hashcode.h; it
+// uses index/ (key texts), sharing/ and core/.
+//
 // Hash files: a fixed table of record positions addressed by a hash of key 0.
 //
 // Layout, little-endian:

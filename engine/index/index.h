@@ -1,3 +1,8 @@
+// Module engine/index/: B+tree index files, key texts, the node cache and
+// the block's current key. Its face is this header with keys.h and
+// nodecache.h (indexctx.h and nodemirror.h are internal); it uses data/,
+// sharing/, fid/ and core/.
+//
 // B+tree index files: one tree per key of a data file, plus the list of
 // deleted data records available for reuse.
 //
@@ -185,10 +190,18 @@ int index_position(fhrequest *block);
 // access again.
 int op_setkey(fhrequest *block);
 
-// Opcode 15: opens, or makes and opens, the temporary index over the data
-// file `datname` keyed by the expression at `keybuf`. Sets ST_TIDXEXISTED
-// when the index file was already there. Returns a status.
-int op_tempindex(fhrequest *block);
+// Builds key `curkey` of `recbuf` as the current key text (when the block
+// has an index context).
+void build_current_key(fhrequest *block);
+
+// Drops the block's cached index nodes in a shared mode.
+void flush_if_shared(fhrequest *block);
+
+// Runs `step` for an operation that walks the index: in a shared mode it
+// takes the header lock around the walk, since another process's insert
+// writes several nodes and a tree read halfway through it is not one tree.
+// Drops the cached nodes after it. Returns the step's status or 108.
+int with_index_guard(fhrequest *block, int (*step)(fhrequest *));
 
 }  // namespace corvex
 

@@ -203,6 +203,14 @@ bool key_bytes_held(const fhrequest *block, int k, const char *image, const char
          (k == 0 || segments_hold(block, block->keydefs[0], image, text + own, key.keylen - own));
 }
 
+int build_key_of(fhrequest *block, int k, char *image, char *out) {
+  char *saved = block->recbuf;
+  block->recbuf = image;
+  int n = _bldkey(block, k, out);
+  block->recbuf = saved;
+  return n;
+}
+
 }  // namespace corvex
 
 int32_t _bldkey(fhrequest *block, int32_t k, char *out) {

@@ -24,6 +24,12 @@ CORVEX_EXTERN_C_END
 
 namespace corvex {
 
+// Longest key text plus its terminator.
+enum { KEYTEXT_MAX = 512 };
+
+// Builds key `k` of the record image `image` into `out`; returns its length.
+int build_key_of(fhrequest *block, int k, char *image, char *out);
+
 // Compares two key texts of key k of `block` (each the stored key length):
 // segment by segment by each segment's kind, negated for descending
 // segments; then the position suffix of a temporary index bytewise, or for

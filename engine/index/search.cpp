@@ -20,6 +20,7 @@
 #include "engine/core/engine.h"
 #include "engine/index/indexctx.h"
 #include "engine/index/keys.h"
+#include "engine/sharing/changecount.h"
 
 namespace corvex {
 

@@ -16,7 +16,6 @@
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/ops/fileset.h"
-#include "engine/ops/ops_util.h"
 #include "engine/sharing/locks.h"
 #include "util/filelock.h"
 

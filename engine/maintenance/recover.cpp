@@ -11,10 +11,10 @@
 
 #include "engine/data/records.h"
 #include "engine/index/index.h"
+#include "engine/index/keys.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/tempfiles.h"
 #include "engine/maintenance/walk.h"
-#include "engine/ops/ops_util.h"
 
 namespace corvex {
 

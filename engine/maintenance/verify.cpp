@@ -18,7 +18,6 @@
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/walk.h"
 #include "engine/ops/hashops.h"
-#include "engine/ops/ops_util.h"
 
 namespace corvex {
 

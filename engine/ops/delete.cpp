@@ -8,8 +8,9 @@
 #include "engine/data/datafile.h"
 #include "engine/data/varlen_packing.h"
 #include "engine/index/index.h"
+#include "engine/index/keys.h"
 #include "engine/ops/hashops.h"
-#include "engine/ops/ops_util.h"
+#include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
 
 namespace corvex {

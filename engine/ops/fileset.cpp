@@ -228,11 +228,6 @@ void fileset_abandon(fhrequest *block) {
 
 bool fileset_has_index(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
 
-bool fileset_index_attached(const fhrequest *block) {
-  const fhslot *slot = openlist_find(block);
-  return slot && (slot->openflags & OPEN_INDEX);
-}
-
 uint16_t fileset_open_flags(const fhrequest *block) {
   uint16_t flags = 0;
   if ((block->mode & FH_READONLY) || (!(block->mode & FH_NODATA) && access(block->datname, W_OK) != 0)) {

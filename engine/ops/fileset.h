@@ -9,23 +9,9 @@
 
 namespace corvex {
 
-// How the handles of a file set are opened (kept in the open-file entry, so
-// that parked handles are opened again the same way).
-enum {
-  OPEN_READONLY = 0x1,  // read-only: FH_READONLY, or the data file is not writable
-  OPEN_SHARED = 0x2,    // others may read and write (a shared network mode)
-  OPEN_DENYALL = 0x4,   // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
-  OPEN_INDEX = 0x8      // the set takes its index or hash file
-};
-
 // True when opening the block in its present mode takes the index (or hash)
 // file: it has keys and FH_NOKEY is clear.
 bool fileset_has_index(const fhrequest *block);
-
-// True when the registered block's set holds its index or hash file (it was
-// opened with keys), also while set-key 0 has keys turned off or while the
-// block is parked.
-bool fileset_index_attached(const fhrequest *block);
 
 // The open flags for `block` in the current network mode; OPEN_INDEX when
 // fileset_has_index.
@@ -68,6 +54,11 @@ int op_make(fhrequest *block);
 // block is unregistered and freed all the same and the first failure is
 // returned.
 int op_close(fhrequest *block);
+
+// Opcode 15: opens, or makes and opens, the temporary index over the data
+// file `datname` keyed by the expression at `keybuf`. Sets ST_TIDXEXISTED
+// when the index file was already there. Returns a status.
+int op_tempindex(fhrequest *block);
 
 }  // namespace corvex
 

@@ -12,7 +12,6 @@
 #include "engine/hash/hashcode.h"
 #include "engine/hash/hashfile.h"
 #include "engine/index/keys.h"
-#include "engine/ops/ops_util.h"
 #include "engine/sharing/locks.h"
 
 namespace corvex {

@@ -3,12 +3,12 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "engine/core/engine.h"
 #include "engine/core/openlist.h"
 #include "engine/data/datafile.h"
 #include "engine/data/records.h"
 #include "engine/index/index.h"
 #include "engine/ops/hashops.h"
-#include "engine/ops/ops_util.h"
 
 namespace corvex {
 

@@ -1,3 +1,9 @@
+// Module engine/ops/: the opcodes on open files: open, make and close of a
+// file set, the temporary index, the record operations, hashed access,
+// parking and flushing to disk. Its face is this header with fileset.h,
+// hashops.h, parking.h, flush_to_disk.h and steps.h; it may use every
+// module below it.
+//
 // The record operations of the request block on data files: read (4),
 // write (5), delete (6), backspace (7), position (8) and end (11). Each
 // first makes sure the block is open (11 otherwise) and, in a shared network

@@ -4,12 +4,13 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "engine/core/engine.h"
 #include "engine/core/openlist.h"
 #include "engine/data/datafile.h"
 #include "engine/data/records.h"
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
-#include "engine/ops/ops_util.h"
+#include "engine/ops/steps.h"
 
 namespace corvex {
 

@@ -166,6 +166,8 @@ bool changes_current(const fhrequest *block) {
   return t && t->current;
 }
 
+bool block_rereads(const fhrequest *block) { return block_is_shared(block) && !changes_current(block); }
+
 bool changes_tracked(const fhrequest *block) { return attached(block) != nullptr; }
 
 bool changes_settle(const fhrequest *block, uint64_t count) {

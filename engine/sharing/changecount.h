@@ -52,6 +52,11 @@ bool changes_begin_call(const fhrequest *block, uint64_t *count);
 // True when the block is tracked and its cached view matches its files.
 bool changes_current(const fhrequest *block);
 
+// True when `block` must read again what other programs may have changed
+// (headers, nodes, file sizes): a shared block whose change count does not
+// show its cached view to be current.
+bool block_rereads(const fhrequest *block);
+
 // True when the block is tracked: its caches are kept across calls and
 // dropped when its count shows a change.
 bool changes_tracked(const fhrequest *block);

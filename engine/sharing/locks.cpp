@@ -5,7 +5,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/openlist.h"
-#include "engine/ops/ops_util.h"
+#include "engine/plug.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/netmode.h"
 #include "util/filelock.h"
@@ -35,7 +35,8 @@ int hdr_lock(fhrequest *block) {
   // Another program changed the files since this block last looked: what
   // it keeps of them is read again. A read that fails here is left to the
   // operation, which reads again what it uses while the block is stale.
-  if (!changes_enter(block) && refresh_shared_view(block) != FHS_OK) changes_forget(block);
+  const Plug &p = plug();
+  if (!changes_enter(block) && p.refresh_view && p.refresh_view(block) != FHS_OK) changes_forget(block);
   return FHS_OK;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/perblock.h"
+#include "engine/sharing/changecount.h"
 #include "util/fsinfo.h"
 
 namespace corvex {

@@ -1,3 +1,9 @@
+// Module engine/sharing/: what programs sharing a table need: network
+// modes, header and record locks, change counts and mapped views. Its face
+// is this header with locks.h, changecount.h and mapping.h; it uses core/.
+// Reading again what a block keeps of its files is the ops module's part,
+// which the header lock reaches through the plug (refresh_view).
+//
 // Network modes: how much locking and sharing the engine does, process-wide.
 //
 //   0 (SINGLE, DOS, PCMOS, PCMOS-S): no sharing flags, no locks; headers are

@@ -15,7 +15,7 @@
 #include "engine/data/datafile.h"
 #include "engine/data/records.h"
 #include "engine/index/index.h"
-#include "engine/ops/ops_util.h"
+#include "engine/index/keys.h"
 
 // Visits the stored records of the open file set `b` slot by slot: the
 // position, the unpacked image and the stored length.

@@ -1,20 +1,15 @@
-// The request-block operations of keyed files: stepping along the current
-// key, positioning by key (opcode 8), set key (opcode 19) and make
-// temporary index (opcode 15).
+// The current key of a keyed file's request block: stepping along it,
+// positioning by key (opcode 8), set key (opcode 19), building its text from
+// the record, and the guard of operations that walk the index.
 #include "engine/index/index.h"
 
 #include <string.h>
-#include <unistd.h>
 
 #include "engine/core/engine.h"
-#include "engine/core/keybuf.h"
 #include "engine/core/openlist.h"
-#include "engine/data/datafile.h"
-#include "engine/fid/companion_names.h"
-#include "engine/fid/fid.h"
 #include "engine/index/indexctx.h"
 #include "engine/index/keys.h"
-#include "engine/ops/fileset.h"
+#include "engine/sharing/locks.h"
 #include "util/text.h"
 
 namespace corvex {
@@ -115,7 +110,7 @@ int op_setkey(fhrequest *block) {
   if (hashed) {
     // Hashed access needs the hash file, which a set opened with FH_NOKEY
     // does not hold; there is no key text to keep.
-    if (!fileset_index_attached(block)) return FHS_NOTSUPPORTED;
+    if (!openlist_index_attached(block)) return FHS_NOTSUPPORTED;
     block->mode &= static_cast<uint16_t>(~FH_NOKEY);
     block->curkey = 0;
     return FHS_OK;
@@ -133,50 +128,25 @@ int op_setkey(fhrequest *block) {
   return FHS_OK;
 }
 
-namespace {
-
-// Opens the handles, making the index first when it cannot be opened.
-int open_temp_set(fhrequest *block) {
-  uint16_t flags = fileset_open_flags(block);
-  int status = fileset_open_handles(block, flags);
-  if (status == FHS_OPENINDEX) {
-    status = index_make(block);
-    if (status == FHS_OK) status = fileset_open_handles(block, flags);
-    if (status != FHS_OK) unlink(block->idxname);
-  } else if (status == FHS_OK) {
-    block->state |= ST_TIDXEXISTED;
-  }
-  if (status != FHS_OK) return status;
-  status = openlist_add(block, flags);
-  if (status != FHS_OK) fileset_close_handles(block);
-  return status;
+void build_current_key(fhrequest *block) {
+  char *text = index_keytext(block);
+  if (text && keys_in_use(block)) _bldkey(block, block->curkey, text);
+  index_forget_entry(block);
 }
 
-int make_temp(fhrequest *block) {
-  block->mode |= FH_TEMPINDEX;
-  block->mode &= static_cast<uint16_t>(~(FH_NOKEY | FH_NOFID));
-  if (!block->keybuf) return FHS_BADTEMPEXPR;
-  int status = fid_prepare(block);
-  if (status != FHS_OK) return status;
-  block->mode &= static_cast<uint16_t>(~FH_HASHED);
-  if (block->idxname[0] == 0 && !derive_name(block->datname, kTempExt, block->idxname, FH_NAMESIZE)) {
-    return FHS_OPENINDEX;
-  }
-  block->state &= static_cast<uint16_t>(~ST_TIDXEXISTED);
-  if ((status = open_temp_set(block)) != FHS_OK) return status;
-  if ((status = index_open(block)) != FHS_OK) return status;
-  block->state |= ST_POSITIONED | ST_HDRDIRTY;
-  if ((status = header_read(block, true)) != FHS_OK) return status;
-  block->recpos = block->reclen;
-  block->keybuf = shared_keybuf();
-  return FHS_OK;
+void flush_if_shared(fhrequest *block) {
+  if (block->idxctx && !index_keeps_nodes(block)) index_flush_nodes(block);
 }
 
-}  // namespace
-
-int op_tempindex(fhrequest *block) {
-  int status = make_temp(block);
-  if (status != FHS_OK) fileset_abandon(block);
+int with_index_guard(fhrequest *block, int (*step)(fhrequest *)) {
+  bool guard = keys_in_use(block) && block->idxctx && !engine().unlocked_reads;
+  if (guard) {
+    int status = hdr_lock(block);
+    if (status != FHS_OK) return status;
+  }
+  int status = step(block);
+  flush_if_shared(block);
+  if (guard) hdr_unlock(block);
   return status;
 }
 

@@ -1,4 +1,4 @@
-#include "engine/ops/ops_util.h"
+#include "engine/ops/steps.h"
 
 #include "engine/core/engine.h"
 #include "engine/data/datafile.h"
@@ -6,55 +6,12 @@
 #include "engine/data/records.h"
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
-#include "engine/sharing/locks.h"
 
 namespace corvex {
-
-bool keys_in_use(const fhrequest *block) { return block->nkeys > 0 && !(block->mode & FH_NOKEY); }
-
-void set_positioned(fhrequest *block, bool on) {
-  if (on) {
-    block->state |= ST_POSITIONED;
-  } else {
-    block->state &= static_cast<uint16_t>(~ST_POSITIONED);
-  }
-}
-
-int reload_header(fhrequest *block) { return block_rereads(block) ? header_read(block, false) : FHS_OK; }
 
 int refresh_shared_view(fhrequest *block) {
   int status = block->idxctx ? index_refresh(block) : FHS_OK;
   if (status == FHS_OK && block->nitems > 0) status = reload_header(block);
-  return status;
-}
-
-int build_key_of(fhrequest *block, int k, char *image, char *out) {
-  char *saved = block->recbuf;
-  block->recbuf = image;
-  int n = _bldkey(block, k, out);
-  block->recbuf = saved;
-  return n;
-}
-
-void build_current_key(fhrequest *block) {
-  char *text = index_keytext(block);
-  if (text && keys_in_use(block)) _bldkey(block, block->curkey, text);
-  index_forget_entry(block);
-}
-
-void flush_if_shared(fhrequest *block) {
-  if (block->idxctx && !index_keeps_nodes(block)) index_flush_nodes(block);
-}
-
-int with_index_guard(fhrequest *block, int (*step)(fhrequest *)) {
-  bool guard = keys_in_use(block) && block->idxctx && !engine().unlocked_reads;
-  if (guard) {
-    int status = hdr_lock(block);
-    if (status != FHS_OK) return status;
-  }
-  int status = step(block);
-  flush_if_shared(block);
-  if (guard) hdr_unlock(block);
   return status;
 }
 

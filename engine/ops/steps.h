@@ -1,0 +1,31 @@
+// Steps shared by the record operations: moving on past a record, deleting
+// a stored record, and reading again what a shared block keeps of its files.
+#ifndef CORVEX_ENGINE_OPS_STEPS_H
+#define CORVEX_ENGINE_OPS_STEPS_H
+
+#include <stdint.h>
+
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+// For a shared block whose change count moved: drops its cached nodes and
+// reads the data file header and the index header again, so that nothing
+// it keeps is older than the files. Returns 0 or the failing read's status.
+// The header lock calls it through the plug (refresh_view).
+int refresh_shared_view(fhrequest *block);
+
+// Moves past the record just read, written or deleted, whose length was
+// `len`: along the current key, along thread `curkey`, backwards, or on in
+// physical order. Returns 0 or a status.
+int advance(fhrequest *block, uint32_t len);
+
+// Deletes the record at `pos`, whose stored image is `old` and stored
+// length `len`: takes it out of its threads, removes the entries of all its
+// keys (when the block has an index), lists the slot for reuse and writes
+// 'D' over its status byte. Returns 0 or a status (10 for a missing key).
+int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len);
+
+}  // namespace corvex
+
+#endif
