@@ -6,21 +6,7 @@
 
 #include <stdint.h>
 
-#include "util/export.h"
-
-CORVEX_EXTERN_C_BEGIN
-
-// Writes `value` as `width` base-95 digits (clamped to 0..31) into one
-// static buffer, filling from the right; digits beyond the width are lost.
-// Returns the buffer, terminated; it is valid until the next call.
-CORVEX_EXPORT const char *tobase95(uint32_t value, int32_t width);
-
-// The sum of the first `width` digits of `text`. The digits end early at a
-// zero byte; a character outside ' '..'~' counts as 0. A null text is 0.
-// The result wraps modulo 2^32 for widths above 4.
-CORVEX_EXPORT uint32_t frombase95(const char *text, int32_t width);
-
-CORVEX_EXTERN_C_END
+#include "engine/exports.h"
 
 namespace corvex {
 

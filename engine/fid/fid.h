@@ -19,16 +19,7 @@
 #include <stdint.h>
 
 #include "engine/fhrequest.h"
-#include "util/export.h"
-
-CORVEX_EXTERN_C_BEGIN
-
-// The item number of the item called `name` (compared case-sensitively over
-// at most 10 bytes), found by binary search over the name-order column, or
-// -1 when there is none (also for a null name or a block without items).
-CORVEX_EXPORT int32_t _fhfidoffset(fhrequest *block, const char *name);
-
-CORVEX_EXTERN_C_END
+#include "engine/exports.h"
 
 namespace corvex {
 

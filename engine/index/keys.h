@@ -10,17 +10,7 @@
 #include <stdint.h>
 
 #include "engine/fhrequest.h"
-#include "util/export.h"
-
-CORVEX_EXTERN_C_BEGIN
-
-// Builds key k of the record in `recbuf` into `out` (at least the stored key
-// length + 1 bytes) followed by a zero byte and returns its length. Returns
-// -1 for a null block, buffer or out, or a key number out of range; bytes
-// beyond `reclen` are taken as spaces.
-CORVEX_EXPORT int32_t _bldkey(fhrequest *block, int32_t k, char *out);
-
-CORVEX_EXTERN_C_END
+#include "engine/exports.h"
 
 namespace corvex {
 

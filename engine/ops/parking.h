@@ -19,33 +19,7 @@
 #include <stdint.h>
 
 #include "engine/fhrequest.h"
-#include "util/export.h"
-
-CORVEX_EXTERN_C_BEGIN
-
-// Parks the least recently used open file (the greatest age, the later
-// entry on equal ages). Without `force`, FH_EXCLUSIVE blocks and blocks that
-// hold a record lock are passed over. In network mode 0 or for an
-// FH_EXCLUSIVE block the pending data file header, thread heads and index
-// header are written first; ST_HDRDIRTY is cleared once they are out. Returns
-// 0, or -1 when no entry qualifies.
-CORVEX_EXPORT int32_t _closelru(int32_t force);
-
-// Parks every open file: _closelru(1) until it answers -1. Returns -1.
-CORVEX_EXPORT int32_t _fhlimball(void);
-
-// Parks `block` without writing its pending headers (its dirty index nodes
-// are written back first). Sets `status`: 0; 11 when the block is not
-// registered; 5 or 25 when closing the data or the index handle fails (the
-// block is parked all the same). Returns 0 when the status is 0, else -1.
-CORVEX_EXPORT int32_t _rfhlimbo(fhrequest *block);
-
-// Opens `name` as _fastopen (util/fastfile.h) does; when that fails, parks
-// the least recently used file (_closelru(0)) and tries once more. Returns
-// the buffered handle, or -1.
-CORVEX_EXPORT int32_t _fastlruopen(const char *name, int32_t flags, int32_t mode);
-
-CORVEX_EXTERN_C_END
+#include "engine/exports.h"
 
 namespace corvex {
 

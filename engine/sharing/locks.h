@@ -12,23 +12,7 @@
 #include <stdint.h>
 
 #include "engine/fhrequest.h"
-#include "util/export.h"
-
-CORVEX_EXTERN_C_BEGIN
-
-// Locks the byte at `pos` of the block's data file, once, without waiting.
-// 0 on success, -1 when another open file holds it. Does nothing and returns
-// 0 in network modes other than 1 and 2.
-CORVEX_EXPORT int32_t dlock(fhrequest *block, uint32_t pos);
-
-// Unlocks the byte at `pos`; 0, or -1 when the system refuses. Does nothing
-// and returns 0 in network modes other than 1 and 2.
-CORVEX_EXPORT int32_t udlock(fhrequest *block, uint32_t pos);
-
-// Re-opening a handle in place is not offered: always -1.
-CORVEX_EXPORT int32_t _fhclopen(int32_t handle);
-
-CORVEX_EXTERN_C_END
+#include "engine/exports.h"
 
 namespace corvex {
 
