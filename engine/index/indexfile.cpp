@@ -66,6 +66,7 @@
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
 #include "util/memory.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -206,11 +207,11 @@ int index_make(fhrequest *block) {
 int index_open(fhrequest *block) {
   mapping_forget(block, MAPPED_INDEX);
   uint8_t head[IDX_HEADERSIZE];
-  if (pread(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
+  if (pread_full(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
   uint16_t version = get16(head + 4);
   if (version == IDX_OLDVERSION) return FHS_OLDINDEX;
   if (version != IDX_VERSION) return FHS_INDEXVERSION;
-  if (pread(block->idxfd, head, IDX_HEADERSIZE, 0) != IDX_HEADERSIZE) return FHS_READINDEX;
+  if (pread_full(block->idxfd, head, IDX_HEADERSIZE, 0) != IDX_HEADERSIZE) return FHS_READINDEX;
   int status = check_header(block, head);
   if (status != FHS_OK) return status;
   IndexCtx *ctx = nullptr;
@@ -267,7 +268,7 @@ int index_write_header(fhrequest *block) {
   if (!ctx || !ctx->changed) return FHS_OK;
   uint8_t dyn[IDX_DYNAMICSIZE];
   encode_dynamic(ctx, dyn);
-  if (pwrite(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_WRITEINDEX;
+  if (pwrite_full(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_WRITEINDEX;
   ctx->changed = false;
   return FHS_OK;
 }
@@ -313,7 +314,7 @@ int index_sync(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   uint8_t dyn[IDX_DYNAMICSIZE];
   ssize_t got = mapped_read(block, MAPPED_INDEX, IDX_DYNAMICAT, reinterpret_cast<char *>(dyn), IDX_DYNAMICSIZE);
-  if (got < 0) got = pread(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
+  if (got < 0) got = pread_full(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
   if (got != IDX_DYNAMICSIZE) return FHS_READINDEX;
   decode_dynamic(ctx, dyn);
   int64_t size = file_size(block->idxfd);
@@ -376,7 +377,7 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
     status = FHS_OK;
   } else {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
-    status = pread(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
+    status = pread_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
   }
   if (status == FHS_OK && mirror && !kept) mirror->put(n, buf);
   return mirror_check(mirror, status);
@@ -396,7 +397,7 @@ int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
                      : cache->write(block->idxfd, n, ctx->nodesize, buf);
   } else {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
-    status = pwrite(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
+    status = pwrite_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
   }
   if (status == FHS_OK && mirror) mirror->put(n, buf);
   return mirror_check(mirror, status);

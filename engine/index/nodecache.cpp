@@ -7,6 +7,7 @@
 
 #include "engine/fhrequest.h"
 #include "util/memory.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -19,7 +20,7 @@ NodeCache *g_cache = nullptr;
 
 int pwrite_node(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
   off_t at = static_cast<off_t>(node) * size;
-  return pwrite(fd, in, size, at) == size ? FHS_OK : FHS_WRITEINDEX;
+  return pwrite_full(fd, in, size, at) == size ? FHS_OK : FHS_WRITEINDEX;
 }
 
 }  // namespace
@@ -164,7 +165,7 @@ int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out, const ui
   if (e >= 0) release(e);  // a stale entry of another node size
   if (clean) {
     memcpy(out, clean, size);
-  } else if (pread(fd, out, size, static_cast<off_t>(node) * size) != size) {
+  } else if (pread_full(fd, out, size, static_cast<off_t>(node) * size) != size) {
     return FHS_READINDEX;
   }
   int status = FHS_OK;
