@@ -46,7 +46,7 @@ int main(int argc, char **argv) {
   // A picture taken without anyone to answer: messages are shown, not waited on.
   const bool screenshot = !options.screenshot.isEmpty();
   tables::WidgetDialogs dialogs(&window, screenshot ? tables::WidgetDialogs::kShowOnly : tables::WidgetDialogs::kWait);
-  tables::Tables tables(&window, &lumbra, &dialogs);
+  tables::Tables tables(&window, &lumbra, &lumbra, &dialogs);
   if (options.rigctldPort != 0) {
     QString error;
     if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error))
@@ -60,7 +60,7 @@ int main(int argc, char **argv) {
   // A table left unfinished by a crash gets its index rebuilt once the window is up.
   QTimer::singleShot(0, &checkTables, &tables::CheckTables::recoverUnfinished);
   tables::WidgetBackupDialogs backupDialogs(&window);
-  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
+  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &lumbra, &backupDialogs, &window);
   window.panel()->UtcBox->setChecked(options.utc);
   if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
   window.polling()->setEnabled(options.pollSeconds > 0);

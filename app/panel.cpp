@@ -212,9 +212,7 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   KBD->setToolTip(tr("Keys of the panel: 6/4 or Right/Left tune 0.1 kHz, 8/2 or Up/Down 1 kHz, Enter scans, "
                      "* connects, / pauses, Backspace mutes"));
 
-  Timer1 = timer(this, "Timer1", 100);
   Timer2 = timer(this, "Timer2", 2000);
-  Timer3 = timer(this, "Timer3", 500);
   Timer4 = timer(this, "Timer4", 100);
 }
 

@@ -62,8 +62,8 @@ public:
   // The key-capture box that every handler gives the focus back to.
   QLineEdit *KBD;
 
-  // Timer1 and Timer3 tick without action; Timer2 and Timer4 drive the scans.
-  QTimer *Timer1, *Timer2, *Timer3, *Timer4;
+  // Timer2 and Timer4 drive the scans.
+  QTimer *Timer2, *Timer4;
 
   // Band button table: caption, tuning frequency and, when the band sets them,
   // the scan limits ("" leaves them).

@@ -69,7 +69,6 @@ void RadioControl::start(const QString &portLabel) {
 }
 
 void RadioControl::stop() {
-  panel_->Timer1->stop();
   panel_->Timer2->stop();
   port_->setDtr(false);
   port_->close();

@@ -24,7 +24,7 @@ public:
   // opened is reported once in the status line and on stderr; the panel stays
   // usable.
   void start(const QString &portLabel);
-  // Stops Timer1 and Timer2, drops DTR and closes the port.
+  // Stops the range scan (Timer2), drops DTR and closes the port.
   void stop();
 
   radio::RadioLink &link() { return link_; }

@@ -41,7 +41,7 @@ Rows listRecords(KdbApi &kdb, int fileId, std::span<const Column> columns, const
   const bool all = filter.trimmed() == QLatin1String("All");
   Rows rows;
   kdb.posn(fileId, QByteArray(), 1, 0);
-  while (kdb.read(fileId, 0) == 0) {
+  while (kdb.read(fileId, 0) == KDB_OK) {
     if (!all && !itemText(kdb, filterItem, fileId).contains(filter, Qt::CaseSensitive)) continue;
     rows.push_back(recordRow(kdb, fileId, columns));
   }
@@ -65,7 +65,7 @@ bool EntryTable::save() {
   if (radio::leadingNumber(controls_.key->text()) == 0)
     controls_.key->setText(freeKey(stampNow(QLatin1String(layout_.keyPattern))));
   controlsToRecord(db_->kdb(), window_, fileId());
-  if (db_->kdb().write(fileId(), 0, 0) != 0) {
+  if (db_->kdb().write(fileId(), 0, 0) != KDB_OK) {
     dialogs_->message(QLatin1String(layout_.writeError));
     return false;
   }
@@ -78,7 +78,7 @@ bool EntryTable::save() {
 bool EntryTable::locate(const QString &key) {
   KdbApi &kdb = db_->kdb();
   kdb.posn(fileId(), key.toLatin1(), 1, 0);
-  if (kdb.read(fileId(), 0) != 0) return false;
+  if (kdb.read(fileId(), 0) != KDB_OK) return false;
   return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
 }
 
@@ -90,7 +90,7 @@ QString EntryTable::freeKey(const QString &candidate) {
 
 void EntryTable::remove() {
   if (locate(controls_.key->text())) {
-    if (db_->kdb().remove(fileId()) != 0) dialogs_->message(QLatin1String(layout_.deleteError));
+    if (db_->kdb().remove(fileId()) != KDB_OK) dialogs_->message(QLatin1String(layout_.deleteError));
   } else if (layout_.reportMissing) {
     dialogs_->message(QLatin1String(kNotFound));
   }

@@ -34,7 +34,8 @@ const char *const kFilters[] = {"All", "", "PSK31", "RTTY", "SSTV", "Olivia", "D
 
 }  // namespace
 
-LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
+LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dialogs, Panel *panel, QWidget *window)
+    : panel_(panel), words_(library) {
   OnlyShow = filterBox(page, "OnlyShow", kFilters);
   place<QLabel>(page, "SortByLabel", 118, 4, 44, 22, "Sort By");
   Combo1 = place<QComboBox>(page, "Combo1", 164, 4, 92, 22);

@@ -28,7 +28,8 @@ public:
   static const Column kColumns[8];
 
   // Builds the tab's controls on `page`; the other pointers must outlive it.
-  LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
+  // The word index of the notes is bound through `library`.
+  LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dialogs, Panel *panel, QWidget *window);
 
   EntryTable &table() { return *table_; }
   AdifMenu &adif() { return *adif_; }

@@ -15,10 +15,10 @@
 
 namespace tables {
 
-Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
+Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
-  log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, dialogs, window->panel(), window);
+  log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, library, dialogs, window->panel(), window);
   scans_ = std::make_unique<ScansTab>(tabs->widget(MainWindow::kScansTab), &db_, dialogs, window->panel(), window);
   standards_ = std::make_unique<StandardsTab>(tabs->widget(MainWindow::kStandardsTab), &db_, dialogs,
                                               window->panel(), window);

@@ -93,7 +93,7 @@ protected:
     auto port = std::make_unique<FakeLink>();
     link = port.get();
     window = std::make_unique<MainWindow>(std::move(port), std::make_unique<FakeMixer>(), "1");
-    tabs = std::make_unique<tables::Tables>(window.get(), api ? api : &kdb, &dialogs);
+    tabs = std::make_unique<tables::Tables>(window.get(), &lumbra(), api ? api : &kdb, &dialogs);
     p = window->panel();
   }
   // The program keeps its tables open to the end; the tests close them,
