@@ -1,7 +1,7 @@
 // A fixture that runs tessaly-rig on a pseudo-terminal and opens the main
 // window on it, with the rig's log of what it received.
-#ifndef TESSALY_TESTS_APP_RIG_FIXTURE_H
-#define TESSALY_TESTS_APP_RIG_FIXTURE_H
+#ifndef TESSALY_TESTS_APP_RADIO_RIG_FIXTURE_H
+#define TESSALY_TESTS_APP_RADIO_RIG_FIXTURE_H
 
 #include <gtest/gtest.h>
 

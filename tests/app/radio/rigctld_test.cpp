@@ -10,7 +10,7 @@
 
 #include "app/radio/rigctld_protocol.h"
 #include "app/radio/rigctld_server.h"
-#include "tests/app/rig_fixture.h"
+#include "tests/app/radio/rig_fixture.h"
 
 namespace rc = radio::rigctld;
 
