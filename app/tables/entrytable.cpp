@@ -5,17 +5,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/mainwindow.h"
 #include "app/panel.h"
 #include "app/radio/frequency.h"
 #include "app/tables/binding.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/stamps.h"
+#include "app/tuning.h"
 
 namespace tables {
 
-EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window,
+EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, MainWindow *window,
                        const EntryControls &controls)
-    : layout_(layout), db_(db), dialogs_(dialogs), panel_(panel), window_(window), controls_(controls) {}
+    : layout_(layout), db_(db), dialogs_(dialogs), window_(window), controls_(controls) {}
 
 namespace {
 
@@ -71,7 +73,7 @@ bool EntryTable::save() {
   }
   display();
   controls_.frame->hide();
-  panel_->focusKeys();
+  window_->panel()->focusKeys();
   return true;
 }
 
@@ -115,13 +117,12 @@ void EntryTable::sortBy(int column) {
 }
 
 void EntryTable::tuneTo(int row, int column) {
-  panel_->NewFrq->setText(controls_.grid->text(row, column));
-  panel_->FreqGo->click();
+  window_->tuning()->tuneTo(controls_.grid->text(row, column));
 }
 
 void EntryTable::refresh() {
   QCoreApplication::processEvents();
-  panel_->focusKeys();
+  window_->panel()->focusKeys();
 }
 
 }  // namespace tables

@@ -18,6 +18,7 @@
 #include "app/radio/commport.h"
 #include "app/radiocontrol.h"
 #include "tests/app/fakes.h"
+#include "tests/app/panel_controls.h"
 
 // Runs tessaly-rig with `options` and opens the main window on its terminal.
 class RigFixture : public testing::Test {
@@ -31,7 +32,7 @@ protected:
     ASSERT_TRUE(pty.startsWith("/dev/"));
     window = std::make_unique<MainWindow>(std::make_unique<radio::CommPort>(radio::portDevice(pty)),
                                           std::make_unique<FakeMixer>(), radio::portLabel(pty));
-    p = window->panel();
+    p = std::make_unique<PanelControls>(window.get());
     window->show();
   }
   void TearDown() override {
@@ -67,7 +68,7 @@ protected:
   QString logPath, pty;
   QProcess rig;
   std::unique_ptr<MainWindow> window;
-  Panel *p = nullptr;
+  std::unique_ptr<PanelControls> p;
 };
 
 
