@@ -4,6 +4,7 @@
 #ifndef TESSALY_APP_FORM_H
 #define TESSALY_APP_FORM_H
 
+#include <QSlider>
 #include <QString>
 #include <QWidget>
 
@@ -20,6 +21,15 @@ W *place(QWidget *parent, const QString &name, int x, int y, int w, int h, const
     widget->setTitle(text);
   }
   return widget;
+}
+
+// A horizontal slider over `min` .. `max` at `value`.
+inline QSlider *slider(QWidget *parent, const QString &name, int x, int y, int w, int min, int max, int value) {
+  QSlider *s = place<QSlider>(parent, name, x, y, w, 20);
+  s->setOrientation(Qt::Horizontal);
+  s->setRange(min, max);
+  s->setValue(value);
+  return s;
 }
 
 // The form name of element `i` of a control array: "Name_i".

@@ -24,14 +24,6 @@ QLabel *lamp(QWidget *parent, const char *name, int y, const char *colour) {
   return l;
 }
 
-QSlider *slider(QWidget *parent, const char *name, int x, int w, int min, int max, int value) {
-  QSlider *s = place<QSlider>(parent, name, x, 16, w, 20);
-  s->setOrientation(Qt::Horizontal);
-  s->setRange(min, max);
-  s->setValue(value);
-  return s;
-}
-
 }  // namespace
 
 RadioControl::RadioControl(Panel *panel, radio::SerialLink *port, QObject *parent)
@@ -81,8 +73,8 @@ void RadioControl::placeControls() {
   // Receiver sliders in their frames.
   QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, 76, 150, 44),
                           place<QGroupBox>(panel_, "Slider2Frame", 158, 76, 120, 44)};
-  sliders_[0] = slider(frames[0], "Slider1", 6, 138, 1, 254, 200);
-  sliders_[1] = slider(frames[1], "Slider2", 6, 108, 0, 30, 15);
+  sliders_[0] = form::slider(frames[0], "Slider1", 6, 16, 138, 1, 254, 200);
+  sliders_[1] = form::slider(frames[1], "Slider2", 6, 16, 108, 0, 30, 15);
   sliders_[0]->setToolTip(tr("Receiver slider 1 (1 to 254), sent to the transceiver when it comes to rest"));
   sliders_[1]->setToolTip(tr("Receiver slider 2 (0 to 30), sent to the transceiver when it comes to rest"));
   for (int i = 0; i < 2; ++i) frames[i]->setToolTip(sliders_[i]->toolTip());

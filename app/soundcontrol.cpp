@@ -10,23 +10,11 @@
 
 using form::place;
 
-namespace {
-
-QSlider *slider(QWidget *parent, const char *name, int x, int w, int min, int max, int value) {
-  QSlider *s = place<QSlider>(parent, name, x, 78, w, 20);
-  s->setOrientation(Qt::Horizontal);
-  s->setRange(min, max);
-  s->setValue(value);
-  return s;
-}
-
-}  // namespace
-
 SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
     : QObject(parent), panel_(panel), mixer_(mixer) {
-  volumeSlider_ = slider(panel_, "VolumeControl", 284, 94, 0, 65535, 30000);
+  volumeSlider_ = form::slider(panel_, "VolumeControl", 284, 78, 94, 0, 65535, 30000);
   volumeBox_ = place<QLineEdit>(panel_, "TXTVolumeControl", 380, 78, 48, 20, "32768");
-  balanceSlider_ = slider(panel_, "BalanceControl", 432, 84, -100, 100, 0);
+  balanceSlider_ = form::slider(panel_, "BalanceControl", 432, 78, 84, -100, 100, 0);
   balanceSlider_->setSingleStep(5);
   balanceSlider_->setPageStep(10);
   volumeTenths_ = place<QLineEdit>(panel_, "TXTVol", 520, 78, 116, 20);
