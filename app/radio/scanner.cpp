@@ -29,7 +29,8 @@ Scanner::Scanner(Panel *panel, Tuning *tuning, const radio::RadioState *state, Q
   dwellBox_->setToolTip(tr("Dwell of each scan step, tenths of a second"));
   static const char *const kDelays[6] = {"3", "5", "8", "10", "20", "30"};
   for (int i = 0; i < 6; ++i) {
-    dwellChoices_[i] = place<QPushButton>(panel_, form::indexed("Scan_Delay2", i), 500 + 23 * i, 100, 22, 20, kDelays[i]);
+    dwellChoices_[i] =
+        place<QPushButton>(panel_, form::indexed("Scan_Delay2", i), 500 + 23 * i, 100, 22, 20, kDelays[i]);
     dwellChoices_[i]->setToolTip(tr("Dwell of %1 tenths of a second").arg(QLatin1String(kDelays[i])));
   }
   scanStateLabel_ = place<QLabel>(panel_, "ScanState", 210, 204, 200, 18);
