@@ -37,6 +37,32 @@
 extern "C" {
 #endif
 
+// The return codes by name, as the conventions above describe them.
+enum KdbReturnCode {
+  KDB_OK = 0,
+  KDB_NOT_FOUND = 5,
+  KDB_CANNOT_OPEN = 6,
+  KDB_NOT_OPEN = 7,
+  KDB_PAST_RECORD_END = 8,
+  KDB_NO_MORE_FIELDS = 10,
+  KDB_END_OF_FILE = 11,
+  KDB_READ_ON_OUTPUT = 12,
+  KDB_READ_PAST_END = 18,
+  KDB_ENGINE_FAILURE = 20,
+  KDB_FID_OPEN = 21,
+  KDB_FID_BAD = 22,
+  KDB_NO_MEMORY = 24,
+  KDB_LOCKED = 25,
+  KDB_BAD_NET_MODE = 27,
+  KDB_READ_ONLY = 28,
+  KDB_DELETED = 34,
+  KDB_MISMATCH = 40,
+  KDB_WRONG_FILE_TYPE = 113,
+  KDB_TABLE_FULL = 115,
+  KDB_ALREADY_OPEN = 116,
+  KDB_NEEDS_RECOVER = 117
+};
+
 // ---- Clients, files and errors ----
 
 // KDBinit(0) starts a client and returns its client value (client numbers

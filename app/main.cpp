@@ -1,8 +1,6 @@
 // tessaly [PORT] [options]: see --help, whose text options.cpp writes.
 // PORT is a serial port number (N opens /dev/ttyS<N-1>) or a device path.
 #include <QApplication>
-#include <QCheckBox>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include "app/progress/progresswindow.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
+#include "app/radiocontrol.h"
 #include "app/tables/adiflog.h"
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
@@ -46,7 +45,7 @@ int main(int argc, char **argv) {
   // A picture taken without anyone to answer: messages are shown, not waited on.
   const bool screenshot = !options.screenshot.isEmpty();
   tables::WidgetDialogs dialogs(&window, screenshot ? tables::WidgetDialogs::kShowOnly : tables::WidgetDialogs::kWait);
-  tables::Tables tables(&window, &lumbra, &dialogs);
+  tables::Tables tables(&window, &lumbra, &lumbra, &dialogs);
   if (options.rigctldPort != 0) {
     QString error;
     if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error))
@@ -60,12 +59,12 @@ int main(int argc, char **argv) {
   // A table left unfinished by a crash gets its index rebuilt once the window is up.
   QTimer::singleShot(0, &checkTables, &tables::CheckTables::recoverUnfinished);
   tables::WidgetBackupDialogs backupDialogs(&window);
-  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
-  window.panel()->UtcBox->setChecked(options.utc);
+  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &lumbra, &backupDialogs, &window);
+  window.panel()->setUtcStamps(options.utc);
   if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
   window.polling()->setEnabled(options.pollSeconds > 0);
   window.show();
-  if (options.connect) QTimer::singleShot(0, window.panel()->But_Power, &QPushButton::click);
+  if (options.connect) QTimer::singleShot(0, window.radio(), &RadioControl::connectRadio);
   if (screenshot) {
     QTimer::singleShot(3000, &window, [&window, file = options.screenshot] {
       const bool saved = window.grab().save(file);

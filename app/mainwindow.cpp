@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QWindow>
 
+#include "app/form.h"
 #include "app/memorychannels.h"
 #include "app/panel.h"
 #include "app/polling.h"
@@ -23,13 +24,29 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   setObjectName("Tessaly");
   panel_ = new Panel(this);
   panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
+  radio_ = new RadioControl(panel_, port_.get(), this);
+  panel_->follow(&radio_->state());
+  tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), this);
+  scanner_ = new Scanner(panel_, tuning_, &radio_->state(), this);
+  sound_ = new SoundControl(panel_, mixer_.get(), this);
+  polling_ = new Polling(panel_, &radio_->link(), this);
+  compactButton_ = form::place<QPushButton>(panel_, "JustControl", 192, 174, 90, 26, "Just Control");
+  fullButton_ = form::place<QPushButton>(panel_, "LogsScans", 286, 174, 100, 26, "+ Logs + Scans");
+  closeButton_ = form::place<QPushButton>(panel_, "Close_But", 390, 174, 60, 26, "Close");
+  panel_->orderTabsAsOnTheForm();
+  connect(&radio_->state(), &radio::RadioState::linkChanged, this, &MainWindow::updateTitle);
+  connect(scanner_, &Scanner::scanStateChanged, this, &MainWindow::updateTitle);
+  connect(panel_, &Panel::keyPressed, this, &MainWindow::onPanelKey);
+  connect(compactButton_, &QPushButton::clicked, this, &MainWindow::showCompact);
+  connect(fullButton_, &QPushButton::clicked, this, &MainWindow::showFull);
+  connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
 
   // The table tabs are filled by the table views; the memory rows live on tab 1.
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("SSTab1");
   tabs_->setGeometry(4, twipsToPixels(kCompactHeight), twipsToPixels(kFullWidth) - 8,
                      twipsToPixels(kFullHeight - kCompactHeight) - 4);
-  memory_ = new MemoryChannels;
+  memory_ = new MemoryChannels(&radio_->state());
   static const char *const kPages[4][2] = {
       {"LogsTab", "Logs"}, {"", "Memory Chanels"}, {"ScansTab", "Scan Banks"}, {"StandardsTab", "Digital Standards"}};
   for (int i = 0; i < 4; ++i) {
@@ -38,17 +55,6 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
     tabs_->addTab(page, QLatin1String(kPages[i][1]));
   }
 
-  radio_ = new RadioControl(panel_, memory_, port_.get(), this);
-  tuning_ = new Tuning(panel_, &radio_->link(), this);
-  scanner_ = new Scanner(panel_, tuning_, this);
-  sound_ = new SoundControl(panel_, mixer_.get(), this);
-  polling_ = new Polling(panel_, &radio_->link(), this);
-  connect(radio_, &RadioControl::linkStateChanged, this, &MainWindow::updateTitle);
-  connect(scanner_, &Scanner::scanStateChanged, this, &MainWindow::updateTitle);
-  connect(panel_->JustControl, &QPushButton::clicked, this, &MainWindow::showCompact);
-  connect(panel_->LogsScans, &QPushButton::clicked, this, &MainWindow::showFull);
-  connect(panel_->Close_But, &QPushButton::clicked, this, &QWidget::close);
-
   radio_->start(portLabel);
   updateTitle();
   tuning_->entryFromLowLimit();
@@ -56,22 +62,34 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   tabs_->setCurrentIndex(kLogsTab);
 }
 
+void MainWindow::onPanelKey(int key, const QString &text) {
+  if (tuning_->handleKey(key, text)) return;
+  if (key == Qt::Key_Backspace)
+    sound_->toggleMute();
+  else if (text == "*")
+    radio_->connectRadio();
+  else if (text == "/")
+    radio_->pause();
+  else if (key == Qt::Key_Return || key == Qt::Key_Enter)
+    scanner_->toggleRangeScan();
+}
+
 bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error) {
   if (!rigctld_) {
-    rigAccess_ = new radio::RigAccess(&radio_->link(), this);
+    rigAccess_ = new radio::RigAccess(&radio_->link(), &radio_->state(), this);
     rigctld_ = new radio::RigctldServer(rigAccess_, this);
     connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
-            [this](int count) { panel_->NetClients->setText(tr("Network clients: %1").arg(count)); });
+            [this](int count) { panel_->showNetworkClients(count); });
   }
   if (!rigctld_->listen(address, port, error)) return false;
-  panel_->NetClients->setText(tr("Network clients: 0"));
-  panel_->NetClients->setToolTip(
+  panel_->showNetworkClients(0);
+  panel_->describeNetworkClients(
       tr("Programs connected through the rigctld protocol on %1:%2").arg(address.toString()).arg(rigctld_->port()));
   return true;
 }
 
 MainWindow::~MainWindow() {
-  if (!closed_) radio_->stop();
+  if (!closed_) stopRadio();
   // The controllers watch the panel's controls: they go before the panel does.
   delete polling_;
   delete rigctld_;
@@ -82,9 +100,14 @@ MainWindow::~MainWindow() {
   delete radio_;
 }
 
+void MainWindow::stopRadio() {
+  scanner_->stopRangeScan();
+  radio_->stop();
+}
+
 void MainWindow::updateTitle() {
   QStringList parts{QStringLiteral("Tessaly"), tr("port %1").arg(portLabel_),
-                    RadioControl::linkStateText(radio_->linkState())};
+                    radio::RadioState::linkText(radio_->state().link())};
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
   setWindowTitle(parts.join(QStringLiteral(" - ")));
@@ -102,7 +125,7 @@ void MainWindow::showFull() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
   if (!closed_) {
-    radio_->stop();
+    stopRadio();
     closed_ = true;
   }
   event->accept();

@@ -1,6 +1,8 @@
 // The Tessaly main window: the radio panel on top and, in the full view, the
 // tab control SSTab1 below it ("Logs", "Memory Chanels", "Scan Banks",
-// "Digital Standards"). Its title bar names the program, the port, whether the
+// "Digital Standards"). It makes the controllers of the panel, hands the
+// panel's keys to them, and owns the buttons that switch the view and close
+// the window. Its title bar names the program, the port, whether the
 // transceiver answers and which scans run; dragging its body moves it too.
 #ifndef TESSALY_APP_MAINWINDOW_H
 #define TESSALY_APP_MAINWINDOW_H
@@ -20,6 +22,7 @@ class MemoryChannels;
 class QHostAddress;
 class Panel;
 class Polling;
+class QPushButton;
 class QTabWidget;
 class RadioControl;
 class Scanner;
@@ -67,6 +70,11 @@ protected:
 
 private:
   void updateTitle();
+  // Stops the range scan and closes the port.
+  void stopRadio();
+  // A key of the panel's key box: the tuning keys step, Backspace mutes or
+  // unmutes, "*" connects, "/" pauses and Enter starts or stops the range scan.
+  void onPanelKey(int key, const QString &text);
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
@@ -80,6 +88,7 @@ private:
   radio::RigAccess *rigAccess_ = nullptr;
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
+  QPushButton *compactButton_, *fullButton_, *closeButton_;
   QString portLabel_;
   QPoint dragOffset_;
   bool dragging_ = false;

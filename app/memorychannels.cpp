@@ -3,14 +3,15 @@
 #include <QLabel>
 #include <QLineEdit>
 
-MemoryChannels::MemoryChannels(QWidget *parent) : QGroupBox(QStringLiteral("Memory Chanels"), parent) {
+MemoryChannels::MemoryChannels(const radio::RadioState *state, QWidget *parent)
+    : QGroupBox(QStringLiteral("Memory Chanels"), parent), state_(state) {
   setObjectName("MemoryChanels");
   static const struct {
     const char *name, *heading;
     int x, w;
   } kColumns[4] = {{"MFrq", "Frequency", 40, 80}, {"MMode", "Mode", 124, 50}, {"MHGA", "Coverage", 178, 60},
                    {"Text2", "Notes", 242, 300}};
-  std::array<QLineEdit *, radio::kMemoryChannels> *arrays[4] = {&MFrq, &MMode, &MHGA, &Text2};
+  std::array<QLineEdit *, radio::kMemoryChannels> *arrays[4] = {&frequencies_, &modes_, &coverages_, &notes_};
   for (int c = 0; c < 4; ++c) {
     auto *heading = new QLabel(QLatin1String(kColumns[c].heading), this);
     heading->setGeometry(kColumns[c].x, 16, kColumns[c].w, 16);
@@ -26,12 +27,14 @@ MemoryChannels::MemoryChannels(QWidget *parent) : QGroupBox(QStringLiteral("Memo
     auto *number = new QLabel(QString::number(r + 1), this);
     number->setGeometry(8, 34 + 22 * r, 28, 20);
   }
+  connect(state_, &radio::RadioState::changed, this, &MemoryChannels::showState);
 }
 
-void MemoryChannels::showRows(const std::vector<radio::MemoryRow> &rows) {
-  for (size_t r = 0; r < rows.size() && r < MFrq.size(); ++r) {
-    MFrq[r]->setText(rows[r].frequency);
-    if (rows[r].mode) MMode[r]->setText(*rows[r].mode);
-    if (rows[r].coverage) MHGA[r]->setText(*rows[r].coverage);
+void MemoryChannels::showState() {
+  for (int r = 0; r < radio::kMemoryChannels; ++r) {
+    const radio::RadioState::MemoryChannel &channel = state_->memory()[r];
+    frequencies_[r]->setText(channel.frequency);
+    modes_[r]->setText(channel.mode);
+    coverages_[r]->setText(channel.coverage);
   }
 }

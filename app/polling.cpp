@@ -2,18 +2,19 @@
 
 #include <QCheckBox>
 
+#include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frames.h"
 
-Polling::Polling(Panel *panel, radio::RadioLink *link, QObject *parent)
-    : QObject(parent), panel_(panel), link_(link) {
+Polling::Polling(Panel *panel, radio::RadioLink *link, QObject *parent) : QObject(parent), link_(link) {
+  pollBox_ = form::place<QCheckBox>(panel, "PollBox", 458, 174, 56, 26, "Poll");
   timer_.setSingleShot(true);
   setIntervalSeconds(kDefaultSeconds);
   connect(&timer_, &QTimer::timeout, this, &Polling::poll);
   connect(link_, &radio::RadioLink::commandStarted, this, [this] {
     if (enabled()) timer_.start();
   });
-  connect(panel_->PollBox, &QCheckBox::toggled, this, [this](bool on) {
+  connect(pollBox_, &QCheckBox::toggled, this, [this](bool on) {
     if (on)
       timer_.start();
     else
@@ -23,13 +24,13 @@ Polling::Polling(Panel *panel, radio::RadioLink *link, QObject *parent)
 
 void Polling::setIntervalSeconds(int seconds) {
   timer_.setInterval(seconds * 1000);
-  panel_->PollBox->setToolTip(tr("Ask the transceiver for its full status every %n second(s) while the link is idle",
+  pollBox_->setToolTip(tr("Ask the transceiver for its full status every %n second(s) while the link is idle",
                                  nullptr, seconds));
 }
 
-void Polling::setEnabled(bool on) { panel_->PollBox->setChecked(on); }
+void Polling::setEnabled(bool on) { pollBox_->setChecked(on); }
 
-bool Polling::enabled() const { return panel_->PollBox->isChecked(); }
+bool Polling::enabled() const { return pollBox_->isChecked(); }
 
 void Polling::poll() {
   if (link_->inFlight()) {

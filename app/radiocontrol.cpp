@@ -1,79 +1,127 @@
 #include "app/radiocontrol.h"
 
 #include <QDebug>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTimer>
 
-#include "app/memorychannels.h"
+#include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frames.h"
 
+using form::place;
 using radio::RadioLink;
+using radio::RadioState;
 
-RadioControl::RadioControl(Panel *panel, MemoryChannels *memory, radio::SerialLink *port, QObject *parent)
-    : QObject(parent), panel_(panel), memory_(memory), port_(port), link_(port) {
-  connect(panel_->But_Power, &QPushButton::clicked, this,
-          [this] { link_.send(radio::connectFrame(), radio::kFullStatusLength); });
+namespace {
+
+QLabel *lamp(QWidget *parent, const char *name, int y, const char *colour) {
+  QLabel *l = place<QLabel>(parent, name, 252, y, 10, 10);
+  l->setStyleSheet(QStringLiteral("background: %1; border-radius: 5px;").arg(QLatin1String(colour)));
+  l->hide();
+  return l;
+}
+
+}  // namespace
+
+RadioControl::RadioControl(Panel *panel, radio::SerialLink *port, QObject *parent)
+    : QObject(parent), panel_(panel), port_(port), link_(port) {
+  placeControls();
+  connect(connectButton_, &QPushButton::clicked, this, &RadioControl::connectRadio);
   for (int code = 0; code < radio::kModeCount; ++code)
-    connect(panel_->ModeButton[code], &QPushButton::clicked, this,
+    connect(modeButtons_[code], &QPushButton::clicked, this,
             [this, code] { sendAndFocus(*radio::modeFrame(code), radio::kShortStatusLength); });
-  connect(panel_->GenBut, &QPushButton::clicked, this,
+  connect(generalButton_, &QPushButton::clicked, this,
           [this] { sendAndFocus(radio::coverageFrame(radio::Coverage::General), radio::kShortStatusLength); });
-  connect(panel_->HamBut, &QPushButton::clicked, this,
+  connect(amateurButton_, &QPushButton::clicked, this,
           [this] { sendAndFocus(radio::coverageFrame(radio::Coverage::Amateur), radio::kShortStatusLength); });
   // A slider sends its position when it comes to rest, not at every step of a drag.
-  const QSlider *sliders[2] = {panel_->Slider1, panel_->Slider2};
   for (int i = 0; i < 2; ++i) {
-    connect(sliders[i], &QSlider::sliderReleased, this, [this, i] { sendSlider(i); });
-    connect(sliders[i], &QSlider::valueChanged, this, [this, i, s = sliders[i]] {
+    connect(sliders_[i], &QSlider::sliderReleased, this, [this, i] { sendSlider(i); });
+    connect(sliders_[i], &QSlider::valueChanged, this, [this, i, s = sliders_[i]] {
       if (!s->isSliderDown()) sendSlider(i);
     });
   }
-  connect(panel_->BreakBut, &QPushButton::clicked, this, [this] {
-    panel_->PauseLamp->show();
-    link_.pauseNextEvent(kBreakPauseMs);
-  });
+  connect(breakButton_, &QPushButton::clicked, this, &RadioControl::pause);
 
   connect(&link_, &RadioLink::eventStarted, this, [this] {
-    panel_->RxLamp->show();
-    panel_->Text4->clear();
+    receiveLamp_->show();
+    replyReversed_->clear();
   });
-  connect(&link_, &RadioLink::bufferRead, this,
-          [this](int length) { panel_->BufLen->setText(QString::number(length)); });
+  connect(&link_, &RadioLink::bufferRead, this, [this](int length) { bytesRead_->setText(QString::number(length)); });
   connect(&link_, &RadioLink::replyReceived, this, &RadioControl::showReply);
   connect(&link_, &RadioLink::eventEnded, this, [this] {
-    panel_->PauseLamp->hide();
-    panel_->RxLamp->hide();
+    pauseLamp_->hide();
+    receiveLamp_->hide();
   });
-  connect(&link_, &RadioLink::failed, this, [this](const QString &why) {
-    panel_->StatusLine->setText(why);
-    setLinkState(LinkState::NoAnswer);
-  });
-  setLinkState(LinkState::NotConnected);
+  connect(&link_, &RadioLink::failed, this, [this](const QString &why) { panel_->showStatus(why); });
+}
+
+void RadioControl::placeControls() {
+  receiveLamp_ = lamp(panel_, "RxLamp", 6, "lime");
+  pauseLamp_ = lamp(panel_, "PauseLamp", 26, "red");
+
+  generalButton_ = place<QPushButton>(panel_, "GenBut", 276, 50, 34, 22, "GEN");
+  amateurButton_ = place<QPushButton>(panel_, "HamBut", 312, 50, 34, 22, "HAM");
+  static const char *const kModeButtons[8] = {"But_LSB", "But_USB", "But_CWW", "But_CWN",
+                                              "But_AMW", "But_AMN", "But_FSK", "But_FM"};
+  for (int i = 0; i < 8; ++i)
+    modeButtons_[i] = place<QPushButton>(panel_, kModeButtons[i], 350 + 36 * i, 50, 34, 22, radio::modeName(i));
+
+  // Receiver sliders in their frames.
+  QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, 76, 150, 44),
+                          place<QGroupBox>(panel_, "Slider2Frame", 158, 76, 120, 44)};
+  sliders_[0] = form::slider(frames[0], "Slider1", 6, 16, 138, 1, 254, 200);
+  sliders_[1] = form::slider(frames[1], "Slider2", 6, 16, 108, 0, 30, 15);
+  sliders_[0]->setToolTip(tr("Receiver slider 1 (1 to 254), sent to the transceiver when it comes to rest"));
+  sliders_[1]->setToolTip(tr("Receiver slider 2 (0 to 30), sent to the transceiver when it comes to rest"));
+  for (int i = 0; i < 2; ++i) frames[i]->setToolTip(sliders_[i]->toolTip());
+
+  // Last reply.
+  replyHex_ = place<QLineEdit>(panel_, "Text1", 4, 124, 300, 20);
+  replyReversed_ = place<QLineEdit>(panel_, "Text4", 308, 124, 250, 20);
+  bytesRead_ = place<QLineEdit>(panel_, "BufLen", 562, 124, 36, 20);
+  reversedLength_ = place<QLineEdit>(panel_, "InLen", 600, 124, 36, 20);
+  replyHex_->setToolTip(tr("Last reply, hex"));
+  replyReversed_->setToolTip(
+      tr("Last reply, hex with the bytes in reverse order (or as it came, when its length was unexpected)"));
+  bytesRead_->setToolTip(tr("Bytes read at the last event of the port"));
+  reversedLength_->setToolTip(tr("Length of the reversed hex of the last reply"));
+  place<QLabel>(panel_, "PortLabel", 4, 148, 28, 20, "Port");
+  portName_ = place<QLineEdit>(panel_, "PortNum", 34, 148, 250, 20);
+  portName_->setReadOnly(true);
+  portName_->setToolTip(tr("Serial port of the transceiver"));
+
+  connectButton_ = place<QPushButton>(panel_, "But_Power", 4, 174, 120, 26, "Connect to Tessaly");
+  breakButton_ = place<QPushButton>(panel_, "BreakBut", 128, 174, 60, 26, "Break");
 }
 
 void RadioControl::start(const QString &portLabel) {
   QString error;
   if (!port_->open(&error)) {
     const QString message = tr("Port %1 could not be opened: %2").arg(portLabel, error);
-    panel_->StatusLine->setText(message);
+    panel_->showStatus(message);
     qWarning().noquote() << "tessaly:" << message;
-    setLinkState(LinkState::PortClosed);
+    state_.setPortClosed();
   }
   port_->setSendThreshold(radio::kFrameLength);
   port_->setDtr(true);
-  panel_->PortNum->setText(portLabel);
+  portName_->setText(portLabel);
 }
 
 void RadioControl::stop() {
-  panel_->Timer1->stop();
-  panel_->Timer2->stop();
   port_->setDtr(false);
   port_->close();
-  setLinkState(LinkState::PortClosed);
+  state_.setPortClosed();
+}
+
+void RadioControl::connectRadio() { link_.send(radio::connectFrame(), radio::kFullStatusLength); }
+
+void RadioControl::pause() {
+  pauseLamp_->show();
+  link_.pauseNextEvent(kBreakPauseMs);
 }
 
 void RadioControl::sendAndFocus(const QByteArray &frame, int replyLength) {
@@ -82,41 +130,16 @@ void RadioControl::sendAndFocus(const QByteArray &frame, int replyLength) {
 }
 
 void RadioControl::sendSlider(int which) {
-  const QByteArray frame =
-      which == 0 ? radio::slider1Frame(panel_->Slider1->value()) : radio::slider2Frame(panel_->Slider2->value());
-  sendAndFocus(frame, radio::kSliderReplyLength);
+  const int value = sliders_[which]->value();
+  sendAndFocus(which == 0 ? radio::slider1Frame(value) : radio::slider2Frame(value), radio::kSliderReplyLength);
 }
 
 void RadioControl::showReply(const radio::Reply &reply) {
-  panel_->Text1->setText(reply.text1);
-  panel_->Text4->setText(reply.text4);
-  if (reply.inLen) panel_->InLen->setText(QString::number(*reply.inLen));
-  if (reply.digits) panel_->showDigits(*reply.digits);
-  if (reply.entry) panel_->NewFrq->setText(*reply.entry);
-  if (reply.mode) panel_->ModeL->setText(*reply.mode);
-  if (reply.coverage) panel_->HGA->setText(*reply.coverage);
-  memory_->showRows(reply.memory);
-  if (reply.decoded) {
-    panel_->StatusLine->clear();
-    setLinkState(LinkState::Connected);
-  }
+  replyHex_->setText(reply.text1);
+  replyReversed_->setText(reply.text4);
+  if (reply.inLen) reversedLength_->setText(QString::number(*reply.inLen));
+  if (reply.decoded) panel_->showStatus(QString());
   // Replies come when they come: the operator may be typing elsewhere.
   panel_->focusKeys(Panel::FocusFrom::Background);
   emit replyShown();
-}
-
-QString RadioControl::linkStateText(LinkState state) {
-  switch (state) {
-    case LinkState::PortClosed: return tr("Port not open");
-    case LinkState::NotConnected: return tr("Not connected");
-    case LinkState::Connected: return tr("Connected");
-    case LinkState::NoAnswer: return tr("No answer");
-  }
-  return {};
-}
-
-void RadioControl::setLinkState(LinkState state) {
-  state_ = state;
-  panel_->LinkState->setText(linkStateText(state));
-  emit linkStateChanged(state);
 }

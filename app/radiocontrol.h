@@ -1,15 +1,23 @@
-// RadioControl: the panel's link to the transceiver. It opens and closes the
-// port, sends the commands of the connect, mode, coverage and slider controls,
-// handles Break, and writes every reply and failure into the panel.
+// RadioControl: the panel's link to the transceiver and its controls. It
+// opens and closes the port, sends the commands of the connect, mode,
+// coverage and slider controls, handles Break, and shows each reply as it
+// came (hex, lengths) with the receive and pause lamps. What the replies
+// say goes into the radio state, which it owns with the link.
 #ifndef TESSALY_APP_RADIOCONTROL_H
 #define TESSALY_APP_RADIOCONTROL_H
 
 #include <QObject>
+#include <array>
 
 #include "app/radio/radiolink.h"
+#include "app/radio/radiostate.h"
 
-class MemoryChannels;
 class Panel;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
 
 class RadioControl : public QObject {
   Q_OBJECT
@@ -17,39 +25,45 @@ public:
   // Break delays the end of the next event of the port by this long.
   static constexpr int kBreakPauseMs = 2000;
 
-  // `panel`, `memory` and `port` must outlive the controller.
-  RadioControl(Panel *panel, MemoryChannels *memory, radio::SerialLink *port, QObject *parent = nullptr);
+  // Places the radio controls on `panel`. `panel` and `port` must outlive
+  // the controller.
+  RadioControl(Panel *panel, radio::SerialLink *port, QObject *parent = nullptr);
 
   // Opens the port and shows `portLabel` in PortNum. A port that cannot be
   // opened is reported once in the status line and on stderr; the panel stays
   // usable.
   void start(const QString &portLabel);
-  // Stops Timer1 and Timer2, drops DTR and closes the port.
+  // Drops DTR and closes the port.
   void stop();
 
-  radio::RadioLink &link() { return link_; }
+  // "Connect": asks the transceiver for its full status.
+  void connectRadio();
+  // "Break": the next event of the port ends only kBreakPauseMs after it began.
+  void pause();
 
-  // What is known of the transceiver, as LinkState shows it.
-  enum class LinkState { PortClosed, NotConnected, Connected, NoAnswer };
-  LinkState linkState() const { return state_; }
-  static QString linkStateText(LinkState state);
+  radio::RadioLink &link() { return link_; }
+  radio::RadioState &state() { return state_; }
 
 signals:
-  // A reply has been written into the panel.
+  // A reply has been shown.
   void replyShown();
-  void linkStateChanged(RadioControl::LinkState state);
 
 private:
+  void placeControls();
   void sendAndFocus(const QByteArray &frame, int replyLength);
   void sendSlider(int which);
   void showReply(const radio::Reply &reply);
-  void setLinkState(LinkState state);
 
   Panel *panel_;
-  MemoryChannels *memory_;
   radio::SerialLink *port_;
   radio::RadioLink link_;
-  LinkState state_ = LinkState::NotConnected;
+  radio::RadioState state_{&link_};  // follows the link before anyone else does
+  QLabel *receiveLamp_, *pauseLamp_;
+  std::array<QPushButton *, 8> modeButtons_{};  // in the order of the mode codes
+  QPushButton *generalButton_, *amateurButton_;
+  std::array<QSlider *, 2> sliders_{};
+  QLineEdit *replyHex_, *replyReversed_, *bytesRead_, *reversedLength_, *portName_;
+  QPushButton *connectButton_, *breakButton_;
 };
 
 #endif

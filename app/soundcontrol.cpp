@@ -4,20 +4,38 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frequency.h"
 
+using form::place;
+
 SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
     : QObject(parent), panel_(panel), mixer_(mixer) {
-  connect(panel_->MuteOff, &QRadioButton::clicked, this, [this] { setMute(true); });
-  connect(panel_->MuteOn, &QRadioButton::clicked, this, [this] { setMute(false); });
-  connect(panel_->VolumeControl, &QSlider::valueChanged, this, [this](int value) {
+  volumeSlider_ = form::slider(panel_, "VolumeControl", 284, 78, 94, 0, 65535, 30000);
+  volumeBox_ = place<QLineEdit>(panel_, "TXTVolumeControl", 380, 78, 48, 20, "32768");
+  balanceSlider_ = form::slider(panel_, "BalanceControl", 432, 78, 84, -100, 100, 0);
+  balanceSlider_->setSingleStep(5);
+  balanceSlider_->setPageStep(10);
+  volumeTenths_ = place<QLineEdit>(panel_, "TXTVol", 520, 78, 116, 20);
+  volumeSlider_->setToolTip(tr("Sound card volume"));
+  volumeBox_->setToolTip(tr("Sound card volume, 0 to 65535"));
+  balanceSlider_->setToolTip(tr("Sound card balance, full left to full right"));
+  volumeTenths_->setToolTip(tr("Sound card volume on a scale of 0 to 10"));
+  muteButton_ = place<QRadioButton>(panel_, "MuteOff", 284, 100, 56, 20, "Mute");
+  unmuteButton_ = place<QRadioButton>(panel_, "MuteOn", 342, 100, 64, 20, "Unmute");
+
+  connect(muteButton_, &QRadioButton::clicked, this, [this] { setMute(true); });
+  connect(unmuteButton_, &QRadioButton::clicked, this, [this] { setMute(false); });
+  connect(volumeSlider_, &QSlider::valueChanged, this, [this](int value) {
     volume_ = value;
-    panel_->TXTVolumeControl->setText(QString::number(value));
+    volumeBox_->setText(QString::number(value));
     applyBalance();
   });
-  connect(panel_->BalanceControl, &QSlider::valueChanged, this, &SoundControl::applyBalance);
+  connect(balanceSlider_, &QSlider::valueChanged, this, &SoundControl::applyBalance);
 }
+
+void SoundControl::toggleMute() { (muteButton_->isChecked() ? unmuteButton_ : muteButton_)->click(); }
 
 void SoundControl::setMute(bool muted) {
   mixer_->lookUpMute();
@@ -26,9 +44,9 @@ void SoundControl::setMute(bool muted) {
 }
 
 void SoundControl::applyBalance() {
-  const long volume = static_cast<long>(radio::leadingNumber(panel_->TXTVolumeControl->text()));
-  const radio::Channels ch = radio::balancedChannels(volume, panel_->BalanceControl->value());
+  const long volume = static_cast<long>(radio::leadingNumber(volumeBox_->text()));
+  const radio::Channels ch = radio::balancedChannels(volume, balanceSlider_->value());
   if (!volumeFound_) volumeFound_ = mixer_->lookUpVolume();
   mixer_->setStereoVolume(ch.left, ch.right);
-  panel_->TXTVol->setText(QString::number(volume_ / kVolumeScale, 'g', 15));
+  volumeTenths_->setText(QString::number(volume_ / kVolumeScale, 'g', 15));
 }

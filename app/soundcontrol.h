@@ -10,6 +10,9 @@
 #include "app/radio/mixer.h"
 
 class Panel;
+class QLineEdit;
+class QRadioButton;
+class QSlider;
 
 class SoundControl : public QObject {
   Q_OBJECT
@@ -17,8 +20,12 @@ public:
   // TXTVol shows the volume divided by this (65535 shows as 10).
   static constexpr double kVolumeScale = 6553.0;
 
-  // `panel` and `mixer` must outlive the object.
+  // Places the sound controls on `panel`. `panel` and `mixer` must outlive
+  // the object.
   SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent = nullptr);
+
+  // Presses "Unmute" when "Mute" is checked, else "Mute".
+  void toggleMute();
 
 private:
   void setMute(bool muted);
@@ -26,6 +33,9 @@ private:
 
   Panel *panel_;
   radio::Mixer *mixer_;
+  QRadioButton *muteButton_, *unmuteButton_;
+  QSlider *volumeSlider_, *balanceSlider_;
+  QLineEdit *volumeBox_, *volumeTenths_;
   long volume_ = 0;
   bool volumeFound_ = false;
 };

@@ -1,100 +1,142 @@
 #include "app/tuning.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "app/panel.h"
+#include "app/form.h"
 #include "app/radio/frames.h"
 #include "app/radio/frequency.h"
+#include "app/radio/radiolink.h"
+#include "app/radio/radiostate.h"
 
+using form::place;
 using radio::leadingNumber;
 
-Tuning::Tuning(Panel *panel, radio::RadioLink *link, QObject *parent)
-    : QObject(parent), panel_(panel), link_(link) {
-  connect(panel_->FreqGo, &QPushButton::clicked, this, [this] { freqGo(); });
+const std::array<Tuning::Band, 9> Tuning::kBands = {{
+    {"Meter10", "10", "28200.00", "28000.00", "28999.00"},
+    {"Meter11", "11", "27500.00", "", ""},
+    {"Meter12", "12", "24900.00", "", ""},
+    {"Meter15", "15", "21100.00", "", ""},
+    {"Meter17", "17", "18200.00", "", ""},
+    {"Meter20", "20", "14200.00", "14000.00", "14999.00"},
+    {"Meter40", "40", "07100.00", "07100.00", "07299.00"},
+    {"Meter80", "80", "03600.00", "03500.00", "03999.00"},
+    {"Meter180", "160", "1600.00", "01600.00", "01699.00"},
+}};
+
+Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, QObject *parent)
+    : QObject(parent), panel_(panel), link_(link), state_(state) {
+  placeControls();
+  connect(goButton_, &QPushButton::clicked, this, [this] { freqGo(); });
   // Enter in the entry box tunes as Goto does.
-  connect(panel_->NewFrq, &QLineEdit::returnPressed, this, [this] { freqGo(); });
-  connect(panel_->FreqUp, &QPushButton::clicked, this,
-          [this] { step(leadingNumber(panel_->JumpStep->text()), kUp, QStringLiteral("UP")); });
-  connect(panel_->FreqDwn, &QPushButton::clicked, this,
-          [this] { step(-leadingNumber(panel_->JumpStep->text()), kDown, QStringLiteral("DOWN")); });
-  for (QPushButton *b : panel_->StepSz)
+  connect(entry_, &QLineEdit::returnPressed, this, [this] { freqGo(); });
+  connect(upButton_, &QPushButton::clicked, this, [this] { step(stepKhz(), kUp, QStringLiteral("UP")); });
+  connect(downButton_, &QPushButton::clicked, this, [this] { step(-stepKhz(), kDown, QStringLiteral("DOWN")); });
+  for (QPushButton *b : stepChoices_)
     connect(b, &QPushButton::clicked, this, [this, b] {
-      panel_->JumpStep->setText(radio::plainNumberText(b->text()));
+      stepBox_->setText(radio::plainNumberText(b->text()));
       panel_->focusKeys();
     });
 
-  connect(panel_->LoSet, &QPushButton::clicked, this, [this] {
-    setLowLimit(panel_->NewFrq->text());
+  connect(setLowButton_, &QPushButton::clicked, this, [this] {
+    setLowLimit(entry_->text());
     panel_->focusKeys();
   });
-  connect(panel_->HiSet, &QPushButton::clicked, this, [this] {
-    panel_->HiFrq->setText(panel_->NewFrq->text());
+  connect(setHighButton_, &QPushButton::clicked, this, [this] {
+    highLimit_->setText(entry_->text());
     panel_->focusKeys();
   });
   // The operator's own change of the low limit becomes the entry as well.
-  connect(panel_->LoFrq, &QLineEdit::textEdited, panel_->NewFrq, &QLineEdit::setText);
-  connect(panel_->List1, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
-    if (listTarget_ == panel_->LoFrq)
+  connect(lowLimit_, &QLineEdit::textEdited, entry_, &QLineEdit::setText);
+  connect(pickList_, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+    if (listTarget_ == lowLimit_)
       setLowLimit(item->text());
     else if (listTarget_)
       listTarget_->setText(item->text());
-    panel_->List1->hide();
+    pickList_->hide();
     panel_->focusKeys();
   });
 
-  for (size_t i = 0; i < Panel::kBands.size(); ++i) {
-    connect(panel_->Meter[i], &QPushButton::clicked, this, [this, band = Panel::kBands[i]] {
-      panel_->NewFrq->setText(QLatin1String(band.tune));
-      if (*band.low) {
-        panel_->LoFrq->setText(QLatin1String(band.low));
-        panel_->HiFrq->setText(QLatin1String(band.high));
-      }
+  for (size_t i = 0; i < kBands.size(); ++i) {
+    connect(bandButtons_[i], &QPushButton::clicked, this, [this, band = kBands[i]] {
+      entry_->setText(QLatin1String(band.tune));
+      if (*band.low) setScanLimits(QLatin1String(band.low), QLatin1String(band.high));
       freqGo();
     });
   }
 
-  for (QObject *o : {static_cast<QObject *>(panel_->KBD), static_cast<QObject *>(panel_->NewFrq),
-                     static_cast<QObject *>(panel_->LoFrq), static_cast<QObject *>(panel_->HiFrq)})
-    o->installEventFilter(this);
-  for (QLineEdit *digit : panel_->D1) digit->installEventFilter(this);
+  for (QLineEdit *box : {entry_, lowLimit_, highLimit_}) box->installEventFilter(this);
+  connect(panel_, &Panel::digitWheeled, this, &Tuning::wheelDigit);
+  // A full status is the radio's own frequency: the entry follows it.
+  connect(state_, &radio::RadioState::fullStatusRead, this, [this] { entry_->setText(state_->frequencyText()); });
+}
+
+void Tuning::placeControls() {
+  entry_ = place<QLineEdit>(panel_, "NewFrq", 268, 4, 66, 20);
+  goButton_ = place<QPushButton>(panel_, "FreqGo", 336, 4, 40, 20, "Goto");
+  upButton_ = place<QPushButton>(panel_, "FreqUp", 378, 4, 32, 20, "Up");
+  downButton_ = place<QPushButton>(panel_, "FreqDwn", 412, 4, 40, 20, "Down");
+  stepBox_ = place<QLineEdit>(panel_, "JumpStep", 454, 4, 34, 20, ".5");
+  static const char *const kSteps[4] = {"0.10", "0.50", "1.00", "10.00"};
+  for (int i = 0; i < 4; ++i) {
+    stepChoices_[i] = place<QPushButton>(panel_, form::indexed("StepSz", i), 490 + 37 * i, 4, 35, 20, kSteps[i]);
+    stepChoices_[i]->setToolTip(tr("Step of %1 kHz").arg(stepChoices_[i]->text()));
+  }
+
+  lowLimit_ = place<QLineEdit>(panel_, "LoFrq", 268, 26, 66, 20, "07100.00");
+  setLowButton_ = place<QPushButton>(panel_, "LoSet", 336, 26, 40, 20, "Set Lo");
+  highLimit_ = place<QLineEdit>(panel_, "HiFrq", 378, 26, 66, 20, "07299.99");
+  setHighButton_ = place<QPushButton>(panel_, "HiSet", 446, 26, 40, 20, "Set Hi");
+  directionLabel_ = place<QLabel>(panel_, "ScanDir", 534, 26, 40, 20, "UP");
+  directionLabel_->hide();
+  entry_->setToolTip(tr("Frequency to tune to, kHz; Enter or Goto tunes there"));
+  stepBox_->setToolTip(tr("Step of Up, Down and the range scan, kHz"));
+  lowLimit_->setToolTip(tr("Low limit of the range scan, kHz; double-click for a list"));
+  highLimit_->setToolTip(tr("High limit of the range scan, kHz; double-click for a list"));
+  directionLabel_->setToolTip(tr("Direction of the range scan"));
+
+  for (size_t i = 0; i < kBands.size(); ++i)
+    bandButtons_[i] = place<QPushButton>(panel_, kBands[i].name, 4 + 30 * static_cast<int>(i), 50, 28, 22,
+                                         kBands[i].caption);
+
+  // The pick list of scan limits floats over the panel when shown.
+  pickList_ = place<QListWidget>(panel_, "List1", 387, 81, 80, 140);
+  pickList_->hide();
 }
 
 void Tuning::freqGo(Panel::FocusFrom focus) {
-  const QString text = panel_->NewFrq->text();
+  const QString text = entry_->text();
   if (text.isEmpty()) return;
   const std::optional<long> tenHz = radio::parseKhz(text);
   if (!tenHz) {
-    panel_->StatusLine->setText(tr("\"%1\" is not a frequency from 00000.00 to 99999.99 kHz").arg(text));
+    panel_->showStatus(tr("\"%1\" is not a frequency from 00000.00 to 99999.99 kHz").arg(text));
     panel_->focusKeys(focus);
     return;
   }
-  panel_->NewFrq->setText(radio::khzText(*tenHz));
+  entry_->setText(radio::khzText(*tenHz));
   link_->send(*radio::frequencyFrame(*tenHz), radio::kFrequencyReplyLength);
   panel_->focusKeys(focus);
 }
 
 void Tuning::step(double deltaKhz, int direction, const QString &caption, Panel::FocusFrom focus) {
   scanDirection_ = direction;
-  const std::optional<long> tenHz = radio::khzToTenHz(leadingNumber(panel_->NewFrq->text()) + deltaKhz);
+  const std::optional<long> tenHz = radio::khzToTenHz(leadingNumber(entry_->text()) + deltaKhz);
   if (tenHz) {
-    panel_->NewFrq->setText(radio::khzText(*tenHz));
+    entry_->setText(radio::khzText(*tenHz));
     freqGo(focus);
   }
-  panel_->ScanDir->setText(caption);
+  directionLabel_->setText(caption);
   panel_->focusKeys(focus);
 }
 
-void Tuning::wheelDigit(int digit, QWheelEvent *event) {
+void Tuning::wheelDigit(int digit, int angle) {
   // kHz of one unit of each digit, 10 MHz first.
   static constexpr double kPlaceKhz[7] = {10000, 1000, 100, 10, 1, 0.1, 0.01};
-  wheelAngle_ += event->angleDelta().y();
+  wheelAngle_ += angle;
   const int notches = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
   wheelAngle_ -= notches * QWheelEvent::DefaultDeltasPerStep;
   if (notches > 0)
@@ -104,30 +146,30 @@ void Tuning::wheelDigit(int digit, QWheelEvent *event) {
 }
 
 void Tuning::entryFromLowLimit() {
-  const QString low = panel_->LoFrq->text();
+  const QString low = lowLimit_->text();
   const std::optional<long> tenHz = radio::parseKhz(low);
-  panel_->NewFrq->setText(tenHz ? radio::khzText(*tenHz) : low);
+  entry_->setText(tenHz ? radio::khzText(*tenHz) : low);
 }
 
 void Tuning::setLowLimit(const QString &text) {
-  panel_->LoFrq->setText(text);
-  panel_->NewFrq->setText(text);
+  lowLimit_->setText(text);
+  entry_->setText(text);
 }
 
 void Tuning::showPickList(QLineEdit *target) {
-  panel_->List1->clear();
-  const QStringList lines = radio::limitPickList(panel_->LoFrq->text());
+  pickList_->clear();
+  const QStringList lines = radio::limitPickList(lowLimit_->text());
   if (lines.isEmpty()) {
-    if (target == panel_->LoFrq)
-      setLowLimit(panel_->NewFrq->text());
+    if (target == lowLimit_)
+      setLowLimit(entry_->text());
     else
-      target->setText(panel_->NewFrq->text());
+      target->setText(entry_->text());
     return;
   }
-  panel_->List1->addItems(lines);
-  panel_->List1->move(387, 81);
-  panel_->List1->show();
-  panel_->List1->raise();
+  pickList_->addItems(lines);
+  pickList_->move(387, 81);
+  pickList_->show();
+  pickList_->raise();
   listTarget_ = target;
 }
 
@@ -140,44 +182,41 @@ bool Tuning::handleKey(int key, const QString &text) {
     step(1.0, kUp, QStringLiteral("UP"));
   } else if (text == "2" || key == Qt::Key_Down) {
     step(-1.0, kDown, QStringLiteral("Down"));
-  } else if (key == Qt::Key_Backspace) {
-    (panel_->MuteOff->isChecked() ? panel_->MuteOn : panel_->MuteOff)->click();
-  } else if (text == "*") {
-    panel_->But_Power->click();
-  } else if (text == "/") {
-    panel_->BreakBut->click();
-  } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    panel_->ButtonPlus1->click();
   } else {
     return false;
   }
   return true;
 }
 
+void Tuning::tuneTo(const QString &khzText, Panel::FocusFrom focus) {
+  entry_->setText(khzText);
+  freqGo(focus);
+}
+
+QString Tuning::entryText() const { return entry_->text(); }
+
+void Tuning::setEntryText(const QString &text) { entry_->setText(text); }
+
+double Tuning::stepKhz() const { return leadingNumber(stepBox_->text()); }
+
+QString Tuning::lowLimitText() const { return lowLimit_->text(); }
+
+QString Tuning::highLimitText() const { return highLimit_->text(); }
+
+void Tuning::setScanLimits(const QString &low, const QString &high) {
+  lowLimit_->setText(low);
+  highLimit_->setText(high);
+}
+
+void Tuning::showDirection() { directionLabel_->show(); }
+
 bool Tuning::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == panel_->KBD && event->type() == QEvent::KeyPress) {
-    const auto *key = static_cast<QKeyEvent *>(event);
-    // Tab and Shift+Tab move the focus on, as anywhere else in the window.
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
-    handleKey(key->key(), key->text());
-    panel_->KBD->clear();
-    panel_->focusKeys();
-    return true;  // the box only catches keys; it never keeps text
-  }
-  if (event->type() == QEvent::Wheel) {
-    for (int digit = 0; digit < 7; ++digit) {
-      if (watched == panel_->D1[digit]) {
-        wheelDigit(digit, static_cast<QWheelEvent *>(event));
-        return true;
-      }
-    }
-  }
-  if (event->type() == QEvent::MouseButtonDblClick && (watched == panel_->LoFrq || watched == panel_->HiFrq)) {
+  if (event->type() == QEvent::MouseButtonDblClick && (watched == lowLimit_ || watched == highLimit_)) {
     showPickList(static_cast<QLineEdit *>(watched));
     return true;
   }
-  if (watched == panel_->NewFrq && event->type() == QEvent::MouseButtonRelease) {
-    QTimer::singleShot(0, panel_->NewFrq, &QLineEdit::selectAll);
+  if (watched == entry_ && event->type() == QEvent::MouseButtonRelease) {
+    QTimer::singleShot(0, entry_, &QLineEdit::selectAll);
   }
   return false;
 }

@@ -153,11 +153,11 @@ struct Figures {
 };
 
 // One start-up of the program; the grid must list `entries` rows.
-Time startUp(tables::KdbApi &kdb, tables::Dialogs &dialogs, int entries, std::unique_ptr<MainWindow> &window,
+Time startUp(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, int entries, std::unique_ptr<MainWindow> &window,
                std::unique_ptr<tables::Tables> &tabs) {
   const Time time = timeMs([&] {
     window = std::make_unique<MainWindow>(std::make_unique<NoLink>(), std::make_unique<NoMixer>(), "1");
-    tabs = std::make_unique<tables::Tables>(window.get(), &kdb, &dialogs);
+    tabs = std::make_unique<tables::Tables>(window.get(), &kdb, &kdb, &dialogs);
     window->show();
     QApplication::processEvents();
   });
@@ -167,7 +167,7 @@ Time startUp(tables::KdbApi &kdb, tables::Dialogs &dialogs, int entries, std::un
   return time;
 }
 
-void measure(tables::KdbApi &kdb, tables::Dialogs &dialogs, const Size &size, Figures &f) {
+void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &size, Figures &f) {
   for (int run = 0; run <= size.runs; ++run) {
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<tables::Tables> tabs;

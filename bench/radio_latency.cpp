@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/mainwindow.h"
-#include "app/panel.h"
 #include "app/radio/commport.h"
 #include "app/radiocontrol.h"
+#include "app/tuning.h"
 #include "bench/rig_session.h"
 
 namespace {
@@ -52,14 +52,11 @@ int main(int argc, char **argv) {
   {
     MainWindow window(std::make_unique<radio::CommPort>(pty), std::make_unique<NoMixer>(), pty);
     window.show();
-    Panel *p = window.panel();
     const int runs = 9;
-    const double status148 = median(window, [p] { p->But_Power->click(); }, runs);
+    const double status148 = median(window, [&window] { window.radio()->connectRadio(); }, runs);
     int step = 0;
-    const double tune5 = median(window, [p, &step] {
-      p->NewFrq->setText(QString::number(14000 + 10 * ++step));
-      p->FreqGo->click();
-    }, runs);
+    const double tune5 = median(
+        window, [&window, &step] { window.tuning()->tuneTo(QString::number(14000 + 10 * ++step)); }, runs);
     if (status148 < 0 || tune5 < 0) {
       fprintf(stderr, "bench_radio_latency: no reply\n");
       status = 1;

@@ -7,29 +7,20 @@
 
 namespace radio {
 
-namespace {
-
-// The seven digits as units of 10 Hz; nullopt when one is not a decimal digit.
-std::optional<long> digitsValue(const std::array<QChar, 7> &digits) {
-  long value = 0;
-  for (QChar d : digits) {
-    if (d < QLatin1Char('0') || d > QLatin1Char('9')) return std::nullopt;
-    value = value * 10 + (d.unicode() - '0');
-  }
-  return value;
-}
-
-}  // namespace
-
-RigAccess::RigAccess(RadioLink *link, QObject *parent) : QObject(parent), link_(link) {
+RigAccess::RigAccess(RadioLink *link, const RadioState *state, QObject *parent)
+    : QObject(parent), link_(link), state_(state) {
   connect(link_, &RadioLink::commandStarted, this, &RigAccess::onCommandStarted);
   connect(link_, &RadioLink::replyReceived, this, &RigAccess::onReply);
   connect(link_, &RadioLink::failed, this, &RigAccess::onFailed);
 }
 
+std::optional<long> RigAccess::frequency() const { return state_->frequency(); }
+
+std::optional<QString> RigAccess::mode() const { return state_->mode(); }
+
 bool RigAccess::fresh() const {
-  return frequency_ && mode_ && frequencyAge_.isValid() && frequencyAge_.elapsed() < kFreshMs &&
-         modeAge_.isValid() && modeAge_.elapsed() < kFreshMs;
+  const std::optional<qint64> frequencyAge = state_->frequencyAgeMs(), modeAge = state_->modeAgeMs();
+  return frequencyAge && *frequencyAge < kFreshMs && modeAge && *modeAge < kFreshMs;
 }
 
 void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
@@ -62,19 +53,7 @@ void RigAccess::onCommandStarted() {
   if (++queue_.front().retries > kMaxRetries) finishCurrent(false);
 }
 
-void RigAccess::onReply(const Reply &reply) {
-  if (reply.decoded) {
-    if (reply.digits) {
-      if (std::optional<long> value = digitsValue(*reply.digits)) {
-        frequency_ = value;
-        frequencyAge_.start();
-      }
-    }
-    if (reply.mode) {
-      mode_ = reply.mode;
-      modeAge_.start();
-    }
-  }
+void RigAccess::onReply() {
   if (link_->inFlight()) return;
   if (inFlight_)
     finishCurrent(true);

@@ -7,21 +7,20 @@
 // takes the link over (as any new command does); the queued command was then
 // not carried out and goes out again once the link is idle.
 //
-// RigAccess also keeps what the transceiver last reported (frequency and mode,
-// from any decoded reply, the panel's included), so clients read the values the
+// Clients read what the transceiver last reported (frequency and mode, from any
+// decoded reply, the panel's included) from the radio state, the values the
 // panel shows. Values older than kFreshMs are refreshed with the status command.
 #ifndef TESSALY_APP_RADIO_RIGACCESS_H
 #define TESSALY_APP_RADIO_RIGACCESS_H
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <deque>
 #include <functional>
 #include <optional>
 
-#include "app/radio/decode.h"
+#include "app/radio/radiostate.h"
 
 namespace radio {
 
@@ -36,8 +35,9 @@ public:
   // What a finished command tells its sender: true when its reply came.
   using Done = std::function<void(bool ok)>;
 
-  // `link` must outlive this object.
-  explicit RigAccess(RadioLink *link, QObject *parent = nullptr);
+  // `link` and `state` must outlive this object; `state` must follow the
+  // link's replies before this object does (make it first).
+  RigAccess(RadioLink *link, const RadioState *state, QObject *parent = nullptr);
 
   // Queues `frame` (reply of `replyLength` bytes); `done` runs once, after the
   // reply or the failure. `done` may queue further commands.
@@ -47,8 +47,9 @@ public:
   void refresh(Done done);
 
   // The last frequency reported, in units of 10 Hz, and the last mode caption.
-  std::optional<long> frequency() const { return frequency_; }
-  std::optional<QString> mode() const { return mode_; }
+  std::optional<long> frequency() const;
+  std::optional<QString> mode() const;
+  // Both were reported less than kFreshMs ago.
   bool fresh() const;
 
   // Commands waiting or in flight.
@@ -63,18 +64,16 @@ private:
   };
 
   void onCommandStarted();
-  void onReply(const Reply &reply);
+  void onReply();
   void onFailed();
   void finishCurrent(bool ok);
   void sendNext();
 
   RadioLink *link_;
+  const RadioState *state_;
   std::deque<Job> queue_;  // front is in flight when inFlight_
   bool inFlight_ = false;
   bool sending_ = false;  // our own send() is running: its start is no take-over
-  std::optional<long> frequency_;
-  std::optional<QString> mode_;
-  QElapsedTimer frequencyAge_, modeAge_;
 };
 
 }  // namespace radio

@@ -6,11 +6,14 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frequency.h"
+#include "app/radio/radiostate.h"
 #include "app/tables/grid.h"
 #include "app/tuning.h"
 
+using form::place;
 using radio::leadingNumber;
 
 namespace {
@@ -19,13 +22,30 @@ constexpr char kMark[] = "X";
 
 }  // namespace
 
-Scanner::Scanner(Panel *panel, Tuning *tuning, QObject *parent) : QObject(parent), panel_(panel), tuning_(tuning) {
-  connect(panel_->ButtonPlus1, &QPushButton::clicked, this, &Scanner::toggleRangeScan);
-  connect(panel_->Timer2, &QTimer::timeout, this, &Scanner::rangeTick);
-  connect(panel_->Timer4, &QTimer::timeout, this, &Scanner::selectedTick);
-  for (QPushButton *b : panel_->Scan_Delay2)
+Scanner::Scanner(Panel *panel, Tuning *tuning, const radio::RadioState *state, QObject *parent)
+    : QObject(parent), panel_(panel), tuning_(tuning), state_(state) {
+  scanButton_ = place<QPushButton>(panel_, "ButtonPlus1", 490, 26, 40, 20, "Scan");
+  dwellBox_ = place<QLineEdit>(panel_, "Scan_Delay", 468, 100, 28, 20, "5");
+  dwellBox_->setToolTip(tr("Dwell of each scan step, tenths of a second"));
+  static const char *const kDelays[6] = {"3", "5", "8", "10", "20", "30"};
+  for (int i = 0; i < 6; ++i) {
+    dwellChoices_[i] =
+        place<QPushButton>(panel_, form::indexed("Scan_Delay2", i), 500 + 23 * i, 100, 22, 20, kDelays[i]);
+    dwellChoices_[i]->setToolTip(tr("Dwell of %1 tenths of a second").arg(QLatin1String(kDelays[i])));
+  }
+  scanStateLabel_ = place<QLabel>(panel_, "ScanState", 210, 204, 200, 18);
+  scanStateLabel_->setToolTip(tr("Scans that are running"));
+  rangeTimer_.setObjectName("Timer2");
+  rangeTimer_.setInterval(2000);
+  selectedTimer_.setObjectName("Timer4");
+  selectedTimer_.setInterval(100);
+
+  connect(scanButton_, &QPushButton::clicked, this, &Scanner::toggleRangeScan);
+  connect(&rangeTimer_, &QTimer::timeout, this, &Scanner::rangeTick);
+  connect(&selectedTimer_, &QTimer::timeout, this, &Scanner::selectedTick);
+  for (QPushButton *b : dwellChoices_)
     connect(b, &QPushButton::clicked, this, [this, b] {
-      panel_->Scan_Delay->setText(radio::plainNumberText(b->text()));
+      dwellBox_->setText(radio::plainNumberText(b->text()));
       panel_->focusKeys();
     });
   showScanState();
@@ -37,13 +57,13 @@ void Scanner::setLogGrid(tables::Grid *grid, QPushButton *scanSelected) {
 }
 
 void Scanner::toggleRangeScan() {
-  if (panel_->Timer2->isActive()) {
-    panel_->Timer2->stop();
+  if (rangeTimer_.isActive()) {
+    rangeTimer_.stop();
   } else {
-    panel_->Timer2->start();
-    panel_->ScanDir->show();
-    if (leadingNumber(panel_->NewFrq->text()) == 0) {
-      panel_->NewFrq->setText(panel_->LoFrq->text());
+    rangeTimer_.start();
+    tuning_->showDirection();
+    if (leadingNumber(tuning_->entryText()) == 0) {
+      tuning_->setEntryText(tuning_->lowLimitText());
       tuning_->setScanDirection(Tuning::kUp);
     }
   }
@@ -52,56 +72,53 @@ void Scanner::toggleRangeScan() {
 }
 
 void Scanner::toggleSelectedScan() {
-  if (panel_->Timer4->isActive())
-    panel_->Timer4->stop();
+  if (selectedTimer_.isActive())
+    selectedTimer_.stop();
   else
-    panel_->Timer4->start();
+    selectedTimer_.start();
   showScanState();
   panel_->focusKeys();
 }
 
-bool Scanner::rangeScanRunning() const { return panel_->Timer2->isActive(); }
-
-bool Scanner::selectedScanRunning() const { return panel_->Timer4->isActive(); }
+void Scanner::stopRangeScan() {
+  rangeTimer_.stop();
+  showScanState();
+}
 
 void Scanner::showScanState() {
   QStringList running;
   if (rangeScanRunning()) running << tr("Scan");
   if (selectedScanRunning()) running << tr("Scan Selected");
-  panel_->ScanState->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + tr(" running"));
+  scanStateLabel_->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + tr(" running"));
   emit scanStateChanged();
 }
 
 int Scanner::dwellMs() {
-  double tenths = leadingNumber(panel_->Scan_Delay->text());
+  double tenths = leadingNumber(dwellBox_->text());
   if (tenths < 1) {
-    panel_->Scan_Delay->setText(QStringLiteral("1"));
+    dwellBox_->setText(QStringLiteral("1"));
     tenths = 1;
   }
   return static_cast<int>(tenths * 100);
 }
 
 void Scanner::rangeTick() {
-  panel_->Timer2->setInterval(dwellMs());
-  QString shown;
-  for (int i = 0; i < 7; ++i) {
-    if (i == 5) shown += QLatin1Char('.');
-    shown += panel_->D1[i]->text();
-  }
-  const double displayed = leadingNumber(shown);
-  const double step = leadingNumber(panel_->JumpStep->text());
+  rangeTimer_.setInterval(dwellMs());
+  // The frequency the transceiver last reported, kHz (0 before the first).
+  const double displayed = state_->frequency() ? *state_->frequency() / 100.0 : 0.0;
+  const double step = tuning_->stepKhz();
   // A tick is no action of the operator's: it leaves the focus where they type.
   if (tuning_->scanDirection() == Tuning::kUp)
     tuning_->step(step, Tuning::kUp, QStringLiteral("UP"), Panel::FocusFrom::Background);
   else
     tuning_->step(-step, Tuning::kDown, QStringLiteral("DOWN"), Panel::FocusFrom::Background);
-  if (leadingNumber(panel_->HiFrq->text()) < displayed) tuning_->setScanDirection(Tuning::kDown);
-  if (leadingNumber(panel_->LoFrq->text()) > displayed) tuning_->setScanDirection(Tuning::kUp);
+  if (leadingNumber(tuning_->highLimitText()) < displayed) tuning_->setScanDirection(Tuning::kDown);
+  if (leadingNumber(tuning_->lowLimitText()) > displayed) tuning_->setScanDirection(Tuning::kUp);
   QCoreApplication::processEvents();
 }
 
 void Scanner::selectedTick() {
-  panel_->Timer4->setInterval(dwellMs());
+  selectedTimer_.setInterval(dwellMs());
   if (!grid_) return;
   // Grid row r is Qt row r - 1. Every row is looked at once at most, so a
   // grid without marks ends the tick without tuning.
@@ -112,8 +129,7 @@ void Scanner::selectedTick() {
     grid_->setCurrentCell(selectedScanRow_ - 1, kMarkColumn);
     if (grid_->text(selectedScanRow_ - 1, kMarkColumn) == QLatin1String(kMark)) {
       grid_->setCurrentCell(selectedScanRow_ - 1, kFrequencyColumn);
-      panel_->NewFrq->setText(grid_->text(selectedScanRow_ - 1, kFrequencyColumn));
-      tuning_->freqGo(Panel::FocusFrom::Background);
+      tuning_->tuneTo(grid_->text(selectedScanRow_ - 1, kFrequencyColumn), Panel::FocusFrom::Background);
       return;
     }
   }

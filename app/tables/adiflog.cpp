@@ -80,7 +80,7 @@ QTimeZone stampZone() { return stampsInUtc() ? QTimeZone::utc() : QTimeZone::sys
 
 bool keyTaken(KdbApi &kdb, int fileId, const QString &key) {
   kdb.posn(fileId, key.toLatin1(), 1, 0);
-  return kdb.read(fileId, 0) == 0 && itemText(kdb, "UNIKEY", fileId).trimmed() == key;
+  return kdb.read(fileId, 0) == KDB_OK && itemText(kdb, "UNIKEY", fileId).trimmed() == key;
 }
 
 // Stores `entry` as a new record; the record layer's code.
@@ -159,7 +159,7 @@ AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file) {
     }
     LogEntry &entry = *imported.entry;
     entry.key = freshLogKey(kdb, fileId, entry.key);
-    if (entry.key.isEmpty() || writeEntry(kdb, fileId, entry) != 0) {
+    if (entry.key.isEmpty() || writeEntry(kdb, fileId, entry) != KDB_OK) {
       result.writeFailed = true;
       break;
     }

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/tables/widgets.h"
+#include "app/tables/lumbra.h"
 #include "util/archive/archive.h"
 
 namespace tables {
@@ -61,12 +62,17 @@ private:
 
 }  // namespace
 
-TableBackup::TableBackup(QWidget *page, BackupDialogs *dialogs, QWidget *window)
-    : dialogs_(dialogs), window_(window) {
+TableBackup::TableBackup(QWidget *page, LumbraLibrary *library, BackupDialogs *dialogs, QWidget *window)
+    : library_(library), dialogs_(dialogs), window_(window) {
   BackupBut = place<QPushButton>(page, "BackupBut", 428, 4, 100, 22, "Back up tables");
   RestoreBut = place<QPushButton>(page, "RestoreBut", 534, 4, 60, 22, "Restore");
   connect(BackupBut, &QPushButton::clicked, this, [this] { backUp(); });
   connect(RestoreBut, &QPushButton::clicked, this, [this] { restore(); });
+}
+
+bool TableBackup::archive(const char *options, const QString &archive, int count, const char *const *names) {
+  auto *run = library_->bind<decltype(::compress_files)>("compress_files");
+  return run && run(options, archive.toLocal8Bit().constData(), count, names) == 0;
 }
 
 QString TableBackup::backUp() {
@@ -90,7 +96,7 @@ QString TableBackup::backUp() {
       QDir(folder).filePath("tables-" + QDateTime::currentDateTime().toString("yyyyMMdd-hhmm") + ".cmp");
   const QByteArray spec = (staging.path() + "/*.*").toLocal8Bit();
   const char *names[] = {spec.constData()};
-  if (compress_files("-A", archive.toLocal8Bit().constData(), 1, names) != 0) {
+  if (!this->archive("-A", archive, 1, names)) {
     dialogs_->message("The tables could not be backed up to " + archive + ".");
     return {};
   }
@@ -106,7 +112,7 @@ bool TableBackup::restore() {
     return false;
   Staging staging(".restore");
   const QByteArray options = "-XOT\"" + staging.path().toLocal8Bit() + "/\"";
-  if (!staging.made() || compress_files(options.constData(), archive.toLocal8Bit().constData(), 0, nullptr) != 0) {
+  if (!staging.made() || !this->archive(options.constData(), archive, 0, nullptr)) {
     dialogs_->message("The tables could not be restored from " + archive + "; they were left as they were.");
     return false;
   }

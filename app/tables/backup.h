@@ -13,7 +13,8 @@
 // The program keeps the tables open, and the handles it holds still name the
 // files that were replaced, so it closes once the tables are back.
 //
-// Both run in libcorvex's archive code, which shows its progress window.
+// Both run in libcorvex's archive code, bound through the program's library
+// loader, which shows its progress window.
 #ifndef TESSALY_APP_TABLES_BACKUP_H
 #define TESSALY_APP_TABLES_BACKUP_H
 
@@ -24,6 +25,8 @@ class QPushButton;
 class QWidget;
 
 namespace tables {
+
+class LumbraLibrary;
 
 // A table file and its member name in backup archives.
 struct BackupFile {
@@ -62,9 +65,9 @@ class TableBackup : public QObject {
 public:
   static constexpr char kBackupsFolder[] = "backups";
 
-  // Places the two buttons on `page`. `dialogs` must outlive the object;
-  // `window` is closed after a restore.
-  TableBackup(QWidget *page, BackupDialogs *dialogs, QWidget *window);
+  // Places the two buttons on `page`. `library` and `dialogs` must outlive
+  // the object; `window` is closed after a restore.
+  TableBackup(QWidget *page, LumbraLibrary *library, BackupDialogs *dialogs, QWidget *window);
 
   // The commands of the buttons. backUp returns the archive written ("" when
   // none was); restore returns true when the tables were replaced.
@@ -75,6 +78,10 @@ public:
   QPushButton *RestoreBut;
 
 private:
+  // The archive command of libcorvex; false when it failed or is missing.
+  bool archive(const char *options, const QString &archive, int count, const char *const *names);
+
+  LumbraLibrary *library_;
   BackupDialogs *dialogs_;
   QWidget *window_;
 };

@@ -13,6 +13,7 @@
 #include "app/tables/standardstab.h"
 #include "app/tables/tables.h"
 #include "app/tables/widgets.h"
+#include "engine/fhrequest.h"
 #include "engine/maintenance/filemaint.h"
 #include "util/progress/progress.h"
 
@@ -23,7 +24,16 @@ namespace {
 // Statuses no repair mends: the data file or its description cannot be
 // opened or read, or memory ran out.
 bool beyondRepair(int result) {
-  return result == 1 || (result >= 6 && result <= 9) || result == 13 || result == 37 || result < 0;
+  switch (result) {
+    case FHS_OPENDATA:
+    case FHS_OPENFID:
+    case FHS_READFID:
+    case FHS_FIDVERSION:
+    case FHS_NOMEMORY:
+    case FHS_RECMIN:
+    case FHS_HASHFIDMISMATCH: return true;
+    default: return result < 0;
+  }
 }
 
 const char *actionName(int action) { return action == FM_PACK ? "PACK" : "RECOVER"; }
@@ -31,18 +41,18 @@ const char *actionName(int action) { return action == FM_PACK ? "PACK" : "RECOVE
 }  // namespace
 
 int LibraryCare::filemaint(int action, const QByteArray &datafile, int flags, const QByteArray &logfile) {
-  auto *run = lumbra_->lookup<decltype(::filemaint)>("filemaint");
+  auto *run = lumbra_->bind<decltype(::filemaint)>("filemaint");
   if (!run) return LumbraLibrary::kUnavailable;
   return run(action, datafile.constData(), "", "", nullptr, flags, logfile.isEmpty() ? nullptr : logfile.constData());
 }
 
 int LibraryCare::close(int id) {
-  auto *closeFile = lumbra_->lookup<int(int)>("KDBclose");
+  auto *closeFile = lumbra_->bind<int(int)>("KDBclose");
   return closeFile ? closeFile(id) : LumbraLibrary::kUnavailable;
 }
 
 void LibraryCare::installProgressWindow(corvex::ProgressWindow *window) {
-  auto *install = lumbra_->lookup<decltype(::corvex_set_progress_window)>("corvex_set_progress_window");
+  auto *install = lumbra_->bind<decltype(::corvex_set_progress_window)>("corvex_set_progress_window");
   if (install) install(window);
 }
 
@@ -96,7 +106,7 @@ QString CheckTables::check(TableId table) {
   const QString label = QString::fromLatin1(name);
   QStringList findings;
   const int result = verify(name, &findings);
-  if (result == 0) return label + ": sound.";
+  if (result == FHS_OK) return label + ": sound.";
   if (result == FM_RESULT_STOPPED) return label + ": check stopped.";
   const QString found = findings.isEmpty() ? QStringLiteral("VERIFY ended with code %1.").arg(result)
                                            : findings.join('\n');
@@ -113,7 +123,7 @@ QString CheckTables::check(TableId table) {
   const QString failed = this->repair(table, repair);
   if (!failed.isEmpty()) return failed;
   const int again = verify(name, &findings);
-  if (again != 0) return QStringLiteral("%1: still damaged after %2. %3").arg(label, actionName(repair), findings.join('\n'));
+  if (again != FHS_OK) return QStringLiteral("%1: still damaged after %2. %3").arg(label, actionName(repair), findings.join('\n'));
   return QStringLiteral("%1: repaired with %2; it is sound now.").arg(label, actionName(repair));
 }
 
@@ -128,7 +138,7 @@ QString CheckTables::repair(TableId table, int action) {
   if (table == TableId::Scans) tables_->scans().table().display();
   if (table == TableId::Standards) tables_->standards().table().display();
   if (!reopened) return label + ": cannot be opened again after the repair.";
-  if (repaired != 0) return QStringLiteral("%1: %2 failed with code %3.").arg(label, actionName(action)).arg(repaired);
+  if (repaired != FHS_OK) return QStringLiteral("%1: %2 failed with code %3.").arg(label, actionName(action)).arg(repaired);
   return QString();
 }
 
@@ -150,12 +160,12 @@ void CheckTables::recoverUnfinished() {
     // table unfinished again.
     QStringList findings;
     const int result = verify(name, &findings);
-    if (result != 0 && repairFor(result, findings) == FM_PACK) {
+    if (result != FHS_OK && repairFor(result, findings) == FM_PACK) {
       failed = repair(table, FM_PACK);
       summary << (failed.isEmpty() ? label + ": its index was rebuilt from its records and the file packed." : failed);
       continue;
     }
-    summary << (result == 0 ? label + ": its index was rebuilt from its records."
+    summary << (result == FHS_OK ? label + ": its index was rebuilt from its records."
                             : QStringLiteral("%1: still damaged after RECOVER. %2").arg(label, findings.join('\n')));
   }
   running_ = false;

@@ -29,8 +29,8 @@ const char *Database::fileName(TableId table) {
 
 bool Database::openTable(TableId table, bool *unfinished) const {
   const int result = kdb_->open(fileName(table), fileId(table), kKeyedRecordFile, 0);
-  if (unfinished) *unfinished = result == kOpenedUnfinished;
-  return result == 0 || result == kOpenedUnfinished;
+  if (unfinished) *unfinished = result == KDB_NEEDS_RECOVER;
+  return result == KDB_OK || result == KDB_NEEDS_RECOVER;
 }
 
 }  // namespace tables

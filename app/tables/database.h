@@ -12,11 +12,6 @@ namespace tables {
 
 enum class TableId { Log = 3, Scans = 6, Standards = 7 };
 
-// KDBopen's answer for a table that opened but whose last update did not
-// finish (a program or the machine stopped while writing it): the table is
-// safe to use, and RECOVER brings back any record its index lost.
-constexpr int kOpenedUnfinished = 117;
-
 class Database {
 public:
   // `kdb` must outlive the object.
@@ -28,13 +23,15 @@ public:
   // Opens "Log.Dat", "Scans.Dat" and "Standards.Dat" of the current
   // directory as keyed record files, each only after the one before it
   // opened. Returns true when all three are open; unfinished() then names
-  // those that answered kOpenedUnfinished.
+  // those that answered KDB_NEEDS_RECOVER: opened, but their last update did
+  // not finish (a program or the machine stopped while writing), so they are
+  // safe to use and RECOVER brings back any record their index lost.
   bool openTables();
   const std::vector<TableId> &unfinished() const { return unfinished_; }
   // "Log.Dat", "Scans.Dat" or "Standards.Dat".
   static const char *fileName(TableId table);
   // Opens one of them (again, after a repair closed it). True when it is
-  // open, also when it answered kOpenedUnfinished (`*unfinished` says so).
+  // open, also when it answered KDB_NEEDS_RECOVER (`*unfinished` says so).
   bool openTable(TableId table, bool *unfinished = nullptr) const;
 
   int client() const { return client_; }

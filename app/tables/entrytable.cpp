@@ -5,17 +5,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/mainwindow.h"
 #include "app/panel.h"
 #include "app/radio/frequency.h"
 #include "app/tables/binding.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/stamps.h"
+#include "app/tuning.h"
 
 namespace tables {
 
-EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window,
+EntryTable::EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, MainWindow *window,
                        const EntryControls &controls)
-    : layout_(layout), db_(db), dialogs_(dialogs), panel_(panel), window_(window), controls_(controls) {}
+    : layout_(layout), db_(db), dialogs_(dialogs), window_(window), controls_(controls) {}
 
 namespace {
 
@@ -41,7 +43,7 @@ Rows listRecords(KdbApi &kdb, int fileId, std::span<const Column> columns, const
   const bool all = filter.trimmed() == QLatin1String("All");
   Rows rows;
   kdb.posn(fileId, QByteArray(), 1, 0);
-  while (kdb.read(fileId, 0) == 0) {
+  while (kdb.read(fileId, 0) == KDB_OK) {
     if (!all && !itemText(kdb, filterItem, fileId).contains(filter, Qt::CaseSensitive)) continue;
     rows.push_back(recordRow(kdb, fileId, columns));
   }
@@ -65,20 +67,20 @@ bool EntryTable::save() {
   if (radio::leadingNumber(controls_.key->text()) == 0)
     controls_.key->setText(freeKey(stampNow(QLatin1String(layout_.keyPattern))));
   controlsToRecord(db_->kdb(), window_, fileId());
-  if (db_->kdb().write(fileId(), 0, 0) != 0) {
+  if (db_->kdb().write(fileId(), 0, 0) != KDB_OK) {
     dialogs_->message(QLatin1String(layout_.writeError));
     return false;
   }
   display();
   controls_.frame->hide();
-  panel_->focusKeys();
+  window_->panel()->focusKeys();
   return true;
 }
 
 bool EntryTable::locate(const QString &key) {
   KdbApi &kdb = db_->kdb();
   kdb.posn(fileId(), key.toLatin1(), 1, 0);
-  if (kdb.read(fileId(), 0) != 0) return false;
+  if (kdb.read(fileId(), 0) != KDB_OK) return false;
   return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
 }
 
@@ -90,7 +92,7 @@ QString EntryTable::freeKey(const QString &candidate) {
 
 void EntryTable::remove() {
   if (locate(controls_.key->text())) {
-    if (db_->kdb().remove(fileId()) != 0) dialogs_->message(QLatin1String(layout_.deleteError));
+    if (db_->kdb().remove(fileId()) != KDB_OK) dialogs_->message(QLatin1String(layout_.deleteError));
   } else if (layout_.reportMissing) {
     dialogs_->message(QLatin1String(kNotFound));
   }
@@ -115,13 +117,12 @@ void EntryTable::sortBy(int column) {
 }
 
 void EntryTable::tuneTo(int row, int column) {
-  panel_->NewFrq->setText(controls_.grid->text(row, column));
-  panel_->FreqGo->click();
+  window_->tuning()->tuneTo(controls_.grid->text(row, column));
 }
 
 void EntryTable::refresh() {
   QCoreApplication::processEvents();
-  panel_->focusKeys();
+  window_->panel()->focusKeys();
 }
 
 }  // namespace tables

@@ -11,7 +11,7 @@
 #include "app/tables/database.h"
 #include "app/tables/grid.h"
 
-class Panel;
+class MainWindow;
 class QComboBox;
 class QLineEdit;
 class QWidget;
@@ -51,8 +51,9 @@ class EntryTable {
 public:
   static constexpr char kNotFound[] = "Unable to locate this entry";
 
-  // Every pointer must outlive the object; `window` holds the bound controls.
-  EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window,
+  // Every pointer must outlive the object; `window` holds the bound controls
+  // and the panel whose tuning a click on a frequency uses.
+  EntryTable(const TableLayout &layout, Database *db, Dialogs *dialogs, MainWindow *window,
              const EntryControls &controls);
 
   // Fills the grid: every record in key order, kept when the filter text
@@ -100,8 +101,7 @@ private:
   TableLayout layout_;
   Database *db_;
   Dialogs *dialogs_;
-  Panel *panel_;
-  QWidget *window_;
+  MainWindow *window_;
   EntryControls controls_;
 };
 

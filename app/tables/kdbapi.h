@@ -1,10 +1,12 @@
 // KdbApi: the record layer functions the program calls, with 8-bit texts
 // going in and out. Every returned text is a copy, taken at once. Codes are
-// those of the record layer (0 success).
+// those of the record layer, named in access/kdb.h (KDB_OK success).
 #ifndef TESSALY_APP_TABLES_KDBAPI_H
 #define TESSALY_APP_TABLES_KDBAPI_H
 
 #include <QByteArray>
+
+#include "access/kdb.h"
 
 namespace tables {
 

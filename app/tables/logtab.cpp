@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/panel.h"
+#include "app/mainwindow.h"
+#include "app/radio/radiostate.h"
+#include "app/radiocontrol.h"
 #include "app/tables/adifmenu.h"
 #include "app/tables/binding.h"
 #include "app/tables/stamps.h"
@@ -34,7 +36,8 @@ const char *const kFilters[] = {"All", "", "PSK31", "RTTY", "SSTV", "Olivia", "D
 
 }  // namespace
 
-LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
+LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dialogs, MainWindow *window)
+    : state_(&window->radio()->state()), words_(library) {
   OnlyShow = filterBox(page, "OnlyShow", kFilters);
   place<QLabel>(page, "SortByLabel", 118, 4, 44, 22, "Sort By");
   Combo1 = place<QComboBox>(page, "Combo1", 164, 4, 92, 22);
@@ -71,7 +74,7 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
   DelLog = place<QPushButton>(LogFrm, "DelLog", 160, 90, 70, 22, "Delete");
   ButtonPlus8 = place<QPushButton>(LogFrm, "ButtonPlus8", 236, 90, 110, 22, "Unknown Digital");
 
-  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,
                                         EntryControls{Grid1, OnlyShow, LogFrm, UniKey});
   adif_ = new AdifMenu(Grid1, table_.get(), dialogs);
   connect(Log1, &QPushButton::clicked, this, &LogTab::newEntry);
@@ -96,13 +99,8 @@ LogTab::LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWid
 }
 
 void LogTab::newEntry() {
-  QString frequency;
-  for (int i = 0; i < 7; ++i) {
-    if (i == 5) frequency += QLatin1Char('.');
-    frequency += panel_->D1[i]->text();
-  }
-  FrqSave->setText(frequency);
-  LogMode->setText(panel_->ModeL->text());
+  FrqSave->setText(state_->frequencyText());
+  LogMode->setText(state_->mode().value_or(QString()));
   const QDateTime now = stampClock();
   Col0->setText(stamp(QLatin1String(kLogDatePattern), now));
   Col4->setText(stamp(QLatin1String(kSortPattern), now));

@@ -2,7 +2,7 @@
 // entries; a click on a frequency tunes there, a click on "Scn" toggles the
 // mark "X" that the selected-entries scan visits, a double-click on
 // "Date Time" opens the entry in LogFrm. "Add 2 Log" starts an entry from
-// the panel's frequency and mode.
+// the frequency and mode the transceiver last reported.
 #ifndef TESSALY_APP_TABLES_LOGTAB_H
 #define TESSALY_APP_TABLES_LOGTAB_H
 
@@ -12,6 +12,9 @@
 #include "app/tables/entrytable.h"
 #include "app/tables/logwords.h"
 
+namespace radio {
+class RadioState;
+}
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
@@ -28,7 +31,8 @@ public:
   static const Column kColumns[8];
 
   // Builds the tab's controls on `page`; the other pointers must outlive it.
-  LogTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
+  // The word index of the notes is bound through `library`.
+  LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dialogs, MainWindow *window);
 
   EntryTable &table() { return *table_; }
   AdifMenu &adif() { return *adif_; }
@@ -50,7 +54,8 @@ public:
   void findWords();
   LogWords &words() { return words_; }
 
-  // "Add 2 Log": a new entry from the panel's displayed frequency and mode.
+  // "Add 2 Log": a new entry from the frequency and mode the transceiver
+  // last reported.
   void newEntry();
 
 protected:
@@ -59,7 +64,7 @@ protected:
 private:
   void onClick(int row, int column);
 
-  Panel *panel_;
+  const radio::RadioState *state_;
   std::unique_ptr<EntryTable> table_;
   LogWords words_;
   AdifMenu *adif_;  // the grid menu's ADIF export and import

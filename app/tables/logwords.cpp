@@ -64,7 +64,7 @@ struct LogWords::Api {
   }
 };
 
-LogWords::LogWords() = default;
+LogWords::LogWords(LumbraLibrary *library) : library_(library) {}
 
 // The program keeps its tables open to the end; the index is closed with
 // its tab all the same, which writes nothing that is not written already.
@@ -72,7 +72,6 @@ LogWords::~LogWords() { stop(); }
 
 bool LogWords::open(KdbApi &kdb, int logId) {
   if (!api_) {
-    library_ = std::make_unique<LumbraLibrary>(LumbraLibrary::defaultPaths());
     api_ = std::make_unique<Api>();
     if (!api_->bind(*library_)) {
       std::fprintf(stderr, "tessaly: the word index functions are missing: notes cannot be searched by word\n");
@@ -112,7 +111,7 @@ bool LogWords::rebuild(KdbApi &kdb, int logId) {
   if (!start(true)) return false;
   std::vector<std::pair<QString, QString>> entries;  // key, notes
   kdb.posn(logId, QByteArray(), 1, 0);
-  while (kdb.read(logId, 0) == 0)
+  while (kdb.read(logId, 0) == KDB_OK)
     entries.emplace_back(itemText(kdb, "UNIKEY", logId).trimmed(), itemText(kdb, "NOTES", logId));
   const int total = static_cast<int>(entries.size());
   for (int i = 0; i < total; i++) {

@@ -25,7 +25,9 @@ class LumbraLibrary;
 
 class LogWords {
 public:
-  LogWords();
+  // Binds the word index functions through `library`, which must outlive
+  // the object.
+  explicit LogWords(LumbraLibrary *library);
   ~LogWords();
   LogWords(const LogWords &) = delete;
   LogWords &operator=(const LogWords &) = delete;
@@ -63,7 +65,7 @@ private:
   void stop();
   bool rebuild(KdbApi &kdb, int logId);
 
-  std::unique_ptr<LumbraLibrary> library_;
+  LumbraLibrary *library_;
   std::unique_ptr<Api> api_;
   fhrequest block_ = {};
   bool open_ = false;

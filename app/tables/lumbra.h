@@ -1,9 +1,13 @@
-// LumbraLibrary: KdbApi over liblumbra, loaded at run time. The library is
-// opened on the first call and each function is looked up by name on its own
-// first call. When the library or a function cannot be found, the loader's
-// message goes to stderr once and that call (and every later one of it)
-// answers kUnavailable, or "" for texts. The library stays loaded for the
-// life of the process, since the program keeps its tables open to the end.
+// LumbraLibrary: the program's one route to its libraries. One object is
+// made at start-up and handed to whoever needs a library function: the
+// tables (as their KdbApi), the log's word index, the table checks and the
+// backups. It loads liblumbra at run time, which brings libcorvex with it,
+// on the first call, and looks each function up by name on its own first
+// call; the program links neither library. When the library or a function
+// cannot be found, the loader's message goes to stderr once and that call
+// (and every later one of it) answers kUnavailable, or "" for texts. The
+// library stays loaded for the life of the process, since the program keeps
+// its tables open to the end.
 #ifndef TESSALY_APP_TABLES_LUMBRA_H
 #define TESSALY_APP_TABLES_LUMBRA_H
 
@@ -19,7 +23,7 @@ namespace tables {
 class LumbraLibrary : public KdbApi {
 public:
   // The code of calls that could not be bound: the layer's "cannot open".
-  static constexpr int kUnavailable = 6;
+  static constexpr int kUnavailable = KDB_CANNOT_OPEN;
 
   // Tries `paths` in order; a path without "/" goes through the normal
   // library search.
@@ -42,19 +46,11 @@ public:
   QByteArray copyFid(const QByteArray &ref, int id) override;
   int copyFput(const QByteArray &text, const QByteArray &ref, int id) override;
 
-  // The function `name` of the record layer or of the engine it loads
-  // with it, bound as the KDB functions are; null when it is missing.
-  template <class F>
-  F *lookup(const char *name) {
-    return bind<F>(name);
-  }
-
   // True once the library has been opened.
   bool loaded() const { return handle_ != nullptr; }
 
   // The address of function `name`, or null (reported once). Exports of
-  // the record engine, which the layer's library loads with it, are found
-  // too.
+  // libcorvex, which the layer's library loads with it, are found too.
   void *symbol(const char *name);
   template <class F>
   F *bind(const char *name) {

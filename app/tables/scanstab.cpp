@@ -7,10 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/mainwindow.h"
 #include "app/panel.h"
 #include "app/radio/frequency.h"
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
+#include "app/tuning.h"
 
 namespace tables {
 
@@ -36,7 +38,8 @@ QString limitText(const QString &cell) {
 
 }  // namespace
 
-ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) : panel_(panel) {
+ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *window)
+    : panel_(window->panel()), tuning_(window->tuning()) {
   OnlyScan = filterBox(page, "OnlyScan", kFilters);
   place<QLabel>(page, "SortByLabel2", 122, 4, 44, 22, "Sort By");
   Combo2 = place<QComboBox>(page, "Combo2", 168, 4, 100, 22);
@@ -62,7 +65,7 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
   CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 68, 70, 22, "Cancel");
   DelScan = place<QPushButton>(ScanFram, "DelScan", 160, 68, 70, 22, "Delete");
 
-  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,
                                         EntryControls{Grid2, OnlyScan, ScanFram, ScanUniKey});
   connect(AddScan, &QPushButton::clicked, this, &ScansTab::newEntry);
   connect(ScanToFile, &QPushButton::clicked, this, [this] { table_->save(); });
@@ -82,16 +85,15 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, 
 }
 
 void ScansTab::newEntry() {
-  FrqLo->setText(panel_->LoFrq->text());
-  FrqHi->setText(panel_->HiFrq->text());
+  FrqLo->setText(tuning_->lowLimitText());
+  FrqHi->setText(tuning_->highLimitText());
   ScanDate->setText(stampNow(QLatin1String(kScanDatePattern)));
   ScanUniKey->clear();
   ScanFram->show();
 }
 
 void ScansTab::loadRange(int row) {
-  panel_->LoFrq->setText(limitText(Grid2->text(row, kLowColumn)));
-  panel_->HiFrq->setText(limitText(Grid2->text(row, kHighColumn)));
+  tuning_->setScanLimits(limitText(Grid2->text(row, kLowColumn)), limitText(Grid2->text(row, kHighColumn)));
   Grid2->setCurrentCell(row, kHighColumn);
   QCoreApplication::processEvents();
   panel_->focusKeys();

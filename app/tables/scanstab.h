@@ -11,6 +11,8 @@
 
 #include "app/tables/entrytable.h"
 
+class Panel;
+class Tuning;
 class QGroupBox;
 class QPushButton;
 
@@ -23,7 +25,7 @@ public:
   static const Column kColumns[5];
 
   // Builds the tab's controls on `page`; the other pointers must outlive it.
-  ScansTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
+  ScansTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *window);
 
   EntryTable &table() { return *table_; }
 
@@ -41,6 +43,7 @@ private:
   void loadRange(int row);
 
   Panel *panel_;
+  Tuning *tuning_;
   std::unique_ptr<EntryTable> table_;
 };
 

@@ -66,7 +66,7 @@ void StandardsImport::importFile(const QString &chosen) {
     boxes_.key->setText(
         table_->freeKey(QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_)));
     controlsToRecord(kdb, window_, table_->fileId());
-    if (kdb.write(table_->fileId(), 0, 0) != 0) {
+    if (kdb.write(table_->fileId(), 0, 0) != KDB_OK) {
       dialogs_->message(QLatin1String(kWriteError));
       return;
     }

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/mainwindow.h"
 #include "app/tables/stamps.h"
 #include "app/tables/widgets.h"
 
@@ -29,7 +30,7 @@ const char *const kFilters[] = {"All", "", "Contestia", "CW", "DominoEx", "Hell"
 
 }  // namespace
 
-StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window) {
+StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *window) {
   OnlyShows = filterBox(page, "OnlyShows", kFilters);
   ButtonPlus3 = place<QPushButton>(page, "ButtonPlus3", 122, 4, 110, 22, "Add 2 Standards");
   Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
@@ -53,7 +54,7 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel 
   ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 66, 70, 22, "Cancel");
   ButtonPlus7 = place<QPushButton>(Frame1, "ButtonPlus7", 160, 66, 70, 22, "Delete");
 
-  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, panel, window,
+  table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,
                                         EntryControls{Grid3, OnlyShows, Frame1, UNIKEYS});
   import_ = std::make_unique<StandardsImport>(
       table_.get(), dialogs, window, StandardsImport::Boxes{SNotes, SFreq, SMode, DateTimes, UNIKEYS});

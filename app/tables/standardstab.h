@@ -23,7 +23,7 @@ public:
   static const Column kColumns[8];
 
   // Builds the tab's controls on `page`; the other pointers must outlive it.
-  StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, Panel *panel, QWidget *window);
+  StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *window);
 
   EntryTable &table() { return *table_; }
   StandardsImport &importer() { return *import_; }

@@ -1,6 +1,5 @@
 #include "app/tables/tables.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QTabWidget>
 
@@ -15,13 +14,13 @@
 
 namespace tables {
 
-Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
+Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
-  log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, dialogs, window->panel(), window);
-  scans_ = std::make_unique<ScansTab>(tabs->widget(MainWindow::kScansTab), &db_, dialogs, window->panel(), window);
+  log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, library, dialogs, window);
+  scans_ = std::make_unique<ScansTab>(tabs->widget(MainWindow::kScansTab), &db_, dialogs, window);
   standards_ = std::make_unique<StandardsTab>(tabs->widget(MainWindow::kStandardsTab), &db_, dialogs,
-                                              window->panel(), window);
+                                              window);
   window->scanner()->setLogGrid(log_->Grid1, log_->ButtonPlus2);
 
   opened_ = db_.openTables();
@@ -36,8 +35,8 @@ Tables::Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
     window->panel()->focusKeys();
   }
   connect(tabs, &QTabWidget::currentChanged, this, &Tables::onTabChanged);
-  setStampsInUtc(window->panel()->UtcBox->isChecked());
-  connect(window->panel()->UtcBox, &QCheckBox::toggled, this, &setStampsInUtc);
+  setStampsInUtc(window->panel()->utcStamps());
+  connect(window->panel(), &Panel::utcStampsToggled, this, &setStampsInUtc);
 }
 
 Tables::~Tables() = default;

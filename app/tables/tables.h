@@ -18,6 +18,7 @@ namespace tables {
 class Dialogs;
 class KdbApi;
 class LogTab;
+class LumbraLibrary;
 class ScansTab;
 class StandardsTab;
 
@@ -26,9 +27,11 @@ class Tables : public QObject {
 public:
   static constexpr char kOpenError[] = "Error opening Log file";
 
-  // `window`, `kdb` and `dialogs` must outlive the object. The tab controls
-  // belong to the window; this object holds their behaviour.
-  Tables(MainWindow *window, KdbApi *kdb, Dialogs *dialogs);
+  // The pointers must outlive the object. The tables are reached through
+  // `kdb` (in the program, `library` itself); the word index of the log is
+  // bound through `library`. The tab controls belong to the window; this
+  // object holds their behaviour.
+  Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs);
   ~Tables() override;
 
   // True when all three tables opened at start-up.

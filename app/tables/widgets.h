@@ -7,23 +7,14 @@
 #include <QWidget>
 #include <span>
 
+#include "app/form.h"
+
 class QComboBox;
 class QLineEdit;
 
 namespace tables {
 
-template <class W>
-W *place(QWidget *parent, const char *name, int x, int y, int w, int h, const QString &text = {}) {
-  W *widget = new W(parent);
-  widget->setObjectName(QLatin1String(name));
-  widget->setGeometry(x, y, w, h);
-  if constexpr (requires { widget->setText(text); }) {
-    if (!text.isEmpty()) widget->setText(text);
-  } else if constexpr (requires { widget->setTitle(text); }) {
-    widget->setTitle(text);
-  }
-  return widget;
-}
+using form::place;
 
 // A filter selector at the top left of a tab: a drop-down list of `choices`
 // whose text the user may also type (typed words are not added to the list),

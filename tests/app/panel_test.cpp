@@ -21,6 +21,7 @@
 #include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
 #include "tests/app/fakes.h"
+#include "tests/app/panel_controls.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ protected:
     port = link.get();
     sound = mixer.get();
     window = std::make_unique<MainWindow>(std::move(link), std::move(mixer), "3");
-    p = window->panel();
+    p = std::make_unique<PanelControls>(window.get());
     window->show();
   }
   // The frames written since the last call, as spaced hex.
@@ -52,7 +53,7 @@ protected:
   FakeLink *port;
   FakeMixer *sound;
   std::unique_ptr<MainWindow> window;
-  Panel *p;
+  std::unique_ptr<PanelControls> p;
 };
 
 }  // namespace
@@ -267,13 +268,31 @@ TEST_F(PanelTest, StepAndDwellButtonsGiveTheFocusBack) {
 }
 
 TEST_F(PanelTest, TabLeavesTheKeyBox) {
-  p->focusKeys();
+  window->panel()->focusKeys();
   QTest::keyClick(p->KBD, Qt::Key_Tab);
   EXPECT_NE(window->focusWidget(), p->KBD);
-  p->focusKeys();
+  window->panel()->focusKeys();
   QTest::keyClick(p->KBD, Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_NE(window->focusWidget(), p->KBD);
   EXPECT_TRUE(frames().isEmpty());
+}
+
+// The controllers place their own controls; Tab still visits them in the
+// order of the form, from one controller's controls to the next.
+TEST_F(PanelTest, TabFollowsTheForm) {
+  const char *const order[] = {"NewFrq",  "FreqGo",  "FreqUp",        "FreqDwn",   "JumpStep",
+                               "StepSz_0"};
+  const char *const across[][2] = {{"ButtonPlus1", "Meter10"}, {"Meter180", "GenBut"},  {"HamBut", "But_LSB"},
+                                   {"But_FM", "Slider1"},      {"TXTVol", "MuteOff"},   {"MuteOn", "Scan_Delay"},
+                                   {"InLen", "PortNum"},       {"BreakBut", "JustControl"}, {"Close_But", "PollBox"},
+                                   {"PollBox", "UtcBox"}};
+  auto next = [&](const char *from) {
+    window->findChild<QWidget *>(from)->setFocus();
+    QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+    return window->focusWidget() ? window->focusWidget()->objectName() : QString();
+  };
+  for (size_t i = 0; i + 1 < std::size(order); ++i) EXPECT_EQ(next(order[i]), order[i + 1]);
+  for (const auto &pair : across) EXPECT_EQ(next(pair[0]), pair[1]);
 }
 
 TEST_F(PanelTest, WheelOverADigitStepsByItsPlaceAndEnterTunes) {

@@ -22,10 +22,7 @@ class AdifLogTest : public TablesTest {
 protected:
   tables::LogTab &log() { return tabs->log(); }
   void add(const char *digits, const char *mode, const QString &notes, bool net = false) {
-    std::array<QChar, 7> d;
-    for (int i = 0; i < 7; ++i) d[i] = QLatin1Char(digits[i]);
-    p->showDigits(d);
-    p->ModeL->setText(mode);
+    reportToState(window->radio()->state(), digits, mode);
     log().Log1->click();
     log().LogNotes->setText(notes);
     log().HFNet->setChecked(net);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "app/tables/backup.h"
+#include "app/tables/lumbra.h"
 #include "tests/util/progress/recording_progress.h"
 
 using tables::BackupDialogs;
@@ -60,6 +61,7 @@ protected:
 
   QTemporaryDir dir;
   QString before;
+  tables::LumbraLibrary library{tables::LumbraLibrary::defaultPaths()};
   FakeDialogs dialogs;
   QWidget window, page;
   corvex::testing::RecordingProgress progress;
@@ -67,7 +69,7 @@ protected:
 };
 
 TEST_F(Backup, TheTablesComeBackUnderTheirOwnNames) {
-  TableBackup backup(&page, &dialogs, &window);
+  TableBackup backup(&page, &library, &dialogs, &window);
   EXPECT_EQ(backup.BackupBut->text(), "Back up tables");
   EXPECT_EQ(backup.RestoreBut->text(), "Restore");
   window.show();
@@ -99,7 +101,7 @@ TEST_F(Backup, TheTablesComeBackUnderTheirOwnNames) {
 }
 
 TEST_F(Backup, CancelsAndBadArchivesChangeNothing) {
-  TableBackup backup(&page, &dialogs, &window);
+  TableBackup backup(&page, &library, &dialogs, &window);
   EXPECT_TRUE(backup.backUp().isEmpty());  // no folder chosen
   EXPECT_TRUE(QDir("backups").entryList(QDir::Files).isEmpty());
   EXPECT_FALSE(backup.restore());  // no archive chosen

@@ -30,10 +30,7 @@ protected:
   QString cell(int row, int column) { return log().Grid1->text(row, column); }
   // "Add 2 Log" at the displayed frequency `digits`, then notes, key and Save.
   void addEntry(const char *digits, const QString &notes, const QString &key = {}) {
-    std::array<QChar, 7> d;
-    for (int i = 0; i < 7; ++i) d[i] = QLatin1Char(digits[i]);
-    p->showDigits(d);
-    p->ModeL->setText("USB");
+    reportToState(window->radio()->state(), digits, "USB");
     log().Log1->click();
     log().LogNotes->setText(notes);
     if (!key.isEmpty()) log().UniKey->setText(key);
@@ -53,8 +50,7 @@ TEST_F(LogTest, AddTwoLogFillsTheFrameFromThePanel) {
   EXPECT_TRUE(dialogs.messages.isEmpty());
   EXPECT_EQ(log().Grid1->rowCount(), 0);
   EXPECT_FALSE(shown(log().LogFrm));
-  p->showDigits({'1', '4', '2', '0', '0', '0', '5'});
-  p->ModeL->setText("CW-N");
+  reportToState(window->radio()->state(), "1420005", "CW-N");
   log().LogNotes->setText("kept from before");
   log().UniKey->setText("123");
   log().HFNet->setChecked(true);

@@ -229,7 +229,7 @@ TEST_F(OperatorTest, MessagesDoNotWaitWhenNoOneAnswers) {
   auto port = std::make_unique<FakeLink>();
   window = std::make_unique<MainWindow>(std::move(port), std::make_unique<FakeMixer>(), "1");
   tables::WidgetDialogs shownOnly(window.get(), tables::WidgetDialogs::kShowOnly);
-  tabs = std::make_unique<tables::Tables>(window.get(), &kdb, &shownOnly);
+  tabs = std::make_unique<tables::Tables>(window.get(), &lumbra(), &kdb, &shownOnly);
   EXPECT_FALSE(tabs->opened());
   QMessageBox *box = window->findChild<QMessageBox *>();
   ASSERT_NE(box, nullptr);

@@ -13,12 +13,14 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "app/radiocontrol.h"
 #include "app/panel.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/msgbox.h"
 #include "app/tables/tables.h"
 #include "tests/app/fakes.h"
+#include "tests/app/panel_controls.h"
 
 // Dialogs that record what they were asked and answer from the test's script.
 class RecordingDialogs : public tables::Dialogs {
@@ -93,8 +95,8 @@ protected:
     auto port = std::make_unique<FakeLink>();
     link = port.get();
     window = std::make_unique<MainWindow>(std::move(port), std::make_unique<FakeMixer>(), "1");
-    tabs = std::make_unique<tables::Tables>(window.get(), api ? api : &kdb, &dialogs);
-    p = window->panel();
+    tabs = std::make_unique<tables::Tables>(window.get(), &lumbra(), api ? api : &kdb, &dialogs);
+    p = std::make_unique<PanelControls>(window.get());
   }
   // The program keeps its tables open to the end; the tests close them,
   // after the tabs, which close the word index of the log.
@@ -141,7 +143,7 @@ protected:
   RecordingDialogs dialogs;
   std::unique_ptr<MainWindow> window;
   std::unique_ptr<tables::Tables> tabs;
-  Panel *p = nullptr;
+  std::unique_ptr<PanelControls> p;
   FakeLink *link = nullptr;
 };
 

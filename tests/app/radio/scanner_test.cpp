@@ -21,6 +21,7 @@
 #include "app/tables/logtab.h"
 #include "app/tuning.h"
 #include "tests/app/fakes.h"
+#include "tests/app/panel_controls.h"
 
 namespace {
 
@@ -43,14 +44,14 @@ protected:
     ASSERT_TRUE(pty.startsWith("/dev/"));
     window = std::make_unique<MainWindow>(std::make_unique<radio::CommPort>(radio::portDevice(pty)),
                                           std::make_unique<FakeMixer>(), radio::portLabel(pty));
-    p = window->panel();
+    p = std::make_unique<PanelControls>(window.get());
     scanner = window->scanner();
   }
   void startFake() {
     auto port = std::make_unique<FakeLink>();
     fake = port.get();
     window = std::make_unique<MainWindow>(std::move(port), std::make_unique<FakeMixer>(), "1");
-    p = window->panel();
+    p = std::make_unique<PanelControls>(window.get());
     scanner = window->scanner();
   }
   void TearDown() override {
@@ -98,7 +99,7 @@ protected:
   QString logPath;
   QProcess rig;
   std::unique_ptr<MainWindow> window;
-  Panel *p = nullptr;
+  std::unique_ptr<PanelControls> p;
   Scanner *scanner = nullptr;
   FakeLink *fake = nullptr;
   tables::Grid *grid = nullptr;
@@ -154,7 +155,7 @@ TEST_F(ScannerTest, DwellButtonsAndStartStop) {
   p->NewFrq->setText("0");
   p->ButtonPlus1->click();
   EXPECT_TRUE(p->Timer2->isActive());
-  EXPECT_TRUE(p->ScanDir->isVisibleTo(p));
+  EXPECT_TRUE(p->ScanDir->isVisibleTo(window->panel()));
   EXPECT_EQ(p->NewFrq->text(), p->LoFrq->text());  // a scan from nowhere starts at the low limit
   EXPECT_EQ(window->tuning()->scanDirection(), Tuning::kUp);
   scanner->rangeTick();

@@ -1,7 +1,7 @@
 // A fixture that runs tessaly-rig on a pseudo-terminal and opens the main
 // window on it, with the rig's log of what it received.
-#ifndef TESSALY_TESTS_APP_RIG_FIXTURE_H
-#define TESSALY_TESTS_APP_RIG_FIXTURE_H
+#ifndef TESSALY_TESTS_APP_RADIO_RIG_FIXTURE_H
+#define TESSALY_TESTS_APP_RADIO_RIG_FIXTURE_H
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include "app/radio/commport.h"
 #include "app/radiocontrol.h"
 #include "tests/app/fakes.h"
+#include "tests/app/panel_controls.h"
 
 // Runs tessaly-rig with `options` and opens the main window on its terminal.
 class RigFixture : public testing::Test {
@@ -31,7 +32,7 @@ protected:
     ASSERT_TRUE(pty.startsWith("/dev/"));
     window = std::make_unique<MainWindow>(std::make_unique<radio::CommPort>(radio::portDevice(pty)),
                                           std::make_unique<FakeMixer>(), radio::portLabel(pty));
-    p = window->panel();
+    p = std::make_unique<PanelControls>(window.get());
     window->show();
   }
   void TearDown() override {
@@ -67,7 +68,7 @@ protected:
   QString logPath, pty;
   QProcess rig;
   std::unique_ptr<MainWindow> window;
-  Panel *p = nullptr;
+  std::unique_ptr<PanelControls> p;
 };
 
 

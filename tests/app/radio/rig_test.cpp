@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "tests/app/rig_fixture.h"
+#include "tests/app/radio/rig_fixture.h"
 
 using RigTest = RigFixture;
 

@@ -10,7 +10,7 @@
 
 #include "app/radio/rigctld_protocol.h"
 #include "app/radio/rigctld_server.h"
-#include "tests/app/rig_fixture.h"
+#include "tests/app/radio/rig_fixture.h"
 
 namespace rc = radio::rigctld;
 
@@ -109,7 +109,7 @@ protected:
 TEST_F(RigctldTest, GoldenExchangesAndTheirWireBytes) {
   startServer();
   auto c = client();
-  EXPECT_EQ(window->panel()->NetClients->text(), "Network clients: 1");
+  EXPECT_EQ(p->NetClients->text(), "Network clients: 1");
 
   EXPECT_EQ(ask(*c, "f"), "14250000\n");  // nothing known yet: one status read
   EXPECT_EQ(rx(), (QStringList{"00 00 00 00 00", "00 00 00 00 0B"}));
@@ -119,14 +119,14 @@ TEST_F(RigctldTest, GoldenExchangesAndTheirWireBytes) {
   EXPECT_EQ(ask(*c, "F 7074000"), "RPRT 0\n");
   EXPECT_EQ(rx().mid(2), (QStringList{"00 74 70 00 08", "00 00 00 00 0B"}));
   EXPECT_EQ(ask(*c, "f"), "7074000\n");  // the frequency echo refreshed it
-  EXPECT_EQ(window->panel()->NewFrq->text().isEmpty(), false);
+  EXPECT_EQ(p->NewFrq->text().isEmpty(), false);
   EXPECT_EQ(ask(*c, "\\set_freq VFOA 14074000"), "RPRT 0\n");
   EXPECT_EQ(ask(*c, "+\\get_freq", 3), "get_freq:\nFrequency: 14074000\nRPRT 0\n");
 
   EXPECT_EQ(ask(*c, "M PKTUSB 3000"), "RPRT 0\n");
   EXPECT_EQ(ask(*c, "M CW 500"), "RPRT 0\n");
   EXPECT_EQ(ask(*c, "m", 2), "CW\n500\n");
-  EXPECT_EQ(window->panel()->ModeL->text(), "CW-N");  // the panel shows what clients read
+  EXPECT_EQ(p->ModeL->text(), "CW-N");  // the panel shows what clients read
   EXPECT_EQ(ask(*c, "M AM 0"), "RPRT 0\n");
   EXPECT_EQ(ask(*c, "M RTTY 0"), "RPRT 0\n");
   EXPECT_EQ(rx().mid(6), (QStringList{"00 00 00 11 0A", "00 00 00 00 0B", "00 00 00 13 0A", "00 00 00 00 0B",
@@ -151,7 +151,7 @@ TEST_F(RigctldTest, GoldenExchangesAndTheirWireBytes) {
 
   c->write("q\n");
   EXPECT_TRUE(QTest::qWaitFor([&] { return c->state() == QAbstractSocket::UnconnectedState; }, 3000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->panel()->NetClients->text() == "Network clients: 0"; }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return p->NetClients->text() == "Network clients: 0"; }, 3000));
 }
 
 TEST_F(RigctldTest, BadInputNeverBlocksThePanelOrOtherClients) {
@@ -178,8 +178,8 @@ TEST_F(RigctldTest, BadInputNeverBlocksThePanelOrOtherClients) {
   EXPECT_EQ(ask(*b, "00000"), "RPRT 0\n");  // "F 7000000" completed
   EXPECT_EQ(ask(*c, "f"), "7000000\n");
   // The panel still works.
-  window->panel()->ModeButton[0]->click();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->panel()->ModeL->text() == "LSB"; }, 3000));
+  window->findChild<QPushButton *>("But_LSB")->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return p->ModeL->text() == "LSB"; }, 3000));
 }
 
 TEST_F(RigctldTest, ConcurrentClientsNeverInterleaveOnTheWire) {
@@ -194,7 +194,7 @@ TEST_F(RigctldTest, ConcurrentClientsNeverInterleaveOnTheWire) {
       clients[i]->write("F " + QByteArray::number(static_cast<qlonglong>(hz)) + "\nm\n");
     }
   // Meanwhile the operator presses a mode button.
-  window->panel()->ModeButton[1]->click();
+  window->findChild<QPushButton *>("But_USB")->click();
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         for (int i = 0; i < kClients; ++i) answers[i] += clients[i]->readAll();
