@@ -192,9 +192,9 @@ int Pack::replace() {
   if (!sync_file(temp_data_)) return FHS_WRITEDATA;
   if (keyed && !sync_file(temp_index_)) return FHS_WRITEINDEX;
   report_.status(temp_dir_set() ? "Copying temporary files." : "Renaming temporary files.");
-  if (!replace_file(temp_data_, names_.data, kTempDataExt)) return FHS_WRITEDATA;
+  if (!replace_file(temp_data_, names_.data, kTempDataExt, names_.data)) return FHS_WRITEDATA;
   temp_data_.clear();
-  if (keyed && !replace_file(temp_index_, index, kTempIndexExt)) return FHS_WRITEINDEX;
+  if (keyed && !replace_file(temp_index_, index, kTempIndexExt, names_.data)) return FHS_WRITEINDEX;
   temp_index_.clear();
   return FHS_OK;
 }

@@ -123,7 +123,7 @@ int Recover::run(bool *hashed) {
   if (status == FHS_OK && fsync(block_.idxfd) != 0) status = FHS_WRITEINDEX;
   if (status != FHS_OK) return status;
   report_.status(temp_dir_set() ? "Copying temporary file." : "Renaming temporary file.");
-  if (!replace_file(temp_, index_name_of(names_, &block_), kTempIndexExt)) return FHS_WRITEINDEX;
+  if (!replace_file(temp_, index_name_of(names_, &block_), kTempIndexExt, names_.data)) return FHS_WRITEINDEX;
   done_ = true;
   report_.status(format("Done. %ld active data records, %ld deleted records.",
                         static_cast<long>(header_count) - static_cast<long>(deleted) - 1, static_cast<long>(deleted)));

@@ -42,12 +42,22 @@ std::string temp_stem(const std::string &file) {
   return name.data();
 }
 
-// Makes a new temporary for `file` open read-write; -1 when it cannot be had.
-int make_temp_file(const std::string &stem, const std::string &file, const char *ext, std::string *temp) {
-  int fd = make_new_file(stem, std::string(".") + ext, 0666, temp);
+// Makes a new, private temporary open read-write; -1 when it cannot be had.
+int make_temp_file(const std::string &stem, const char *ext, std::string *temp) {
+  return make_new_file(stem, std::string(".") + ext, 0600, temp);
+}
+
+// Gives the temporary the mode of `target`, or of `like` when `target` is
+// missing. The temporary is opened without following a link, so that a link
+// put in its place cannot pass the mode on to another file.
+bool take_mode(const std::string &temp, const std::string &target, const std::string &like) {
   struct stat st;
-  if (fd >= 0 && stat(file.c_str(), &st) == 0) fchmod(fd, st.st_mode & 0777);
-  return fd;
+  if (stat(target.c_str(), &st) != 0 && stat(like.c_str(), &st) != 0) return true;
+  int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, st.st_mode & 0777) == 0;
+  close(fd);
+  return ok;
 }
 
 std::string directory_of(const std::string &path) {
@@ -82,7 +92,7 @@ bool copy_file(const std::string &from, const std::string &target, const char *e
   if (in < 0) return false;
   std::vector<char> stem(target.size() + 1);
   derive_name(target.c_str(), "", stem.data(), stem.size());
-  int out = make_temp_file(stem.data(), target, ext, to);
+  int out = make_temp_file(stem.data(), ext, to);
   if (out < 0) {
     close(in);
     return false;
@@ -111,7 +121,7 @@ bool copy_file(const std::string &from, const std::string &target, const char *e
 bool temp_dir_set() { return engine_tmpdir()[0] != '\0'; }
 
 bool make_temp(const std::string &file, const char *ext, std::string *temp) {
-  int fd = make_temp_file(temp_stem(file), file, ext, temp);
+  int fd = make_temp_file(temp_stem(file), ext, temp);
   if (fd < 0) return false;
   close(fd);
   if (temp->size() < FH_NAMESIZE) return true;
@@ -127,12 +137,13 @@ bool sync_file(const std::string &path) {
   return ok;
 }
 
-bool replace_file(const std::string &temp, const std::string &target, const char *ext) {
+bool replace_file(const std::string &temp, const std::string &target, const char *ext, const std::string &like) {
+  if (!take_mode(temp, target, like)) return false;
   discard_change_count(target);
   if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
   if (errno != EXDEV) return false;
   std::string beside;
-  if (!copy_file(temp, target, ext, &beside)) return false;
+  if (!copy_file(temp, target, ext, &beside) || !take_mode(beside, target, like)) return false;
   if (rename(beside.c_str(), target.c_str()) != 0) {
     unlink(beside.c_str());
     return false;

@@ -17,8 +17,8 @@ namespace corvex {
 extern const char kTempIndexExt[];  // "ziq": the new index or hash file
 extern const char kTempDataExt[];   // "zdq": the new data file
 
-// Makes the temporary file for `file`, empty, with the mode `file` has (or
-// the default one when it is missing), and stores its name in *temp: with an
+// Makes the temporary file for `file`, empty and private (0600), and stores
+// its name in *temp: with an
 // engine temporary directory set (_rfhsettmpdir), the file's name in that
 // directory, else `file` without its extension; then "~", eight random
 // characters and "." + `ext`. False when it cannot be made or its name does
@@ -32,12 +32,13 @@ bool temp_dir_set();
 // Writes the file's data to the disk. False when that fails.
 bool sync_file(const std::string &path);
 
-// Puts the complete temporary file `temp` in place of `target`: renames it
-// over `target` and makes the rename durable. When `temp` lies on another
+// Puts the complete temporary file `temp` in place of `target`: gives it the
+// mode of `target` (of `like` when `target` is missing), renames it over
+// `target` and makes the rename durable. When `temp` lies on another
 // file system it is copied first to a new temporary beside `target`
 // (extension `ext`), synced and renamed from there, and `temp` is removed. False, with
 // `target` untouched, when any step fails.
-bool replace_file(const std::string &temp, const std::string &target, const char *ext);
+bool replace_file(const std::string &temp, const std::string &target, const char *ext, const std::string &like);
 
 }  // namespace corvex
 

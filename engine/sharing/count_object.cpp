@@ -98,16 +98,13 @@ void discard_count_object(const char *name, uid_t owner) {
 }
 
 void sweep_unused_counts() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    DIR *dir = opendir("/dev/shm");
-    if (!dir) return;
-    while (struct dirent *entry = readdir(dir)) {
-      if (strncmp(entry->d_name, kCountPrefix, sizeof kCountPrefix - 1) != 0) continue;
+  DIR *dir = opendir("/dev/shm");
+  if (!dir) return;
+  while (struct dirent *entry = readdir(dir)) {
+    if (strncmp(entry->d_name, kCountPrefix, sizeof kCountPrefix - 1) == 0)
       discard_count_object((std::string("/") + entry->d_name).c_str(), geteuid());
-    }
-    closedir(dir);
-  });
+  }
+  closedir(dir);
 }
 
 }  // namespace corvex

@@ -53,7 +53,8 @@ void remove_count_if_unused(int fd, const char *name);
 void discard_count_object(const char *name, uid_t owner);
 
 // Removes every count object of this user that no program holds: leftovers
-// of killed programs and of tables that are gone. Runs once per process.
+// of killed programs and of tables that are gone. Each table a program
+// starts to keep a count for runs it once.
 void sweep_unused_counts();
 
 }  // namespace corvex

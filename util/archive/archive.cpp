@@ -721,7 +721,15 @@ int run_archive(const char *options_text, const char *archive, int count, const 
   if (options.command == ArchiveCommand::kDelete && count < 1) return kResultFailed;
   std::string name = text_or_empty(archive);
   if (name.empty()) return kResultFailed;
-  Run run(options, archive_name(name));
+  const std::string path = archive_name(name);
+  // Only a regular file is an archive: a pipe would hold the run up and a
+  // device never end.
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    archive_output().error(kArchiveNotArchive, path);
+    return kResultBadArgument;
+  }
+  Run run(options, path);
   ProgressWindow &window = progress_window();
   window.open(ProgressLayout::kCompress, "Compress v2.2");
   int result = run.take_names(count, names);

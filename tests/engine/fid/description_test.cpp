@@ -1,4 +1,5 @@
 #include <string.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,21 @@ TEST(Description, ShippedTablesLoadAsDescribed) {
   Description d;
   std::string error;
   EXPECT_FALSE(read_description("/nonexistent/x.desc", &d, &error));
+}
+
+TEST(Description, OnlyARegularFileOfBoundedSizeIsRead) {
+  Description d;
+  std::string error;
+  EXPECT_FALSE(read_description("/dev/zero", &d, &error));
+  EXPECT_EQ(error, "/dev/zero: is not a regular file");
+  char name[] = "/tmp/description-test-XXXXXX";
+  int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kMaxDescriptionBytes) + 1), 0);
+  close(fd);
+  EXPECT_FALSE(read_description(name, &d, &error));
+  EXPECT_NE(error.find("is larger than"), std::string::npos) << error;
+  unlink(name);
 }
 
 TEST(Description, OptionsFlagsAndThreadsRoundTrip) {
