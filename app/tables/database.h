@@ -28,7 +28,8 @@ public:
   // Opens "Log.Dat", "Scans.Dat" and "Standards.Dat" of the current
   // directory as keyed record files, each only after the one before it
   // opened. Returns true when all three are open; unfinished() then names
-  // those that answered kOpenedUnfinished.
+  // those that answered kOpenedUnfinished. False at once when KDBinit
+  // refused the client (its shared state belongs to another user).
   bool openTables();
   const std::vector<TableId> &unfinished() const { return unfinished_; }
   // "Log.Dat", "Scans.Dat" or "Standards.Dat".
