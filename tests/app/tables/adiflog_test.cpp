@@ -111,8 +111,8 @@ TEST_F(AdifLogTest, ExportTakesWhatTheFilterShows) {
 TEST_F(AdifLogTest, ExportReplacesALinkAtItsNameInsteadOfWritingThroughIt) {
   start();
   add("1407000", "USB", "PSK31 one");
+  writeFile("victim", "keep me");
   const QString victim = dir.filePath("victim");
-  writeFile(victim, "keep me");
   dialogs.saveName = dir.filePath("linked.adi");
   ASSERT_TRUE(QFile::link(victim, dialogs.saveName));
   log().adif().exportShown();

@@ -232,7 +232,9 @@ TEST_F(CountObjectTest, TheNextProgramRemovesCountsNobodyHolds) {
   const std::string dead = stem + "-dead", held = stem + "-held", foreign = stem + "-foreign";
   ASSERT_TRUE(plant_count(dead, 0600));
   ASSERT_TRUE(plant_count(held, 0600));
-  if (can_switch_users()) ASSERT_EQ(as_second_user([&] { return plant_count(foreign, 0600) ? 0 : 1; }), 0);
+  if (can_switch_users()) {
+    ASSERT_EQ(as_second_user([&] { return plant_count(foreign, 0600) ? 0 : 1; }), 0);
+  }
   {
     CountHolder holder(held);
     ASSERT_TRUE(holder.held());
@@ -248,7 +250,9 @@ TEST_F(CountObjectTest, TheNextProgramRemovesCountsNobodyHolds) {
   struct stat st {};
   EXPECT_FALSE(object_stat(dead, &st)) << "left by a killed program";
   EXPECT_TRUE(object_stat(held, &st)) << "in use";
-  if (can_switch_users()) EXPECT_TRUE(object_stat(foreign, &st)) << "another user's";
+  if (can_switch_users()) {
+    EXPECT_TRUE(object_stat(foreign, &st)) << "another user's";
+  }
   for (const std::string &name : {dead, held, foreign}) shm_unlink(name.c_str());
 }
 
