@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/engine/maintenance/maint_fixture.h"
+#include "tests/support/maint_fixture.h"
 
 namespace {
 
