@@ -11,10 +11,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch.h"
 #include "tests/support/second_user.h"
 #include "util/msgqueue.h"
 #include "util/robust_mutex.h"
@@ -92,17 +94,15 @@ TEST_F(SharedObjectsTest, AnObjectOpenToOthersOrALinkIsRefused) {
   EXPECT_FALSE(corvex::read_block(name_, 1000, &bytes));
   ASSERT_EQ(shm_unlink(name_.c_str()), 0);
 
-  char target[] = "/tmp/shared-objects-target-XXXXXX";
-  int fd = mkstemp(target);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  ASSERT_EQ(symlink(target, ("/dev/shm" + name_).c_str()), 0);
+  Scratch scratch;
+  const std::string target = scratch.path("target");
+  std::ofstream(target).close();
+  ASSERT_EQ(symlink(target.c_str(), ("/dev/shm" + name_).c_str()), 0);
   EXPECT_EQ(map(&why), nullptr);
   EXPECT_EQ(why, SharedRefusal::kNotPrivate);
   struct stat st {};
-  ASSERT_EQ(stat(target, &st), 0);
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 0) << "the link's target was written";
-  unlink(target);
 }
 
 TEST_F(SharedObjectsTest, ASquattedMessageQueueFailsAtOnce) {

@@ -1,6 +1,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "engine/fid/description.h"
@@ -72,14 +74,12 @@ TEST(Description, OnlyARegularFileOfBoundedSizeIsRead) {
   std::string error;
   EXPECT_FALSE(read_description("/dev/zero", &d, &error));
   EXPECT_EQ(error, "/dev/zero: is not a regular file");
-  char name[] = "/tmp/description-test-XXXXXX";
-  int fd = mkstemp(name);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kMaxDescriptionBytes) + 1), 0);
-  close(fd);
-  EXPECT_FALSE(read_description(name, &d, &error));
+  Scratch scratch;
+  const std::string name = scratch.path("huge.desc");
+  std::ofstream(name).close();
+  ASSERT_EQ(truncate(name.c_str(), static_cast<off_t>(kMaxDescriptionBytes) + 1), 0);
+  EXPECT_FALSE(read_description(name.c_str(), &d, &error));
   EXPECT_NE(error.find("is larger than"), std::string::npos) << error;
-  unlink(name);
 }
 
 TEST(Description, OptionsFlagsAndThreadsRoundTrip) {
