@@ -93,7 +93,9 @@ void discard_count_object(const char *name, uid_t owner) {
   int fd = shm_open(name, O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) return;
   struct stat st;
-  if (fstat(fd, &st) == 0 && private_to(st, owner)) remove_count_if_unused(fd, name);
+  // Also one of the owner's open to others (made by an earlier version):
+  // once nobody holds it, a private one takes its place.
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == owner) remove_count_if_unused(fd, name);
   close(fd);
 }
 

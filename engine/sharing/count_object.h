@@ -48,8 +48,8 @@ CountObjectOpen open_count_object(const char *name, const struct stat &table, si
 // it. The caller closes fd afterwards.
 void remove_count_if_unused(int fd, const char *name);
 
-// Removes the object `name` when it is a private object of `owner` that no
-// program holds.
+// Removes the object `name` when it is an object of `owner` that no program
+// holds (also one open to others, as earlier versions made them).
 void discard_count_object(const char *name, uid_t owner);
 
 // Removes every count object of this user that no program holds: leftovers
