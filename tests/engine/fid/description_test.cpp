@@ -82,6 +82,19 @@ TEST(Description, OnlyARegularFileOfBoundedSizeIsRead) {
   EXPECT_NE(error.find("is larger than"), std::string::npos) << error;
 }
 
+TEST(Description, TheWrittenFileIsNeverALinksTarget) {
+  Scratch scratch;
+  Description d;
+  std::string error;
+  ASSERT_TRUE(parse_description("length 10\nitem A C 0 10\n", &d, &error)) << error;
+  std::ofstream(scratch.path("victim")) << "keep me";
+  ASSERT_EQ(symlink(scratch.path("victim").c_str(), scratch.path("T.fid").c_str()), 0);
+  EXPECT_FALSE(fid_write(d, scratch.path("T.fid").c_str(), &error));
+  std::ifstream in(scratch.path("victim"));
+  std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "keep me");
+}
+
 TEST(Description, OptionsFlagsAndThreadsRoundTrip) {
   const char *text =
       "# sample\n"
