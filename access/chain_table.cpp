@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <cstdio>
 #include <mutex>
 
 #include "access/machine_state.h"
@@ -34,13 +35,21 @@ Tables *tables() {
   static Tables *mapped = nullptr;
   static std::once_flag once;
   std::call_once(once, [] {
-    mapped = static_cast<Tables *>(corvex::map_shared(tables_name(), sizeof(Tables), [](void *r) {
-      auto *t = static_cast<Tables *>(r);
-      if (t->ready == kMagic) return true;
-      if (!corvex::init_robust_mutex(&t->mutex)) return false;
-      t->ready = kMagic;
-      return true;
-    }));
+    corvex::SharedRefusal why;
+    std::string name = tables_name();
+    mapped = static_cast<Tables *>(corvex::map_shared(
+        name, sizeof(Tables),
+        [](void *r) {
+          auto *t = static_cast<Tables *>(r);
+          if (t->ready == kMagic) return true;
+          if (!corvex::init_robust_mutex(&t->mutex)) return false;
+          t->ready = kMagic;
+          return true;
+        },
+        &why));
+    if (why == corvex::SharedRefusal::kNotPrivate)
+      fprintf(stderr, "lumbra: /dev/shm%s belongs to another user or is not private; nothing is handed over\n",
+              name.c_str());
   });
   return mapped;
 }

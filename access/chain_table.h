@@ -8,8 +8,9 @@
 // The tables live in a shared memory object named after the layer's shared
 // state (machine_state_name() followed by "-chain"); the block of a slot is
 // named "<that name>-<client>-<d or f><slot>". Every change happens under a
-// process-shared robust mutex. When the tables cannot be mapped every
-// function reports failure and stores nothing.
+// process-shared robust mutex. When the tables cannot be mapped (also when
+// another user made their object first) or their mutex stays held beyond the
+// wait limit, every function reports failure and stores nothing.
 #ifndef LUMBRA_ACCESS_CHAIN_TABLE_H
 #define LUMBRA_ACCESS_CHAIN_TABLE_H
 

@@ -119,8 +119,10 @@ int abandon_open(kdb_file *f) {
 
 int KDBinit(int client) {
   if (arg16(client) == 0) {
+    uint8_t number = machine_next_client();
+    if (number == 0) return -1;
     send_plain(FHOP_INIT);
-    int value = machine_next_client() * 256;
+    int value = number * 256;
     KDBdatafree(value);  // a hand-over under this number that no program took up
     return value;
   }

@@ -67,7 +67,10 @@ enum KdbReturnCode {
 
 // KDBinit(0) starts a client and returns its client value (client numbers
 // come from a counter shared by every program of the user: 1, 2, ..., 127,
-// then 1 again). KDBinit(client value) closes the client's files, ends the
+// then 1 again). It returns -1 when that counter cannot be used: its shared
+// object (/dev/shm/lumbra-<uid>) belongs to another user, or another program
+// held its lock beyond a few seconds; a line on stderr says which.
+// KDBinit(client value) closes the client's files, ends the
 // client and returns 0.
 LUMBRA_EXPORT int KDBinit(int client);
 

@@ -24,19 +24,23 @@ struct SharedBlock {
 };
 
 // Maps the shared block, setting it up when this process is the first.
-// Returns null when shared memory is not available.
-SharedBlock *map_block(const std::string &name) {
-  void *region = corvex::map_shared(name, sizeof(SharedBlock), [](void *r) {
-    auto *block = static_cast<SharedBlock *>(r);
-    if (block->ready == kMagic) return true;
-    if (!corvex::init_robust_mutex(&block->mutex)) return false;
-    block->ready = kMagic;
-    return true;
-  });
+// Returns null, with the reason in *why, when it cannot be had.
+SharedBlock *map_block(const std::string &name, corvex::SharedRefusal *why) {
+  void *region = corvex::map_shared(
+      name, sizeof(SharedBlock),
+      [](void *r) {
+        auto *block = static_cast<SharedBlock *>(r);
+        if (block->ready == kMagic) return true;
+        if (!corvex::init_robust_mutex(&block->mutex)) return false;
+        block->ready = kMagic;
+        return true;
+      },
+      why);
   return static_cast<SharedBlock *>(region);
 }
 
-// The block in use: the shared one, or this process's own when sharing failed.
+// The block in use: the shared one, or this process's own when shared
+// memory is unavailable; none when the shared object is refused.
 struct State {
   SharedBlock *block = nullptr;
   SharedBlock local{};
@@ -47,9 +51,15 @@ State &state() {
   static State s;
   static std::once_flag once;
   std::call_once(once, [] {
-    s.block = map_block(machine_state_name());
+    corvex::SharedRefusal why;
+    std::string name = machine_state_name();
+    s.block = map_block(name, &why);
     s.shared = s.block != nullptr;
-    if (!s.shared) s.block = &s.local;
+    if (why == corvex::SharedRefusal::kFailed) s.block = &s.local;
+    if (!s.block)
+      fprintf(stderr, "lumbra: /dev/shm%s %s; no client is started\n", name.c_str(),
+              why == corvex::SharedRefusal::kNotPrivate ? "belongs to another user or is not private"
+                                                        : "stayed locked by another program");
   });
   return s;
 }
@@ -58,12 +68,16 @@ State &state() {
 // always consistent, so a holder that died leaves nothing to repair.
 class Guard {
  public:
-  explicit Guard(State &s) {
-    if (s.shared) lock_.emplace(&s.block->mutex);
+  explicit Guard(State &s) : usable_(s.block != nullptr) {
+    if (!s.shared) return;
+    lock_.emplace(&s.block->mutex);
+    usable_ = lock_->held();
   }
+  bool usable() const { return usable_; }
 
  private:
   std::optional<corvex::RobustLock> lock_;
+  bool usable_;
 };
 
 }  // namespace
@@ -76,21 +90,21 @@ uint8_t advance_client_counter(uint8_t &counter) {
 uint8_t machine_next_client() {
   State &s = state();
   Guard g(s);
-  return advance_client_counter(s.block->counter);
+  return g.usable() ? advance_client_counter(s.block->counter) : 0;
 }
 
 uint8_t machine_last_status(uint8_t client) {
   if (client > kMaxClient) return 0;
   State &s = state();
   Guard g(s);
-  return s.block->last_status[client];
+  return g.usable() ? s.block->last_status[client] : 0;
 }
 
 void machine_set_last_status(uint8_t client, uint8_t status) {
   if (client > kMaxClient) return;
   State &s = state();
   Guard g(s);
-  s.block->last_status[client] = status;
+  if (g.usable()) s.block->last_status[client] = status;
 }
 
 std::string machine_state_name() {

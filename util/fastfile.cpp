@@ -135,6 +135,15 @@ int _fastopen(const char *path, int flags, int mode) {
   return slot;
 }
 
+namespace corvex {
+
+int fast_descriptor(int slot) {
+  Slot *s = open_slot(slot);
+  return s ? s->fd : -1;
+}
+
+}  // namespace corvex
+
 int _fastclose(int slot) {
   Slot *s = open_slot(slot);
   if (!s) return 1;

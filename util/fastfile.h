@@ -28,6 +28,8 @@
 CORVEX_EXTERN_C_BEGIN
 
 // Opens path with the open flags and, for a new file, the permission mode.
+// An open that may create the file (FAST_O_CREAT) never follows a link at
+// path: it fails instead.
 // FAST_O_DENYALL takes an exclusive, FAST_O_DENYNONE a shared lock on the file
 // (flock); when another open description holds a conflicting lock the open
 // fails. Returns the slot 0..4; -1 for an empty path, no free slot or a failed
@@ -96,5 +98,13 @@ CORVEX_EXPORT int fshare(const char *path, int flags);
 CORVEX_EXPORT int funshare(const char *path, int flags);
 
 CORVEX_EXTERN_C_END
+
+namespace corvex {
+
+// The descriptor of an open slot, for calls the slot functions do not make
+// (fstat, fchmod, ftruncate, fsync after a flush); -1 for a bad slot.
+int fast_descriptor(int slot);
+
+}  // namespace corvex
 
 #endif

@@ -5,7 +5,10 @@
 // process-shared robust mutex.
 //
 // The environment variable CORVEX_SHM_PREFIX (default "/corvex") starts the
-// names of the shared memory objects; the user id is part of each name.
+// names of the shared memory objects; the user id is part of each name. The
+// objects are private to the user (util/shared_memory.h): when another user
+// made one of them first, the calls fail (-1) instead of using it, and a
+// mutex held beyond the wait limit makes them fail instead of hanging.
 #ifndef CORVEX_UTIL_MSGQUEUE_H
 #define CORVEX_UTIL_MSGQUEUE_H
 

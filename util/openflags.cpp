@@ -16,7 +16,9 @@ OpenMode map_open_flags(int flags) {
   else
     m.oflags = O_RDONLY;
   m.oflags |= O_CLOEXEC;
-  if (flags & FAST_O_CREAT) m.oflags |= O_CREAT | ((flags & FAST_O_EXCL) ? O_EXCL : 0);
+  // An open that may make the file is an output: a link planted at its name
+  // must not lead it to some other file.
+  if (flags & FAST_O_CREAT) m.oflags |= O_CREAT | O_NOFOLLOW | ((flags & FAST_O_EXCL) ? O_EXCL : 0);
   if (flags & FAST_O_APPEND) m.oflags |= O_APPEND;
   m.truncate = flags & FAST_O_TRUNC;
   if (flags & FAST_O_DENYALL)

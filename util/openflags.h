@@ -14,7 +14,7 @@ struct OpenMode {
 };
 
 // Access 0x0004 (or 0x0001 with 0x0002) is read-write, 0x0002 write only, else
-// read only. O_EXCL only comes with O_CREAT. Descriptors are close-on-exec.
+// read only. O_EXCL only comes with O_CREAT, which also brings O_NOFOLLOW. Descriptors are close-on-exec.
 OpenMode map_open_flags(int flags);
 
 }  // namespace corvex

@@ -13,20 +13,27 @@ CORVEX_EXPORT bool init_robust_mutex(pthread_mutex_t *m);
 
 // Holds the mutex for its lifetime. When the previous holder died with it, the
 // mutex is made consistent and taken; the data it guards may be half changed,
-// so users check their invariants after locking.
+// so users check their invariants after locking. A holder that keeps it longer
+// than the wait limit (a stopped or hung program) makes the lock fail instead
+// of holding this program up.
 class CORVEX_EXPORT RobustLock {
  public:
-  explicit RobustLock(pthread_mutex_t *m);
+  explicit RobustLock(pthread_mutex_t *m, int wait_ms = kDefaultWaitMs);
   ~RobustLock();
   RobustLock(const RobustLock &) = delete;
   RobustLock &operator=(const RobustLock &) = delete;
 
-  // False when the mutex could not be taken (it is unusable).
+  static constexpr int kDefaultWaitMs = 3000;
+
+  // False when the mutex could not be taken (unusable, or held too long).
   bool held() const { return held_; }
+  // True when the mutex was not taken because its holder kept it too long.
+  bool timed_out() const { return timed_out_; }
 
  private:
   pthread_mutex_t *m_;
   bool held_;
+  bool timed_out_ = false;
 };
 
 }  // namespace corvex

@@ -14,13 +14,55 @@
 
 namespace corvex {
 
-void *map_shared(const std::string &name, size_t size, const std::function<bool(void *)> &prepare) {
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+namespace {
+
+bool private_object(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+// Opens the object, making it when missing; -1 with *why set otherwise.
+int open_private(const std::string &name, SharedRefusal *why) {
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0 && errno == EEXIST) fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) {
+    *why = errno == EACCES || errno == ELOOP ? SharedRefusal::kNotPrivate : SharedRefusal::kFailed;
+    return -1;
+  }
+  if (!private_object(fd)) {
+    close(fd);
+    *why = SharedRefusal::kNotPrivate;
+    return -1;
+  }
+  return fd;
+}
+
+// Takes an exclusive flock, giving up after kSharedWaitMs.
+bool lock_within_limit(int fd) {
+  for (int waited = 0; waited <= kSharedWaitMs; waited += 10) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    usleep(10000);
+  }
+  errno = EWOULDBLOCK;
+  return false;
+}
+
+}  // namespace
+
+void *map_shared(const std::string &name, size_t size, const std::function<bool(void *)> &prepare,
+                 SharedRefusal *why) {
+  SharedRefusal ignored;
+  if (!why) why = &ignored;
+  *why = SharedRefusal::kNone;
+  int fd = open_private(name, why);
   if (fd < 0) return nullptr;
   void *region = nullptr;
   struct stat st {};
-  if (flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0 &&
-      (st.st_size == static_cast<off_t>(size) || (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(size)) == 0))) {
+  if (!lock_within_limit(fd)) {
+    *why = errno == EWOULDBLOCK ? SharedRefusal::kBusy : SharedRefusal::kFailed;
+  } else if (fstat(fd, &st) == 0 && (st.st_size == static_cast<off_t>(size) ||
+                                     (st.st_size == 0 && ftruncate(fd, static_cast<off_t>(size)) == 0))) {
     region = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (region == MAP_FAILED) {
       region = nullptr;
@@ -29,6 +71,7 @@ void *map_shared(const std::string &name, size_t size, const std::function<bool(
       region = nullptr;
     }
   }
+  if (!region && *why == SharedRefusal::kNone) *why = SharedRefusal::kFailed;
   // Unlocked explicitly: the mapping keeps the open file description, and with
   // it the lock, alive after close.
   flock(fd, LOCK_UN);
@@ -73,7 +116,7 @@ bool read_block(const std::string &name, size_t max, std::string *bytes) {
   bool ok = false;
   bytes->clear();
   struct stat st {};
-  if (fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= max) {
+  if (private_object(fd) && fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= max) {
     size_t size = static_cast<size_t>(st.st_size);
     ok = size == 0;
     void *block = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0) : MAP_FAILED;

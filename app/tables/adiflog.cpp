@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,8 +57,10 @@ bool writeAll(int fd, const QByteArray &bytes) {
 // synced, renamed over `file`, and the folder synced. "" or the reason it failed.
 QString writeDurably(const QString &file, const QByteArray &bytes) {
   const QByteArray target = QFile::encodeName(file);
-  const QByteArray temporary = target + ".tmp" + QByteArray::number(static_cast<qint64>(::getpid()));
-  const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A new file under a name nobody can guess: a file or link planted
+  // beside `file` is never written through.
+  const QByteArray temporary = target + ".tmp" + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+  const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
   const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
   const int error = errno;

@@ -15,6 +15,7 @@ void Database::startClient() {
 
 bool Database::openTables() {
   unfinished_.clear();
+  if (client_ < 0) return false;  // the record layer refused to start a client
   for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards}) {
     bool unfinished = false;
     if (!openTable(table, &unfinished)) return false;

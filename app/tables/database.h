@@ -25,7 +25,9 @@ public:
   // opened. Returns true when all three are open; unfinished() then names
   // those that answered KDB_NEEDS_RECOVER: opened, but their last update did
   // not finish (a program or the machine stopped while writing), so they are
-  // safe to use and RECOVER brings back any record their index lost.
+  // safe to use and RECOVER brings back any record their index lost. False
+  // at once when KDBinit refused the client (its shared state belongs to
+  // another user).
   bool openTables();
   const std::vector<TableId> &unfinished() const { return unfinished_; }
   // "Log.Dat", "Scans.Dat" or "Standards.Dat".

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 
 #include "app/tables/binding.h"
@@ -39,13 +40,20 @@ void StandardsImport::run() {
 void StandardsImport::importFile(const QString &chosen) {
   QByteArray text;
   {
-    // The whole file is read at once, so it is closed on every path.
-    QFile file(importFileName(chosen));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The whole file is read at once, so it is closed on every path; only
+    // a regular file, and no more of it than the bound.
+    const QString name = importFileName(chosen);
+    QFile file(name);
+    if (!QFileInfo(name).isFile() || !file.open(QIODevice::ReadOnly)) {
       notice(QStringLiteral("Unable to open the file"));
       return;
     }
-    text = importTextAsUtf8(file.readAll());
+    text = file.read(kMaxFileBytes + 1);
+    if (text.size() > kMaxFileBytes) {
+      notice(QStringLiteral("The file is larger than %1 MB: nothing was imported").arg(kMaxFileBytes >> 20));
+      return;
+    }
+    text = importTextAsUtf8(text);
   }
   properCase_ = dialogs_->showMessage({QStringLiteral("Correct Upper Case Text to Proper Case"), 1,
                                        QLatin1String(kHeading), QStringLiteral("Y"), kNoticeSeconds});

@@ -20,6 +20,8 @@ public:
   static constexpr char kHeading[] = "Student Data - General Info.";
   static constexpr char kFilter[] = "Comma Delimitated (*.csv)";
   static constexpr int kNoticeSeconds = 2;
+  // The largest file imported: far more pairs than the table is meant for.
+  static constexpr qint64 kMaxFileBytes = qint64{8} << 20;
 
   // The entry boxes an imported entry is made in.
   struct Boxes {
@@ -30,7 +32,8 @@ public:
   StandardsImport(EntryTable *table, Dialogs *dialogs, QWidget *window, const Boxes &boxes);
 
   // Asks for a file and imports it. A name without the ".csv" extension
-  // gets ".Csv". The file is read as UTF-8 when it is valid UTF-8, else as
+  // gets ".Csv". Only a regular file of at most kMaxFileBytes is read (a
+  // notice says so otherwise). The file is read as UTF-8 when it is valid UTF-8, else as
   // Latin-1. Pairs whose frequency is not a number from 0 to 99999.99 kHz
   // are skipped; the final notice counts what was stored, what was skipped
   // and the characters the 8-bit table could not hold. A failed write ends

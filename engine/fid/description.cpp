@@ -3,10 +3,9 @@
 #include <string.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "util/ascii.h"
+#include "util/bounded_read.h"
 
 namespace corvex {
 
@@ -282,14 +281,13 @@ bool parse_description(std::string_view text, Description *out, std::string *err
 }
 
 bool read_description(const char *path, Description *out, std::string *error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = std::string(path) + ": cannot be read";
+  std::string text;
+  BoundedRead read = read_bounded(path, kMaxDescriptionBytes, &text);
+  if (read != BoundedRead::kOk) {
+    *error = std::string(path) + ": " + bounded_read_problem(read, kMaxDescriptionBytes);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (parse_description(text.str(), out, error)) return true;
+  if (parse_description(text, out, error)) return true;
   *error = std::string(path) + ": " + *error;
   return false;
 }

@@ -55,8 +55,13 @@ struct Description {
 // whole text, such as a missing length).
 bool parse_description(std::string_view text, Description *out, std::string *error);
 
-// Reads and parses the description file at `path`; errors are prefixed with
-// the path ("Log.desc: line 4: ...").
+// The largest description file read: room for every item, key and thread a
+// table can have, written out at length.
+constexpr size_t kMaxDescriptionBytes = size_t{4} << 20;
+
+// Reads and parses the description file at `path`, a regular file of at most
+// kMaxDescriptionBytes; errors are prefixed with the path ("Log.desc: line
+// 4: ...", "Log.desc: is larger than 4194304 bytes").
 bool read_description(const char *path, Description *out, std::string *error);
 
 }  // namespace corvex

@@ -1,8 +1,10 @@
 #include "engine/fid/fidwrite.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -73,7 +75,10 @@ std::string fid_encode(const Description &d) {
 
 bool fid_write(const Description &d, const char *path, std::string *error) {
   std::string bytes = fid_encode(d);
-  FILE *f = fopen(path, "wb");
+  // A link at `path` is refused, never followed to the file it leads to.
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  FILE *f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (fd >= 0 && !f) close(fd);
   bool ok = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   int saved = errno;
   if (f && fclose(f) != 0) {

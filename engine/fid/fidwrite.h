@@ -13,8 +13,9 @@ namespace corvex {
 // the keys and the thread lines.
 std::string fid_encode(const Description &d);
 
-// Writes fid_encode(d) to `path`, replacing the file. Returns false and sets
-// `error` when the file cannot be written.
+// Writes fid_encode(d) to `path`, replacing the file (a link at `path` is
+// refused, not followed). Returns false and sets `error` when the file
+// cannot be written.
 bool fid_write(const Description &d, const char *path, std::string *error);
 
 }  // namespace corvex

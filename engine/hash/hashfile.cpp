@@ -49,7 +49,7 @@ void hash_choose_size(fhrequest *block) {
 
 int hash_make(fhrequest *block) {
   if (block->nkeys == 0 || !block->keydefs) return FHS_NOTSUPPORTED;
-  int fd = open(block->idxname, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = open(block->idxname, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return FHS_CREATEHASH;
   hash_choose_size(block);
   bool written = write_table(fd, block);

@@ -190,7 +190,7 @@ int index_make(fhrequest *block) {
   put16(head + 94, n);
   for (int k = 0; k < block->nkeys; k++) head[96 + k] = block->keydefs[k].keylen;
   int status = FHS_OK;
-  int fd = open(block->idxname, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = open(block->idxname, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     status = FHS_CREATEINDEX;
   } else {

@@ -15,6 +15,7 @@
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/tempfiles.h"
 #include "engine/maintenance/walk.h"
+#include "util/new_file.h"
 
 namespace corvex {
 
@@ -64,9 +65,10 @@ Pack::~Pack() {
 }
 
 int Pack::make_new_set() {
-  temp_data_ = temp_name(names_.data, kTempDataExt);
-  temp_index_ = temp_name(names_.index.empty() ? names_.data : names_.index, kTempIndexExt);
   report_.status("Creating temporary files...");
+  if (!make_temp(names_.data, kTempDataExt, &temp_data_)) return FHS_CREATEDATA;
+  if (!make_temp(names_.index.empty() ? names_.data : names_.index, kTempIndexExt, &temp_index_))
+    return FHS_CREATEINDEX;
   if (!put_block_name(fresh_.datname, temp_data_) || !put_block_name(fresh_.idxname, temp_index_)) return FHS_CREATEDATA;
   if (!put_block_name(fresh_.fidname, fid_name_of(names_))) return FHS_OPENFID;
   fresh_.mode = FH_EXCLUSIVE;
@@ -128,7 +130,7 @@ int Pack::strip(const char *image, bool *stripped) {
   if (!strip_) {
     std::vector<char> name(names_.data.size() + sizeof kStripExt);
     derive_name(names_.data.c_str(), kStripExt, name.data(), name.size());
-    strip_ = fopen(name.data(), "ab");
+    strip_ = open_for_append(name.data());
     if (!strip_) {
       report_.message("Error: Unable to create strip file.");
       return FHS_CREATEDATA;
@@ -190,9 +192,9 @@ int Pack::replace() {
   if (!sync_file(temp_data_)) return FHS_WRITEDATA;
   if (keyed && !sync_file(temp_index_)) return FHS_WRITEINDEX;
   report_.status(temp_dir_set() ? "Copying temporary files." : "Renaming temporary files.");
-  if (!replace_file(temp_data_, names_.data, kTempDataExt)) return FHS_WRITEDATA;
+  if (!replace_file(temp_data_, names_.data, kTempDataExt, names_.data)) return FHS_WRITEDATA;
   temp_data_.clear();
-  if (keyed && !replace_file(temp_index_, index, kTempIndexExt)) return FHS_WRITEINDEX;
+  if (keyed && !replace_file(temp_index_, index, kTempIndexExt, names_.data)) return FHS_WRITEINDEX;
   temp_index_.clear();
   return FHS_OK;
 }

@@ -48,10 +48,9 @@ class Recover {
 };
 
 int Recover::make_temp_index() {
-  temp_ = temp_name(names_.index.empty() ? names_.data : names_.index, kTempIndexExt);
   report_.file_type(file_type_text(&block_));
   report_.status("Creating temporary file...");
-  if (temp_.size() >= FH_NAMESIZE) return FHS_CREATEINDEX;
+  if (!make_temp(index_name_of(names_, &block_), kTempIndexExt, &temp_)) return FHS_CREATEINDEX;
   memcpy(block_.idxname, temp_.c_str(), temp_.size() + 1);
   int status = index_make(&block_);
   if (status != FHS_OK) {
@@ -59,7 +58,7 @@ int Recover::make_temp_index() {
     fflush(stdout);
     return status;
   }
-  block_.idxfd = open(temp_.c_str(), O_RDWR | O_CLOEXEC);
+  block_.idxfd = open(temp_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (block_.idxfd < 0) return FHS_OPENDATA;
   return index_open(&block_);
 }
@@ -124,7 +123,7 @@ int Recover::run(bool *hashed) {
   if (status == FHS_OK && fsync(block_.idxfd) != 0) status = FHS_WRITEINDEX;
   if (status != FHS_OK) return status;
   report_.status(temp_dir_set() ? "Copying temporary file." : "Renaming temporary file.");
-  if (!replace_file(temp_, index_name_of(names_, &block_), kTempIndexExt)) return FHS_WRITEINDEX;
+  if (!replace_file(temp_, index_name_of(names_, &block_), kTempIndexExt, names_.data)) return FHS_WRITEINDEX;
   done_ = true;
   report_.status(format("Done. %ld active data records, %ld deleted records.",
                         static_cast<long>(header_count) - static_cast<long>(deleted) - 1, static_cast<long>(deleted)));

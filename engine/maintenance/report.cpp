@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "engine/status.h"
+#include "util/new_file.h"
 
 namespace corvex {
 
@@ -45,7 +46,7 @@ void MaintReport::show_message(const std::string &text) { window_.set_line(kFmMe
 
 void MaintReport::log(int level, const std::string &text) {
   if (logfile_.empty()) return;
-  FILE *f = fopen(logfile_.c_str(), "ab");
+  FILE *f = open_for_append(logfile_.c_str());
   if (!f) return;
   fprintf(f, "%*s%s\r\n", level * 2, "", text.c_str());
   fflush(f);

@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "engine/rfh.h"
 #include "engine/sharing/changecount.h"
 #include "util/names.h"
+#include "util/new_file.h"
 
 namespace corvex {
 
@@ -21,15 +21,43 @@ const char kTempDataExt[] = "zdq";
 
 namespace {
 
-// The change count of the file about to be replaced: nobody else has the
-// file open during maintenance, and the new file is another inode, so a
-// count object that programs killed while sharing it left behind goes now.
+// The change count of the file about to be replaced: the new file is
+// another inode, so a count object that programs killed while sharing it
+// left behind goes now.
 void discard_change_count(const std::string &target) {
   struct stat st;
-  char name[64];
-  if (stat(target.c_str(), &st) != 0) return;
-  changes_object_name(st, name, sizeof name);
-  shm_unlink(name);
+  if (stat(target.c_str(), &st) == 0) changes_discard_unused(st);
+}
+
+// The stem of temporary names for `file`: in the temporary directory when
+// one is set, else beside `file`; without its extension.
+std::string temp_stem(const std::string &file) {
+  std::vector<char> name(file.size() + 1);
+  if (temp_dir_set()) {
+    split_name(file.c_str(), nullptr, name.data(), nullptr);
+    std::string dir = engine_tmpdir();
+    return dir.empty() || dir.back() == '/' ? dir + name.data() : dir + "/" + name.data();
+  }
+  derive_name(file.c_str(), "", name.data(), name.size());
+  return name.data();
+}
+
+// Makes a new, private temporary open read-write; -1 when it cannot be had.
+int make_temp_file(const std::string &stem, const char *ext, std::string *temp) {
+  return make_new_file(stem, std::string(".") + ext, 0600, temp);
+}
+
+// Gives the temporary the mode of `target`, or of `like` when `target` is
+// missing. The temporary is opened without following a link, so that a link
+// put in its place cannot pass the mode on to another file.
+bool take_mode(const std::string &temp, const std::string &target, const std::string &like) {
+  struct stat st;
+  if (stat(target.c_str(), &st) != 0 && stat(like.c_str(), &st) != 0) return true;
+  int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, st.st_mode & 0777) == 0;
+  close(fd);
+  return ok;
 }
 
 std::string directory_of(const std::string &path) {
@@ -57,11 +85,14 @@ bool write_all(int fd, const char *data, size_t len) {
   return true;
 }
 
-// Copies `from` to `to` (created or truncated) and syncs it.
-bool copy_file(const std::string &from, const std::string &to) {
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+// Copies `from` to a new temporary beside `target` and syncs it; its name
+// goes to *to.
+bool copy_file(const std::string &from, const std::string &target, const char *ext, std::string *to) {
+  int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (in < 0) return false;
-  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  std::vector<char> stem(target.size() + 1);
+  derive_name(target.c_str(), "", stem.data(), stem.size());
+  int out = make_temp_file(stem.data(), ext, to);
   if (out < 0) {
     close(in);
     return false;
@@ -81,7 +112,7 @@ bool copy_file(const std::string &from, const std::string &to) {
   ok = ok && fsync(out) == 0;
   close(in);
   ok = close(out) == 0 && ok;
-  if (!ok) unlink(to.c_str());
+  if (!ok) unlink(to->c_str());
   return ok;
 }
 
@@ -89,40 +120,30 @@ bool copy_file(const std::string &from, const std::string &to) {
 
 bool temp_dir_set() { return engine_tmpdir()[0] != '\0'; }
 
-std::string temp_name(const std::string &file, const char *ext) {
-  if (temp_dir_set()) {
-    std::vector<char> name(file.size() + 1);
-    split_name(file.c_str(), nullptr, name.data(), nullptr);
-    const char *dir = engine_tmpdir();
-    std::vector<char> out(strlen(dir) + strlen(name.data()) + strlen(ext) + 3);
-    return creat_name(out.data(), dir, name.data(), ext);
-  }
-  std::string dotted = std::string(".") + ext;
-  std::vector<char> out(file.size() + dotted.size() + 1);
-  derive_name(file.c_str(), dotted.c_str(), out.data(), out.size());
-  return out.data();
+bool make_temp(const std::string &file, const char *ext, std::string *temp) {
+  int fd = make_temp_file(temp_stem(file), ext, temp);
+  if (fd < 0) return false;
+  close(fd);
+  if (temp->size() < FH_NAMESIZE) return true;
+  unlink(temp->c_str());
+  return false;
 }
 
 bool sync_file(const std::string &path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = fsync(fd) == 0;
   close(fd);
   return ok;
 }
 
-bool replace_file(const std::string &temp, const std::string &target, const char *ext) {
+bool replace_file(const std::string &temp, const std::string &target, const char *ext, const std::string &like) {
+  if (!take_mode(temp, target, like)) return false;
   discard_change_count(target);
   if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
   if (errno != EXDEV) return false;
-  std::string beside = target;
-  {
-    std::string dotted = std::string(".") + ext;
-    std::vector<char> out(target.size() + dotted.size() + 1);
-    if (!derive_name(target.c_str(), dotted.c_str(), out.data(), out.size())) return false;
-    beside = out.data();
-  }
-  if (!copy_file(temp, beside)) return false;
+  std::string beside;
+  if (!copy_file(temp, target, ext, &beside) || !take_mode(beside, target, like)) return false;
   if (rename(beside.c_str(), target.c_str()) != 0) {
     unlink(beside.c_str());
     return false;

@@ -59,11 +59,12 @@ int open_with_tries(const char *name, uint16_t flags) {
   return -1;
 }
 
-// Creates or truncates `name` read-write, retrying once after parking.
+// Creates or truncates `name` read-write, retrying once after parking. A link
+// at `name` is refused, never followed to the file it leads to.
 int create_with_retry(const char *name) {
   if (!name_ok(name)) return -1;
   for (int attempt = 0; attempt < 2; attempt++) {
-    int fd = open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = open(name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (attempt == 0) park_lru();
   }

@@ -12,8 +12,8 @@
 
 #include "engine/core/engine.h"
 #include "engine/core/perblock.h"
+#include "engine/sharing/count_object.h"
 #include "engine/sharing/netmode.h"
-#include "util/filelock.h"
 #include "util/fsinfo.h"
 
 namespace corvex {
@@ -46,9 +46,7 @@ struct Tracker {
   void detach() {
     if (shared) munmap(shared, sizeof(SharedCount));
     if (objfd >= 0) {
-      // The last user removes the object; a write lock is granted only
-      // when no other description holds byte 0.
-      if (!inherited && bytelock_try(objfd, 0)) shm_unlink(name);
+      if (!inherited) remove_count_if_unused(objfd, name);
       close(objfd);
     }
     inherited = false;
@@ -74,38 +72,29 @@ bool trackable(const fhrequest *block) {
   return block_is_shared(block) && netmode_places_locks() && block->datfd >= 0 && !(block->mode & FH_NODATA);
 }
 
-// Opens (or makes) the count object of the data file and holds a read lock
-// on it. False when it cannot be had, or was removed by its last user
-// before the lock was granted (then the caller tries again).
-bool open_object(Tracker *t, bool *removed) {
-  *removed = false;
-  int fd = shm_open(t->name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  struct stat st;
-  if (!bytelock_wait_shared(fd, 0) || fstat(fd, &st) != 0) {
-    close(fd);
-    return false;
+// Opens the count object of the data file, holding a read lock on it, and
+// maps it. False when it cannot be had or is not to be trusted.
+bool open_object(Tracker *t, const struct stat &table) {
+  for (int tries = 0; tries < 3; tries++) {
+    int fd;
+    switch (open_count_object(t->name, table, sizeof(SharedCount), &fd)) {
+      case CountObjectOpen::kOpened:
+        break;
+      case CountObjectOpen::kRemoved:
+        continue;
+      default:
+        return false;
+    }
+    void *p = mmap(nullptr, sizeof(SharedCount), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p == MAP_FAILED) {
+      close(fd);
+      return false;
+    }
+    t->objfd = fd;
+    t->shared = static_cast<SharedCount *>(p);
+    return true;
   }
-  if (st.st_nlink == 0) {
-    *removed = true;
-    close(fd);
-    return false;
-  }
-  // Made by this program: readable and writable by every user of the
-  // table, whatever the umask.
-  if (st.st_uid == geteuid() && (st.st_mode & 0666) != 0666) fchmod(fd, 0666);
-  if (st.st_size < static_cast<off_t>(sizeof(SharedCount)) && ftruncate(fd, sizeof(SharedCount)) != 0) {
-    close(fd);
-    return false;
-  }
-  void *p = mmap(nullptr, sizeof(SharedCount), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (p == MAP_FAILED) {
-    close(fd);
-    return false;
-  }
-  t->objfd = fd;
-  t->shared = static_cast<SharedCount *>(p);
-  return true;
+  return false;
 }
 
 bool attach(const fhrequest *block, Tracker *t) {
@@ -114,17 +103,12 @@ bool attach(const fhrequest *block, Tracker *t) {
   if (!fork_watched) return false;
   t->failed = true;
   struct stat st;
-  if (network_filesystem(block->datfd) != nullptr || fstat(block->datfd, &st) != 0) return false;
+  if (network_filesystem(block->datfd) != nullptr || fstat(block->datfd, &st) != 0 || !count_allowed(st))
+    return false;
+  sweep_unused_counts();
   changes_object_name(st, t->name, sizeof t->name);
-  for (int tries = 0; tries < 3; tries++) {
-    bool removed;
-    if (open_object(t, &removed)) {
-      t->failed = false;
-      return true;
-    }
-    if (!removed) break;
-  }
-  return false;
+  t->failed = !open_object(t, st);
+  return !t->failed;
 }
 
 // The tracker of a trackable block, attached; null for an untracked one.
@@ -149,8 +133,14 @@ Tracker *attached(const fhrequest *block) {
 }  // namespace
 
 void changes_object_name(const struct stat &st, char *out, size_t size) {
-  snprintf(out, size, "/corvex-count-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+  snprintf(out, size, "/%s%llx-%llx", kCountPrefix, static_cast<unsigned long long>(st.st_dev),
            static_cast<unsigned long long>(st.st_ino));
+}
+
+void changes_discard_unused(const struct stat &st) {
+  char name[64];
+  changes_object_name(st, name, sizeof name);
+  discard_count_object(name, st.st_uid);
 }
 
 bool changes_begin_call(const fhrequest *block, uint64_t *count) {

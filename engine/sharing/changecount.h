@@ -17,16 +17,17 @@
 //     whole copies from the files, so it needs no header lock.
 //
 // A count left odd by a program killed inside its section is made even by
-// the next holder of the lock. The object is made on first use with mode
-// 0666 (it holds no table data) and removed by its last user: every user
-// holds a read lock on its byte 0, the one that can turn that into a write
-// lock is the last, and a new user that finds the object removed once its
-// own lock is granted opens it again.
+// the next holder of the lock. Where the count lives, who may use it and
+// how unused objects go away is count_object.h's part: the count is kept
+// only for tables that their owner alone can write, in an object private to
+// that owner, removed by its last user or, when its users were killed, by
+// the next program of the owner that keeps a count.
 //
 // Untracked blocks keep the locked reads and the flush after every call:
 // blocks outside such a mode, files on a network file system (other
-// machines have no view of the count), blocks without a data file, and
-// files whose count object cannot be had read-write.
+// machines have no view of the count), blocks without a data file, tables
+// writable by group or others, programs of other users, and files whose
+// count object cannot be had or is not to be trusted.
 #ifndef CORVEX_ENGINE_SHARING_CHANGECOUNT_H
 #define CORVEX_ENGINE_SHARING_CHANGECOUNT_H
 
@@ -42,6 +43,10 @@ namespace corvex {
 // object outlives a file whose last users were killed; it can be removed by
 // this name (shm_unlink) while nobody uses the file.
 void changes_object_name(const struct stat &st, char *out, size_t size);
+
+// Removes the count object of the file `st` describes when no program holds
+// it (maintenance replaces the file by another inode).
+void changes_discard_unused(const struct stat &st);
 
 // Starts an engine call on `block`. For a tracked block (attaching its
 // count on first use) stores the count into *count and returns true; the

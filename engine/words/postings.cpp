@@ -17,6 +17,7 @@
 #include "engine/ops/parking.h"
 #include "util/bytes.h"
 #include "util/filelock.h"
+#include "util/new_file.h"
 #include "util/positional_io.h"
 
 namespace corvex {
@@ -72,13 +73,17 @@ bool write_all(int fd, const void *data, size_t n, off_t pos) {
   return pwrite_full(fd, data, n, pos) == n;
 }
 
-// Makes `path` holding only the signature: written completely under a
-// temporary name and linked into place, so that no process ever sees a
-// postings file without its signature. One made meanwhile by another
+// Makes `path` holding only the signature: written completely under a new,
+// unguessable temporary name and linked into place, so that no process ever
+// sees a postings file without its signature. One made meanwhile by another
 // process stands.
 bool make_file(const char *path) {
-  std::string temp = std::string(path) + ".new" + std::to_string(getpid());
-  int fd = open_twice(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  std::string temp;
+  int fd = make_new_file(path, ".new", 0666, &temp);
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+    _closelru(0);
+    fd = make_new_file(path, ".new", 0666, &temp);
+  }
   if (fd < 0) return false;
   bool ok = write_all(fd, kSignature, sizeof kSignature, 0) && fsync(fd) == 0;
   close(fd);

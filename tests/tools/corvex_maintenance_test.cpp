@@ -1,9 +1,11 @@
-// corvex verify, recover, pack and dump as a user runs them: exit codes,
-// options and the comma-separated dump.
+// corvex verify, recover, pack, dump and archive as a user runs them: exit
+// codes, options, the comma-separated dump and planted links.
 #include <stdio.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/support/maint_fixture.h"
@@ -67,6 +69,35 @@ TEST_F(CorvexToolTest, DumpWritesTheActiveRecordsAsCommaSeparatedText) {
   // Physical order: the new record took the deleted record's slot.
   EXPECT_EQ(out, "KEY,VAL,TAG\nK009,\"a,\"\"b\"\"\",x\nK001,V1,T1\nK002,V2,T2\n");
   EXPECT_EQ(tool("dump " + path("none.dat")), 1);
+}
+
+TEST_F(CorvexToolTest, ArchiveExitCodesSayWhatHappened) {
+  std::ofstream(path("averylongname.txt")) << "long";
+  std::ofstream(path("short.txt")) << "short";
+  std::string out;
+  EXPECT_EQ(tool("archive -A " + path("set") + " " + path("averylongname.txt") + " " + path("short.txt"), &out), 1);
+  EXPECT_NE(out.find("longer than 12 characters, left out: " + path("averylongname.txt")), std::string::npos) << out;
+  EXPECT_EQ(tool("archive -L " + path("set"), &out), 0);
+  EXPECT_NE(out.find("short.txt"), std::string::npos);
+  EXPECT_EQ(tool("archive -A " + path("set") + " @/dev/zero"), 2);
+}
+
+// A second user who may write a shared folder of archives plants a link at
+// the temporary name earlier versions used; made with setpriv as that user.
+TEST_F(CorvexToolTest, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0 || system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "needs root and setpriv";
+  std::filesystem::create_directory(path("shared"));
+  std::filesystem::permissions(path("shared"), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  std::filesystem::permissions(path(""), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+  std::ofstream(path("victim")) << "keep me";
+  std::ofstream(path("a.txt")) << "alpha";
+  std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  ASSERT_EQ(system((as_nobody + "ln -s " + path("victim") + " '" + path("shared/set.$$$") + "'").c_str()), 0);
+  EXPECT_EQ(tool("archive -A " + path("shared/set") + " " + path("a.txt")), 0);
+  std::ifstream in(path("victim"));
+  std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "keep me");
+  EXPECT_TRUE(std::filesystem::is_symlink(path("shared/set.$$$")));
 }
 
 }  // namespace

@@ -81,6 +81,20 @@ TEST_F(FastFile, FailedCreateKeepsAnExistingFile) {
   EXPECT_EQ(get(), "precious");
 }
 
+TEST_F(FastFile, AnOpenThatMayCreateNeverFollowsALink) {
+  put("precious");
+  ASSERT_EQ(symlink(path().c_str(), path("link").c_str()), 0);
+  for (int flags : {FAST_O_WRONLY | FAST_O_CREAT | FAST_O_TRUNC, FAST_O_RDWR | FAST_O_CREAT,
+                    FAST_O_WRONLY | FAST_O_CREAT | FAST_O_APPEND | FAST_O_DENYNONE})
+    EXPECT_EQ(_fastopen(path("link").c_str(), flags, 0666), -1) << flags;
+  EXPECT_EQ(get(), "precious");
+  // Reading through a link is still allowed.
+  int slot = _fastopen(path("link").c_str(), FAST_O_RDONLY, 0);
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(_fastgetc(slot), 'p');
+  EXPECT_EQ(_fastclose(slot), 0);
+}
+
 TEST_F(FastFile, SharingLocksConflictBeforeAnythingIsTruncated) {
   put("content");
   int a = _fastopen(path().c_str(), FAST_O_RDWR | FAST_O_DENYALL, 0);

@@ -38,8 +38,10 @@ const char kArchiveUsage[] =
     "  corvex archive -LB backup\n"
     "  corvex archive -XT\"restored\" backup log.dat\n"
     "\n"
-    "Exit codes: 0 done, 1 the run failed (or was stopped with Ctrl-C),\n"
-    "2 wrong usage or a bad option argument.\n";
+    "Exit codes: 0 done, 1 the run failed, left a file out (a name longer than\n"
+    "12 characters or a case twin of a member) or was stopped with Ctrl-C,\n"
+    "2 wrong usage, a bad option argument, or an archive or list file that is\n"
+    "not a regular file (list files: at most 1 MB).\n";
 
 // Texts of the run: the listing and notes on stdout, errors on stderr.
 class ConsoleOutput : public corvex::ArchiveOutput {

@@ -19,6 +19,7 @@
 #include "util/ascii.h"
 #include "util/fastfile.h"
 #include "util/names.h"
+#include "util/new_file.h"
 #include "util/progress/progress.h"
 #include "util/text.h"
 
@@ -38,13 +39,15 @@ namespace {
 constexpr int kMaxSpecs = 1000;
 constexpr int kMaxFiles = 4000;
 constexpr int kListLineMax = 65;
+// A list file holds at most kMaxSpecs names of a line each, with room to spare.
+constexpr int kListFileMax = 1 << 20;
 constexpr int kMaxListWords = 50;
 constexpr int kResultFailed = -1;
 constexpr int kResultBadArgument = -2;
 // A member visit that ends the walk early, as no result does.
 constexpr int kWalkEnd = 1;
 constexpr int kReadFlags = FAST_O_RDONLY | FAST_O_BINARY;
-constexpr int kWriteFlags = FAST_O_WRONLY | FAST_O_CREAT | FAST_O_TRUNC | FAST_O_BINARY;
+constexpr int kNewFlags = FAST_O_RDWR | FAST_O_CREAT | FAST_O_EXCL | FAST_O_BINARY;
 
 class NoOutput : public ArchiveOutput {
  public:
@@ -89,11 +92,11 @@ std::string archive_name(const std::string &given) {
   return file_part(given).find('.') == std::string::npos ? given + ".cmp" : given;
 }
 
-// The archive's name with its last extension replaced by "$$$".
-std::string temporary_name(const std::string &archive) {
+// The archive's name without its last extension.
+std::string archive_stem(const std::string &archive) {
   size_t file = file_part_at(archive);
   size_t dot = archive.rfind('.');
-  return (dot != std::string::npos && dot > file ? archive.substr(0, dot) : archive) + ".$$$";
+  return dot != std::string::npos && dot > file ? archive.substr(0, dot) : archive;
 }
 
 // A fast file slot, closed when it goes out of scope.
@@ -104,10 +107,19 @@ class FastFile {
   FastFile(const FastFile &) = delete;
   FastFile &operator=(const FastFile &) = delete;
 
-  bool open(const std::string &path, int flags) {
+  bool open(const std::string &path, int flags, int mode = 0666) {
     close();
-    slot_ = _fastopen(path.c_str(), flags, 0666);
+    slot_ = _fastopen(path.c_str(), flags, mode);
     return slot_ >= 0;
+  }
+  // Opens a new file under an unguessable name made from `stem` and `ext`,
+  // stored in *path. A planted file or link under a name is passed over.
+  bool open_new(const std::string &stem, const std::string &ext, int mode, std::string *path) {
+    for (int attempt = 0; attempt < 10; attempt++) {
+      if (!unguessable_name(stem, ext, path)) return false;
+      if (open(*path, kNewFlags, mode)) return true;
+    }
+    return false;
   }
   // 0, or 1 when waiting output could not be written.
   int close() {
@@ -150,15 +162,6 @@ class FastSink : public ByteSink {
   int slot_;
 };
 
-// Makes what was written to `path` durable.
-bool sync_file(const std::string &path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
 // Makes a rename in the directory of `path` durable.
 void sync_directory_of(const std::string &path) {
   std::string dir = dir_part(path);
@@ -182,7 +185,7 @@ struct FoundFile {
 class Run {
  public:
   Run(const ArchiveOptions &options, const std::string &archive)
-      : options_(options), archive_(archive), temp_(temporary_name(archive)), window_(progress_window()),
+      : options_(options), archive_(archive), window_(progress_window()),
         out_(archive_output()) {}
 
   // Reads the names into specifications, expanding list files. 0 or a result.
@@ -208,7 +211,9 @@ class Run {
     return result;
   }
 
-  int find_files(std::vector<FoundFile> *files);
+  // Finds the files to add; *left_out tells that a file was left out
+  // (reported). 0 or a result.
+  int find_files(std::vector<FoundFile> *files, bool *left_out);
   bool matches(const std::string &member) const;
   // Reads the next header of `archive`: 1 read, 0 at the end, -1 after an
   // error was reported (`first` tells which error a missing magic is).
@@ -238,6 +243,9 @@ class Run {
     *failed = true;
     return Next::kEnd;
   }
+  // Opens the new archive: a new file beside the archive, with the mode of
+  // the archive it replaces (`old`, when open) or private. 0 or a result.
+  int open_temporary(FastFile &temp, const FastFile &old);
   // Replaces the archive by the finished temporary file. 0 or a result.
   int commit(FastFile &temp, long end);
 
@@ -251,7 +259,6 @@ class Run {
   // Extracted files (the written file, its final name) to be put in place.
   std::vector<std::pair<std::string, std::string>> extracted_;
   MemberCoders coders_;
-  unsigned parts_made_ = 0;
 };
 
 void Run::show_percent(int line, int *shown, uint64_t done, uint64_t whole) {
@@ -268,10 +275,20 @@ int Run::take_names(int count, const char *const *names) {
       if (*name) specs_.push_back(name);
       continue;
     }
+    // Looked at before the open, which would wait on a pipe; the reading
+    // stops at the bound should the file be another by then.
+    struct stat st {};
+    if (stat(name + 1, &st) != 0) return fail(kArchiveCannotOpen, name + 1, kResultBadArgument);
+    if (!S_ISREG(st.st_mode) || st.st_size > kListFileMax) {
+      out_.message(format("Error: Not a list file (a regular file of at most %d bytes): %s\r\n", kListFileMax,
+                          name + 1));
+      return kResultBadArgument;
+    }
     FastFile list;
     if (!list.open(name + 1, kReadFlags)) return fail(kArchiveCannotOpen, name + 1, kResultBadArgument);
     char line[kListLineMax + 1];
-    while (_fastgets(list.slot(), line, kListLineMax)) {
+    while (static_cast<int>(specs_.size()) <= kMaxSpecs && _fasttell(list.slot()) <= kListFileMax &&
+           _fastgets(list.slot(), line, kListLineMax)) {
       trim(line);
       const char *spec = leading(line);
       if (*spec) specs_.push_back(spec);
@@ -287,7 +304,7 @@ int Run::take_names(int count, const char *const *names) {
 
 // Member names are the found names lower-cased; Linux names that differ only
 // in case would become one member, so the later file is left out.
-int Run::find_files(std::vector<FoundFile> *files) {
+int Run::find_files(std::vector<FoundFile> *files, bool *left_out) {
   struct stat archive_stat {}, temp_stat {};
   bool have_archive = stat(archive_.c_str(), &archive_stat) == 0;
   bool have_temp = stat(temp_.c_str(), &temp_stat) == 0;
@@ -305,12 +322,15 @@ int Run::find_files(std::vector<FoundFile> *files) {
       auto same_path = [&](const FoundFile &f) { return f.path == file.path; };
       if (std::any_of(files->begin(), files->end(), same_path)) continue;
       if (file.member.size() > kMemberNameMax) {
-        out_.message(format("Error: Name too long for a member: %s\r\n", file.path.c_str()));
+        out_.message(format("Error: Name longer than %zu characters, left out: %s\r\n", kMemberNameMax,
+                            file.path.c_str()));
+        *left_out = true;
         continue;
       }
       if (!members.insert(file.member).second) {
-        out_.message(format("Error: A file of the same name in another case is a member already: %s\r\n",
+        out_.message(format("Error: A file of the same name in another case is a member already, left out: %s\r\n",
                             file.path.c_str()));
+        *left_out = true;
         continue;
       }
       std::memcpy(file.stamp, stamp, sizeof stamp);
@@ -442,9 +462,18 @@ int Run::add_file(int to, const FoundFile &file, long *end) {
   return 0;
 }
 
+int Run::open_temporary(FastFile &temp, const FastFile &old) {
+  if (!temp.open_new(archive_stem(archive_), ".$$$", 0600, &temp_)) return fail(kArchiveNoTemporary, archive_);
+  temp_made_ = true;
+  struct stat st {};
+  if (old.is_open() && fstat(fast_descriptor(old.slot()), &st) == 0)
+    fchmod(fast_descriptor(temp.slot()), st.st_mode & 0777);
+  return 0;
+}
+
 int Run::commit(FastFile &temp, long end) {
-  if (_fastflush(temp.slot()) != 0 || temp.close() != 0 || truncate(temp_.c_str(), end) != 0 ||
-      !sync_file(temp_))
+  int fd = fast_descriptor(temp.slot());
+  if (_fastflush(temp.slot()) != 0 || ftruncate(fd, end) != 0 || fsync(fd) != 0 || temp.close() != 0)
     return fail(kArchiveDiskFull, temp_);
   if (rename(temp_.c_str(), archive_.c_str()) != 0) return fail(kArchiveCannotCreate, archive_);
   temp_made_ = false;
@@ -459,10 +488,10 @@ int Run::add() {
   int overall = -1;
   show_percent(kCmpOverall, &overall, 0, 1);
   FastFile temp;
-  if (!temp.open(temp_, kWriteFlags)) return fail(kArchiveNoTemporary, temp_);
-  temp_made_ = true;
+  if (int result = open_temporary(temp, old)) return result;
   std::vector<FoundFile> files;
-  if (int result = find_files(&files)) return result;
+  bool left_out = false;
+  if (int result = find_files(&files, &left_out)) return result;
   std::set<std::string> replaced;
   for (const FoundFile &f : files) replaced.insert(f.member);
 
@@ -478,7 +507,8 @@ int Run::add() {
     if (int result = add_file(temp.slot(), files[i], &end)) return result;
     show_percent(kCmpOverall, &overall, i + 1, files.size());
   }
-  return commit(temp, end);
+  if (int result = commit(temp, end)) return result;
+  return left_out ? kResultFailed : 0;
 }
 
 // Writes one member beside its final name; place_extracted renames it over
@@ -505,15 +535,11 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
   show_percent(kCmpMemberPercent, &shown, 0, 1);
   out_.message(format("Extracting: %-12s .......... ", name.c_str()));
 
-  // A new file beside the final name, its name unique to this process.
+  // A new file beside the final name, under a name nobody can guess.
   std::string part;
   FastFile output;
-  for (int attempt = 0; attempt < 100 && !output.is_open(); attempt++) {
-    part = path + ".$" + std::to_string(getpid()) + "-" + std::to_string(++parts_made_);
-    output.open(part, FAST_O_WRONLY | FAST_O_CREAT | FAST_O_EXCL | FAST_O_BINARY);
-  }
-  if (!output.is_open()) return end_with(kArchiveCannotCreate, path, failed);
-  if (exists && S_ISREG(existing.st_mode)) chmod(part.c_str(), existing.st_mode & 07777);
+  if (!output.open_new(path, "", 0666, &part)) return end_with(kArchiveCannotCreate, path, failed);
+  if (exists && S_ISREG(existing.st_mode)) fchmod(fast_descriptor(output.slot()), existing.st_mode & 07777);
   FastSource data(from, header.stored_size);
   FastSink sink(output.slot());
   auto progress = [&](uint64_t done) {
@@ -541,7 +567,7 @@ Run::Next Run::extract_member(int from, const MemberHeader &header, long data_at
   time_t when = mktime(&t);
   if (when != static_cast<time_t>(-1)) {
     struct timespec times[2] = {{when, 0}, {when, 0}};
-    utimensat(AT_FDCWD, part.c_str(), times, 0);
+    utimensat(AT_FDCWD, part.c_str(), times, AT_SYMLINK_NOFOLLOW);
   }
   extracted_.push_back({part, path});
   if (checksum != header.checksum) {
@@ -663,8 +689,7 @@ int Run::remove() {
   long archive_size = _fastseek(old.slot(), 0, 2);
   _fastrewind(old.slot());
   FastFile temp;
-  if (!temp.open(temp_, kWriteFlags)) return fail(kArchiveNoTemporary, temp_);
-  temp_made_ = true;
+  if (int result = open_temporary(temp, old)) return result;
   show(kCmpOperation, format("Updating: %s", archive_.c_str()));
   int overall = -1;
   show_percent(kCmpOverall, &overall, 0, 1);
@@ -696,7 +721,15 @@ int run_archive(const char *options_text, const char *archive, int count, const 
   if (options.command == ArchiveCommand::kDelete && count < 1) return kResultFailed;
   std::string name = text_or_empty(archive);
   if (name.empty()) return kResultFailed;
-  Run run(options, archive_name(name));
+  const std::string path = archive_name(name);
+  // Only a regular file is an archive: a pipe would hold the run up and a
+  // device never end.
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    archive_output().error(kArchiveNotArchive, path);
+    return kResultBadArgument;
+  }
+  Run run(options, path);
   ProgressWindow &window = progress_window();
   window.open(ProgressLayout::kCompress, "Compress v2.2");
   int result = run.take_names(count, names);

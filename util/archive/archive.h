@@ -7,10 +7,12 @@
 // texts (the listing, notes per member, errors) go to the archive output that
 // the program installed, and nowhere when none is installed.
 //
-// Writes go through a temporary file beside the archive (the archive's name
-// with the extension "$$$"), which replaces the archive only after a complete
-// run, synced to disk first; extracted files are likewise written beside
-// their final name and renamed over it when complete.
+// Writes go through a temporary file beside the archive, made new under an
+// unguessable name ("<archive>~<8 random>.$$$", util/new_file.h), which
+// replaces the archive only after a complete run, synced to disk first; a new
+// archive is private (0600), an updated one keeps its mode. Extracted files
+// are likewise written beside their final name and renamed over it when
+// complete, so a link at that name is replaced, never written through.
 #ifndef CORVEX_UTIL_ARCHIVE_ARCHIVE_H
 #define CORVEX_UTIL_ARCHIVE_ARCHIVE_H
 
@@ -58,12 +60,14 @@ CORVEX_EXTERN_C_BEGIN
 // the members whose names (with "." added when they have none) match a name,
 // lower-cased, under islike. Member names are the files' names lower-cased; a
 // file whose name has more than 12 characters, or whose lower-cased name
-// another file already took, is left out with a message.
+// another file already took, is left out with a message, and the run then
+// ends in failure once the others are in.
 //
 // Returns 0 when the run did all it was asked; -2 for a bad password or
-// target option, an archive that cannot be opened for list or delete, or a
-// list file that cannot be opened; -1 for every other failure (also when a
-// member could not be extracted) and for a stop by the user.
+// target option, an archive that cannot be opened for list or delete or is
+// not a regular file, or a list file that cannot be opened, is not a regular
+// file or is larger than 1 MB; -1 for every other failure (also when a member
+// could not be extracted or a file was left out) and for a stop by the user.
 CORVEX_EXPORT int compress_files(const char *options, const char *archive, int count, const char *const *names);
 
 // compress_files with the names given as one text, split at blanks and tabs

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <set>
@@ -102,6 +103,21 @@ TEST_F(AdifLogTest, ExportTakesWhatTheFilterShows) {
   dialogs.saveName = dir.filePath("no/such/folder.adi");
   log().adif().exportShown();
   EXPECT_TRUE(dialogs.messages.last().startsWith("Unable to write " + dialogs.saveName + ": "));
+}
+
+TEST_F(AdifLogTest, ExportReplacesALinkAtItsNameInsteadOfWritingThroughIt) {
+  start();
+  add("1407000", "USB", "PSK31 one");
+  writeFile("victim", "keep me");
+  const QString victim = dir.filePath("victim");
+  dialogs.saveName = dir.filePath("linked.adi");
+  ASSERT_TRUE(QFile::link(victim, dialogs.saveName));
+  log().adif().exportShown();
+  EXPECT_EQ(dialogs.messages.last(), "Exported 1 entry to " + dialogs.saveName + ".");
+  QFile kept(victim);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "keep me");
+  EXPECT_FALSE(QFileInfo(dialogs.saveName).isSymLink());
 }
 
 TEST_F(AdifLogTest, HandWrittenSampleWithBrokenRecords) {

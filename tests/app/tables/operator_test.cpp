@@ -1,6 +1,8 @@
 // The table tabs as an operator meets them: new entries that replace none,
 // the import of awkward files, the focus while typing, UTC stamps, and
 // messages that do not wait when no one is there to answer.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -157,6 +159,20 @@ TEST_F(OperatorTest, ImportSkipsFrequenciesThePanelCannotTune) {
   QStringList frequencies = values(stored("Standards.Dat", kStandardItems), "FRQS");
   frequencies.sort();
   EXPECT_EQ(frequencies, (QStringList{".00", "99999.99"}));
+}
+
+TEST_F(OperatorTest, ImportReadsOnlyARegularFileOfBoundedSize) {
+  start();
+  const size_t before = stored("Standards.Dat", kStandardItems).size();
+  QByteArray huge = QByteArray("PSK31,14070\n").repeated(tables::StandardsImport::kMaxFileBytes / 12 + 1);
+  QStringList notices = importFile("huge.csv", huge);
+  EXPECT_TRUE(notices.last().contains("larger than 8 MB")) << notices.last().toStdString();
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.csv")).constData(), 0600), 0);
+  dialogs.fileName = dir.filePath("pipe.csv");
+  dialogs.shown.clear();
+  standards().Command1->click();
+  EXPECT_TRUE(dialogs.shownTexts().last().contains("Unable to open")) << dialogs.shownTexts().last().toStdString();
+  EXPECT_EQ(stored("Standards.Dat", kStandardItems).size(), before);
 }
 
 TEST_F(OperatorTest, ImportReadsUtf8AndLatin1) {

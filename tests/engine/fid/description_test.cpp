@@ -1,4 +1,7 @@
 #include <string.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +67,32 @@ TEST(Description, ShippedTablesLoadAsDescribed) {
   Description d;
   std::string error;
   EXPECT_FALSE(read_description("/nonexistent/x.desc", &d, &error));
+}
+
+TEST(Description, OnlyARegularFileOfBoundedSizeIsRead) {
+  Description d;
+  std::string error;
+  EXPECT_FALSE(read_description("/dev/zero", &d, &error));
+  EXPECT_EQ(error, "/dev/zero: is not a regular file");
+  Scratch scratch;
+  const std::string name = scratch.path("huge.desc");
+  std::ofstream(name).close();
+  ASSERT_EQ(truncate(name.c_str(), static_cast<off_t>(kMaxDescriptionBytes) + 1), 0);
+  EXPECT_FALSE(read_description(name.c_str(), &d, &error));
+  EXPECT_NE(error.find("is larger than"), std::string::npos) << error;
+}
+
+TEST(Description, TheWrittenFileIsNeverALinksTarget) {
+  Scratch scratch;
+  Description d;
+  std::string error;
+  ASSERT_TRUE(parse_description("length 10\nitem A C 0 10\n", &d, &error)) << error;
+  std::ofstream(scratch.path("victim")) << "keep me";
+  ASSERT_EQ(symlink(scratch.path("victim").c_str(), scratch.path("T.fid").c_str()), 0);
+  EXPECT_FALSE(fid_write(d, scratch.path("T.fid").c_str(), &error));
+  std::ifstream in(scratch.path("victim"));
+  std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "keep me");
 }
 
 TEST(Description, OptionsFlagsAndThreadsRoundTrip) {

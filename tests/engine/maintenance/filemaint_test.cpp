@@ -29,6 +29,13 @@ std::vector<std::string> read_lines(const std::string &file) {
 
 class FileMaintTest : public MaintTest {
  protected:
+  // Temporary files left in the folder (their names hold "~").
+  int temporaries() const {
+    int found = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(path("")))
+      if (entry.path().filename().string().find('~') != std::string::npos) found++;
+    return found;
+  }
   void overwrite(const std::string &file, size_t at, const std::string &bytes) {
     int fd = open(path(file).c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
@@ -125,7 +132,7 @@ TEST_F(FileMaintTest, VerifyFindsARecordTheIndexLacksAndLogsWithIndents) {
   EXPECT_EQ(run(FM_RECOVER, "T"), 0);
   EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records, 0 deleted records.");
   EXPECT_EQ(line(kFmMessage), "Message: RECOVER completed successfuly.");
-  EXPECT_FALSE(exists("T.ziq"));
+  EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(run(FM_VERIFY, "T"), 0);
   EXPECT_EQ(lookup("T", 9), "late");
 }
@@ -163,7 +170,7 @@ TEST_F(FileMaintTest, RandomFilesGetOnePassAndNeedNoRepair) {
   EXPECT_EQ(line(kFmMessage), "Message: Error: No need to Recover RANDOM files.");
   EXPECT_EQ(run(FM_PACK, "R"), 0);
   EXPECT_EQ(line(kFmMessage), "Message: Error: No need to Pack RANDOM files.");
-  EXPECT_FALSE(exists("R.zdq"));
+  EXPECT_EQ(temporaries(), 0);
 }
 
 TEST_F(FileMaintTest, PackOfTenRecordsWithThreeDeleted) {
@@ -175,8 +182,7 @@ TEST_F(FileMaintTest, PackOfTenRecordsWithThreeDeleted) {
   std::string data = contents("T.dat");
   EXPECT_EQ(data.substr(1, 8), "00000008");
   EXPECT_EQ(data.size(), 8u * 32u);
-  EXPECT_FALSE(exists("T.zdq"));
-  EXPECT_FALSE(exists("T.ziq"));
+  EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(run(FM_VERIFY, "T"), 0);
   EXPECT_EQ(line(kFmStatus), "Status: Done. 7 active data records, 0 deleted records.");
   EXPECT_EQ(lookup("T", 9), "V9");
@@ -203,8 +209,7 @@ TEST_F(FileMaintTest, PackStoppedHalfWayLeavesTheOldFilesAndNoTemporaries) {
   EXPECT_NE(line(kFmComplete), "Complete: 100%");
   EXPECT_EQ(contents("A.dat"), data);
   EXPECT_EQ(contents("A.idx"), index);
-  EXPECT_FALSE(exists("A.zdq"));
-  EXPECT_FALSE(exists("A.ziq"));
+  EXPECT_EQ(temporaries(), 0);
 }
 
 TEST_F(FileMaintTest, SameNameAndSecondRunAreRefusedAtOnce) {
@@ -264,7 +269,7 @@ TEST_F(FileMaintTest, PackResynchronisesVariableLengthRecordsAndAsksBeforeCuttin
   EXPECT_EQ(window_.questions[0].caption, "FileMaint: Error");
   EXPECT_EQ(window_.questions[0].text, "Data/FID record length mismatch. Do you want to fix it?");
   EXPECT_EQ(contents("V.dat"), damaged);
-  EXPECT_FALSE(exists("V.zdq"));
+  EXPECT_EQ(temporaries(), 0);
 
   // OK: the record with the broken length is skipped, the one without its
   // line feed is cut and kept, and the walk finds the rest.
@@ -321,8 +326,7 @@ TEST_F(FileMaintTest, TemporaryDirectoryOnAnotherFileSystemIsCopiedFrom) {
   EXPECT_EQ(packed, 0);
   EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records. 1 deleted records removed.");
   EXPECT_TRUE(empty);
-  EXPECT_FALSE(exists("T.zdq"));
-  EXPECT_FALSE(exists("T.ziq"));
+  EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(run(FM_VERIFY, "T"), 0);
   EXPECT_EQ(lookup("T", 5), "V5");
 }
@@ -346,9 +350,37 @@ TEST_F(FileMaintTest, RepairRefusesAFileAnotherProgramHasOpen) {
   EXPECT_EQ(run(FM_RECOVER, "T"), 1);
   EXPECT_EQ(line(kFmMessage), "Message: Error opening data file.");
   EXPECT_EQ(run(FM_PACK, "T"), 1);
-  EXPECT_FALSE(exists("T.zdq"));
-  EXPECT_FALSE(exists("T.ziq"));
+  EXPECT_EQ(temporaries(), 0);
   close(other);
+}
+
+TEST_F(FileMaintTest, RepairsKeepTheModesAndNeverWriteThroughPlantedLinks) {
+  table("T", kKeyedDesc, 6, {2});
+  std::ofstream(path("victim")) << "keep me";
+  // The fixed temporary names of earlier versions.
+  for (const char *planted : {"T.ziq", "T.zdq"})
+    ASSERT_EQ(symlink(path("victim").c_str(), path(planted).c_str()), 0);
+  ASSERT_EQ(chmod(path("T.dat").c_str(), 0640), 0);
+  ASSERT_EQ(chmod(path("T.idx").c_str(), 0604), 0);
+  EXPECT_EQ(run(FM_PACK, "T"), 0);
+  EXPECT_EQ(run(FM_RECOVER, "T"), 0);
+  EXPECT_EQ(contents("victim"), "keep me");
+  struct stat st {};
+  ASSERT_EQ(stat(path("T.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  ASSERT_EQ(stat(path("T.idx").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0604u);
+  EXPECT_EQ(temporaries(), 0);
+  EXPECT_EQ(lookup("T", 5), "V5");
+}
+
+TEST_F(FileMaintTest, MakingATableOverAPlantedLinkIsRefused) {
+  std::ofstream(path("victim")) << "keep me";
+  ASSERT_EQ(symlink(path("victim").c_str(), path("L.idx").c_str()), 0);
+  fhrequest &block = new_block();
+  describe(&block, "L", kKeyedDesc);
+  EXPECT_NE(_rfhmake(&block), 0);
+  EXPECT_EQ(contents("victim"), "keep me");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
@@ -57,6 +58,13 @@ class Archive : public ::testing::Test {
     return s.str();
   }
   bool exists(const std::string &name) const { return access(path(name).c_str(), F_OK) == 0; }
+  // Temporary files left in the folder (their names hold "~").
+  int temporaries(const std::string &sub = "") const {
+    int found = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(path(sub)))
+      if (entry.path().filename().string().find('~') != std::string::npos) found++;
+    return found;
+  }
   void dir(const std::string &name) { ASSERT_EQ(mkdir(path(name).c_str(), 0777), 0); }
   int run(const std::string &options, const std::string &archive, std::vector<std::string> names = {}) {
     output = RecordingOutput{};
@@ -168,7 +176,7 @@ TEST_F(Archive, AddingReplacesMembersInPlaceOfOrderAndKeepsTheOthers) {
   for (const MemberHeader &h : members("set.cmp")) names.push_back(h.name);
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "c.txt", "b.txt", "d.txt"}));
   EXPECT_EQ(members("set.cmp")[0].bits, 10);  // 1000 bytes: 2^10 is the first power above
-  EXPECT_FALSE(exists("set.$$$"));
+  EXPECT_EQ(temporaries(), 0);
   dir("out");
   ASSERT_EQ(run("-X" + target("out"), "set", {"B.TXT"}), 0);
   EXPECT_EQ(get("out/b.txt"), "bumble bee");
@@ -299,20 +307,70 @@ TEST_F(Archive, TheListingShowsEachMatchingMemberAndTotals) {
   EXPECT_NE(output.messages.find(" 0001\r\n"), std::string::npos);
 }
 
-TEST_F(Archive, NamesFromListFilesAndLongOrCaseTwinNamesLeftOut) {
+TEST_F(Archive, NamesFromListFilesAndLongOrCaseTwinNamesLeftOutWithAFailure) {
   put("one.txt", "1");
   put("Two.txt", "2");
   put("two.TXT", "2b");
   put("averylongname.txt", "long");
   put("list", path("one.txt") + "\r\n  \r\n" + path("*.TXT") + "\n" + path("*.txt") + "\n" + path("avery*") + "\n");
-  ASSERT_EQ(run("-A", "set", {"@" + path("list")}), 0);
+  // The others go in; the run says that not all did.
+  ASSERT_EQ(run("-A", "set", {"@" + path("list")}), -1);
   std::vector<std::string> names;
   for (const MemberHeader &h : members("set.cmp")) names.push_back(h.name);
   EXPECT_EQ(names, (std::vector<std::string>{"one.txt", "two.txt"}));
   EXPECT_NE(get("set.cmp").find("2b"), std::string::npos);  // two.TXT came first, through *.TXT
   EXPECT_NE(output.messages.find(path("averylongname.txt")), std::string::npos);
   EXPECT_NE(output.messages.find(path("Two.txt")), std::string::npos);
+  EXPECT_NE(output.messages.find("longer than 12 characters"), std::string::npos);
   EXPECT_EQ(run("-A", "set", {"@" + path("nolist")}), -2);
+}
+
+TEST_F(Archive, ListFilesAndArchivesAreRegularFilesOfBoundedSize) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  put("huge", std::string(2 << 20, 'x'));
+  for (const std::string &list : {std::string("/dev/zero"), path("pipe"), path("huge")}) {
+    EXPECT_EQ(run("-A", "set", {"@" + list}), -2) << list;
+    EXPECT_NE(output.messages.find("Not a list file"), std::string::npos) << list;
+  }
+  EXPECT_FALSE(exists("set.cmp"));
+  // Nor is anything but a regular file an archive.
+  ASSERT_EQ(mkfifo(path("pipe.cmp").c_str(), 0600), 0);
+  EXPECT_EQ(run("-L", "pipe.cmp"), -2);
+  EXPECT_TRUE(output.has_error(kArchiveNotArchive));
+}
+
+TEST_F(Archive, APlantedFileOrLinkBesideTheArchiveIsNeverWrittenThrough) {
+  put("victim", "keep me");
+  put("a.txt", "alpha");
+  // The temporary name of earlier versions, and the output of an extraction.
+  ASSERT_EQ(symlink(path("victim").c_str(), path("set.$$$").c_str()), 0);
+  ASSERT_EQ(run("-A", "set", {path("a.txt")}), 0);
+  ASSERT_EQ(run("-A", "set", {path("a.txt")}), 0);
+  ASSERT_EQ(run("-D", "set", {"none"}), 0);
+  EXPECT_EQ(get("victim"), "keep me");
+  EXPECT_EQ(members("set.cmp").size(), 1u);
+  dir("out");
+  ASSERT_EQ(symlink(path("victim").c_str(), path("out/a.txt").c_str()), 0);
+  ASSERT_EQ(run("-XO" + target("out"), "set"), 0);
+  EXPECT_EQ(get("victim"), "keep me");
+  struct stat st {};
+  ASSERT_EQ(lstat(path("out/a.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link is replaced, not followed";
+  EXPECT_EQ(get("out/a.txt"), "alpha");
+  EXPECT_EQ(temporaries(), 0);
+  EXPECT_EQ(temporaries("out"), 0);
+}
+
+TEST_F(Archive, ANewArchiveIsPrivateAndAnUpdateKeepsItsMode) {
+  put("a.txt", "alpha");
+  ASSERT_EQ(run("-A", "set", {path("a.txt")}), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(path("set.cmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(chmod(path("set.cmp").c_str(), 0640), 0);
+  ASSERT_EQ(run("-A", "set", {path("a.txt")}), 0);
+  ASSERT_EQ(stat(path("set.cmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(Archive, DamagedArchivesEndWithAnErrorAndNeverWriteOutsideTheTarget) {
@@ -328,7 +386,7 @@ TEST_F(Archive, DamagedArchivesEndWithAnErrorAndNeverWriteOutsideTheTarget) {
   EXPECT_TRUE(output.has_error(kArchiveNotArchive));
   EXPECT_EQ(run("-A", "junk", {path("b.txt")}), -1);
   EXPECT_EQ(get("junk.cmp"), "this is no archive, just text");
-  EXPECT_FALSE(exists("junk.$$$"));
+  EXPECT_EQ(temporaries(), 0);
 
   // A member that claims more data than the archive holds.
   std::string cut = good.substr(0, good.size() - 3);
@@ -365,7 +423,7 @@ TEST_F(Archive, AStopEndsTheRunAndKeepsTheOldArchive) {
   window.stop_after_changes = 4;
   EXPECT_EQ(run("-A", "set", {path("b.txt")}), -1);
   EXPECT_EQ(get("set.cmp"), before);
-  EXPECT_FALSE(exists("set.$$$"));
+  EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(window.title, "Compress v2.2");
   EXPECT_EQ(window.layout, ProgressLayout::kCompress);
   EXPECT_EQ(window.history(kCmpOperation), (std::vector<std::string>{"Updating: " + path("set.cmp")}));
