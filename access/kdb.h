@@ -251,7 +251,8 @@ LUMBRA_EXPORT int KDBwrite(int id, int count, int flag);
 // with the same first key (key 1) text exists. The check and the add are one
 // step under the file's header lock, so of programs adding one key at once
 // exactly one succeeds and the others get 118: a caller that needs a new
-// entry tries the next key. 113 for a file without keys or a hashed file.
+// entry tries the next key. 113 for a text file; 20 (status 102) for a file
+// without keys or a hashed file.
 LUMBRA_EXPORT int KDBadd(int id, int flag);
 // Deletes the current record. Returns a code.
 LUMBRA_EXPORT int KDBfree(int id);
