@@ -107,7 +107,7 @@ bool TableBackup::archive(const char *options, const QString &archive, int count
 
 QString TableBackup::snapshot(const QString &folder) {
   auto *holdHeader = library_->bind<decltype(::header_hold)>("header_hold");
-  if (!holdHeader) return QStringLiteral("The record library cannot be used.");
+  if (!holdHeader) return QStringLiteral("the record library cannot be used.");
   for (int first = 0; first < kBackupFileCount; first += 3) {
     const char *data = kBackupFiles[first].file;
     if (!QFileInfo::exists(QLatin1String(data))) continue;

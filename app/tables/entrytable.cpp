@@ -75,7 +75,7 @@ int EntryTable::store() {
 int EntryTable::replaceOpened(const QString &key) {
   KdbApi &kdb = db_->kdb();
   const bool wasOpened = key.trimmed() == openedKey_;
-  if (!locateStaying(key)) {
+  if (!locate(key, true)) {
     if (wasOpened && !ask(kDeletedElsewhere)) return -1;
     controlsToRecord(kdb, window_, fileId());
     const AddedEntry added = addNew(key);
@@ -113,17 +113,10 @@ bool EntryTable::save() {
   return true;
 }
 
-bool EntryTable::locate(const QString &key) {
+bool EntryTable::locate(const QString &key, bool staying) {
   KdbApi &kdb = db_->kdb();
   kdb.posn(fileId(), key.toLatin1(), 1, 0);
-  if (kdb.read(fileId(), 0) != KDB_OK) return false;
-  return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
-}
-
-bool EntryTable::locateStaying(const QString &key) {
-  KdbApi &kdb = db_->kdb();
-  kdb.posn(fileId(), key.toLatin1(), 1, 0);
-  if (kdb.read(fileId(), 1) != KDB_OK) return false;
+  if (kdb.read(fileId(), staying ? 1 : 0) != KDB_OK) return false;
   return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
 }
 

@@ -88,8 +88,9 @@ public:
   // Tunes the transceiver to the frequency in the cell at `row`, `column`.
   void tuneTo(int row, int column);
   // Reads the record with `key` into the record buffer; true when its key
-  // item equals `key` (both trimmed).
-  bool locate(const QString &key);
+  // item equals `key` (both trimmed). With `staying` the file stays on that
+  // record (so that it can be locked) instead of moving past it.
+  bool locate(const QString &key, bool staying = false);
   // Adds the record buffer as a new entry under `wanted` or the next key
   // that no entry has (addEntry).
   AddedEntry addNew(const QString &wanted);
@@ -110,9 +111,6 @@ private:
   void refresh();
   // A yes-or-no question in the program's message window; true after Yes.
   bool ask(const char *question);
-  // Positions on the entry with `key` and reads it, staying on it so that
-  // it can be locked; true when its key item equals `key`.
-  bool locateStaying(const QString &key);
   // Stores the controls over the opened entry with `key`, or as asked when
   // it changed elsewhere. The record layer's code, or -1 when nothing is
   // to be stored (the operator kept the other program's version).
