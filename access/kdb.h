@@ -19,7 +19,8 @@
 //   operation needs another file type, 115 500 files are already open, 116 the
 //   file id is already open, 117 (KDBopen) the file is open but an update of
 //   it did not finish (a killed program, a full disk): run the index rebuild
-//   (recover) before relying on keyed access.
+//   (recover) before relying on keyed access, 118 (KDBadd) a record with the
+//   same first key exists.
 // - String results point at one result buffer of this program (at most 512
 //   characters and a terminator), valid until the next call that returns text;
 //   copy the text out at once.
@@ -60,7 +61,8 @@ enum KdbReturnCode {
   KDB_WRONG_FILE_TYPE = 113,
   KDB_TABLE_FULL = 115,
   KDB_ALREADY_OPEN = 116,
-  KDB_NEEDS_RECOVER = 117
+  KDB_NEEDS_RECOVER = 117,
+  KDB_KEY_EXISTS = 118
 };
 
 // ---- Clients, files and errors ----
@@ -247,6 +249,14 @@ LUMBRA_EXPORT int KDBread(int id, int flag);
 // on it when flag is not 0). Text output: ends the line count times. Text
 // input: 113.
 LUMBRA_EXPORT int KDBwrite(int id, int count, int flag);
+// Record files with keys: adds the record buffer as a new record (staying on
+// it when flag is not 0), or returns 118 and writes nothing when a record
+// with the same first key (key 1) text exists. The check and the add are one
+// step under the file's header lock, so of programs adding one key at once
+// exactly one succeeds and the others get 118: a caller that needs a new
+// entry tries the next key. 113 for a text file; 20 (status 102) for a file
+// without keys or a hashed file.
+LUMBRA_EXPORT int KDBadd(int id, int flag);
 // Deletes the current record. Returns a code.
 LUMBRA_EXPORT int KDBfree(int id);
 // Moves to the previous record without reading it. Returns a code.
@@ -257,6 +267,10 @@ LUMBRA_EXPORT int KDBeof(int id);
 // (25 when another program holds it).
 LUMBRA_EXPORT int KDBrlock(int id);
 LUMBRA_EXPORT int KDBrunlock(int id);
+// 1 when another program (or another open in this one) has id's data file
+// open in a sharing mode, from the file's sharing lock; 0 when none has, or
+// this program's own handle of it is parked; 7 when id is not open.
+LUMBRA_EXPORT int KDBothers(int id);
 // Sets the header lock tries and, when record is above 0, the record lock
 // tries that files opened afterwards use (both start at 100). Returns 0.
 LUMBRA_EXPORT int KDBlretry(int header, int record);

@@ -14,6 +14,7 @@
 #include "engine/index/keys.h"
 #include "engine/rfh.h"
 #include "util/memory.h"
+#include "util/sharecheck.h"
 #include "util/text.h"
 
 using namespace lumbra;
@@ -72,7 +73,8 @@ int simple_request(int id, int32_t (*request)(fhrequest *)) {
 // Writes the record buffer through a copy (enciphered when the file has a
 // key), so that the record buffer stays in clear and a failed write leaves the
 // buffer as it was, and secures the file after every n-th write when asked.
-int write_record(kdb_file &f, bool stay) {
+// `request` is the engine's write or add.
+int write_record(kdb_file &f, bool stay, int32_t (*request)(fhrequest *, int32_t)) {
   fhrequest &r = f.req;
   char *own = r.recbuf;
   auto *copy = static_cast<char *>(globalmalloc(r.reclen + 8u));
@@ -80,7 +82,7 @@ int write_record(kdb_file &f, bool stay) {
   memcpy(copy, own, r.reclen + 1u);
   encipher(f, copy);
   r.recbuf = copy;
-  bool ok = _rfhwrite(&r, stay) == 0;
+  bool ok = request(&r, stay) == 0;
   r.recbuf = own;
   globalmfree(copy);
   if (!ok) return settle(f);
@@ -216,7 +218,15 @@ int KDBwrite(int id, int count, int flag) {
   if (f == nullptr) return kNotOpen;
   if (is_text_input(*f)) return kWrongFileType;
   if (is_text_output(*f)) return write_line_ends(*f, engine_block_io(), sarg16(count));
-  return write_record(*f, arg16(flag) != 0);
+  return write_record(*f, arg16(flag) != 0, _rfhwrite);
+}
+
+int KDBadd(int id, int flag) {
+  clear_status(id);
+  kdb_file *f = lookup(id);
+  if (f == nullptr) return kNotOpen;
+  if (!is_record_file(*f)) return kWrongFileType;
+  return write_record(*f, arg16(flag) != 0, _rfhadd);
 }
 
 int KDBfree(int id) { return simple_request(id, _rfhdelete); }
@@ -232,6 +242,12 @@ int KDBeof(int id) {
 int KDBrlock(int id) { return simple_request(id, _rfhrlock); }
 
 int KDBrunlock(int id) { return simple_request(id, _rfhrunlock); }
+
+int KDBothers(int id) {
+  kdb_file *f = lookup(id);
+  if (f == nullptr) return kNotOpen;
+  return share_others(f->req.datfd);
+}
 
 int KDBlretry(int header, int record) {
   settings().hdrtries = arg16(header);

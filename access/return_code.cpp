@@ -22,6 +22,7 @@ int translate_status(uint8_t status) {
     case 108: return kLocked;
     case 109: return kDeleted;
     case 113: return kNeedsRecover;
+    case 114: return kKeyExists;
     default: return kEngineFailure;
   }
 }

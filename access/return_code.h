@@ -29,6 +29,7 @@ enum ReturnCode : int {
   kTableFull = 115,
   kAlreadyOpen = 116,
   kNeedsRecover = 117,  // opened, but an update did not finish: rebuild the index (engine status 113)
+  kKeyExists = 118,     // an add found a record with the same key (engine status 114)
 };
 
 // The return code for a raw engine status. Total: every status 0..255 maps to

@@ -59,7 +59,8 @@ int main(int argc, char **argv) {
   // A table left unfinished by a crash gets its index rebuilt once the window is up.
   QTimer::singleShot(0, &checkTables, &tables::CheckTables::recoverUnfinished);
   tables::WidgetBackupDialogs backupDialogs(&window);
-  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &lumbra, &backupDialogs, &window);
+  tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &lumbra, &tables.database(),
+                             &backupDialogs, &window);
   window.panel()->setUtcStamps(options.utc);
   if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
   window.polling()->setEnabled(options.pollSeconds > 0);

@@ -110,7 +110,14 @@ void MainWindow::updateTitle() {
                     radio::RadioState::linkText(radio_->state().link())};
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
+  if (logShared_) parts << tr("log also open in another program");
   setWindowTitle(parts.join(QStringLiteral(" - ")));
+}
+
+void MainWindow::setLogShared(bool shared) {
+  if (shared == logShared_) return;
+  logShared_ = shared;
+  updateTitle();
 }
 
 void MainWindow::showCompact() {

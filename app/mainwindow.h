@@ -59,6 +59,10 @@ public:
   bool startRigctld(const QHostAddress &address, quint16 port, QString *error);
   radio::RigctldServer *rigctld() const { return rigctld_; }
 
+  // Whether another program has the station log open; the title says so, so
+  // that the operator knows a second copy is running.
+  void setLogShared(bool shared);
+
   // "Just Control": the panel alone. "+ Logs + Scans": the panel and the tabs.
   void showCompact();
   void showFull();
@@ -93,6 +97,7 @@ private:
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;
+  bool logShared_ = false;
 };
 
 #endif

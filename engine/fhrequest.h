@@ -35,6 +35,7 @@ enum {
   FHOP_LOCK = 13,       // lock the current record
   FHOP_UNLOCK = 14,     // release the record lock held by the block
   FHOP_TEMPINDEX = 15,  // open or create a temporary index keyed by keybuf
+  FHOP_ADD = 16,        // add the record in recbuf; 114 when its key 0 exists
   FHOP_SETKEY = 19,     // make keyarg the current key (0 = physical order)
   FHOP_TERMINATE = 20,  // lower the init count, or shut the engine down
   FHOP_COUNT = 21       // one past the highest opcode
@@ -131,7 +132,11 @@ enum {
   // nodes than its header names. The block is open and safe to write (new
   // records go after the last whole record, new nodes after the last node);
   // records may be missing from the index until it is rebuilt (recover).
-  FHS_RECOVER = 113
+  FHS_RECOVER = 113,
+  // An add (opcode 16) found a record with the same key 0 text: nothing was
+  // written. Decided under the header lock, so of two programs adding one
+  // key at once exactly one succeeds.
+  FHS_KEYEXISTS = 114
 };
 
 enum {

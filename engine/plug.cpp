@@ -31,6 +31,7 @@ constexpr OpEntry kOps[] = {
     {FHOP_LOCK, op_reclock},
     {FHOP_UNLOCK, op_recunlock},
     {FHOP_TEMPINDEX, op_tempindex},
+    {FHOP_ADD, op_add},
     {FHOP_SETKEY, op_setkey},
 };
 

@@ -86,6 +86,7 @@ int32_t _rfhclose(fhrequest *block) {
 
 int32_t _rfhread(fhrequest *block, int32_t stay) { return run_flagged(block, FHOP_READ, FH_STAY, stay); }
 int32_t _rfhwrite(fhrequest *block, int32_t stay) { return run_flagged(block, FHOP_WRITE, FH_STAY, stay); }
+int32_t _rfhadd(fhrequest *block, int32_t stay) { return run_flagged(block, FHOP_ADD, FH_STAY, stay); }
 int32_t _rfhposn(fhrequest *block, int32_t exact) { return run_flagged(block, FHOP_POSITION, FH_EXACT, exact); }
 int32_t _rfhbacksp(fhrequest *block) { return run(block, FHOP_BACKSPACE); }
 int32_t _rfhdelete(fhrequest *block) { return run(block, FHOP_DELETE); }

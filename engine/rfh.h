@@ -33,6 +33,9 @@ CORVEX_EXPORT int32_t _rfhclose(fhrequest *block);
 // cleared otherwise.
 CORVEX_EXPORT int32_t _rfhread(fhrequest *block, int32_t stay);
 CORVEX_EXPORT int32_t _rfhwrite(fhrequest *block, int32_t stay);
+// Add (16), with FH_STAY as for write: a new record only; the status is 114
+// when a record with its key 0 text exists.
+CORVEX_EXPORT int32_t _rfhadd(fhrequest *block, int32_t stay);
 
 // Position (8), with FH_EXACT set when `exact` is not 0 and cleared
 // otherwise.

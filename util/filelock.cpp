@@ -74,4 +74,6 @@ bool share_acquire(int fd, bool exclusive) {
   return false;
 }
 
+bool share_held_elsewhere(int fd) { return held_elsewhere(fd, kOpenByte, 1); }
+
 }  // namespace corvex

@@ -52,6 +52,11 @@ bool bytelock_held_elsewhere(int fd, uint32_t pos);
 // (nothing is held then). The lock lasts until the description is closed.
 bool share_acquire(int fd, bool exclusive);
 
+// True when another open file description holds the sharing lock of the
+// file (its open byte, which every sharing open holds); the lock held
+// through `fd` itself does not count.
+bool share_held_elsewhere(int fd);
+
 }  // namespace corvex
 
 #endif

@@ -16,6 +16,7 @@
 #include "app/tables/database.h"
 #include "app/tables/entrytable.h"
 #include "app/tables/logtab.h"
+#include "app/tables/newentry.h"
 #include "app/tables/stamps.h"
 
 namespace tables {
@@ -23,7 +24,6 @@ namespace tables {
 namespace {
 
 constexpr char kProgramId[] = "Tessaly";
-constexpr int kKeyTries = 100000;
 
 // What each ImportSkip counts, in the closing message.
 const char *const kSkipTexts[kImportSkipCount] = {
@@ -81,21 +81,15 @@ QString writeDurably(const QString &file, const QByteArray &bytes) {
 // The zone the log's stamps are in.
 QTimeZone stampZone() { return stampsInUtc() ? QTimeZone::utc() : QTimeZone::systemTimeZone(); }
 
-bool keyTaken(KdbApi &kdb, int fileId, const QString &key) {
-  kdb.posn(fileId, key.toLatin1(), 1, 0);
-  return kdb.read(fileId, 0) == KDB_OK && itemText(kdb, "UNIKEY", fileId).trimmed() == key;
-}
-
-// Stores `entry` as a new record; the record layer's code.
-int writeEntry(KdbApi &kdb, int fileId, const LogEntry &entry) {
+// Stores `entry` as a new record under its key or the next free one.
+AddedEntry addLogEntry(KdbApi &kdb, int fileId, const LogEntry &entry) {
   const std::pair<const char *, const QString *> items[] = {
       {"DATETIME", &entry.dateTime}, {"FRQ", &entry.frequency}, {"MODE", &entry.mode},
       {"NET", &entry.net},           {"DATESORT", &entry.dateSort}, {"NOTES", &entry.notes},
-      {"UNIKEY", &entry.key},
   };
   for (const auto &[item, text] : items) kdb.copyFput(text->toLatin1(), item, fileId);
   kdb.copyFput("", "DATTIMFRQ", fileId);  // the buffer may still hold a record read before
-  return kdb.write(fileId, 0, 0);
+  return addEntry(kdb, fileId, "UNIKEY", entry.key);
 }
 
 }  // namespace
@@ -160,9 +154,7 @@ AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file) {
       ++result.skipped[static_cast<int>(imported.skip)];
       continue;
     }
-    LogEntry &entry = *imported.entry;
-    entry.key = freshLogKey(kdb, fileId, entry.key);
-    if (entry.key.isEmpty() || writeEntry(kdb, fileId, entry) != KDB_OK) {
+    if (addLogEntry(kdb, fileId, *imported.entry).key.isEmpty()) {
       result.writeFailed = true;
       break;
     }
@@ -170,13 +162,6 @@ AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file) {
     if (imported.cut) ++result.cut;
   }
   return result;
-}
-
-QString freshLogKey(KdbApi &kdb, int fileId, const QString &wanted) {
-  QString key = wanted;
-  for (int i = 0; i < kKeyTries; ++i, key = nextKey(key))
-    if (!keyTaken(kdb, fileId, key)) return key;
-  return {};
 }
 
 int runLogExchange(KdbApi &kdb, const QString &exportFile, const QString &importFile) {

@@ -42,12 +42,6 @@ AdifExport exportLogAdif(KdbApi &kdb, int fileId, const QString &filter, const Q
 // Adds the records of the ADIF file `file` to the log file `fileId`.
 AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file);
 
-// A unique key for a new entry of the log file `fileId`: `wanted` when no
-// entry has it, else the next free one up (nextKey); "" when none is found.
-// The tab's own rule (EntryTable::freeKey) needs the tab, which a run from
-// the command line does not have.
-QString freshLogKey(KdbApi &kdb, int fileId, const QString &wanted);
-
 // `tessaly --export-adif FILE` or `--import-adif FILE`: opens "Log.Dat" of
 // the current directory through `kdb`, runs the one asked for, prints its
 // message and returns the exit code: 0 done, 1 when the log or the file

@@ -1,6 +1,8 @@
 #include "app/tables/backup.h"
 
+#include <errno.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,10 +13,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <span>
+#include <vector>
 
 #include "app/tables/widgets.h"
+#include "app/tables/database.h"
 #include "app/tables/lumbra.h"
+#include "app/tables/tableset.h"
 #include "util/archive/archive.h"
+#include "util/sharecheck.h"
 
 namespace tables {
 
@@ -42,7 +49,8 @@ void WidgetBackupDialogs::message(const QString &text) { QMessageBox::informatio
 namespace {
 
 // A fresh folder beside the tables, removed with what it holds when the
-// object goes. Its name is short, as the archive's target option allows.
+// object goes unless kept. Its name is short, as the archive's target option
+// allows.
 class Staging {
 public:
   explicit Staging(const char *prefix) {
@@ -50,20 +58,42 @@ public:
     if (mkdtemp(name.data())) path_ = QString::fromLocal8Bit(name);
   }
   ~Staging() {
-    if (!path_.isEmpty()) QDir(path_).removeRecursively();
+    if (!path_.isEmpty() && !kept_) QDir(path_).removeRecursively();
   }
   bool made() const { return !path_.isEmpty(); }
   const QString &path() const { return path_; }
   QString file(const char *name) const { return path_ + "/" + QLatin1String(name); }
+  // Leaves the folder for the next start to finish with.
+  void keep() { kept_ = true; }
 
 private:
   QString path_;
+  bool kept_ = false;
 };
+
+// Descriptors closed when the object goes: the locks they hold end with them.
+class HeldFiles {
+public:
+  HeldFiles() = default;
+  HeldFiles(const HeldFiles &) = delete;
+  HeldFiles &operator=(const HeldFiles &) = delete;
+  ~HeldFiles() {
+    for (int fd : fds_) ::close(fd);
+  }
+  void add(int fd) { fds_.push_back(fd); }
+
+private:
+  std::vector<int> fds_;
+};
+
+// The three files of the table whose data file is kBackupFiles[first].
+std::span<const BackupFile> tableFiles(int first) { return std::span(kBackupFiles).subspan(first, 3); }
 
 }  // namespace
 
-TableBackup::TableBackup(QWidget *page, LumbraLibrary *library, BackupDialogs *dialogs, QWidget *window)
-    : library_(library), dialogs_(dialogs), window_(window) {
+TableBackup::TableBackup(QWidget *page, LumbraLibrary *library, const Database *db, BackupDialogs *dialogs,
+                         QWidget *window)
+    : library_(library), db_(db), dialogs_(dialogs), window_(window) {
   BackupBut = place<QPushButton>(page, "BackupBut", 428, 4, 100, 22, "Back up tables");
   RestoreBut = place<QPushButton>(page, "RestoreBut", 534, 4, 60, 22, "Restore");
   connect(BackupBut, &QPushButton::clicked, this, [this] { backUp(); });
@@ -75,20 +105,41 @@ bool TableBackup::archive(const char *options, const QString &archive, int count
   return run && run(options, archive.toLocal8Bit().constData(), count, names) == 0;
 }
 
+QString TableBackup::snapshot(const QString &folder) {
+  auto *holdHeader = library_->bind<decltype(::header_hold)>("header_hold");
+  if (!holdHeader) return QStringLiteral("the record library cannot be used.");
+  for (int first = 0; first < kBackupFileCount; first += 3) {
+    const char *data = kBackupFiles[first].file;
+    if (!QFileInfo::exists(QLatin1String(data))) continue;
+    // Under the header lock no program changes the table: its three files
+    // are copied as the last completed change left them.
+    const int held = holdHeader(data, kHeaderTries);
+    if (held < 0)
+      return QStringLiteral("%1 could not be read: %2.").arg(QLatin1String(data), QString::fromLocal8Bit(strerror(errno)));
+    bool copied = true;
+    for (const BackupFile &f : tableFiles(first))
+      copied = copied && (!QFileInfo::exists(QLatin1String(f.file)) ||
+                          QFile::copy(QLatin1String(f.file), folder + "/" + QLatin1String(f.member)));
+    ::close(held);
+    if (!copied) return QStringLiteral("%1 could not be copied.").arg(QLatin1String(data));
+  }
+  return {};
+}
+
 QString TableBackup::backUp() {
   QDir().mkpath(QLatin1String(kBackupsFolder));
   const QString folder = dialogs_->chooseFolder(QDir(QLatin1String(kBackupsFolder)).absolutePath());
   if (folder.isEmpty()) return {};
-  // The archive takes the tables under their member names: links to them in
-  // a folder of their own.
   Staging staging(".backup");
-  int linked = 0;
-  for (const BackupFile &f : kBackupFiles) {
-    const QString table = QFileInfo(QLatin1String(f.file)).absoluteFilePath();
-    if (QFileInfo::exists(table) && symlink(table.toLocal8Bit().constData(), staging.file(f.member).toLocal8Bit()) == 0)
-      linked++;
+  if (!staging.made()) {
+    dialogs_->message("The tables could not be backed up: no folder could be made beside them.");
+    return {};
   }
-  if (!staging.made() || linked == 0) {
+  if (const QString why = snapshot(staging.path()); !why.isEmpty()) {
+    dialogs_->message("The tables could not be backed up: " + why);
+    return {};
+  }
+  if (QDir(staging.path()).isEmpty()) {
     dialogs_->message("There are no tables to back up here.");
     return {};
   }
@@ -104,30 +155,67 @@ QString TableBackup::backUp() {
   return archive;
 }
 
+QString TableBackup::holdAlone(std::vector<int> *fds) {
+  auto *holdAlone = library_->bind<decltype(::share_hold_alone)>("share_hold_alone");
+  if (!holdAlone) return QStringLiteral("the record library cannot be used");
+  for (const BackupFile &f : kBackupFiles) {
+    const int fd = holdAlone(f.file);
+    if (fd >= 0) {
+      fds->push_back(fd);
+    } else if (errno == EBUSY) {
+      return QStringLiteral("another program has %1 open; close it there first").arg(QLatin1String(f.file));
+    } else if (errno != ENOENT) {
+      return QStringLiteral("%1: %2").arg(QLatin1String(f.file), QString::fromLocal8Bit(strerror(errno)));
+    }
+  }
+  return {};
+}
+
+QString TableBackup::missingMember(const QString &folder) {
+  for (int first = 0; first < kBackupFileCount; first += 3) {
+    int present = 0;
+    for (const BackupFile &f : tableFiles(first)) present += QFileInfo::exists(folder + "/" + QLatin1String(f.member));
+    if (present != 0 && present != 3) return QLatin1String(kBackupFiles[first].file);
+  }
+  return {};
+}
+
 bool TableBackup::restore() {
   const QString archive = dialogs_->chooseArchive(QDir(QLatin1String(kBackupsFolder)).absolutePath());
   if (archive.isEmpty()) return false;
   if (!dialogs_->confirm("Restore the tables from " + QFileInfo(archive).fileName() +
                          "? The tables now in use are replaced, and Tessaly closes afterwards."))
     return false;
+  // The tables must be this program's alone: its own handles go first, and
+  // the files stay held until the new ones are in place, so that no other
+  // program opens them meanwhile.
+  if (db_) db_->closeTables();
+  HeldFiles held;
+  std::vector<int> fds;
+  const QString busy = holdAlone(&fds);
+  for (int fd : fds) held.add(fd);
+  const QString name = QFileInfo(archive).fileName();
+  auto refuse = [&](const QString &text) {
+    dialogs_->message(text);
+    if (db_) db_->reopenTables();
+    return false;
+  };
+  if (!busy.isEmpty()) return refuse("The tables were not restored: " + busy + ".");
   Staging staging(".restore");
   const QByteArray options = "-XOT\"" + staging.path().toLocal8Bit() + "/\"";
-  if (!staging.made() || !this->archive(options.constData(), archive, 0, nullptr)) {
-    dialogs_->message("The tables could not be restored from " + archive + "; they were left as they were.");
-    return false;
-  }
+  if (!staging.made() || !this->archive(options.constData(), archive, 0, nullptr))
+    return refuse("The tables could not be restored from " + archive + "; they were left as they were.");
+  if (QDir(staging.path()).isEmpty()) return refuse(name + " holds no tables; they were left as they were.");
+  if (const QString table = missingMember(staging.path()); !table.isEmpty())
+    return refuse(name + " holds only part of " + table + "; the tables were left as they were.");
   // Every file was extracted completely, and synced, before the first of
-  // them replaces a file in use.
-  int restored = 0;
-  for (const BackupFile &f : kBackupFiles) {
-    const QByteArray from = staging.file(f.member).toLocal8Bit();
-    if (access(from.constData(), F_OK) == 0 && rename(from.constData(), f.file) == 0) restored++;
+  // them replaces a table.
+  if (!replaceTableSet(staging.path())) {
+    staging.keep();
+    dialogs_->message("The tables could not all be put in place; Tessaly finishes this when it starts again.");
+  } else {
+    dialogs_->message("The tables were restored. Tessaly closes now; start it again to use them.");
   }
-  if (restored == 0) {
-    dialogs_->message(QFileInfo(archive).fileName() + " holds no tables; they were left as they were.");
-    return false;
-  }
-  dialogs_->message("The tables were restored. Tessaly closes now; start it again to use them.");
   QTimer::singleShot(0, window_, &QWidget::close);
   return true;
 }

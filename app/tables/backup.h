@@ -6,12 +6,16 @@
 // folder the user picks (default: "backups" beside the tables). Archive
 // members have at most 12 characters and lower-case names, so each file goes
 // in under a short name of its own (see kBackupFiles) and comes back under
-// its real one.
+// its real one. Other programs may go on writing: each table is copied under
+// its header lock, so the archive holds every table as a completed change
+// left it, with every entry stored before the backup began.
 //
-// Restore extracts an archive the user picks, after a question, into a fresh
-// folder beside the tables and only then renames the files over the tables.
-// The program keeps the tables open, and the handles it holds still name the
-// files that were replaced, so it closes once the tables are back.
+// Restore refuses while another program has one of the tables open (this
+// program closes its own first and opens them again after a refusal); the
+// tables stay held, so no program opens them, until the new ones are in
+// place. It extracts an archive the user picks, after a question, into a
+// fresh folder beside the tables and puts the whole set in place as one
+// step (tableset.h). The program then closes and is started again.
 //
 // Both run in libcorvex's archive code, bound through the program's library
 // loader, which shows its progress window.
@@ -20,12 +24,14 @@
 
 #include <QObject>
 #include <QString>
+#include <vector>
 
 class QPushButton;
 class QWidget;
 
 namespace tables {
 
+class Database;
 class LumbraLibrary;
 
 // A table file and its member name in backup archives.
@@ -33,7 +39,9 @@ struct BackupFile {
   const char *file;
   const char *member;
 };
-extern const BackupFile kBackupFiles[9];
+// Three files a table, data file first.
+inline constexpr int kBackupFileCount = 9;
+extern const BackupFile kBackupFiles[kBackupFileCount];
 
 // The windows the two commands open, behind an interface for tests.
 class BackupDialogs {
@@ -65,9 +73,13 @@ class TableBackup : public QObject {
 public:
   static constexpr char kBackupsFolder[] = "backups";
 
-  // Places the two buttons on `page`. `library` and `dialogs` must outlive
+  // Header lock tries (20 ms apart) before a backup gives up on a table.
+  static constexpr int kHeaderTries = 250;
+
+  // Places the two buttons on `page`. `library`, `db` (the program's own
+  // tables, closed for a restore; may be null) and `dialogs` must outlive
   // the object; `window` is closed after a restore.
-  TableBackup(QWidget *page, LumbraLibrary *library, BackupDialogs *dialogs, QWidget *window);
+  TableBackup(QWidget *page, LumbraLibrary *library, const Database *db, BackupDialogs *dialogs, QWidget *window);
 
   // The commands of the buttons. backUp returns the archive written ("" when
   // none was); restore returns true when the tables were replaced.
@@ -80,8 +92,18 @@ public:
 private:
   // The archive command of libcorvex; false when it failed or is missing.
   bool archive(const char *options, const QString &archive, int count, const char *const *names);
+  // Copies each table's files into `folder` under its header lock; "" or
+  // why it failed.
+  QString snapshot(const QString &folder);
+  // Takes every table file that exists for this program alone, adding the
+  // descriptors to `fds`; "" or the reason another program prevents it.
+  QString holdAlone(std::vector<int> *fds);
+  // The data file of a table of which `folder` holds one or two files of
+  // three; "" when each table is there whole or not at all.
+  static QString missingMember(const QString &folder);
 
   LumbraLibrary *library_;
+  const Database *db_;
   BackupDialogs *dialogs_;
   QWidget *window_;
 };

@@ -1,10 +1,13 @@
 #include "app/tables/database.h"
 
+#include "app/tables/tableset.h"
+
 namespace tables {
 
 namespace {
 
 constexpr int kKeyedRecordFile = 3;
+constexpr TableId kTables[] = {TableId::Log, TableId::Scans, TableId::Standards};
 
 }  // namespace
 
@@ -16,7 +19,7 @@ void Database::startClient() {
 bool Database::openTables() {
   unfinished_.clear();
   if (client_ < 0) return false;  // the record layer refused to start a client
-  for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards}) {
+  for (TableId table : kTables) {
     bool unfinished = false;
     if (!openTable(table, &unfinished)) return false;
     if (unfinished) unfinished_.push_back(table);
@@ -29,9 +32,20 @@ const char *Database::fileName(TableId table) {
 }
 
 bool Database::openTable(TableId table, bool *unfinished) const {
+  finishTableSet();
   const int result = kdb_->open(fileName(table), fileId(table), kKeyedRecordFile, 0);
   if (unfinished) *unfinished = result == KDB_NEEDS_RECOVER;
   return result == KDB_OK || result == KDB_NEEDS_RECOVER;
+}
+
+void Database::closeTables() const {
+  for (TableId table : kTables) kdb_->close(fileId(table));
+}
+
+bool Database::reopenTables() const {
+  bool all = true;
+  for (TableId table : kTables) all = openTable(table) && all;
+  return all;
 }
 
 }  // namespace tables

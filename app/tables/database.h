@@ -34,7 +34,13 @@ public:
   static const char *fileName(TableId table);
   // Opens one of them (again, after a repair closed it). True when it is
   // open, also when it answered KDB_NEEDS_RECOVER (`*unfinished` says so).
+  // A restore that a stopped program left half done is finished first
+  // (tableset.h).
   bool openTable(TableId table, bool *unfinished = nullptr) const;
+  // Closes the three tables, and opens them again; reopenTables returns
+  // true when all three are open.
+  void closeTables() const;
+  bool reopenTables() const;
 
   int client() const { return client_; }
   int fileId(TableId table) const { return client_ + static_cast<int>(table); }

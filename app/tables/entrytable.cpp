@@ -63,31 +63,67 @@ void EntryTable::show(Rows rows) {
   controls_.grid->setRows(std::move(rows));
 }
 
-bool EntryTable::save() {
-  if (radio::leadingNumber(controls_.key->text()) == 0)
-    controls_.key->setText(freeKey(stampNow(QLatin1String(layout_.keyPattern))));
+int EntryTable::store() {
+  const QString key = controls_.key->text();
+  if (radio::leadingNumber(key) != 0) return replaceOpened(key);
   controlsToRecord(db_->kdb(), window_, fileId());
-  if (db_->kdb().write(fileId(), 0, 0) != KDB_OK) {
-    dialogs_->message(QLatin1String(layout_.writeError));
+  const AddedEntry added = addNew(stampNow(QLatin1String(layout_.keyPattern)));
+  if (!added.key.isEmpty()) controls_.key->setText(added.key);
+  return added.code;
+}
+
+int EntryTable::replaceOpened(const QString &key) {
+  KdbApi &kdb = db_->kdb();
+  const bool wasOpened = key.trimmed() == openedKey_;
+  if (!locate(key, true)) {
+    if (wasOpened && !ask(kDeletedElsewhere)) return -1;
+    controlsToRecord(kdb, window_, fileId());
+    const AddedEntry added = addNew(key);
+    if (!added.key.isEmpty()) controls_.key->setText(added.key);
+    return added.code;
+  }
+  if (const int locked = kdb.lock(fileId()); locked != KDB_OK) {
+    dialogs_->message(QLatin1String(kBusyElsewhere));
+    return locked == KDB_LOCKED ? -1 : locked;
+  }
+  // Read again under the lock: what is compared is what gets replaced.
+  int code = kdb.read(fileId(), 1);
+  if (code == KDB_OK && wasOpened && currentRow() != opened_ && !ask(kChangedElsewhere)) {
+    recordToControls(kdb, window_, fileId(), true);
+    opened_ = currentRow();
+    code = -1;
+  } else if (code == KDB_OK) {
+    controlsToRecord(kdb, window_, fileId());
+    code = kdb.write(fileId(), 0, 1);
+  }
+  kdb.unlock(fileId());
+  return code;
+}
+
+bool EntryTable::save() {
+  const int code = store();
+  if (code != KDB_OK) {
+    if (code != -1) dialogs_->message(QLatin1String(layout_.writeError));
     return false;
   }
+  openedKey_.clear();
   display();
   controls_.frame->hide();
   window_->panel()->focusKeys();
   return true;
 }
 
-bool EntryTable::locate(const QString &key) {
+bool EntryTable::locate(const QString &key, bool staying) {
   KdbApi &kdb = db_->kdb();
   kdb.posn(fileId(), key.toLatin1(), 1, 0);
-  if (kdb.read(fileId(), 0) != KDB_OK) return false;
+  if (kdb.read(fileId(), staying ? 1 : 0) != KDB_OK) return false;
   return key.trimmed() == itemText(kdb, keyItem(), fileId()).trimmed();
 }
 
-QString EntryTable::freeKey(const QString &candidate) {
-  QString key = candidate;
-  while (locate(key)) key = nextKey(key);
-  return key;
+AddedEntry EntryTable::addNew(const QString &wanted) { return addEntry(db_->kdb(), fileId(), keyItem(), wanted); }
+
+bool EntryTable::ask(const char *question) {
+  return dialogs_->showMessage({QLatin1String(question), 1, QString(), QStringLiteral("Y"), 0}) == 1;
 }
 
 void EntryTable::remove() {
@@ -102,7 +138,10 @@ void EntryTable::remove() {
 }
 
 void EntryTable::open(int row) {
-  if (locate(controls_.grid->text(row, layout_.keyColumn))) {
+  const QString key = controls_.grid->text(row, layout_.keyColumn);
+  if (locate(key)) {
+    openedKey_ = key;
+    opened_ = currentRow();
     recordToControls(db_->kdb(), window_, fileId(), true);
     controls_.frame->show();
     return;

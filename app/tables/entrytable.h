@@ -10,6 +10,7 @@
 
 #include "app/tables/database.h"
 #include "app/tables/grid.h"
+#include "app/tables/newentry.h"
 
 class MainWindow;
 class QComboBox;
@@ -66,8 +67,12 @@ public:
   Row currentRow() const;
   // Fills the grid with `rows`, sorted as display() sorts.
   void show(Rows rows);
-  // Gives a new entry a key (the first free one from the stamp of now),
-  // stores the bound controls and writes the record.
+  // Stores the bound controls. A new entry (key 0) is added under the first
+  // free key from the stamp of now (addNew). An opened entry replaces only
+  // itself: under its record lock it is read again, and when another program
+  // changed or deleted it since it was opened the operator is asked first
+  // (keep theirs, which the frame then shows, or store these controls over
+  // it; store a deleted entry again as new, or not).
   // On success refills the grid and hides the frame; on failure says so and
   // keeps the frame as it is. Returns true on success.
   bool save();
@@ -83,12 +88,19 @@ public:
   // Tunes the transceiver to the frequency in the cell at `row`, `column`.
   void tuneTo(int row, int column);
   // Reads the record with `key` into the record buffer; true when its key
-  // item equals `key` (both trimmed).
-  bool locate(const QString &key);
-  // `candidate`, or when an entry has it already the next key that none
-  // has, so that a new entry never replaces another. Leaves the record
-  // buffer on the last entry looked at.
-  QString freeKey(const QString &candidate);
+  // item equals `key` (both trimmed). With `staying` the file stays on that
+  // record (so that it can be locked) instead of moving past it.
+  bool locate(const QString &key, bool staying = false);
+  // Adds the record buffer as a new entry under `wanted` or the next key
+  // that no entry has (addEntry).
+  AddedEntry addNew(const QString &wanted);
+
+  // What the operator is asked when an opened entry changed under them.
+  static constexpr char kChangedElsewhere[] =
+      "Another program changed this entry since you opened it. Replace its changes with yours?";
+  static constexpr char kDeletedElsewhere[] =
+      "Another program deleted this entry since you opened it. Save it again as a new entry?";
+  static constexpr char kBusyElsewhere[] = "Another program is saving this entry; try again.";
 
   int fileId() const { return db_->fileId(layout_.table); }
   KdbApi &kdb() const { return db_->kdb(); }
@@ -97,12 +109,25 @@ public:
 private:
   const char *keyItem() const { return layout_.columns[layout_.keyColumn].item; }
   void refresh();
+  // A yes-or-no question in the program's message window; true after Yes.
+  bool ask(const char *question);
+  // Stores the controls over the opened entry with `key`, or as asked when
+  // it changed elsewhere. The record layer's code, or -1 when nothing is
+  // to be stored (the operator kept the other program's version).
+  int replaceOpened(const QString &key);
+  // The write of a new entry or of an opened one; KDB_OK when stored, -1
+  // when the operator chose not to store.
+  int store();
 
   TableLayout layout_;
   Database *db_;
   Dialogs *dialogs_;
   MainWindow *window_;
   EntryControls controls_;
+  // The entry open in the frame as it was read, to tell another program's
+  // change from the operator's own.
+  QString openedKey_;
+  Row opened_;
 };
 
 }  // namespace tables

@@ -24,8 +24,19 @@ public:
   virtual int posn(int id, const QByteArray &key, int keyno, int flags) = 0;
   // KDBread: 0 when a record was read into the record buffer.
   virtual int read(int id, int flag) = 0;
-  // KDBwrite: stores the record buffer.
+  // KDBwrite: stores the record buffer, adding or replacing.
   virtual int write(int id, int count, int flag) = 0;
+  // KDBadd: stores the record buffer as a new record only; KDB_KEY_EXISTS
+  // (nothing written) when a record has its key.
+  virtual int add(int id, int flag) = 0;
+  // KDBrlock / KDBrunlock: locks the current record against other
+  // programs (KDB_LOCKED while another holds it) / releases it.
+  virtual int lock(int id) = 0;
+  virtual int unlock(int id) = 0;
+  // KDBothers: 1 when another program has the file open.
+  virtual int others(int id) = 0;
+  // KDBclose.
+  virtual int close(int id) = 0;
   // KDBfree: deletes the current record.
   virtual int remove(int id) = 0;
   // KDBfiditemstub: occurrence `occ` of item `name`, "" when unknown.

@@ -17,7 +17,8 @@ using OpenFn = int(const char *, const char *, const char *, int, int, int);
 using PosnFn = int(int, const char *, int, const char *, int);
 using ReadFn = int(int, int);
 using WriteFn = int(int, int, int);
-using FreeFn = int(int);
+using AddFn = int(int, int);
+using IdFn = int(int);
 using StubFn = const char *(const char *, int, int);
 using CopyFidFn = const char *(const char *, int);
 using CopyFputFn = int(const char *, const char *, int);
@@ -98,8 +99,33 @@ int LumbraLibrary::write(int id, int count, int flag) {
   return f ? f(id, count, flag) : kUnavailable;
 }
 
+int LumbraLibrary::add(int id, int flag) {
+  auto *f = kdb<AddFn>(kAdd);
+  return f ? f(id, flag) : kUnavailable;
+}
+
+int LumbraLibrary::lock(int id) {
+  auto *f = kdb<IdFn>(kLock);
+  return f ? f(id) : kUnavailable;
+}
+
+int LumbraLibrary::unlock(int id) {
+  auto *f = kdb<IdFn>(kUnlock);
+  return f ? f(id) : kUnavailable;
+}
+
+int LumbraLibrary::others(int id) {
+  auto *f = kdb<IdFn>(kOthers);
+  return f ? f(id) : 0;
+}
+
+int LumbraLibrary::close(int id) {
+  auto *f = kdb<IdFn>(kClose);
+  return f ? f(id) : kUnavailable;
+}
+
 int LumbraLibrary::remove(int id) {
-  auto *f = kdb<FreeFn>(kFree);
+  auto *f = kdb<IdFn>(kFree);
   return f ? f(id) : kUnavailable;
 }
 

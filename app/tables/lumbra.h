@@ -5,9 +5,9 @@
 // on the first call, and looks each function up by name on its own first
 // call; the program links neither library. When the library or a function
 // cannot be found, the loader's message goes to stderr once and that call
-// (and every later one of it) answers kUnavailable, or "" for texts. The
-// library stays loaded for the life of the process, since the program keeps
-// its tables open to the end.
+// (and every later one of it) answers kUnavailable, 0 for others() and ""
+// for texts. The library stays loaded for the life of the process, since
+// the program keeps its tables open to the end.
 #ifndef TESSALY_APP_TABLES_LUMBRA_H
 #define TESSALY_APP_TABLES_LUMBRA_H
 
@@ -41,6 +41,11 @@ public:
   int posn(int id, const QByteArray &key, int keyno, int flags) override;
   int read(int id, int flag) override;
   int write(int id, int count, int flag) override;
+  int add(int id, int flag) override;
+  int lock(int id) override;
+  int unlock(int id) override;
+  int others(int id) override;
+  int close(int id) override;
   int remove(int id) override;
   QByteArray itemStub(const QByteArray &name, int id, int occ) override;
   QByteArray copyFid(const QByteArray &ref, int id) override;
@@ -60,12 +65,15 @@ public:
 private:
   // The KDB functions of the KdbApi, each bound once: listings call them
   // for every record.
-  enum Function { kInit, kHost, kOpen, kPosn, kRead, kWrite, kFree, kItemStub, kCopyFid, kCopyFput, kFunctions };
+  enum Function {
+    kInit, kHost, kOpen, kPosn, kRead, kWrite, kAdd, kLock, kUnlock, kOthers, kClose, kFree, kItemStub, kCopyFid,
+    kCopyFput, kFunctions
+  };
   template <class F>
   F *kdb(Function f) {
     static constexpr const char *kNames[kFunctions] = {
-        "KDBinit", "KDBhost", "KDBopen", "KDBposn", "KDBread", "KDBwrite", "KDBfree", "KDBfiditemstub", "KDBcopyfid",
-        "KDBcopyfput"};
+        "KDBinit", "KDBhost", "KDBopen", "KDBposn", "KDBread",  "KDBwrite",       "KDBadd",     "KDBrlock",
+        "KDBrunlock", "KDBothers", "KDBclose", "KDBfree", "KDBfiditemstub", "KDBcopyfid", "KDBcopyfput"};
     if (!kdb_[f]) kdb_[f] = symbol(kNames[f]);
     return reinterpret_cast<F *>(kdb_[f]);
   }

@@ -71,13 +71,14 @@ void StandardsImport::importFile(const QString &chosen) {
     ++counter_;
     const QDateTime now = stampClock();
     boxes_.dateTime->setText(stamp(QLatin1String(kLogDatePattern), now));
-    boxes_.key->setText(
-        table_->freeKey(QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_)));
     controlsToRecord(kdb, window_, table_->fileId());
-    if (kdb.write(table_->fileId(), 0, 0) != KDB_OK) {
+    const AddedEntry added = table_->addNew(
+        QString::number(stamp(QLatin1String(kImportKeyPattern), now).toLongLong() + counter_));
+    if (added.key.isEmpty()) {
       dialogs_->message(QLatin1String(kWriteError));
       return;
     }
+    boxes_.key->setText(added.key);
     ++stored;
     replaced += charactersBeyondLatin1(boxes_.notes->text());
   }

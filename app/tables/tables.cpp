@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/mainwindow.h"
 #include "app/panel.h"
@@ -14,7 +15,8 @@
 
 namespace tables {
 
-Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
+Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs)
+    : db_(kdb), window_(window), sharingCheck_(new QTimer(this)) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
   log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, library, dialogs, window);
@@ -33,6 +35,9 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
     standards_->table().display();
     QCoreApplication::processEvents();
     window->panel()->focusKeys();
+    checkSharing();
+    connect(sharingCheck_, &QTimer::timeout, this, &Tables::checkSharing);
+    sharingCheck_->start(kSharingCheckMs);
   }
   connect(tabs, &QTabWidget::currentChanged, this, &Tables::onTabChanged);
   setStampsInUtc(window->panel()->utcStamps());
@@ -40,6 +45,8 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
 }
 
 Tables::~Tables() = default;
+
+void Tables::checkSharing() { window_->setLogShared(db_.kdb().others(db_.fileId(TableId::Log)) == 1); }
 
 void Tables::onTabChanged(int index) {
   if (index == MainWindow::kLogsTab) log_->table().display();

@@ -2,7 +2,9 @@
 // construction it starts the record layer client, builds the tabs into the
 // window's pages, opens the three tables and fills their grids. When a table
 // cannot be opened it says "Error opening Log file" once and leaves the grids
-// empty; the radio side is not touched.
+// empty; the radio side is not touched. While the tables are open it looks
+// every few seconds whether another program has the log open and tells the
+// window.
 #ifndef TESSALY_APP_TABLES_TABLES_H
 #define TESSALY_APP_TABLES_TABLES_H
 
@@ -12,6 +14,7 @@
 #include "app/tables/database.h"
 
 class MainWindow;
+class QTimer;
 
 namespace tables {
 
@@ -34,6 +37,8 @@ public:
   Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs);
   ~Tables() override;
 
+  static constexpr int kSharingCheckMs = 3000;
+
   // True when all three tables opened at start-up.
   bool opened() const { return opened_; }
   const Database &database() const { return db_; }
@@ -44,12 +49,16 @@ public:
 
 private:
   void onTabChanged(int index);
+  // Asks the log's sharing lock whether another program has it open.
+  void checkSharing();
 
   Database db_;
   std::unique_ptr<LogTab> log_;
   std::unique_ptr<ScansTab> scans_;
   std::unique_ptr<StandardsTab> standards_;
   bool opened_ = false;
+  MainWindow *window_;
+  QTimer *sharingCheck_;
 };
 
 }  // namespace tables

@@ -30,6 +30,13 @@ int op_read(fhrequest *block);
 // by another process; 108 header locked; 44 bad thread expression.
 int op_write(fhrequest *block);
 
+// Adds the record in `recbuf` as op_write does, but never replaces: 114
+// when a record with its key 0 text exists (nothing is written then). The
+// search and the add happen under one hold of the header lock. 102 for a
+// file without keys or a hashed, keys-only, index-only or temporary-index
+// file.
+int op_add(fhrequest *block);
+
 // Deletes the record whose key 0 is in `recbuf`: takes it out of its
 // threads, removes all its keys, lists its slot for reuse and marks it 'D';
 // then advances. 102 without keys, 100 when the key is not found, 107, 108.

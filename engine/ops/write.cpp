@@ -207,7 +207,10 @@ int read_target(fhrequest *block, uint32_t pos, Target *t) {
   return record_read(block, pos, t->old.get(), &t->slot);
 }
 
-int write_keyed(fhrequest *block, uint32_t newlen) {
+// What a write does when a record with the same key 0 is stored.
+enum class OnKeyFound { Replace, Refuse };
+
+int write_keyed(fhrequest *block, uint32_t newlen, OnKeyFound on_found) {
   char key0[KEYTEXT_MAX];
   if (index_keylen(block, 0) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
   build_key_of(block, 0, block->recbuf, key0);
@@ -216,6 +219,7 @@ int write_keyed(fhrequest *block, uint32_t newlen) {
   if (status != FHS_OK) return status;
   Target t;
   if (found != 0) {
+    if (on_found == OnKeyFound::Refuse) return FHS_KEYEXISTS;
     if (!record_pos_in_file(block, found)) return FHS_CORRUPTINDEX;
     status = read_target(block, found, &t);
     if (status != FHS_OK) return status;
@@ -282,7 +286,7 @@ int write_plain(fhrequest *block, uint32_t newlen) {
   return status == FHS_OK ? finish_write(block, plan, false, len) : status;
 }
 
-int write_record(fhrequest *block) {
+int write_record(fhrequest *block, OnKeyFound on_found) {
   block->recbuf[block->reclen - 1] = REC_END;
   uint32_t newlen = block->reclen;
   if (varlen(block)) {
@@ -291,14 +295,27 @@ int write_record(fhrequest *block) {
     int status = packed_length(block, block->recbuf, &newlen);
     if (status != FHS_OK) return status;
   }
-  return block->nkeys > 0 ? write_keyed(block, newlen) : write_plain(block, newlen);
+  return block->nkeys > 0 ? write_keyed(block, newlen, on_found) : write_plain(block, newlen);
 }
 
-int write_locked(fhrequest *block) {
+int write_locked(fhrequest *block, OnKeyFound on_found) {
   if (block->mode & (FH_KEYSONLY | FH_TEMPINDEX)) return insert_keys(block, 0, 1);
   if (block->mode & FH_NODATA) return insert_keys(block, 0, block->nkeys);
   int status = reload_header(block);
-  return status == FHS_OK ? write_record(block) : status;
+  return status == FHS_OK ? write_record(block, on_found) : status;
+}
+
+// The header lock, the write and the flush of a data file with items.
+int write_under_lock(fhrequest *block, OnKeyFound on_found) {
+  bool nodata = (block->mode & FH_NODATA) != 0;
+  if (!nodata) {
+    int status = hdr_lock(block);
+    if (status != FHS_OK) return status;
+  }
+  int status = write_locked(block, on_found);
+  flush_if_shared(block);
+  if (!nodata) hdr_unlock(block);
+  return status;
 }
 
 }  // namespace
@@ -310,15 +327,17 @@ int op_write(fhrequest *block) {
   if (block->mode & FH_HASHED) return hash_write(block);
   if (block->nitems == 0) return write_stream(block);
   if (block->nkeys > 0 && !block->idxctx) return FHS_NOTSUPPORTED;
-  bool nodata = (block->mode & FH_NODATA) != 0;
-  if (!nodata) {
-    status = hdr_lock(block);
-    if (status != FHS_OK) return status;
-  }
-  status = write_locked(block);
-  flush_if_shared(block);
-  if (!nodata) hdr_unlock(block);
-  return status;
+  return write_under_lock(block, OnKeyFound::Replace);
+}
+
+int op_add(fhrequest *block) {
+  int status = openlist_use(block);
+  if (status != FHS_OK) return status;
+  if (block->mode & FH_READONLY) return FHS_READONLY;
+  constexpr uint16_t kNoAdd = FH_HASHED | FH_KEYSONLY | FH_TEMPINDEX | FH_NODATA;
+  if ((block->mode & kNoAdd) || block->nitems == 0 || block->nkeys == 0 || !block->idxctx)
+    return FHS_NOTSUPPORTED;
+  return write_under_lock(block, OnKeyFound::Refuse);
 }
 
 }  // namespace corvex

@@ -15,7 +15,8 @@ TEST(ReturnCode, EveryEngineStatusHasItsCode) {
     int status, code;
   } listed[] = {{0, 0},    {1, 6},    {2, 6},    {6, 21},   {7, 22},   {8, 22},
                 {112, 22}, {9, 24},   {53, 24},  {19, 40},  {100, 11}, {103, 18},
-                {105, 28}, {106, 27}, {107, 25}, {108, 25}, {109, 34}, {113, 117}};
+                {105, 28}, {106, 27}, {107, 25}, {108, 25}, {109, 34}, {113, 117},
+                {114, 118}};
   int mapped[256];
   for (int s = 0; s < 256; ++s) mapped[s] = 20;
   for (const auto &e : listed) mapped[e.status] = e.code;

@@ -1,5 +1,8 @@
-// Sharing modes and byte locks between descriptors and processes.
+// Sharing modes and byte locks between descriptors and processes, and the
+// checks other programs make of them (util/sharecheck.h).
 #include "util/filelock.h"
+
+#include <errno.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,6 +15,7 @@
 #include <string>
 
 #include "tests/support/scratch.h"
+#include "util/sharecheck.h"
 
 namespace corvex {
 namespace {
@@ -116,6 +120,55 @@ TEST_F(FileLockTest, AKilledHoldersLocksGoWithItsDescriptors) {
   EXPECT_FALSE(bytelock_held_elsewhere(fd, 7));
   close(fd);
   close(ready[0]);
+}
+
+// Open descriptions stand for programs here: each open is one.
+TEST_F(FileLockTest, AnotherOpenOfTheFileIsSeenAndKeepsItFromBeingHeldAlone) {
+  int mine = open_as(O_RDWR);
+  ASSERT_TRUE(share_acquire(mine, false));
+  EXPECT_EQ(share_others(mine), 0);  // its own lock does not count
+  EXPECT_EQ(share_others(-1), 0);
+  int theirs = open_as(O_RDONLY);
+  ASSERT_TRUE(share_acquire(theirs, false));
+  EXPECT_EQ(share_others(mine), 1);
+  errno = 0;
+  EXPECT_EQ(share_hold_alone(path_.c_str()), -1);
+  EXPECT_EQ(errno, EBUSY);
+  close(theirs);
+  close(mine);
+  // Held alone: no sharing open is admitted until the hold ends.
+  int alone = share_hold_alone(path_.c_str());
+  ASSERT_GE(alone, 0);
+  int late = open_as(O_RDWR);
+  EXPECT_FALSE(share_acquire(late, false));
+  close(alone);
+  EXPECT_TRUE(share_acquire(late, false));
+  close(late);
+  errno = 0;
+  EXPECT_EQ(share_hold_alone(scratch_.path("missing").c_str()), -1);
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(FileLockTest, TheHeaderHoldWaitsForTheHeaderLockAndNeverFollowsALink) {
+  int writer = open_as(O_RDWR);
+  ASSERT_TRUE(bytelock_try(writer, 0));  // a change under way elsewhere
+  errno = 0;
+  EXPECT_EQ(header_hold(path_.c_str(), 2), -1);
+  EXPECT_EQ(errno, EBUSY);
+  bytelock_release(writer, 0);
+  int held = header_hold(path_.c_str(), 2);
+  ASSERT_GE(held, 0);
+  EXPECT_FALSE(bytelock_try(writer, 0));  // no change starts meanwhile
+  close(held);
+  EXPECT_TRUE(bytelock_try(writer, 0));
+  close(writer);
+
+  const std::string link = scratch_.path("link.dat");
+  ASSERT_EQ(symlink(path_.c_str(), link.c_str()), 0);
+  errno = 0;
+  EXPECT_EQ(header_hold(link.c_str(), 1), -1);
+  EXPECT_EQ(errno, ELOOP);
+  EXPECT_EQ(share_hold_alone(link.c_str()), -1);
 }
 
 }  // namespace

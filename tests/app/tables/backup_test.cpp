@@ -69,7 +69,7 @@ protected:
 };
 
 TEST_F(Backup, TheTablesComeBackUnderTheirOwnNames) {
-  TableBackup backup(&page, &library, &dialogs, &window);
+  TableBackup backup(&page, &library, nullptr, &dialogs, &window);
   EXPECT_EQ(backup.BackupBut->text(), "Back up tables");
   EXPECT_EQ(backup.RestoreBut->text(), "Restore");
   window.show();
@@ -101,7 +101,7 @@ TEST_F(Backup, TheTablesComeBackUnderTheirOwnNames) {
 }
 
 TEST_F(Backup, CancelsAndBadArchivesChangeNothing) {
-  TableBackup backup(&page, &library, &dialogs, &window);
+  TableBackup backup(&page, &library, nullptr, &dialogs, &window);
   EXPECT_TRUE(backup.backUp().isEmpty());  // no folder chosen
   EXPECT_TRUE(QDir("backups").entryList(QDir::Files).isEmpty());
   EXPECT_FALSE(backup.restore());  // no archive chosen

@@ -59,8 +59,8 @@ TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
   // Their buttons share the rows of the Logs and Digital Standards tabs.
   tables::CheckTables check(window.get(), tabs.get(), &care, &dialogs);
   tables::WidgetBackupDialogs backupDialogs(window.get());
-  tables::TableBackup backup(window->tabs()->widget(MainWindow::kStandardsTab), &lumbra(), &backupDialogs,
-                               window.get());
+  tables::TableBackup backup(window->tabs()->widget(MainWindow::kStandardsTab), &lumbra(), &tabs->database(),
+                             &backupDialogs, window.get());
   window->show();
   window->showFull();
   // Enough rows for the vertical scroll bar, which takes width from the columns.

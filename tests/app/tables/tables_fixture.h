@@ -60,6 +60,11 @@ public:
   int posn(int id, const QByteArray &k, int n, int f) override { return real_->posn(id, k, n, f); }
   int read(int id, int f) override { return real_->read(id, f); }
   int write(int id, int c, int f) override { return failWrites ? 20 : real_->write(id, c, f); }
+  int add(int id, int f) override { return failWrites ? 20 : real_->add(id, f); }
+  int lock(int id) override { return real_->lock(id); }
+  int unlock(int id) override { return real_->unlock(id); }
+  int others(int id) override { return real_->others(id); }
+  int close(int id) override { return real_->close(id); }
   int remove(int id) override { return real_->remove(id); }
   QByteArray itemStub(const QByteArray &n, int id, int o) override { return real_->itemStub(n, id, o); }
   QByteArray copyFid(const QByteArray &r, int id) override { return real_->copyFid(r, id); }
