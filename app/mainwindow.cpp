@@ -10,6 +10,8 @@
 #include "app/memorychannels.h"
 #include "app/panel.h"
 #include "app/polling.h"
+#include "app/radio/commport.h"
+#include "app/radio/linkwatch.h"
 #include "app/radio/rigaccess.h"
 #include "app/radio/rigctld_server.h"
 #include "app/radio/scanner.h"
@@ -50,6 +52,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   connect(panel_->Close_But, &QPushButton::clicked, this, &QWidget::close);
 
   radio_->start(portLabel);
+  watchLink();
   updateTitle();
   tuning_->entryFromLowLimit();
   showCompact();
@@ -71,8 +74,12 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
 }
 
 MainWindow::~MainWindow() {
-  if (!closed_) radio_->stop();
+  if (!closed_) {
+    watch_->stop();
+    radio_->stop();
+  }
   // The controllers watch the panel's controls: they go before the panel does.
+  delete watch_;
   delete polling_;
   delete rigctld_;
   delete rigAccess_;
@@ -82,9 +89,29 @@ MainWindow::~MainWindow() {
   delete radio_;
 }
 
+void MainWindow::watchLink() {
+  watch_ = new radio::LinkWatch(port_.get(), &radio_->link(), radio::portDevice(portLabel_), this);
+  watch_->setProbeWanted([this] { return !polling_->enabled(); });
+  connect(watch_, &radio::LinkWatch::stateChanged, this, [this](radio::LinkWatch::State state) {
+    if (state == radio::LinkWatch::State::Up)
+      panel_->StatusLine->clear();
+    else
+      panel_->StatusLine->setText(watch_->text());
+    scanner_->setPaused(state != radio::LinkWatch::State::Up);
+    updateTitle();
+  });
+  connect(watch_, &radio::LinkWatch::refused, panel_->StatusLine, &QLabel::setText);
+  // A command failing meanwhile is no news: the line keeps saying what is wrong.
+  connect(&radio_->link(), &radio::RadioLink::failed, this, [this] {
+    if (watch_->state() != radio::LinkWatch::State::Up) panel_->StatusLine->setText(watch_->text());
+  });
+  watch_->start();
+}
+
 void MainWindow::updateTitle() {
+  const QString trouble = watch_->text();
   QStringList parts{QStringLiteral("Tessaly"), tr("port %1").arg(portLabel_),
-                    RadioControl::linkStateText(radio_->linkState())};
+                    trouble.isEmpty() ? RadioControl::linkStateText(radio_->linkState()) : trouble};
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
   setWindowTitle(parts.join(QStringLiteral(" - ")));
@@ -102,6 +129,7 @@ void MainWindow::showFull() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
   if (!closed_) {
+    watch_->stop();
     radio_->stop();
     closed_ = true;
   }

@@ -13,6 +13,7 @@
 #include "app/radio/seriallink.h"
 
 namespace radio {
+class LinkWatch;
 class RigAccess;
 class RigctldServer;
 }
@@ -49,6 +50,7 @@ public:
   Tuning *tuning() const { return tuning_; }
   Scanner *scanner() const { return scanner_; }
   Polling *polling() const { return polling_; }
+  radio::LinkWatch *linkWatch() const { return watch_; }
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
@@ -67,6 +69,9 @@ protected:
 
 private:
   void updateTitle();
+  // Reopens a lost port and notices a silent transceiver; says so in the
+  // status line and the title, and pauses the scans meanwhile.
+  void watchLink();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
@@ -80,6 +85,7 @@ private:
   radio::RigAccess *rigAccess_ = nullptr;
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
+  radio::LinkWatch *watch_;
   QString portLabel_;
   QPoint dragOffset_;
   bool dragging_ = false;

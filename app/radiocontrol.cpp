@@ -10,6 +10,7 @@
 #include "app/memorychannels.h"
 #include "app/panel.h"
 #include "app/radio/frames.h"
+#include "app/radio/linkwatch.h"
 
 using radio::RadioLink;
 
@@ -63,8 +64,7 @@ void RadioControl::start(const QString &portLabel) {
     qWarning().noquote() << "tessaly:" << message;
     setLinkState(LinkState::PortClosed);
   }
-  port_->setSendThreshold(radio::kFrameLength);
-  port_->setDtr(true);
+  radio::prepareLine(port_);
   panel_->PortNum->setText(portLabel);
 }
 

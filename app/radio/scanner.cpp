@@ -64,11 +64,18 @@ bool Scanner::rangeScanRunning() const { return panel_->Timer2->isActive(); }
 
 bool Scanner::selectedScanRunning() const { return panel_->Timer4->isActive(); }
 
+void Scanner::setPaused(bool paused) {
+  if (paused == paused_) return;
+  paused_ = paused;
+  showScanState();
+}
+
 void Scanner::showScanState() {
   QStringList running;
   if (rangeScanRunning()) running << tr("Scan");
   if (selectedScanRunning()) running << tr("Scan Selected");
-  panel_->ScanState->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + tr(" running"));
+  const QString how = paused_ ? tr(" paused") : tr(" running");
+  panel_->ScanState->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + how);
   emit scanStateChanged();
 }
 
@@ -83,6 +90,7 @@ int Scanner::dwellMs() {
 
 void Scanner::rangeTick() {
   panel_->Timer2->setInterval(dwellMs());
+  if (paused_) return;
   QString shown;
   for (int i = 0; i < 7; ++i) {
     if (i == 5) shown += QLatin1Char('.');
@@ -102,7 +110,7 @@ void Scanner::rangeTick() {
 
 void Scanner::selectedTick() {
   panel_->Timer4->setInterval(dwellMs());
-  if (!grid_) return;
+  if (paused_ || !grid_) return;
   // Grid row r is Qt row r - 1. Every row is looked at once at most, so a
   // grid without marks ends the tick without tuning.
   const int rows = grid_->rowCount();

@@ -48,6 +48,11 @@ public:
   bool rangeScanRunning() const;
   bool selectedScanRunning() const;
 
+  // While the transceiver cannot be reached the scans stay on but their
+  // ticks tune nowhere, so they go on where they were once it answers again.
+  void setPaused(bool paused);
+  bool paused() const { return paused_; }
+
 signals:
   // A scan started or stopped; ScanState shows which run.
   void scanStateChanged();
@@ -62,6 +67,7 @@ private:
   Tuning *tuning_;
   tables::Grid *grid_ = nullptr;
   int selectedScanRow_ = 0;
+  bool paused_ = false;
 };
 
 #endif

@@ -1,0 +1,174 @@
+// The link watch over a fake serial line: a lost port reopened at its path
+// with the connect command sent again, a silent transceiver noticed and
+// probed, and commands refused with a reason while the port is closed.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/radio/frames.h"
+#include "app/radio/linkwatch.h"
+#include "app/radio/radiolink.h"
+#include "tests/app/fakes.h"
+
+using radio::LinkWatch;
+using State = radio::LinkWatch::State;
+
+namespace {
+
+constexpr int kRetryMs = 40, kProbeMs = 150, kSilenceMs = 100;
+
+struct Watched {
+  explicit Watched(bool open = true) : link(&port), watch(&port, &link, "/dev/ttyUSB0") {
+    port.opened = open;
+    watch.setIntervals(kRetryMs, kProbeMs, kSilenceMs);
+    watch.start();
+  }
+  // Sends a mode command and answers it as the transceiver does.
+  void answeredCommand() {
+    link.send(hex("00 00 00 17 0A"), radio::kShortStatusLength);
+    port.feed(hex("00 00 00 17 0A"));
+    port.feed(QByteArray(radio::kShortStatusLength, '\0'));
+  }
+  FakeLink port;
+  radio::RadioLink link;
+  LinkWatch watch;
+  QSignalSpy states{&watch, &LinkWatch::stateChanged};
+  QSignalSpy reopened{&watch, &LinkWatch::reopened};
+  QSignalSpy refused{&watch, &LinkWatch::refused};
+};
+
+}  // namespace
+
+TEST(LinkWatch, LostPortIsRetriedAtItsPathAndTheConnectCommandGoesOutAgain) {
+  Watched w;
+  w.answeredCommand();
+  w.port.written.clear();
+  w.port.dtr = false;
+  w.port.openable = false;
+  w.port.lose();
+  EXPECT_EQ(w.watch.state(), State::Disconnected);
+  EXPECT_EQ(w.watch.text(), "radio disconnected: /dev/ttyUSB0, retrying");
+
+  // Not back yet: every retry tries, none succeeds.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.port.opens >= 3; }, 2000));
+  EXPECT_EQ(w.watch.state(), State::Disconnected);
+  EXPECT_TRUE(w.port.written.empty());
+
+  // A button pressed meanwhile says why nothing happens.
+  w.link.send(radio::connectFrame(), radio::kFullStatusLength);
+  ASSERT_EQ(w.refused.count(), 1);
+  EXPECT_EQ(w.refused[0][0].toString(), "radio disconnected: /dev/ttyUSB0, retrying: not sent");
+
+  w.port.openable = true;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.reopened.count() == 1; }, 2000));
+  EXPECT_EQ(w.watch.state(), State::Up);
+  EXPECT_TRUE(w.port.dtr);
+  ASSERT_EQ(w.port.written.size(), 1u);
+  EXPECT_EQ(w.port.written[0], radio::connectFrame());
+  const int opens = w.port.opens;
+  QTest::qWait(3 * kRetryMs);
+  EXPECT_EQ(w.port.opens, opens);  // the retries stopped
+}
+
+TEST(LinkWatch, PortNeverTalkedToIsReopenedQuietly) {
+  Watched w(false);  // did not open at start
+  EXPECT_EQ(w.watch.state(), State::Disconnected);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.reopened.count() == 1; }, 2000));
+  w.port.lose();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.reopened.count() == 2; }, 2000));
+  // Nothing goes to the transceiver until the operator connects, and no probe.
+  QTest::qWait(kProbeMs + kSilenceMs);
+  EXPECT_TRUE(w.port.written.empty());
+  EXPECT_EQ(w.watch.state(), State::Up);
+}
+
+TEST(LinkWatch, SilentTransceiverIsNoticedAndAnswersAgain) {
+  Watched w;
+  w.answeredCommand();
+  w.link.send(radio::connectFrame(), radio::kFullStatusLength);  // no echo comes
+  QTest::qWait(kSilenceMs / 2);
+  EXPECT_EQ(w.watch.state(), State::Up);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.watch.state() == State::Silent; }, 1000));
+  EXPECT_EQ(w.watch.text(), "radio not answering");
+  EXPECT_TRUE(w.port.opened);  // the port stays
+
+  // Quiet commands sent one after another (a scan) do not hide the silence.
+  Watched scan;
+  scan.answeredCommand();
+  for (int i = 0; i < 6; ++i) {
+    scan.link.send(hex("00 00 42 01 08"), radio::kFrequencyReplyLength);
+    QTest::qWait(kSilenceMs / 3);
+  }
+  EXPECT_EQ(scan.watch.state(), State::Silent);
+
+  // The probe asks again; the echo it gets back is an answer.
+  w.port.written.clear();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.port.written.empty(); }, 2000));
+  EXPECT_EQ(w.port.written[0], radio::connectFrame());
+  w.port.feed(radio::connectFrame());
+  EXPECT_EQ(w.watch.state(), State::Up);
+  EXPECT_EQ(w.watch.text(), "");
+}
+
+TEST(LinkWatch, ProbeOnlyAfterQuietAndOnlyWhenWanted) {
+  Watched w;
+  bool polling = true;
+  w.watch.setProbeWanted([&] { return !polling; });
+  w.answeredCommand();
+  w.port.written.clear();
+  QTest::qWait(2 * kProbeMs);
+  EXPECT_TRUE(w.port.written.empty());  // the status poll does the asking
+  polling = false;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.port.written.empty(); }, 2000));
+  EXPECT_EQ(w.port.written[0], radio::connectFrame());
+}
+
+TEST(LinkWatch, StoppedWatchNeitherRetriesNorProbes) {
+  Watched w;
+  w.answeredCommand();
+  w.watch.stop();
+  w.port.lose();
+  const int opens = w.port.opens;
+  QTest::qWait(kProbeMs + 3 * kRetryMs);
+  EXPECT_EQ(w.port.opens, opens);
+  EXPECT_FALSE(w.port.opened);
+  EXPECT_EQ(w.states.count(), 0);
+}
+
+// The window's side: the scans pause while the port is gone and go on after.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/mainwindow.h"
+#include "app/panel.h"
+#include "app/radio/scanner.h"
+
+TEST(LinkWatchWindow, ScanPausesWhileThePortIsGoneAndGoesOnAfter) {
+  auto owned = std::make_unique<FakeLink>();
+  FakeLink *port = owned.get();
+  MainWindow window(std::move(owned), std::make_unique<FakeMixer>(), "/dev/ttyUSB0");
+  window.linkWatch()->setIntervals(kRetryMs, radio::LinkWatch::kProbeMs, radio::LinkWatch::kSilenceMs);
+  Panel *p = window.panel();
+  p->Scan_Delay->setText("1");
+  p->Timer2->setInterval(100);  // its first tick, before the dwell sets it
+  p->NewFrq->setText("07100.00");
+  p->ButtonPlus1->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return port->written.size() >= 2; }, 2000));
+
+  port->openable = false;
+  port->lose();
+  EXPECT_EQ(p->ScanState->text(), "Scan paused");
+  EXPECT_TRUE(window.scanner()->rangeScanRunning());
+  EXPECT_TRUE(window.windowTitle().contains("radio disconnected: /dev/ttyUSB0, retrying"));
+  const QString entry = p->NewFrq->text();
+  QTest::qWait(500);
+  EXPECT_EQ(p->NewFrq->text(), entry);  // no step taken meanwhile
+
+  port->openable = true;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return port->opened; }, 2000));
+  EXPECT_EQ(p->ScanState->text(), "Scan running");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return p->NewFrq->text() != entry; }, 2000));
+}
