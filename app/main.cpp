@@ -14,6 +14,7 @@
 #include "app/progress/progresswindow.h"
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
+#include "app/stopsignals.h"
 #include "app/tables/adiflog.h"
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
@@ -61,6 +62,14 @@ int main(int argc, char **argv) {
   QTimer::singleShot(0, &checkTables, &tables::CheckTables::recoverUnfinished);
   tables::WidgetBackupDialogs backupDialogs(&window);
   tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &backupDialogs, &window);
+  window.keyBy(options.ptt, options.txTimeoutSeconds * 1000);
+  // SIGTERM and SIGINT unkey first, then close the window as its Close button does.
+  StopSignals stopSignals;
+  QObject::connect(&stopSignals, &StopSignals::received, &window, [&window](int signal) {
+    window.ptt()->forceUnkey(QStringLiteral("stopped by signal %1: unkeyed").arg(signal));
+    window.close();
+    QApplication::quit();
+  });
   window.panel()->UtcBox->setChecked(options.utc);
   if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
   window.polling()->setEnabled(options.pollSeconds > 0);

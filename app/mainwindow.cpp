@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "app/radiocontrol.h"
 #include "app/soundcontrol.h"
 #include "app/tuning.h"
+#include "app/txbutton.h"
 
 MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
                        const QString &portLabel, QWidget *parent)
@@ -53,6 +55,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
 
   radio_->start(portLabel);
   watchLink();
+  setUpKeying();
   updateTitle();
   tuning_->entryFromLowLimit();
   showCompact();
@@ -74,11 +77,10 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
 }
 
 MainWindow::~MainWindow() {
-  if (!closed_) {
-    watch_->stop();
-    radio_->stop();
-  }
-  // The controllers watch the panel's controls: they go before the panel does.
+  stopRadio();
+  // The controllers watch the panel's controls: they go before the panel does,
+  // and the keying before the port.
+  delete ptt_;
   delete watch_;
   delete polling_;
   delete rigctld_;
@@ -108,6 +110,24 @@ void MainWindow::watchLink() {
   watch_->start();
 }
 
+void MainWindow::setUpKeying() {
+  ptt_ = new radio::Ptt(port_.get(), this);
+  txButton_ = new TxButton(ptt_, panel_);
+  connect(txButton_, &TxButton::refused, panel_->StatusLine, &QLabel::setText);
+  connect(ptt_, &radio::Ptt::notice, this, [this](const QString &why) {
+    panel_->StatusLine->setText(why);
+    qWarning().noquote() << "tessaly:" << why;
+  });
+  connect(watch_, &radio::LinkWatch::reopened, ptt_, &radio::Ptt::lineOpened);
+}
+
+void MainWindow::keyBy(radio::Ptt::Line line, int timeoutMs) {
+  ptt_->setLine(line);
+  ptt_->setTimeoutMs(timeoutMs);
+  ptt_->lineOpened();
+  txButton_->showLine();
+}
+
 void MainWindow::updateTitle() {
   const QString trouble = watch_->text();
   QStringList parts{QStringLiteral("Tessaly"), tr("port %1").arg(portLabel_),
@@ -127,12 +147,16 @@ void MainWindow::showFull() {
   panel_->focusKeys();
 }
 
+void MainWindow::stopRadio() {
+  if (closed_) return;
+  ptt_->forceUnkey(tr("the program ends: unkeyed"));
+  watch_->stop();
+  radio_->stop();
+  closed_ = true;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
-  if (!closed_) {
-    watch_->stop();
-    radio_->stop();
-    closed_ = true;
-  }
+  stopRadio();
   event->accept();
 }
 

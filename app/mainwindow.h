@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/radio/mixer.h"
+#include "app/radio/ptt.h"
 #include "app/radio/seriallink.h"
 
 namespace radio {
@@ -26,6 +27,7 @@ class RadioControl;
 class Scanner;
 class SoundControl;
 class Tuning;
+class TxButton;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -51,6 +53,12 @@ public:
   Scanner *scanner() const { return scanner_; }
   Polling *polling() const { return polling_; }
   radio::LinkWatch *linkWatch() const { return watch_; }
+  radio::Ptt *ptt() const { return ptt_; }
+  TxButton *txButton() const { return txButton_; }
+
+  // Keys the transmitter by `line` (the TX button is off with Line::None),
+  // unkeying after `timeoutMs` of transmitting at most.
+  void keyBy(radio::Ptt::Line line, int timeoutMs);
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
@@ -72,6 +80,11 @@ private:
   // Reopens a lost port and notices a silent transceiver; says so in the
   // status line and the title, and pauses the scans meanwhile.
   void watchLink();
+  // The TX button and the keying line; unkeyed when the port is lost or
+  // (re)opened, and when the window closes.
+  void setUpKeying();
+  // Unkeys, stops watching and closes the port, once.
+  void stopRadio();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
@@ -86,6 +99,8 @@ private:
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
   radio::LinkWatch *watch_;
+  radio::Ptt *ptt_;
+  TxButton *txButton_;
   QString portLabel_;
   QPoint dragOffset_;
   bool dragging_ = false;
