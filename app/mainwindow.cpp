@@ -66,6 +66,7 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
   if (!rigctld_) {
     rigAccess_ = new radio::RigAccess(&radio_->link(), this);
     rigctld_ = new radio::RigctldServer(rigAccess_, this);
+    rigctld_->setPtt(ptt_);
     connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
             [this](int count) { panel_->NetClients->setText(tr("Network clients: %1").arg(count)); });
   }

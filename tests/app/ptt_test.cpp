@@ -207,3 +207,71 @@ TEST(TxButton, KeysUnkeysWhoeverKeyedAndShowsRedWhileKeyed) {
   EXPECT_FALSE(port->rts);
   EXPECT_FALSE(port->opened);
 }
+
+// Keying by rigctld clients: "T" and "t" per client over TCP.
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include "app/radio/rigctld_server.h"
+
+namespace {
+
+class NetKeying : public testing::Test {
+protected:
+  NetKeying() {
+    auto owned = std::make_unique<FakeLink>();
+    port = owned.get();
+    window = std::make_unique<MainWindow>(std::move(owned), std::make_unique<FakeMixer>(), "1");
+    QString error;
+    EXPECT_TRUE(window->startRigctld(QHostAddress::LocalHost, 0, &error));
+  }
+  std::unique_ptr<QTcpSocket> client() {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, window->rigctld()->port());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 3000));
+    return socket;
+  }
+  static QByteArray ask(QTcpSocket &socket, const QByteArray &line, int lines = 1) {
+    socket.write(line + "\n");
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+          got += socket.readAll();
+          return got.count('\n') >= lines;
+        },
+        3000);
+    return got.trimmed();
+  }
+  FakeLink *port;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace
+
+TEST_F(NetKeying, EachClientKeysForItselfAndLosingItUnkeys) {
+  auto alice = client(), bob = client();
+  EXPECT_EQ(ask(*alice, "T 1"), "RPRT -11");  // no keying line
+  EXPECT_EQ(ask(*alice, "T 0"), "RPRT 0");
+  window->keyBy(Ptt::Line::Rts, 60000);
+
+  EXPECT_EQ(ask(*alice, "T 1"), "RPRT 0");
+  EXPECT_TRUE(port->rts);
+  EXPECT_EQ(ask(*bob, "t"), "1");
+  EXPECT_EQ(ask(*bob, "T 0"), "RPRT -9");
+  EXPECT_EQ(ask(*bob, "T 1"), "RPRT -9");
+  EXPECT_EQ(ask(*bob, "T 7"), "RPRT -1");
+  EXPECT_TRUE(port->rts);
+  EXPECT_EQ(ask(*alice, "T 0"), "RPRT 0");
+  EXPECT_FALSE(port->rts);
+  EXPECT_EQ(ask(*bob, "+t", 3), "get_ptt:\nPTT: 0\nRPRT 0");
+
+  EXPECT_EQ(ask(*bob, "T VFOA 1"), "RPRT 0");
+  bob->disconnectFromHost();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !port->rts; }, 2000));
+  EXPECT_EQ(window->panel()->StatusLine->text(), "the program that keyed went away: unkeyed");
+
+  EXPECT_EQ(ask(*alice, "T 1"), "RPRT 0");
+  port->lose();
+  EXPECT_EQ(ask(*alice, "t"), "0");
+  EXPECT_EQ(ask(*alice, "T 1"), "RPRT -6");
+}
