@@ -53,9 +53,10 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   connect(panel_->LogsScans, &QPushButton::clicked, this, &MainWindow::showFull);
   connect(panel_->Close_But, &QPushButton::clicked, this, &QWidget::close);
 
-  radio_->start(portLabel);
   watchLink();
   setUpKeying();
+  radio_->start(portLabel);
+  watch_->start();
   updateTitle();
   tuning_->entryFromLowLimit();
   showCompact();
@@ -104,11 +105,12 @@ void MainWindow::watchLink() {
     updateTitle();
   });
   connect(watch_, &radio::LinkWatch::refused, panel_->StatusLine, &QLabel::setText);
+  connect(port_.get(), &radio::SerialLink::lost, radio_, [this] { radio_->showPortOpen(false); });
+  connect(watch_, &radio::LinkWatch::reopened, radio_, [this] { radio_->showPortOpen(true); });
   // A command failing meanwhile is no news: the line keeps saying what is wrong.
   connect(&radio_->link(), &radio::RadioLink::failed, this, [this] {
     if (watch_->state() != radio::LinkWatch::State::Up) panel_->StatusLine->setText(watch_->text());
   });
-  watch_->start();
 }
 
 void MainWindow::setUpKeying() {

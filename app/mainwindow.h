@@ -78,7 +78,8 @@ protected:
 private:
   void updateTitle();
   // Reopens a lost port and notices a silent transceiver; says so in the
-  // status line and the title, and pauses the scans meanwhile.
+  // status line and the title, and pauses the scans meanwhile. Set up before
+  // the port opens, started after.
   void watchLink();
   // The TX button and the keying line; unkeyed when the port is lost or
   // (re)opened, and when the window closes.

@@ -26,6 +26,8 @@ public:
   void start(const QString &portLabel);
   // Stops Timer1 and Timer2, drops DTR and closes the port.
   void stop();
+  // The port was closed by a fault or opened again: LinkState starts over.
+  void showPortOpen(bool open) { setLinkState(open ? LinkState::NotConnected : LinkState::PortClosed); }
 
   radio::RadioLink &link() { return link_; }
 

@@ -172,3 +172,16 @@ TEST(LinkWatchWindow, ScanPausesWhileThePortIsGoneAndGoesOnAfter) {
   EXPECT_EQ(p->ScanState->text(), "Scan running");
   ASSERT_TRUE(QTest::qWaitFor([&] { return p->NewFrq->text() != entry; }, 2000));
 }
+
+TEST(LinkWatchWindow, PortMissingAtStartIsRetriedAndNamedInTheTitle) {
+  auto owned = std::make_unique<FakeLink>();
+  owned->openable = false;
+  FakeLink *port = owned.get();
+  MainWindow window(std::move(owned), std::make_unique<FakeMixer>(), "1");
+  EXPECT_EQ(window.windowTitle(), "Tessaly - port 1 - radio disconnected: /dev/ttyS0, retrying");
+  window.linkWatch()->setIntervals(kRetryMs, radio::LinkWatch::kProbeMs, radio::LinkWatch::kSilenceMs);
+  port->openable = true;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return port->opened; }, 2000));
+  EXPECT_TRUE(port->written.empty());  // plugged in: waiting for Connect
+  EXPECT_EQ(window.windowTitle(), "Tessaly - port 1 - Not connected");
+}

@@ -275,3 +275,22 @@ TEST_F(NetKeying, EachClientKeysForItselfAndLosingItUnkeys) {
   EXPECT_EQ(ask(*alice, "t"), "0");
   EXPECT_EQ(ask(*alice, "T 1"), "RPRT -6");
 }
+
+// The program itself: SIGTERM ends it through the event loop (unkeying and
+// closing the port as the Close button does), not by the default death.
+#include <QProcess>
+#include <QTemporaryDir>
+
+TEST(Program, SigtermEndsItInOrder) {
+  QTemporaryDir dir;
+  QProcess program;
+  program.setWorkingDirectory(dir.path());
+  program.start(TESSALY_BIN, {"/nonexistent/tty", "--ptt", "rts", "--rigctld-port", "0", "-platform", "offscreen"});
+  ASSERT_TRUE(program.waitForStarted(5000));
+  QTest::qWait(3000);  // up and waiting (or showing the start-up message)
+  ASSERT_EQ(program.state(), QProcess::Running);
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+}
