@@ -1,9 +1,7 @@
 // tessaly-rig: a simulated CAT transceiver on a pseudo-terminal.
-#include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 
 #include "tools/rig/outage.h"
 #include "tools/rig/responder.h"
+#include "tools/rig/terminal.h"
 
 namespace {
 
@@ -164,67 +163,6 @@ void logBytes(FILE *log, const char *direction, const uint8_t *bytes, size_t n) 
   fflush(log);
 }
 
-// A pseudo-terminal in raw mode at the line's settings. The simulator holds
-// its other end open too, which keeps the terminal up between clients (no
-// hang-up on the master) and lets it start in raw mode.
-class Terminal {
-public:
-  ~Terminal() { close(); }
-  // False with the reason on stderr.
-  bool open();
-  void close();
-  bool isOpen() const { return master_ >= 0; }
-  int master() const { return master_; }
-  const std::string &path() const { return path_; }
-
-private:
-  int master_ = -1, slave_ = -1;
-  std::string path_;
-};
-
-bool Terminal::open() {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master_ < 0 || grantpt(master_) < 0 || unlockpt(master_) < 0) {
-    perror("tessaly-rig: pseudo-terminal");
-    close();
-    return false;
-  }
-  path_ = ptsname(master_);
-  slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  termios tio{};
-  if (slave_ < 0 || tcgetattr(slave_, &tio) < 0) {
-    perror("tessaly-rig: pseudo-terminal");
-    close();
-    return false;
-  }
-  cfmakeraw(&tio);
-  cfsetspeed(&tio, B4800);
-  tio.c_cflag |= CSTOPB | CLOCAL | CREAD;
-  tcsetattr(slave_, TCSANOW, &tio);
-  return true;
-}
-
-void Terminal::close() {
-  // Closing the master hangs up every client that still holds the terminal.
-  for (int *fd : {&slave_, &master_}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
-}
-
-// Points `link` at `target` in one step: a client never finds the path missing
-// or half made while a new terminal is published.
-bool publish(const std::string &target, const std::string &link) {
-  const std::string fresh = link + ".new";
-  unlink(fresh.c_str());
-  if (symlink(target.c_str(), fresh.c_str()) < 0 || rename(fresh.c_str(), link.c_str()) < 0) {
-    perror("tessaly-rig: --pty-link");
-    unlink(fresh.c_str());
-    return false;
-  }
-  return true;
-}
-
 // Bytes in one direction with the time each one is complete on the wire.
 struct Timed {
   uint8_t byte;
@@ -255,7 +193,7 @@ private:
 
   const Options &options_;
   FILE *log_;
-  Terminal terminal_;
+  rig::Terminal terminal_;
   rig::Responder responder_;
   bool deaf_ = false;
   std::deque<Timed> in_, out_;
@@ -266,7 +204,7 @@ private:
 
 bool Line::comeUp() {
   if (!terminal_.open()) return false;
-  if (!options_.link.empty() && !publish(terminal_.path(), options_.link)) return false;
+  if (!options_.link.empty() && !rig::publish(terminal_.path(), options_.link)) return false;
   printf("%s\n", terminal_.path().c_str());
   fflush(stdout);
   logLine(log_, ("-- up " + terminal_.path()).c_str());
