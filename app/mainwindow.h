@@ -41,7 +41,8 @@ public:
   static constexpr int kLogsTab = 0, kMemoryTab = 1, kScansTab = 2, kStandardsTab = 3;
 
   // Opens `port` (shown as `portLabel`) and shows the compact view. Nothing is
-  // sent to the transceiver until "Connect to Tessaly" is pressed.
+  // sent to the transceiver until "Connect to Tessaly" is pressed; after that,
+  // a lost port that comes back is connected again by itself.
   MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
              const QString &portLabel, QWidget *parent = nullptr);
   ~MainWindow() override;

@@ -43,6 +43,7 @@ public:
     Silent,        // the port is open, the transceiver does not answer
     Disconnected,  // the port is closed; it is opened again every retry interval
   };
+  Q_ENUM(State)
 
   // `port` and `link` (which runs over `port`) must outlive the watch.
   // `device` is the path that is opened again, as the messages name it.
