@@ -95,7 +95,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::watchLink() {
   watch_ = new radio::LinkWatch(port_.get(), &radio_->link(), radio::portDevice(portLabel_), this);
-  watch_->setProbeWanted([this] { return !polling_->enabled(); });
+  // The status reply rewrites the entry box: no probe while the operator types.
+  watch_->setProbeWanted([this] { return !polling_->enabled() && !panel_->operatorIsTyping(); });
   connect(watch_, &radio::LinkWatch::stateChanged, this, [this](radio::LinkWatch::State state) {
     if (state == radio::LinkWatch::State::Up)
       panel_->StatusLine->clear();

@@ -54,7 +54,8 @@ public:
   // Stops every timer; nothing more is opened or sent (the window closes).
   void stop();
 
-  // The probe runs only while `wanted` says so (the status poll is off).
+  // The probe runs only while `wanted` says so (the status poll is off and
+  // nobody is typing); otherwise it waits another probe interval.
   void setProbeWanted(std::function<bool()> wanted) { probeWanted_ = std::move(wanted); }
   // For the tests: shorter waits than the operator's.
   void setIntervals(int retryMs, int probeMs, int silenceMs);
