@@ -71,6 +71,17 @@ TEST(LinkWatch, LostPortIsRetriedAtItsPathAndTheConnectCommandGoesOutAgain) {
   EXPECT_EQ(w.port.opens, opens);  // the retries stopped
 }
 
+TEST(LinkWatch, CommandInFlightFailsAtOnceWhenThePortIsLost) {
+  Watched w;
+  QSignalSpy failures(&w.link, &radio::RadioLink::failed);
+  w.link.send(radio::connectFrame(), radio::kFullStatusLength);
+  w.port.lose();
+  ASSERT_EQ(failures.count(), 1);
+  EXPECT_FALSE(w.link.inFlight());
+  w.port.lose();  // nothing in flight: nothing more to say
+  EXPECT_EQ(failures.count(), 1);
+}
+
 TEST(LinkWatch, PortNeverTalkedToIsReopenedQuietly) {
   Watched w(false);  // did not open at start
   EXPECT_EQ(w.watch.state(), State::Disconnected);
