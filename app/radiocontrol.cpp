@@ -10,6 +10,7 @@
 #include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frames.h"
+#include "app/radio/linkwatch.h"
 
 using form::place;
 using radio::RadioLink;
@@ -106,8 +107,7 @@ void RadioControl::start(const QString &portLabel) {
     qWarning().noquote() << "tessaly:" << message;
     state_.setPortClosed();
   }
-  port_->setSendThreshold(radio::kFrameLength);
-  port_->setDtr(true);
+  radio::prepareLine(port_);
   portName_->setText(portLabel);
 }
 
