@@ -52,6 +52,13 @@ bool bytelock_held_elsewhere(int fd, uint32_t pos);
 // (nothing is held then). The lock lasts until the description is closed.
 bool share_acquire(int fd, bool exclusive);
 
+// Turns the shared sharing lock of a descriptor open for writing into an
+// exclusive one, without waiting: true when no other description holds the
+// file open (nothing changes otherwise). share_back returns to the shared
+// lock; false when the system refuses.
+bool share_try_alone(int fd);
+bool share_back(int fd);
+
 }  // namespace corvex
 
 #endif

@@ -12,6 +12,7 @@
 #include "engine/fid/companion_names.h"
 #include "engine/rfh.h"
 #include "engine/sharing/changecount.h"
+#include "util/fileio.h"
 #include "util/names.h"
 
 namespace corvex {
@@ -41,21 +42,11 @@ std::string directory_of(const std::string &path) {
 bool sync_directory_of(const std::string &path) {
   int fd = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
+  bool ok = io_sync(fd) == 0;
   close(fd);
   return ok;
 }
 
-bool write_all(int fd, const char *data, size_t len) {
-  while (len > 0) {
-    ssize_t n = write(fd, data, len);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Copies `from` to `to` (created or truncated) and syncs it.
 bool copy_file(const std::string &from, const std::string &to) {
@@ -73,12 +64,12 @@ bool copy_file(const std::string &from, const std::string &to) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (!write_all(out, buf.data(), static_cast<size_t>(n))) {
+    if (io_write(out, buf.data(), static_cast<size_t>(n)) != 0) {
       ok = false;
       break;
     }
   }
-  ok = ok && fsync(out) == 0;
+  ok = ok && io_sync(out) == 0;
   close(in);
   ok = close(out) == 0 && ok;
   if (!ok) unlink(to.c_str());
@@ -106,14 +97,14 @@ std::string temp_name(const std::string &file, const char *ext) {
 bool sync_file(const std::string &path) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
+  bool ok = io_sync(fd) == 0;
   close(fd);
   return ok;
 }
 
 bool replace_file(const std::string &temp, const std::string &target, const char *ext) {
   discard_change_count(target);
-  if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
+  if (io_rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
   if (errno != EXDEV) return false;
   std::string beside = target;
   {
@@ -123,7 +114,7 @@ bool replace_file(const std::string &temp, const std::string &target, const char
     beside = out.data();
   }
   if (!copy_file(temp, beside)) return false;
-  if (rename(beside.c_str(), target.c_str()) != 0) {
+  if (io_rename(beside.c_str(), target.c_str()) != 0) {
     unlink(beside.c_str());
     return false;
   }

@@ -18,10 +18,13 @@
 #include "engine/hash/hashcache.h"
 #include "engine/hash/hashfile.h"
 #include "engine/index/index.h"
+#include "engine/index/nodecache.h"
+#include "engine/ops/heal.h"
 #include "engine/plug.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/mapping.h"
+#include "util/fileio.h"
 #include "util/filelock.h"
 #include "util/fsinfo.h"
 
@@ -102,9 +105,9 @@ int write_new_header(fhrequest *block, int fd) {
   if (block->mode & FH_VARLEN) buf[0] = REC_VARHDR;
   hex_put(1, HDR_COUNT_DIGITS, buf + 1);
   buf[reclen - 1] = REC_END;
-  ssize_t n = pwrite(fd, buf, reclen, 0);
+  int r = io_write_at(fd, buf, reclen, 0);
   delete[] buf;
-  return n == static_cast<ssize_t>(reclen) ? FHS_OK : FHS_WRITEDATA;
+  return r == 0 ? FHS_OK : FHS_WRITEDATA;
 }
 
 int create_data(fhrequest *block) {
@@ -140,10 +143,14 @@ int register_block(fhrequest *block) {
   return status;
 }
 
-// Reads the data header of a block just opened; the caller holds the header lock.
+// Reads the data header of a block just opened and mends what an update
+// left unfinished; the caller holds the header lock.
 int read_first_header(fhrequest *block, bool *unfinished) {
-  int status = header_read(block, true, unfinished);
+  DataTail tail;
+  int status = header_read(block, true, &tail);
+  if (status == FHS_OK) status = heal_open(block, tail, unfinished);
   if (status != FHS_OK) return status;
+  block->state |= ST_POSITIONED;
   block->recpos = block->reclen;
   if (block->nrecs == 1) block->state &= static_cast<uint16_t>(~ST_POSITIONED);
   return FHS_OK;
@@ -172,7 +179,6 @@ int open_set(fhrequest *block, bool *unfinished) {
     }
   }
   if (has_header) hdr_unlock(block);
-  if (index_unfinished(block)) *unfinished = true;
   return status;
 }
 
@@ -233,7 +239,14 @@ uint16_t fileset_open_flags(const fhrequest *block) {
   if ((block->mode & FH_READONLY) || (!(block->mode & FH_NODATA) && access(block->datname, W_OK) != 0)) {
     flags |= OPEN_READONLY;
   }
-  if (engine().netmode != 0) flags |= (block->mode & FH_EXCLUSIVE) ? OPEN_DENYALL : OPEN_SHARED;
+  // Single-user opens hold the open byte shared too, so that maintenance,
+  // which must be alone with the files, sees them; they still admit each
+  // other.
+  if (engine().netmode == 0) {
+    flags |= OPEN_SHARED;
+  } else {
+    flags |= (block->mode & FH_EXCLUSIVE) ? OPEN_DENYALL : OPEN_SHARED;
+  }
   if (fileset_has_index(block)) flags |= OPEN_INDEX;
   return flags;
 }
@@ -261,6 +274,8 @@ int fileset_close_handles(fhrequest *block) {
   int status = FHS_OK;
   hash_cache_release(block);
   datacache_release(block);
+  // A change the node cache could not write dies with the handle.
+  if (block->idxfd >= 0 && nodecache()) nodecache()->drop(block->idxfd);
   mapping_release(block);
   changes_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
@@ -282,7 +297,7 @@ int fileset_write_headers(fhrequest *block) {
   int status = block->idxctx ? index_checkpoint(block) : FHS_OK;
   if (status != FHS_OK) return status;
   if (block->nitems > 0 && !(block->mode & FH_NODATA) && (block->state & ST_HDRDIRTY)) {
-    if (fdatasync(block->datfd) != 0) return FHS_WRITEDATA;
+    if (io_datasync(block->datfd) != 0) return FHS_WRITEDATA;
     status = header_write(block);
   }
   return status;

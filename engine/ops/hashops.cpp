@@ -226,4 +226,15 @@ int hash_delete(fhrequest *block) {
   return status;
 }
 
+int hash_heal_record(fhrequest *block, uint32_t pos, char *image) {
+  KeyText key;
+  build_key_of(block, 0, image, key.text);
+  std::unique_ptr<char[]> scratch;
+  HashFind found;
+  int status = find_record_key(block, key, &scratch, &found);
+  if (status != FHS_OK || found.found) return status;
+  if (found.full) return FHS_HASHFULL;
+  return hash_cached_slot_store(block, found.slot, pos, hash_key_tag(block, key.text));
+}
+
 }  // namespace corvex

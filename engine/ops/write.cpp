@@ -18,6 +18,7 @@
 #include "engine/ops/hashops.h"
 #include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
+#include "util/fileio.h"
 
 namespace corvex {
 
@@ -84,7 +85,7 @@ bool slot_usable(fhrequest *block, uint32_t pos, uint32_t len) {
   int64_t size = data_size(block);
   if (!valid_record_pos(block, pos, size) || pos + static_cast<int64_t>(len) > size) return false;
   char head[VAR_DATA_AT];
-  if (pread(block->datfd, head, sizeof head, pos) != static_cast<ssize_t>(sizeof head)) return false;
+  if (io_read_at(block->datfd, head, sizeof head, pos) != static_cast<ssize_t>(sizeof head)) return false;
   if (head[0] != REC_DELETED) return false;
   return !varlen(block) || stored_length(head, sizeof head, block->reclen) == len;
 }
@@ -129,11 +130,8 @@ void unplace(fhrequest *block, const Placement &at) {
   if (!at.appended) return;
   block->nrecs--;
   // A fragment that cannot be cut off stays after the last whole record:
-  // the next open reports it and appends write over it.
-  if (data_size(block) > at.end) {
-    int cut = ftruncate(block->datfd, at.end);
-    (void)cut;
-  }
+  // the next open cuts it, and fixed-length appends write over it.
+  if (data_size(block) > at.end) data_cut(block, at.end);
 }
 
 // Marks the record written at `recpos` deleted: its keys could not all be
@@ -190,7 +188,7 @@ int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newl
     unplace(block, at);
     return status;
   }
-  if (moved != 0) status = delete_stored(block, moved, t.old.get(), t.slot);
+  if (moved != 0) status = delete_stored(block, moved, t.old.get(), t.slot, DELETE_MOVED);
   if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
   if (status != FHS_OK) {
     orphan(block);

@@ -1,0 +1,30 @@
+// What the open of a file set mends of an update that a kill, a full disk
+// or a power cut did not let finish.
+//
+// Every update writes its record before the keys that lead to it and the
+// data header's count last, so what such an end leaves is found past the
+// count: records without all their keys, the new copy of a record that
+// moved while its older copy is still active, and the start of a record
+// that was being appended. The open mends these under the header lock, in
+// time proportional to what it finds. An index whose single-user holder
+// ended before its checkpoint cannot be mended so: it is built again from
+// the data file, when the opener can hold the file alone.
+#ifndef CORVEX_ENGINE_OPS_HEAL_H
+#define CORVEX_ENGINE_OPS_HEAL_H
+
+#include "engine/data/datafile.h"
+#include "engine/fhrequest.h"
+
+namespace corvex {
+
+// Mends the file set of `block`, just opened, whose data header was read
+// with `tail`; the caller holds the header lock. Sets *unfinished when
+// something is left that the open reports with 113: a handle that cannot
+// write, damage before the end of the data file (reported, never cut
+// away), or an index to build again while another holder has the file.
+// Returns 0 or the status of a failing read or write.
+int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished);
+
+}  // namespace corvex
+
+#endif
