@@ -1,6 +1,8 @@
-// Fault injection for tests: a hook that util/fileio.cpp asks before each
-// file call, in builds made with TESSALY_FAULTS (the sanitizer test tree).
-// Release builds have neither the hook nor the question.
+// Fault injection for tests: a hook that the engine's file calls
+// (util/positional_io.h, util/fileio.h) ask before they run, in builds made
+// with TESSALY_FAULTS (the sanitizer test tree). In any other build the
+// questions below are constant answers that the compiler removes, and the
+// hook cannot be set.
 #ifndef CORVEX_UTIL_FAULT_SEAM_H
 #define CORVEX_UTIL_FAULT_SEAM_H
 
@@ -24,6 +26,16 @@ typedef FaultAction (*FaultHook)(FileCall call, size_t len);
 
 // Installs `hook` (null: none). False when the build has no seam.
 bool fault_hook_set(FaultHook hook);
+
+#ifdef CORVEX_FAULTS
+// The hook's answer for a call; no fault without a hook.
+FaultAction fault_ask(FileCall call, size_t len);
+// True, with errno set, when the call is to fail before it runs.
+bool fault_refuses(FileCall call, size_t len);
+#else
+inline FaultAction fault_ask(FileCall, size_t) { return FaultAction(); }
+inline bool fault_refuses(FileCall, size_t) { return false; }
+#endif
 
 }  // namespace corvex
 

@@ -1,6 +1,5 @@
 #include "engine/data/datafile.h"
 
-#include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
 #include "util/fileio.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -32,7 +32,7 @@ ssize_t read_at(const fhrequest *block, uint32_t pos, char *out, size_t len) {
   ssize_t mapped = mapped_read(block, MAPPED_DATA, pos, out, len);
   if (mapped >= 0) return mapped;
   for (int attempt = 0;; attempt++) {
-    ssize_t got = io_read_at(block->datfd, out, len, pos);
+    ssize_t got = pread_full(block->datfd, out, len, static_cast<off_t>(pos));
     if (got >= 0) return got;
     if (attempt + 1 >= kReadTries) return -1;
     std::this_thread::sleep_for(kReadWait);
@@ -219,14 +219,14 @@ void data_prefetch(const fhrequest *block, const uint32_t *pos, int n) {
 }
 
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len) {
-  int r = io_write_at(block->datfd, data, len, pos);
-  // What a failed write left on file is unknown: the cache forgets the range.
-  if (r == 0) {
+  size_t done = pwrite_full(block->datfd, data, len, static_cast<off_t>(pos));
+  // What a failed write left on file is not known: the pages go.
+  if (done == len) {
     datacache_wrote(block, pos, data, len);
   } else {
     datacache_drop_file(block);
   }
-  return r == 0 ? FHS_OK : FHS_WRITEDATA;
+  return done == len ? FHS_OK : FHS_WRITEDATA;
 }
 
 int data_cut(fhrequest *block, int64_t end) {

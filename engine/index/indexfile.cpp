@@ -71,6 +71,7 @@
 #include "engine/sharing/mapping.h"
 #include "util/fileio.h"
 #include "util/memory.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -202,7 +203,7 @@ int index_make(fhrequest *block) {
   if (fd < 0) {
     status = FHS_CREATEINDEX;
   } else {
-    bool whole = io_write(fd, head, n) == 0;
+    bool whole = pwrite_full(fd, head, n, 0) == n;
     if (close(fd) != 0 || !whole) {
       unlink(block->idxname);
       status = FHS_WRITEINDEX;
@@ -215,11 +216,11 @@ int index_make(fhrequest *block) {
 int index_open(fhrequest *block) {
   mapping_forget(block, MAPPED_INDEX);
   uint8_t head[IDX_HEADERSIZE];
-  if (io_read_at(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
+  if (pread_full(block->idxfd, head, 8, 0) != 8) return FHS_READINDEX;
   uint16_t version = get16(head + 4);
   if (version == IDX_OLDVERSION) return FHS_OLDINDEX;
   if (version != IDX_VERSION) return FHS_INDEXVERSION;
-  if (io_read_at(block->idxfd, head, IDX_HEADERSIZE, 0) != IDX_HEADERSIZE) return FHS_READINDEX;
+  if (pread_full(block->idxfd, head, IDX_HEADERSIZE, 0) != IDX_HEADERSIZE) return FHS_READINDEX;
   int status = check_header(block, head);
   if (status != FHS_OK) return status;
   IndexCtx *ctx = nullptr;
@@ -265,7 +266,8 @@ int index_mark(fhrequest *block) {
   // On the disk before any node the cache may write back.
   uint8_t pending[2];
   put16(pending, 1);
-  if (io_write_at(block->idxfd, pending, sizeof pending, kPendingAt) != 0 || io_datasync(block->idxfd) != 0) {
+  if (pwrite_full(block->idxfd, pending, sizeof pending, kPendingAt) != sizeof pending ||
+      io_datasync(block->idxfd) != 0) {
     return FHS_WRITEINDEX;
   }
   ctx->marked = true;
@@ -317,7 +319,7 @@ int index_write_header(fhrequest *block) {
   // The pending word is cleared with the header that makes the file whole.
   uint8_t state[kStateSize] = {};
   encode_dynamic(ctx, state + IDX_DYNAMICAT - kPendingAt);
-  if (io_write_at(block->idxfd, state, kStateSize, kPendingAt) != 0) return FHS_WRITEINDEX;
+  if (pwrite_full(block->idxfd, state, kStateSize, kPendingAt) != kStateSize) return FHS_WRITEINDEX;
   ctx->changed = false;
   return FHS_OK;
 }
@@ -366,7 +368,7 @@ int index_sync(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   uint8_t dyn[IDX_DYNAMICSIZE];
   ssize_t got = mapped_read(block, MAPPED_INDEX, IDX_DYNAMICAT, reinterpret_cast<char *>(dyn), IDX_DYNAMICSIZE);
-  if (got < 0) got = io_read_at(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
+  if (got < 0) got = pread_full(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT);
   if (got != IDX_DYNAMICSIZE) return FHS_READINDEX;
   decode_dynamic(ctx, dyn);
   int64_t size = file_size(block->idxfd);
@@ -429,7 +431,7 @@ int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
     status = FHS_OK;
   } else {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
-    status = io_read_at(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
+    status = pread_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
   }
   if (status == FHS_OK && mirror && !kept) mirror->put(n, buf);
   return mirror_check(mirror, status);
@@ -449,7 +451,7 @@ int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
                      : cache->write(block->idxfd, n, ctx->nodesize, buf);
   } else {
     off_t at = static_cast<off_t>(n) * ctx->nodesize;
-    status = io_write_at(block->idxfd, buf, ctx->nodesize, at) == 0 ? FHS_OK : FHS_WRITEINDEX;
+    status = pwrite_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
   }
   if (status == FHS_OK && mirror) mirror->put(n, buf);
   return mirror_check(mirror, status);

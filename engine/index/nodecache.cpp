@@ -8,6 +8,7 @@
 #include "engine/fhrequest.h"
 #include "util/fileio.h"
 #include "util/memory.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -20,7 +21,7 @@ NodeCache *g_cache = nullptr;
 
 int pwrite_node(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
   off_t at = static_cast<off_t>(node) * size;
-  return io_write_at(fd, in, size, at) == 0 ? FHS_OK : FHS_WRITEINDEX;
+  return pwrite_full(fd, in, size, at) == size ? FHS_OK : FHS_WRITEINDEX;
 }
 
 }  // namespace
@@ -170,7 +171,7 @@ int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out, const ui
   if (e >= 0) release(e);  // a stale entry of another node size
   if (clean) {
     memcpy(out, clean, size);
-  } else if (io_read_at(fd, out, size, static_cast<off_t>(node) * size) != size) {
+  } else if (pread_full(fd, out, size, static_cast<off_t>(node) * size) != size) {
     return FHS_READINDEX;
   }
   // A node that finds no room is read all the same, only not kept.

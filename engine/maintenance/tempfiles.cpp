@@ -13,6 +13,7 @@
 #include "engine/rfh.h"
 #include "engine/sharing/changecount.h"
 #include "util/fileio.h"
+#include "util/positional_io.h"
 #include "util/names.h"
 
 namespace corvex {
@@ -59,15 +60,17 @@ bool copy_file(const std::string &from, const std::string &to) {
   }
   std::vector<char> buf(1 << 16);
   bool ok = true;
+  off_t at = 0;
   for (;;) {
     ssize_t n = read(in, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (io_write(out, buf.data(), static_cast<size_t>(n)) != 0) {
+    if (pwrite_full(out, buf.data(), static_cast<size_t>(n), at) != static_cast<size_t>(n)) {
       ok = false;
       break;
     }
+    at += n;
   }
   ok = ok && io_sync(out) == 0;
   close(in);

@@ -27,6 +27,7 @@
 #include "util/fileio.h"
 #include "util/filelock.h"
 #include "util/fsinfo.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -105,9 +106,9 @@ int write_new_header(fhrequest *block, int fd) {
   if (block->mode & FH_VARLEN) buf[0] = REC_VARHDR;
   hex_put(1, HDR_COUNT_DIGITS, buf + 1);
   buf[reclen - 1] = REC_END;
-  int r = io_write_at(fd, buf, reclen, 0);
+  size_t n = pwrite_full(fd, buf, reclen, 0);
   delete[] buf;
-  return r == 0 ? FHS_OK : FHS_WRITEDATA;
+  return n == reclen ? FHS_OK : FHS_WRITEDATA;
 }
 
 int create_data(fhrequest *block) {
