@@ -90,6 +90,10 @@ int index_settle(fhrequest *block);
 // building the index again from the data file makes it whole.
 bool index_needs_rebuild(const fhrequest *block);
 
+// Sets the pending word on file: an update failed half way in a way that
+// only building the index again mends (the next open does, when alone).
+void index_mark_pending(fhrequest *block);
+
 // Starts the index over empty, for a rebuild by the caller: the block's
 // cached nodes are dropped unwritten and the file is marked pending until
 // the checkpoint that follows the rebuild (a kill meanwhile leaves it to be

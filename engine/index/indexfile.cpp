@@ -274,6 +274,14 @@ int index_mark(fhrequest *block) {
   return FHS_OK;
 }
 
+void index_mark_pending(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return;
+  uint8_t pending[2];
+  put16(pending, 1);
+  if (pwrite_full(block->idxfd, pending, sizeof pending, kPendingAt) == sizeof pending) ctx->pending = true;
+}
+
 int index_reset(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx) return FHS_NOTSUPPORTED;

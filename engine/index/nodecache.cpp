@@ -205,6 +205,11 @@ int NodeCache::write_through(int fd, uint32_t node, uint16_t size, const uint8_t
   int status = pwrite_node(fd, node, size, in);
   int e = find(fd, node);
   if (status != FHS_OK || (e >= 0 && entries_[e].size != size)) {
+    // A write that failed part way leaves a node that is neither: the copy
+    // it replaced goes back, so that the tree on file stays whole.
+    if (status != FHS_OK && e >= 0 && entries_[e].size == size && !entries_[e].dirty) {
+      pwrite_node(fd, node, size, entries_[e].buf);
+    }
     if (e >= 0) release(e);
     return status;
   }

@@ -41,7 +41,8 @@ class NodeCache {
 
   // Writes `in` to the file at once and keeps a clean copy of it, so that
   // the file sees the node writes in the order they were made. Returns 0 or
-  // 24 (the cached copy is dropped then).
+  // 24: a clean copy of the node is then written back over what the failed
+  // write left, and dropped.
   int write_through(int fd, uint32_t node, uint16_t size, const uint8_t *in);
 
   // Writes back the dirty entries of `fd` and drops its entries. Returns 0,

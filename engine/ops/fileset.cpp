@@ -321,6 +321,7 @@ int op_close(fhrequest *block) {
   // nothing to write through, and its record lock went with its handle.
   if (status == FHS_OK) {
     release_record_lock(block);
+    heal_close(block);
     if (!block_is_shared(block)) status = fileset_write_headers(block);
   } else {
     block->lockpos = 0;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/core/engine.h"
+#include "engine/core/perblock.h"
 #include "engine/data/datacache.h"
 #include "engine/data/records.h"
 #include "engine/index/index.h"
@@ -151,6 +152,46 @@ bool rebuild_alone(fhrequest *block, int64_t end, int *status) {
 }
 
 }  // namespace
+
+namespace {
+
+// The newer copies of moves that failed half way, per block.
+PerBlock<uint32_t> &noted_moves() {
+  static PerBlock<uint32_t> moves;
+  return moves;
+}
+
+}  // namespace
+
+void heal_later(fhrequest *block, uint32_t pos) {
+  if (uint32_t *noted = noted_moves().get(block)) {
+    *noted = pos;
+  } else {
+    index_mark_pending(block);
+  }
+}
+
+int heal_noted(fhrequest *block) {
+  uint32_t *noted = noted_moves().find(block);
+  if (!noted) return FHS_OK;
+  Stored rec;
+  int status = read_stored(block, *noted, &rec);
+  if (status == FHS_OK && rec.active()) status = heal_record(block, *noted, rec.image.get());
+  if (status == FHS_OK) noted_moves().erase(block);
+  return status;
+}
+
+void heal_close(fhrequest *block) {
+  if (heal_noted(block) != FHS_OK) {
+    index_mark_pending(block);
+    noted_moves().erase(block);
+  }
+}
+
+int heal_record(fhrequest *block, uint32_t pos, char *image) {
+  bool kept;
+  return heal_keys(block, pos, image, &kept);
+}
 
 int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished) {
   bool pending = block->idxctx && index_needs_rebuild(block);

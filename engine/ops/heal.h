@@ -25,6 +25,25 @@ namespace corvex {
 // Returns 0 or the status of a failing read or write.
 int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished);
 
+// Gives the active record at `pos`, whose image is `image`, every entry it
+// lacks; an older copy of the record (another active record with its key 0,
+// earlier in the file) is taken out, a newer one keeps its place and the
+// record at `pos` goes. Returns 0 or a status.
+int heal_record(fhrequest *block, uint32_t pos, char *image);
+
+// A move of `block` that failed between its copies and could not be
+// finished at once (the file calls keep failing): the newer copy at `pos`
+// is mended by the block's next update, or marked for the next open's
+// rebuild when the block closes first.
+void heal_later(fhrequest *block, uint32_t pos);
+
+// Mends what heal_later noted for the block, under the header lock.
+// Returns 0 or the status of the mending, which the update then answers.
+int heal_noted(fhrequest *block);
+
+// The block closes: what is still noted marks the index pending.
+void heal_close(fhrequest *block);
+
 }  // namespace corvex
 
 #endif
