@@ -295,6 +295,7 @@ int index_reset(fhrequest *block) {
   for (uint32_t &root : ctx->roots) root = 0;
   ctx->changed = true;
   ctx->marked = false;
+  ctx->pending = false;
   for (KeyCursor &c : ctx->cur) c.leaf = 0;
   return index_mark(block);
 }
@@ -316,7 +317,6 @@ int index_checkpoint(fhrequest *block) {
     }
   }
   ctx->marked = false;
-  ctx->pending = false;
   ctx->unfinished = false;
   return FHS_OK;
 }
@@ -324,8 +324,10 @@ int index_checkpoint(fhrequest *block) {
 int index_write_header(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx || !ctx->changed) return FHS_OK;
-  // The pending word is cleared with the header that makes the file whole.
+  // The pending word is cleared with the header that makes the file whole,
+  // unless the tree on file was found broken and not built again.
   uint8_t state[kStateSize] = {};
+  put16(state, ctx->pending ? 1 : 0);
   encode_dynamic(ctx, state + IDX_DYNAMICAT - kPendingAt);
   if (pwrite_full(block->idxfd, state, kStateSize, kPendingAt) != kStateSize) return FHS_WRITEINDEX;
   ctx->changed = false;

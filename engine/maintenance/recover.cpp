@@ -181,8 +181,10 @@ int Recover::run(bool *hashed) {
     return status;
   }
   uint32_t deleted = deleted_ + static_cast<uint32_t>(dropped_.size());
-  report_.status(format("Done. %ld active data records, %ld deleted records.",
-                        static_cast<long>(records_ - deleted), static_cast<long>(deleted)));
+  std::string done = format("Done. %ld active data records, %ld deleted records.",
+                            static_cast<long>(records_ - deleted), static_cast<long>(deleted));
+  report_.status(done);
+  report_.log(1, done);
   report_.current("");
   report_.show_message("RECOVER completed successfuly.");
   report_.log(1, "Successful.");

@@ -202,7 +202,12 @@ int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished) {
   int status = FHS_OK;
   if (tail.torn() && (status = data_cut(block, tail.end)) != FHS_OK) return status;
   if (pending) {
-    if (!rebuild_alone(block, tail.end, &status)) *unfinished = true;
+    // Beside another holder everything stays as it is, for the open that
+    // will be alone.
+    if (!rebuild_alone(block, tail.end, &status)) {
+      *unfinished = true;
+      return FHS_OK;
+    }
   } else if (tail.beyond_at != 0 && keys_attached(block)) {
     status = heal_records(block, tail.beyond_at, tail.end);
   }
