@@ -94,6 +94,12 @@ bool index_needs_rebuild(const fhrequest *block);
 // only building the index again mends (the next open does, when alone).
 void index_mark_pending(fhrequest *block);
 
+// Sets the pending word of the index file `name` (closed), so that its next
+// open builds it again: maintenance does this before it puts a new data file
+// in place, which the old index no longer matches. 0 when there is no such
+// file; 21 or 24.
+int index_file_mark_pending(const char *name);
+
 // Starts the index over empty, for a rebuild by the caller: the block's
 // cached nodes are dropped unwritten and the file is marked pending until
 // the checkpoint that follows the rebuild (a kill meanwhile leaves it to be

@@ -58,6 +58,7 @@
 // never get taken twice.
 #include "engine/index/index.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -280,6 +281,16 @@ void index_mark_pending(fhrequest *block) {
   uint8_t pending[2];
   put16(pending, 1);
   if (pwrite_full(block->idxfd, pending, sizeof pending, kPendingAt) == sizeof pending) ctx->pending = true;
+}
+
+int index_file_mark_pending(const char *name) {
+  int fd = open(name, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return errno == ENOENT ? FHS_OK : FHS_OPENINDEX;
+  uint8_t pending[2];
+  put16(pending, 1);
+  bool ok = pwrite_full(fd, pending, sizeof pending, kPendingAt) == sizeof pending && io_datasync(fd) == 0;
+  close(fd);
+  return ok ? FHS_OK : FHS_WRITEINDEX;
 }
 
 int index_reset(fhrequest *block) {

@@ -136,19 +136,31 @@ int rebuild(fhrequest *block, int64_t end) {
   return status;
 }
 
-// Builds the index again when no other program holds the file. False when
-// another one does.
-bool rebuild_alone(fhrequest *block, int64_t end, int *status) {
-  if (!share_try_alone(block->datfd)) return false;
-  *status = rebuild(block, end);
-  if (*status == FHS_OK) {
+// Builds the index again, saying so on the terminal.
+int rebuild_and_say(fhrequest *block, int64_t end) {
+  int status = rebuild(block, end);
+  if (status == FHS_OK) {
     fprintf(stderr,
             "corvex: %s: the index was built again from the data file (a program using it in the single-user "
             "mode ended without closing it)\n",
             block->datname);
   }
-  share_back(block->datfd);
-  return true;
+  return status;
+}
+
+// Mends the file set; the caller has it to itself, or holds the header
+// lock of a shared mode with no pending index.
+int mend(fhrequest *block, const DataTail &tail, bool pending) {
+  int status = FHS_OK;
+  if (tail.torn() && (status = data_cut(block, tail.end)) != FHS_OK) return status;
+  if (pending) {
+    status = rebuild_and_say(block, tail.end);
+  } else if (tail.beyond_at != 0 && keys_attached(block)) {
+    status = heal_records(block, tail.beyond_at, tail.end);
+  }
+  if (status == FHS_OK && block->idxctx && index_unfinished(block)) status = index_settle(block);
+  if (status == FHS_OK && tail.counted != block->nrecs) status = header_write(block);
+  return status;
 }
 
 }  // namespace
@@ -195,24 +207,27 @@ int heal_record(fhrequest *block, uint32_t pos, char *image) {
 
 int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished) {
   bool pending = block->idxctx && index_needs_rebuild(block);
+  bool needed = pending || tail.unfinished() || (block->idxctx && index_unfinished(block));
+  if (!needed) return FHS_OK;
   if (!writable(block)) {
-    *unfinished = tail.unfinished() || pending;
+    *unfinished = true;
     return FHS_OK;
   }
-  int status = FHS_OK;
-  if (tail.torn() && (status = data_cut(block, tail.end)) != FHS_OK) return status;
-  if (pending) {
-    // Beside another holder everything stays as it is, for the open that
-    // will be alone.
-    if (!rebuild_alone(block, tail.end, &status)) {
+  // Other single-user holders keep what they read in memory, and a pending
+  // index is built from nothing: both need the file to themselves. Others
+  // in a shared mode follow the header lock, which the caller holds.
+  // An exclusive open of a shared mode holds the file alone already.
+  bool denies_all = engine().netmode != 0 && (block->mode & FH_EXCLUSIVE);
+  bool taken = false;
+  if ((pending || !block_is_shared(block)) && !denies_all) {
+    taken = share_try_alone(block->datfd);
+    if (!taken) {
       *unfinished = true;
       return FHS_OK;
     }
-  } else if (tail.beyond_at != 0 && keys_attached(block)) {
-    status = heal_records(block, tail.beyond_at, tail.end);
   }
-  if (status == FHS_OK && block->idxctx && index_unfinished(block)) status = index_settle(block);
-  if (status == FHS_OK && tail.counted != block->nrecs) status = header_write(block);
+  int status = mend(block, tail, pending);
+  if (taken) share_back(block->datfd);
   if (tail.damaged) *unfinished = true;
   return status;
 }

@@ -15,7 +15,8 @@
 // never answered with 0, and the table opens whole afterwards.
 //
 // The bounded run steps over N; CORVEX_FAULT_RUNS=N (scripts/faults) asks
-// for at least N faults per mode and table kind, with new scripts as needed.
+// for at least N faults per mode and table kind, with new scripts as needed,
+// and every N of maintenance.
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -161,6 +162,13 @@ constexpr int kAgain = 1000;  // the writes after the fault stopped
 constexpr int kClosed = 2000;
 constexpr int kCalls = 3000;  // the calls a run made (in status)
 
+// Where the tables live: CORVEX_FAULT_DIR (a memory file system makes the
+// long run's syncs cheap), /tmp by default.
+std::string scratch_base() {
+  const char *dir = getenv("CORVEX_FAULT_DIR");
+  return dir && *dir ? dir : "/tmp";
+}
+
 struct Figures {
   long faults = 0;
   long checked = 0;
@@ -252,6 +260,11 @@ class FaultsTest : public ::testing::Test {
       EXPECT_EQ(status[kClosed], FHS_OK) << "the close after the fault stopped";
       model["900000"] = {"00000002"};
     }
+    check_model(mode, model);
+  }
+
+  // Opens the table and checks it against `model`.
+  void check_model(const char *mode, const Model &model) {
     const Layout &l = kind_->layout;
     EngineSession session(mode);
     Table t;
@@ -287,7 +300,7 @@ class FaultsTest : public ::testing::Test {
   // `want` faults were injected (one script when `want` is 0).
   void sweep(const Kind &kind, const char *mode, int stride, long want) {
     make_base(kind);
-    long start = figures_.faults;
+    const Figures start = figures_;
     for (unsigned seed = 1;; seed++) {
       std::vector<Op> ops = script(seed, kind.hashed);
       restore();
@@ -303,11 +316,12 @@ class FaultsTest : public ::testing::Test {
           check(mode, ops, run_child(mode, ops, static_cast<Fault>(f), at));
         }
       }
-      if (HasFatalFailure() || figures_.faults - start >= want) break;
+      if (HasFatalFailure() || figures_.faults - start.faults >= want) break;
     }
     printf("faults (%s, %s): %ld faults injected, %ld records checked, %ld lost, %ld needing a command\n",
-           kind.layout.name, mode, figures_.faults - start, figures_.checked, figures_.lost,
-           figures_.needing_command);
+           kind.layout.name, mode, figures_.faults - start.faults, figures_.checked - start.checked,
+           figures_.lost - start.lost, figures_.needing_command - start.needing_command);
+    fflush(stdout);
   }
 
   void sweep_all(int stride) {
@@ -324,15 +338,96 @@ class FaultsTest : public ::testing::Test {
     EXPECT_EQ(figures_.needing_command, 0);
   }
 
+  // Maintenance meeting each fault at each `stride`th call: RECOVER, then
+  // PACK, on the table a whole script left (with deleted records).
+  void sweep_maintenance(const Kind &kind, int stride) {
+    make_base(kind);
+    std::vector<Op> ops = script(7, kind.hashed);
+    restore();
+    std::vector<Ack> clean = run_child("SINGLE", ops, KILL, 0);
+    for (auto &entry : std::filesystem::directory_iterator(work_.path(""))) {
+      std::filesystem::copy_file(entry.path(), base_.path(entry.path().filename()),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+    Model model;
+    for (int i = 0; i < kBase; i++) model[field(i, 6)] = {field(i * 1000 + 7, 8)};
+    for (int i = 0; i < static_cast<int>(ops.size()); i++) apply(&model, ops[i], clean[i + 1].status == FHS_OK);
+    model["900000"] = {"00000002"};
+    const Figures start = figures_;
+    restore();
+    long calls = maintain(KILL, 0);
+    for (int f = 0; f < kFaults && !HasFatalFailure(); f++) {
+      for (long at = 1; at <= calls && !HasFatalFailure(); at += stride) {
+        restore();
+        SCOPED_TRACE(std::string(kind.layout.name) + " maintenance: " + kFaultNames[f] + " at call " +
+                     std::to_string(at));
+        maintain(static_cast<Fault>(f), at);
+        check_model("SINGLE", model);
+        EXPECT_EQ(filemaint(FM_VERIFY, dat().c_str(), "", "", "", 0, nullptr), 0) << "VERIFY after the run";
+      }
+    }
+    printf("faults (%s, maintenance): %ld faults injected, %ld records checked, %ld lost, %ld needing a command, "
+           "%ld failures answered with 0\n",
+           kind.layout.name, figures_.faults - start.faults, figures_.checked - start.checked,
+           figures_.lost - start.lost, figures_.needing_command - start.needing_command,
+           figures_.silent - start.silent);
+    fflush(stdout);
+  }
+
+  // RECOVER and PACK in a child meeting `fault` at call `at`; a failure
+  // injected into a run that then answers 0 is counted as silent. Returns
+  // the calls the two runs made.
+  long maintain(Fault fault, long at) {
+    int fds[2];
+    if (pipe(fds) != 0) return 0;
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(fds[0]);
+      g_fault = fault;
+      g_at = at;
+      corvex::fault_hook_set(inject);
+      long silent = 0;
+      for (int action : {FM_RECOVER, FM_PACK}) {
+        g_hit = false;
+        int status = filemaint(action, dat().c_str(), "", "", "", 0, nullptr);
+        if (g_hit && status == 0) silent++;
+      }
+      corvex::fault_hook_set(nullptr);
+      long out[2] = {g_calls, silent};
+      if (write(fds[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) _exit(5);
+      _exit(at != 0 && g_at <= g_calls ? 1 : 0);
+    }
+    close(fds[1]);
+    long out[2] = {0, 0};
+    bool reported = read(fds[0], out, sizeof out) == static_cast<ssize_t>(sizeof out);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (at != 0 && (WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 1))) figures_.faults++;
+    EXPECT_TRUE(reported || (fault == KILL && WIFSIGNALED(status))) << "child status " << status;
+    EXPECT_EQ(out[1], 0) << "a failure answered with 0";
+    figures_.silent += out[1];
+    return out[0];
+  }
+
   const Kind *kind_ = &kKinds[0];
-  Scratch base_;
-  Scratch work_;
+  Scratch base_{scratch_base()};
+  Scratch work_{scratch_base()};
   Figures figures_;
 };
 
 TEST_F(FaultsTest, EveryFaultLeavesTablesWholeAndNothingAcknowledgedLost) {
   ASSERT_TRUE(corvex::fault_hook_set(nullptr)) << "the test tree is built without the fault seam";
-  sweep_all(5);
+  sweep_all(3);
+}
+
+TEST_F(FaultsTest, MaintenanceReportsEveryFaultAndLeavesTablesWhole) {
+  for (const Kind &kind : kKinds) {
+    sweep_maintenance(kind, getenv("CORVEX_FAULT_RUNS") ? 1 : 4);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_EQ(figures_.lost, 0);
+  EXPECT_EQ(figures_.needing_command, 0);
 }
 
 }  // namespace
