@@ -259,7 +259,7 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
     block->datfd = open_with_tries(block->datname, flags);
     if (block->datfd < 0) return FHS_OPENDATA;
     if (const char *kind = network_filesystem(block->datfd))
-      note_network_filesystem(block->datname, kind, (flags & (OPEN_SHARED | OPEN_DENYALL)) != 0);
+      note_network_filesystem(block->datname, kind, engine().netmode != 0);
   }
   if (flags & OPEN_INDEX) {
     block->idxfd = open_with_tries(block->idxname, flags);
