@@ -64,13 +64,10 @@ int retire(fhrequest *block, uint32_t pos) {
   return index_add_slot(block, pos, static_cast<uint16_t>(old.len));
 }
 
-// Gives the active record at `pos` every entry it lacks. An entry of its
-// key 0 that leads elsewhere belongs to another copy of the record: the
-// copy later in the file is the newer one and stays, the other goes.
-// *kept is false when the record at `pos` was the one that went.
-int heal_keys(fhrequest *block, uint32_t pos, char *image, bool *kept) {
+}  // namespace
+
+int heal_record(fhrequest *block, uint32_t pos, char *image) {
   char text[KEYTEXT_MAX];
-  *kept = true;
   for (int k = 0; k < block->nkeys; k++) {
     if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
     build_key_of(block, k, image, text);
@@ -78,10 +75,9 @@ int heal_keys(fhrequest *block, uint32_t pos, char *image, bool *kept) {
     int status = index_search(block, k, IDX_EXACT, text, &found);
     if (status != FHS_OK) return status;
     if (found == pos) continue;
-    if (found != 0 && k == 0 && found > pos) {
-      *kept = false;
-      return retire(block, pos);
-    }
+    // An entry of key 0 that leads elsewhere belongs to another copy of
+    // the record: the one later in the file is the newer and stays.
+    if (found != 0 && k == 0 && found > pos) return retire(block, pos);
     // An entry of the same text for an older copy goes with that copy.
     if (found != 0) {
       status = k == 0 ? retire(block, found) : index_remove(block, k, text, found);
@@ -91,6 +87,8 @@ int heal_keys(fhrequest *block, uint32_t pos, char *image, bool *kept) {
   }
   return FHS_OK;
 }
+
+namespace {
 
 // Visits the records from `from` up to `end` with `mend`.
 template <typename Mend>
@@ -109,8 +107,7 @@ int heal_records(fhrequest *block, uint32_t from, int64_t end) {
   return each_record(block, from, end, [block](uint32_t pos, Stored &rec) -> int {
     if (!rec.active()) return FHS_OK;
     if (block->mode & FH_HASHED) return hash_heal_record(block, pos, rec.image.get());
-    bool kept;
-    return heal_keys(block, pos, rec.image.get(), &kept);
+    return heal_record(block, pos, rec.image.get());
   });
 }
 
@@ -125,8 +122,7 @@ int rebuild(fhrequest *block, int64_t end) {
   if (status == FHS_OK) {
     status = each_record(block, block->reclen, end, [block](uint32_t pos, Stored &rec) -> int {
       if (!rec.active()) return index_add_slot(block, pos, static_cast<uint16_t>(rec.len));
-      bool kept;
-      return heal_keys(block, pos, rec.image.get(), &kept);
+      return heal_record(block, pos, rec.image.get());
     });
   }
   if (status == FHS_OK) status = index_checkpoint(block);
@@ -198,11 +194,6 @@ void heal_close(fhrequest *block) {
     index_mark_pending(block);
     noted_moves().erase(block);
   }
-}
-
-int heal_record(fhrequest *block, uint32_t pos, char *image) {
-  bool kept;
-  return heal_keys(block, pos, image, &kept);
 }
 
 int heal_open(fhrequest *block, const DataTail &tail, bool *unfinished) {
