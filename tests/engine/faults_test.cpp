@@ -34,9 +34,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/maintenance/filemaint.h"
-#include "tests/engine/data/data_fixture.h"
+#include "tests/support/data_fixture.h"
 #include "tests/engine/recovery.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 #include "util/fault_seam.h"
 
 namespace {
@@ -161,13 +161,6 @@ constexpr int kStarted = -1;
 constexpr int kAgain = 1000;  // the writes after the fault stopped
 constexpr int kClosed = 2000;
 constexpr int kCalls = 3000;  // the calls a run made (in status)
-
-// Where the tables live: CORVEX_FAULT_DIR (a memory file system makes the
-// long run's syncs cheap), /tmp by default.
-std::string scratch_base() {
-  const char *dir = getenv("CORVEX_FAULT_DIR");
-  return dir && *dir ? dir : "/tmp";
-}
 
 struct Figures {
   long faults = 0;
@@ -411,8 +404,9 @@ class FaultsTest : public ::testing::Test {
   }
 
   const Kind *kind_ = &kKinds[0];
-  Scratch base_{scratch_base()};
-  Scratch work_{scratch_base()};
+  // In memory: every run syncs its files many times.
+  Scratch base_{memory_base()};
+  Scratch work_{memory_base()};
   Figures figures_;
 };
 

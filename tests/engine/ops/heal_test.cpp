@@ -17,9 +17,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/maintenance/filemaint.h"
-#include "tests/engine/data/data_fixture.h"
+#include "tests/support/data_fixture.h"
 #include "tests/engine/recovery.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
