@@ -74,8 +74,8 @@ bool torn_tail(fhrequest *block, int64_t from, int64_t size, uint32_t claimed) {
 }
 
 // Steps over the stored records of a variable-length file by their length
-// digits, noting where record number `counted` (the header is number 0...)
-// starts. A length that cannot be used ends the walk: as a torn tail when
+// digits, noting where the record numbered `counted` starts (the header is
+// number 0). A length that cannot be used ends the walk: as a torn tail when
 // only the start of one record follows, as damage otherwise.
 int varlen_walk(fhrequest *block, DataTail *tail) {
   uint32_t records = 1;
@@ -109,7 +109,11 @@ int check_tail(fhrequest *block, bool varlen, DataTail *tail) {
   if (whole > INT32_MAX) return FHS_READDATA;
   tail->whole = static_cast<uint32_t>(whole);
   tail->end = static_cast<int64_t>(whole) * block->reclen;
-  if (whole > tail->counted) tail->beyond_at = tail->counted * block->reclen;
+  if (whole > tail->counted) {
+    uint64_t at = static_cast<uint64_t>(tail->counted) * block->reclen;
+    if (at > INT32_MAX) return FHS_READDATA;
+    tail->beyond_at = static_cast<uint32_t>(at);
+  }
   return FHS_OK;
 }
 
