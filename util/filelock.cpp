@@ -76,4 +76,8 @@ bool share_acquire(int fd, bool exclusive) {
 
 bool share_held_elsewhere(int fd) { return held_elsewhere(fd, kOpenByte, 1); }
 
+bool share_try_alone(int fd) { return set_lock(fd, F_WRLCK, kOpenByte, 2); }
+
+bool share_back(int fd) { return set_lock(fd, F_RDLCK, kOpenByte, 1) && set_lock(fd, F_UNLCK, kExclusiveByte, 1); }
+
 }  // namespace corvex

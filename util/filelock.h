@@ -57,6 +57,13 @@ bool share_acquire(int fd, bool exclusive);
 // through `fd` itself does not count.
 bool share_held_elsewhere(int fd);
 
+// Turns the shared sharing lock of a descriptor open for writing into an
+// exclusive one, without waiting: true when no other description holds the
+// file open (nothing changes otherwise). share_back returns to the shared
+// lock; false when the system refuses.
+bool share_try_alone(int fd);
+bool share_back(int fd);
+
 }  // namespace corvex
 
 #endif

@@ -3,9 +3,12 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include "util/fault_seam.h"
+
 namespace corvex {
 
 ssize_t pread_full(int fd, void *out, size_t len, off_t at) {
+  if (fault_refuses(FileCall::kRead, len)) return -1;
   char *p = static_cast<char *>(out);
   size_t got = 0;
   while (got < len) {
@@ -19,14 +22,22 @@ ssize_t pread_full(int fd, void *out, size_t len, off_t at) {
 }
 
 size_t pwrite_full(int fd, const void *data, size_t len, off_t at) {
+  // The seam may fail the write, or tear it after its first bytes.
+  FaultAction fault = fault_ask(FileCall::kWrite, len);
+  if (fault.error != 0) {
+    errno = fault.error;
+    return 0;
+  }
+  size_t want = fault.keep < len ? fault.keep : len;
   const char *p = static_cast<const char *>(data);
   size_t done = 0;
-  while (done < len) {
-    ssize_t n = pwrite(fd, p + done, len - done, at + static_cast<off_t>(done));
+  while (done < want) {
+    ssize_t n = pwrite(fd, p + done, want - done, at + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
+  if (done == want && want < len) errno = ENOSPC;
   return done;
 }
 

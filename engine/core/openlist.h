@@ -15,7 +15,7 @@ enum { SLOT_OPEN = 1, SLOT_PARKED = 2 };
 // that parked handles are opened again the same way).
 enum {
   OPEN_READONLY = 0x1,  // read-only: FH_READONLY, or the data file is not writable
-  OPEN_SHARED = 0x2,    // others may read and write (a shared network mode)
+  OPEN_SHARED = 0x2,    // others may read and write (a shared mode, or the single-user one)
   OPEN_DENYALL = 0x4,   // others may neither read nor write (FH_EXCLUSIVE in a shared mode)
   OPEN_INDEX = 0x8      // the set takes its index or hash file
 };

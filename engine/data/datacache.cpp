@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <iterator>
 #include <memory>
 #include <new>
 #include <unordered_map>
@@ -172,6 +173,20 @@ void datacache_wrote(const fhrequest *block, uint32_t pos, const char *data, siz
 }
 
 void datacache_release(const fhrequest *block) { caches().erase(block); }
+
+void datacache_drop_file(const fhrequest *block) {
+  auto &map = caches();
+  struct stat st;
+  if (map.empty()) return;
+  if (fstat(block->datfd, &st) != 0) {
+    map.clear();
+    return;
+  }
+  for (auto it = map.begin(); it != map.end();) {
+    const Pages *p = it->second.get();
+    it = p->dev == st.st_dev && p->ino == st.st_ino ? map.erase(it) : std::next(it);
+  }
+}
 
 size_t datacache_bytes(const fhrequest *block) {
   auto &map = caches();

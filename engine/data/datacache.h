@@ -32,6 +32,10 @@ ssize_t datacache_read(const fhrequest *block, uint32_t pos, char *out, size_t l
 // block's data file; the pages of every cached block on that file follow.
 void datacache_wrote(const fhrequest *block, uint32_t pos, const char *data, size_t len);
 
+// Drops the pages of every block of the process on the block's data file:
+// a write failed part way or the file was made shorter.
+void datacache_drop_file(const fhrequest *block);
+
 // Drops the block's pages. Called whenever its handles are closed.
 void datacache_release(const fhrequest *block);
 

@@ -15,6 +15,7 @@
 #include "engine/data/varlen_packing.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
+#include "util/fileio.h"
 #include "util/positional_io.h"
 
 namespace corvex {
@@ -60,27 +61,67 @@ bool valid_record_pos(const fhrequest *block, uint32_t pos, int64_t size) {
 
 namespace {
 
+// True when the bytes at `from`..`size` can only be the start of one
+// record that a write did not finish: fewer than the record claims (or
+// than a record's head) and no line feed, which ends every whole record.
+bool torn_tail(fhrequest *block, int64_t from, int64_t size, uint32_t claimed) {
+  int64_t left = size - from;
+  if (left <= 0 || left >= block->reclen || (claimed != 0 && left >= claimed)) return false;
+  std::unique_ptr<char[]> rest = scratch(static_cast<size_t>(left));
+  if (!rest) return false;
+  ssize_t got = read_at(block, static_cast<uint32_t>(from), rest.get(), static_cast<size_t>(left));
+  return got == left && memchr(rest.get(), REC_END, static_cast<size_t>(left)) == nullptr;
+}
+
 // Steps over the stored records of a variable-length file by their length
-// digits: *records is the count of whole records, *end where the last one
-// ends (a record cut short or unreadable ends the walk).
-int varlen_walk(fhrequest *block, int64_t size, uint32_t *records, int64_t *end) {
-  *records = 0;
-  *end = block->reclen;
+// digits, noting where the record numbered `counted` starts (the header is
+// number 0). A length that cannot be used ends the walk: as a torn tail when
+// only the start of one record follows, as damage otherwise.
+int varlen_walk(fhrequest *block, DataTail *tail) {
+  uint32_t records = 1;
+  int64_t end = block->reclen;
   char head[VAR_DATA_AT];
-  while (*end + VAR_DATA_AT <= size && *end <= INT32_MAX) {
-    ssize_t got = read_at(block, static_cast<uint32_t>(*end), head, sizeof head);
-    if (got < 0) return FHS_READDATA;
-    uint32_t len = stored_length(head, static_cast<size_t>(got), block->reclen);
-    if (len == 0 || *end + len > size) break;
-    *end += len;
-    ++*records;
+  while (end < tail->size && end <= INT32_MAX) {
+    if (records == tail->counted) tail->beyond_at = static_cast<uint32_t>(end);
+    uint32_t len = 0;
+    if (end + VAR_DATA_AT <= tail->size) {
+      ssize_t got = read_at(block, static_cast<uint32_t>(end), head, sizeof head);
+      if (got < 0) return FHS_READDATA;
+      len = stored_length(head, static_cast<size_t>(got), block->reclen);
+    }
+    if (len == 0 || end + len > tail->size) {
+      tail->damaged = !torn_tail(block, end, tail->size, len);
+      break;
+    }
+    end += len;
+    records++;
+  }
+  if (tail->beyond_at >= end) tail->beyond_at = 0;
+  tail->whole = records;
+  tail->end = end;
+  return FHS_OK;
+}
+
+// The check of an open: the whole records on file against the count.
+int check_tail(fhrequest *block, bool varlen, DataTail *tail) {
+  if (varlen) return varlen_walk(block, tail);
+  uint64_t whole = static_cast<uint64_t>(tail->size) / block->reclen;
+  if (whole > INT32_MAX) return FHS_READDATA;
+  tail->whole = static_cast<uint32_t>(whole);
+  tail->end = static_cast<int64_t>(whole) * block->reclen;
+  if (whole > tail->counted) {
+    uint64_t at = static_cast<uint64_t>(tail->counted) * block->reclen;
+    if (at > INT32_MAX) return FHS_READDATA;
+    tail->beyond_at = static_cast<uint32_t>(at);
   }
   return FHS_OK;
 }
 
 }  // namespace
 
-int header_read(fhrequest *block, bool check_end, bool *unfinished) {
+bool DataTail::unfinished() const { return whole != counted || end != size; }
+
+int header_read(fhrequest *block, bool check_end, DataTail *tail) {
   size_t reclen = block->reclen;
   if (reclen < HDR_PREFIX + 1) return FHS_READDATA;
   size_t want = (check_end || block->nthreads > 0) ? reclen : static_cast<size_t>(HDR_PREFIX);
@@ -94,28 +135,25 @@ int header_read(fhrequest *block, bool check_end, bool *unfinished) {
   if (check_end && (static_cast<size_t>(got) < reclen || buf[reclen - 1] != REC_END)) return FHS_DATFIDMISMATCH;
   bool varlen = buf[0] == REC_VARHDR;
   if (size < static_cast<int64_t>(reclen)) return FHS_READDATA;
+  const uint32_t stored = count;
   // The slots the file holds decide, not the count: a program killed
   // between a record and its header leaves the count behind the records, a
   // write cut short leaves it ahead of them. Appends then go after the last
   // whole record, so nothing on file is written over.
   if (!varlen) {
     uint64_t whole = static_cast<uint64_t>(size) / reclen;
-    if (unfinished) *unfinished = whole != count || static_cast<uint64_t>(size) % reclen != 0;
     if (whole > INT32_MAX) return FHS_READDATA;
     count = static_cast<uint32_t>(whole);
-  } else if (unfinished) {
-    uint32_t records;
-    int64_t end;
-    int status = varlen_walk(block, size, &records, &end);
+  }
+  if (tail) {
+    *tail = DataTail();
+    tail->counted = stored;
+    tail->size = size;
+    int status = check_tail(block, varlen, tail);
     if (status != FHS_OK) return status;
-    *unfinished = records + 1 != count || end != size;
-    count = records + 1;
-    // A record cut short at the end goes, so that appends follow the last
-    // whole one (a read-only handle leaves it).
-    if (end < size) {
-      int cut = ftruncate(block->datfd, end);
-      (void)cut;  // a read-only handle keeps the fragment; appends still go to the end
-    }
+    // Damage in the middle keeps the count: the records after it are
+    // still there.
+    if (varlen && !tail->damaged) count = tail->whole;
   }
   if (block->nthreads > 0) {
     if (static_cast<size_t>(got) < reclen) return FHS_READDATA;
@@ -186,8 +224,20 @@ void data_prefetch(const fhrequest *block, const uint32_t *pos, int n) {
 
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len) {
   size_t done = pwrite_full(block->datfd, data, len, static_cast<off_t>(pos));
-  datacache_wrote(block, pos, data, done);
+  // What a failed write left on file is not known: the pages go.
+  if (done == len) {
+    datacache_wrote(block, pos, data, len);
+  } else {
+    datacache_drop_file(block);
+  }
   return done == len ? FHS_OK : FHS_WRITEDATA;
+}
+
+int data_cut(fhrequest *block, int64_t end) {
+  if (io_truncate(block->datfd, end) != 0) return FHS_WRITEDATA;
+  datacache_drop_file(block);
+  mapping_shrunk();
+  return FHS_OK;
 }
 
 int packed_length(fhrequest *block, const char *image, uint32_t *len) {

@@ -23,18 +23,36 @@ namespace corvex {
 // The size of the data file in bytes, or -1 when it cannot be had.
 int64_t data_size(const fhrequest *block);
 
+// What the check of an open found in a data file (header_read with `tail`).
+struct DataTail {
+  uint32_t counted = 0;    // records the header counts, itself included
+  uint32_t whole = 0;      // whole records on file, the header included
+  uint32_t beyond_at = 0;  // where the first record past the count starts; 0 = none
+  int64_t end = 0;         // where the last whole record ends
+  int64_t size = 0;        // the file's size
+  // A variable-length record before the end has a length that cannot be
+  // used: the walk stopped there, `whole` and `end` count up to it.
+  bool damaged = false;
+  // The count or the file's end disagree with the whole records.
+  bool unfinished() const;
+  // Bytes after the last whole record that are only the start of one.
+  bool torn() const { return !damaged && end < size; }
+};
+
 // Reads the header record: FH_VARLEN from byte 0 ('V' sets it, anything
 // else clears it) and the count from bytes 1..8, which must be hexadecimal
 // digits giving at least 1. `nrecs` of a fixed-length file is the number of
 // whole slots the file holds, whatever the count says. When the file has
 // thread items the heads are loaded too; each must be 0 or a record position
 // inside the file. With `check_end` the whole header record must be there
-// with a line feed at `reclen` - 1. With `unfinished`, the check of an open:
-// it tells whether the count disagrees with the whole records on file (a
-// variable-length file is walked for them, `nrecs` becomes their count + 1,
-// and a record cut short at its end is cut off). Returns 0, 3 for a short or
-// damaged header, or 19 for a missing line feed.
-int header_read(fhrequest *block, bool check_end, bool *unfinished = nullptr);
+// with a line feed at `reclen` - 1. With `tail`, the check of an open: the
+// whole records are counted (a variable-length file is walked by its
+// length digits, and `nrecs` becomes their count unless the walk met
+// damage) and what follows the last one is told apart: the start of a
+// record that a write did not finish, or damage. Nothing is changed on
+// file. Returns 0, 3 for a short or damaged header, or 19 for a missing
+// line feed.
+int header_read(fhrequest *block, bool check_end, DataTail *tail = nullptr);
 
 // For a block that must read again what others may have changed
 // (block_rereads) reads the header record again; otherwise does nothing.
@@ -72,6 +90,10 @@ void data_prefetch(const fhrequest *block, const uint32_t *pos, int n);
 
 // Writes `len` bytes of `data` at `pos`. Returns 0 or 4.
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len);
+
+// Cuts the data file at `end`, which only a torn record follows; every
+// view of the file in the process learns its new size. Returns 0 or 4.
+int data_cut(fhrequest *block, int64_t end);
 
 // Writes the record image `image` (its last byte set to a line feed) at
 // `pos` in stored form. A variable-length record is packed; when `slot` is

@@ -80,6 +80,33 @@ int index_checkpoint(fhrequest *block);
 // disagreeing (an update that did not finish; see FHS_RECOVER).
 bool index_unfinished(const fhrequest *block);
 
+// Writes the header as the open fitted it to a file found unfinished (its
+// tree is whole: the nodes past the old header's count are kept from being
+// handed out twice). Returns 0 or 24.
+int index_settle(fhrequest *block);
+
+// True when the open found the pending word set: a single-user holder
+// ended before its checkpoint, the tree on file may be broken, and only
+// building the index again from the data file makes it whole.
+bool index_needs_rebuild(const fhrequest *block);
+
+// Sets the pending word on file: an update failed half way in a way that
+// only building the index again mends (the next open does, when alone).
+void index_mark_pending(fhrequest *block);
+
+// Sets the pending word of the index file `name` (closed), so that its next
+// open builds it again: maintenance does this before it puts a new data file
+// in place, which the old index no longer matches. 0 when there is no such
+// file; 21 or 24.
+int index_file_mark_pending(const char *name);
+
+// Starts the index over empty, for a rebuild by the caller: the block's
+// cached nodes are dropped unwritten and the file is marked pending until
+// the checkpoint that follows the rebuild (a kill meanwhile leaves it to be
+// built again). The caller holds the files alone and keeps the block from
+// being shared until then. Returns 0, 24 or 102.
+int index_reset(fhrequest *block);
+
 // Writes back the block's dirty cached nodes and drops all of them from the
 // node cache; the key cursors are forgotten, so the next search starts at
 // the root. Returns 0, or 24 when a write-back is short. Harmless without a

@@ -81,6 +81,9 @@ struct IndexCtx {
   bool marked = false;
   // The open found the header and the file's size disagreeing.
   bool unfinished = false;
+  // The open found the pending word set: a single-user holder's changes
+  // did not all reach the file, and the tree on file may be broken.
+  bool pending = false;
   // The current key text is the key of the index entry that a search found
   // (so a read can check that the record still holds it).
   bool entry_text = false;

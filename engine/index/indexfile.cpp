@@ -5,7 +5,7 @@
 //
 //   0   4 bytes   "QZT" and a zero byte (written, not checked)
 //   4   u16       version 865 (864, the previous one, is refused)
-//   6   u16       zero
+//   6   u16       1 while changes of a single-user holder are pending, else 0
 //   8   u32       next unused node number (1 in a new file)
 //   12  u32       head of the free-node list (0 = empty)
 //   16  u32       head of the deleted-record list (0 = empty)
@@ -48,12 +48,17 @@
 // free list is taken in the header first). A crash then leaves at worst
 // nodes that nothing reaches. A block that is not shared keeps its changes
 // in the node cache and writes them at a checkpoint: nodes, then header;
-// until then the file is one node longer than its header says, and the
-// open of a file left so reports it (index_unfinished). The open also
-// raises the next node number to the file's node count, so that nodes
-// written after the header never get taken twice.
+// until then the file is one node longer than its header says and the
+// header's pending word is 1. Its cache writes nodes back in any order, so
+// the tree on file of a holder that was killed may be broken: the open of
+// a file left pending reports it (index_needs_rebuild) and the index is
+// built again from the data file. A file only longer than its header says
+// holds a whole tree (index_unfinished); the open raises the next node
+// number to the file's node count, so that nodes written after the header
+// never get taken twice.
 #include "engine/index/index.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +70,7 @@
 #include "engine/index/nodecache.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
+#include "util/fileio.h"
 #include "util/memory.h"
 #include "util/positional_io.h"
 
@@ -152,6 +158,10 @@ int check_header(const fhrequest *block, const uint8_t *head) {
   return FHS_OK;
 }
 
+// The pending word and the dynamic part after it, as one transfer.
+constexpr int kPendingAt = 6;
+constexpr int kStateSize = IDX_DYNAMICAT - kPendingAt + IDX_DYNAMICSIZE;
+
 int64_t file_size(int fd) {
   struct stat st;
   return fstat(fd, &st) == 0 ? st.st_size : -1;
@@ -194,7 +204,7 @@ int index_make(fhrequest *block) {
   if (fd < 0) {
     status = FHS_CREATEINDEX;
   } else {
-    bool whole = write(fd, head, n) == n;
+    bool whole = pwrite_full(fd, head, n, 0) == n;
     if (close(fd) != 0 || !whole) {
       unlink(block->idxname);
       status = FHS_WRITEINDEX;
@@ -224,6 +234,7 @@ int index_open(fhrequest *block) {
   }
   // The fitted header reaches the file with the next change.
   ctx->unfinished = fit_to_file(ctx, size);
+  ctx->pending = get16(head + kPendingAt) != 0;
   block->idxctx = ctx;
   return FHS_OK;
 }
@@ -233,14 +244,71 @@ bool index_unfinished(const fhrequest *block) {
   return ctx && ctx->unfinished;
 }
 
+int index_settle(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx || !ctx->unfinished) return FHS_OK;
+  ctx->changed = true;
+  int status = index_write_header(block);
+  if (status == FHS_OK) ctx->unfinished = false;
+  return status;
+}
+
+bool index_needs_rebuild(const fhrequest *block) {
+  const IndexCtx *ctx = ctx_of(block);
+  return ctx && ctx->pending;
+}
+
 int index_mark(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (ctx->marked || index_shared(block)) return FHS_OK;
   off_t want = (static_cast<off_t>(ctx->nextnode) + 1) * ctx->nodesize;
   int64_t size = file_size(block->idxfd);
-  if (size < 0 || (size < want && ftruncate(block->idxfd, want) != 0)) return FHS_WRITEINDEX;
+  if (size < 0 || (size < want && io_truncate(block->idxfd, want) != 0)) return FHS_WRITEINDEX;
+  // On the disk before any node the cache may write back.
+  uint8_t pending[2];
+  put16(pending, 1);
+  if (pwrite_full(block->idxfd, pending, sizeof pending, kPendingAt) != sizeof pending ||
+      io_datasync(block->idxfd) != 0) {
+    return FHS_WRITEINDEX;
+  }
   ctx->marked = true;
   return FHS_OK;
+}
+
+void index_mark_pending(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return;
+  uint8_t pending[2];
+  put16(pending, 1);
+  if (pwrite_full(block->idxfd, pending, sizeof pending, kPendingAt) == sizeof pending) ctx->pending = true;
+}
+
+int index_file_mark_pending(const char *name) {
+  int fd = open(name, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return errno == ENOENT ? FHS_OK : FHS_OPENINDEX;
+  uint8_t pending[2];
+  put16(pending, 1);
+  bool ok = pwrite_full(fd, pending, sizeof pending, kPendingAt) == sizeof pending && io_datasync(fd) == 0;
+  close(fd);
+  return ok ? FHS_OK : FHS_WRITEINDEX;
+}
+
+int index_reset(fhrequest *block) {
+  IndexCtx *ctx = ctx_of(block);
+  if (!ctx) return FHS_NOTSUPPORTED;
+  NodeCache *cache = nodecache();
+  if (cache) cache->drop(block->idxfd);
+  if (ctx->mirror) ctx->mirror->clear();
+  ctx->gen++;
+  ctx->nextnode = 1;
+  ctx->freehead = 0;
+  ctx->delhead = 0;
+  for (uint32_t &root : ctx->roots) root = 0;
+  ctx->changed = true;
+  ctx->marked = false;
+  ctx->pending = false;
+  for (KeyCursor &c : ctx->cur) c.leaf = 0;
+  return index_mark(block);
 }
 
 int index_checkpoint(fhrequest *block) {
@@ -250,25 +318,29 @@ int index_checkpoint(fhrequest *block) {
   // A shared block has written everything at once.
   if (status != FHS_OK || index_shared(block) || (!ctx->marked && !ctx->changed)) return status;
   // The header must not name nodes the disk may not hold yet.
-  if (fdatasync(block->idxfd) != 0) return FHS_WRITEINDEX;
+  if (io_datasync(block->idxfd) != 0) return FHS_WRITEINDEX;
   ctx->changed = ctx->changed || ctx->marked;
   if ((status = index_write_header(block)) != FHS_OK) return status;
   if (ctx->marked) {
     off_t end = static_cast<off_t>(ctx->nextnode) * ctx->nodesize;
-    if (fdatasync(block->idxfd) != 0 || (file_size(block->idxfd) > end && ftruncate(block->idxfd, end) != 0)) {
+    if (io_datasync(block->idxfd) != 0 || (file_size(block->idxfd) > end && io_truncate(block->idxfd, end) != 0)) {
       return FHS_WRITEINDEX;
     }
   }
   ctx->marked = false;
+  ctx->unfinished = false;
   return FHS_OK;
 }
 
 int index_write_header(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx || !ctx->changed) return FHS_OK;
-  uint8_t dyn[IDX_DYNAMICSIZE];
-  encode_dynamic(ctx, dyn);
-  if (pwrite_full(block->idxfd, dyn, IDX_DYNAMICSIZE, IDX_DYNAMICAT) != IDX_DYNAMICSIZE) return FHS_WRITEINDEX;
+  // The pending word is cleared with the header that makes the file whole,
+  // unless the tree on file was found broken and not built again.
+  uint8_t state[kStateSize] = {};
+  put16(state, ctx->pending ? 1 : 0);
+  encode_dynamic(ctx, state + IDX_DYNAMICAT - kPendingAt);
+  if (pwrite_full(block->idxfd, state, kStateSize, kPendingAt) != kStateSize) return FHS_WRITEINDEX;
   ctx->changed = false;
   return FHS_OK;
 }
@@ -287,8 +359,11 @@ int index_close(fhrequest *block) {
   IndexCtx *ctx = ctx_of(block);
   if (!ctx) return FHS_OK;
   int status = index_checkpoint(block);
-  // Whatever failed, no cache entry may outlive the handle.
+  // Whatever failed, no cache entry may outlive the handle: a change that
+  // cannot be written is lost here, and the pending word left on file has
+  // the next open build the index again.
   int flushed = index_flush_nodes(block);
+  if (NodeCache *cache = nodecache()) cache->drop(block->idxfd);
   free_ctx(ctx);
   block->idxctx = nullptr;
   return status != FHS_OK ? status : flushed;

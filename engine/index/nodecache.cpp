@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/fhrequest.h"
+#include "util/fileio.h"
 #include "util/memory.h"
 #include "util/positional_io.h"
 
@@ -115,7 +116,9 @@ void NodeCache::release(int entry) {
 
 // Finds room for (fd, node): an unused entry, else the oldest one (written
 // back first when dirty). Returns the entry, registered and youngest, or -1
-// when no buffer can be had. *status reports a failed write-back.
+// when no buffer can be had. *status reports a failed write-back; the
+// victim then stays, dirty, so that no change is lost (a full disk that
+// gets room again takes it at the next try).
 int NodeCache::take_entry(int fd, uint32_t node, uint16_t size, int *status) {
   int e = freelist_;
   if (e >= 0) {
@@ -125,7 +128,10 @@ int NodeCache::take_entry(int fd, uint32_t node, uint16_t size, int *status) {
     e = oldest_;
     if (e < 0) return -1;
     Entry &victim = entries_[e];
-    if (victim.dirty) *status = pwrite_node(victim.fd, victim.node, victim.size, victim.buf);
+    if (victim.dirty && (*status = pwrite_node(victim.fd, victim.node, victim.size, victim.buf)) != FHS_OK) {
+      touch(e);
+      return -1;
+    }
     unlink_hash(e);
     unlink_age(e);
     used_--;
@@ -168,10 +174,11 @@ int NodeCache::read(int fd, uint32_t node, uint16_t size, uint8_t *out, const ui
   } else if (pread_full(fd, out, size, static_cast<off_t>(node) * size) != size) {
     return FHS_READINDEX;
   }
+  // A node that finds no room is read all the same, only not kept.
   int status = FHS_OK;
   e = take_entry(fd, node, size, &status);
   if (e >= 0) memcpy(entries_[e].buf, out, size);
-  return status;
+  return FHS_OK;
 }
 
 int NodeCache::write(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
@@ -185,7 +192,9 @@ int NodeCache::write(int fd, uint32_t node, uint16_t size, const uint8_t *in) {
     touch(e);
   } else {
     e = take_entry(fd, node, size, &status);
-    if (e < 0) return pwrite_node(fd, node, size, in);
+    // A failed write-back refuses the write, so that the tree stays as it
+    // was before it; without memory the node goes to the file at once.
+    if (e < 0) return status != FHS_OK ? status : pwrite_node(fd, node, size, in);
   }
   memcpy(entries_[e].buf, in, size);
   entries_[e].dirty = true;
@@ -196,6 +205,11 @@ int NodeCache::write_through(int fd, uint32_t node, uint16_t size, const uint8_t
   int status = pwrite_node(fd, node, size, in);
   int e = find(fd, node);
   if (status != FHS_OK || (e >= 0 && entries_[e].size != size)) {
+    // A write that failed part way leaves a node that is neither: the copy
+    // it replaced goes back, so that the tree on file stays whole.
+    if (status != FHS_OK && e >= 0 && entries_[e].size == size && !entries_[e].dirty) {
+      pwrite_node(fd, node, size, entries_[e].buf);
+    }
     if (e >= 0) release(e);
     return status;
   }
@@ -217,10 +231,19 @@ int NodeCache::flush(int fd) {
   for (int e = 0; e < capacity_; e++) {
     Entry &x = entries_[e];
     if (!x.used || x.fd != fd) continue;
-    if (x.dirty && pwrite_node(fd, x.node, x.size, x.buf) != FHS_OK) status = FHS_WRITEINDEX;
+    if (x.dirty && pwrite_node(fd, x.node, x.size, x.buf) != FHS_OK) {
+      status = FHS_WRITEINDEX;
+      continue;
+    }
     release(e);
   }
   return status;
+}
+
+void NodeCache::drop(int fd) {
+  for (int e = 0; e < capacity_; e++) {
+    if (entries_[e].used && entries_[e].fd == fd) release(e);
+  }
 }
 
 int nodecache_setup() {

@@ -29,22 +29,30 @@ class NodeCache {
   // from the cache or from the file; a node read from the file is cached
   // clean. When the caller has the node's current contents at `clean`, a
   // miss takes them from there instead of the file, with the same effect
-  // on the cache. Returns 0, 23 when the file read is short, or 24 when an
-  // evicted dirty entry cannot be written back (the node is then still read).
+  // on the cache. Returns 0 or 23 when the file read is short; a dirty
+  // entry that cannot be written back to make room stays cached and the
+  // node read is not kept.
   int read(int fd, uint32_t node, uint16_t size, uint8_t *out, const uint8_t *clean = nullptr);
 
   // Puts a copy of `in` into the cache, marked dirty; writes it to the file
-  // at once only when no entry can be had. Returns 0 or 24.
+  // at once only when no memory can be had. Returns 0, or 24 when the dirty
+  // entry whose place it needs cannot be written back: nothing changes then.
   int write(int fd, uint32_t node, uint16_t size, const uint8_t *in);
 
   // Writes `in` to the file at once and keeps a clean copy of it, so that
   // the file sees the node writes in the order they were made. Returns 0 or
-  // 24 (the cached copy is dropped then).
+  // 24: a clean copy of the node is then written back over what the failed
+  // write left, and dropped.
   int write_through(int fd, uint32_t node, uint16_t size, const uint8_t *in);
 
-  // Writes back the dirty entries of `fd` and drops all its entries. Returns
-  // 0, or 24 when a write-back is short (the rest are still written).
+  // Writes back the dirty entries of `fd` and drops its entries. Returns 0,
+  // or 24 when a write-back fails: that entry stays, dirty, for the next
+  // flush, and the rest are still written.
   int flush(int fd);
+
+  // Drops every entry of `fd` unwritten (a handle that closes after a
+  // failed flush, an index built again).
+  void drop(int fd);
 
   // Entries in use.
   int in_use() const { return used_; }

@@ -15,7 +15,9 @@
 // the engine's temporary directory), make them durable and only then rename
 // them over the old ones: a run that fails or is stopped, or a crash at any
 // point, leaves the old files as they were. They refuse a data file that
-// another program has open in a shared network mode.
+// another program has open in any network mode. RECOVER also writes the
+// data header's true count and, of two active copies of one record (the
+// same key 0), marks the earlier one deleted.
 #ifndef CORVEX_ENGINE_MAINTENANCE_FILEMAINT_H
 #define CORVEX_ENGINE_MAINTENANCE_FILEMAINT_H
 

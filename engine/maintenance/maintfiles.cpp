@@ -75,9 +75,9 @@ std::string file_type_text(const fhrequest *block) {
   return text;
 }
 
-int open_data(MaintReport &report, fhrequest *block, const std::string &name, bool exclusive) {
+int open_data(MaintReport &report, fhrequest *block, const std::string &name, bool exclusive, bool writing) {
   report.status("Opening data file...");
-  block->datfd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  block->datfd = open(name.c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (block->datfd < 0) return FHS_OPENDATA;
   if (exclusive && !share_acquire(block->datfd, true)) {
     close(block->datfd);

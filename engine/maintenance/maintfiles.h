@@ -48,10 +48,12 @@ int load_description(fhrequest *block, const MaintNames &names);
 // with " Variable length records." appended for variable-length records.
 std::string file_type_text(const fhrequest *block);
 
-// Shows "Opening data file..." and opens the data file for reading into
-// `datfd`. With `exclusive` no other program may have it open in a shared
-// mode (RECOVER and PACK replace it). Returns 0 or 1.
-int open_data(MaintReport &report, fhrequest *block, const std::string &name, bool exclusive);
+// Shows "Opening data file..." and opens the data file for reading (and
+// with `writing` for writing too) into `datfd`. With `exclusive` no other
+// program may have it open in any mode (RECOVER and PACK replace its files).
+// Returns 0 or 1.
+int open_data(MaintReport &report, fhrequest *block, const std::string &name, bool exclusive,
+              bool writing = false);
 
 // Shows "Reading data file header..." and reads the header record (under
 // the header lock in network use). Sets `count` to its record count and

@@ -11,6 +11,7 @@
 
 #include "engine/data/records.h"
 #include "engine/fid/companion_names.h"
+#include "engine/index/index.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/filemaint.h"
 #include "engine/maintenance/tempfiles.h"
@@ -172,8 +173,8 @@ int Pack::walk(uint32_t *active, uint32_t *removed) {
 }
 
 // Closes the new set, makes it durable and puts it in place: the data file
-// first, since with it in place a crash before the index follows loses
-// nothing that RECOVER cannot rebuild.
+// first, with the old index marked pending before it, so that a crash
+// before the new index follows leaves an index the next open builds again.
 int Pack::replace() {
   if (strip_) {
     bool ok = fflush(strip_) == 0 && fsync(fileno(strip_)) == 0;
@@ -192,6 +193,9 @@ int Pack::replace() {
   if (!sync_file(temp_data_)) return FHS_WRITEDATA;
   if (keyed && !sync_file(temp_index_)) return FHS_WRITEINDEX;
   report_.status(temp_dir_set() ? "Copying temporary files." : "Renaming temporary files.");
+  if (keyed && !(fresh_.mode & FH_HASHED) && (status = index_file_mark_pending(index.c_str())) != FHS_OK) {
+    return status;
+  }
   if (!replace_file(temp_data_, names_.data, kTempDataExt, names_.data)) return FHS_WRITEDATA;
   temp_data_.clear();
   if (keyed && !replace_file(temp_index_, index, kTempIndexExt, names_.data)) return FHS_WRITEINDEX;

@@ -11,6 +11,8 @@
 #include "engine/fid/companion_names.h"
 #include "engine/rfh.h"
 #include "engine/sharing/changecount.h"
+#include "util/fileio.h"
+#include "util/positional_io.h"
 #include "util/names.h"
 #include "util/new_file.h"
 
@@ -69,20 +71,9 @@ std::string directory_of(const std::string &path) {
 bool sync_directory_of(const std::string &path) {
   int fd = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
+  bool ok = io_sync(fd) == 0;
   close(fd);
   return ok;
-}
-
-bool write_all(int fd, const char *data, size_t len) {
-  while (len > 0) {
-    ssize_t n = write(fd, data, len);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Copies `from` to a new temporary beside `target` and syncs it; its name
@@ -99,17 +90,19 @@ bool copy_file(const std::string &from, const std::string &target, const char *e
   }
   std::vector<char> buf(1 << 16);
   bool ok = true;
+  off_t at = 0;
   for (;;) {
     ssize_t n = read(in, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (!write_all(out, buf.data(), static_cast<size_t>(n))) {
+    if (pwrite_full(out, buf.data(), static_cast<size_t>(n), at) != static_cast<size_t>(n)) {
       ok = false;
       break;
     }
+    at += n;
   }
-  ok = ok && fsync(out) == 0;
+  ok = ok && io_sync(out) == 0;
   close(in);
   ok = close(out) == 0 && ok;
   if (!ok) unlink(to->c_str());
@@ -132,7 +125,7 @@ bool make_temp(const std::string &file, const char *ext, std::string *temp) {
 bool sync_file(const std::string &path) {
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
+  bool ok = io_sync(fd) == 0;
   close(fd);
   return ok;
 }
@@ -140,11 +133,11 @@ bool sync_file(const std::string &path) {
 bool replace_file(const std::string &temp, const std::string &target, const char *ext, const std::string &like) {
   if (!take_mode(temp, target, like)) return false;
   discard_change_count(target);
-  if (rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
+  if (io_rename(temp.c_str(), target.c_str()) == 0) return sync_directory_of(target);
   if (errno != EXDEV) return false;
   std::string beside;
   if (!copy_file(temp, target, ext, &beside) || !take_mode(beside, target, like)) return false;
-  if (rename(beside.c_str(), target.c_str()) != 0) {
+  if (io_rename(beside.c_str(), target.c_str()) != 0) {
     unlink(beside.c_str());
     return false;
   }

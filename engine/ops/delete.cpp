@@ -10,6 +10,7 @@
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/ops/hashops.h"
+#include "engine/ops/heal.h"
 #include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
 
@@ -22,6 +23,7 @@ namespace {
 // what is on disk are the ones removed.
 int delete_locked(fhrequest *block) {
   int status = reload_header(block);
+  if (status == FHS_OK) status = heal_noted(block);
   if (status != FHS_OK) return status;
   char key0[KEYTEXT_MAX];
   if (index_keylen(block, 0) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;

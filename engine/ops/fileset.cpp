@@ -18,10 +18,13 @@
 #include "engine/hash/hashcache.h"
 #include "engine/hash/hashfile.h"
 #include "engine/index/index.h"
+#include "engine/index/nodecache.h"
+#include "engine/ops/heal.h"
 #include "engine/plug.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/mapping.h"
+#include "util/fileio.h"
 #include "util/filelock.h"
 #include "util/fsinfo.h"
 #include "util/positional_io.h"
@@ -142,10 +145,14 @@ int register_block(fhrequest *block) {
   return status;
 }
 
-// Reads the data header of a block just opened; the caller holds the header lock.
+// Reads the data header of a block just opened and mends what an update
+// left unfinished; the caller holds the header lock.
 int read_first_header(fhrequest *block, bool *unfinished) {
-  int status = header_read(block, true, unfinished);
+  DataTail tail;
+  int status = header_read(block, true, &tail);
+  if (status == FHS_OK) status = heal_open(block, tail, unfinished);
   if (status != FHS_OK) return status;
+  block->state |= ST_POSITIONED;
   block->recpos = block->reclen;
   if (block->nrecs == 1) block->state &= static_cast<uint16_t>(~ST_POSITIONED);
   return FHS_OK;
@@ -174,7 +181,6 @@ int open_set(fhrequest *block, bool *unfinished) {
     }
   }
   if (has_header) hdr_unlock(block);
-  if (index_unfinished(block)) *unfinished = true;
   return status;
 }
 
@@ -235,7 +241,14 @@ uint16_t fileset_open_flags(const fhrequest *block) {
   if ((block->mode & FH_READONLY) || (!(block->mode & FH_NODATA) && access(block->datname, W_OK) != 0)) {
     flags |= OPEN_READONLY;
   }
-  if (engine().netmode != 0) flags |= (block->mode & FH_EXCLUSIVE) ? OPEN_DENYALL : OPEN_SHARED;
+  // Single-user opens hold the open byte shared too, so that maintenance,
+  // which must be alone with the files, sees them; they still admit each
+  // other.
+  if (engine().netmode == 0) {
+    flags |= OPEN_SHARED;
+  } else {
+    flags |= (block->mode & FH_EXCLUSIVE) ? OPEN_DENYALL : OPEN_SHARED;
+  }
   if (fileset_has_index(block)) flags |= OPEN_INDEX;
   return flags;
 }
@@ -247,7 +260,7 @@ int fileset_open_handles(fhrequest *block, uint16_t flags) {
     block->datfd = open_with_tries(block->datname, flags);
     if (block->datfd < 0) return FHS_OPENDATA;
     if (const char *kind = network_filesystem(block->datfd))
-      note_network_filesystem(block->datname, kind, (flags & (OPEN_SHARED | OPEN_DENYALL)) != 0);
+      note_network_filesystem(block->datname, kind, engine().netmode != 0);
   }
   if (flags & OPEN_INDEX) {
     block->idxfd = open_with_tries(block->idxname, flags);
@@ -263,6 +276,8 @@ int fileset_close_handles(fhrequest *block) {
   int status = FHS_OK;
   hash_cache_release(block);
   datacache_release(block);
+  // A change the node cache could not write dies with the handle.
+  if (block->idxfd >= 0 && nodecache()) nodecache()->drop(block->idxfd);
   mapping_release(block);
   changes_release(block);
   if (block->datfd >= 0 && !(block->mode & FH_NODATA)) {
@@ -284,7 +299,7 @@ int fileset_write_headers(fhrequest *block) {
   int status = block->idxctx ? index_checkpoint(block) : FHS_OK;
   if (status != FHS_OK) return status;
   if (block->nitems > 0 && !(block->mode & FH_NODATA) && (block->state & ST_HDRDIRTY)) {
-    if (fdatasync(block->datfd) != 0) return FHS_WRITEDATA;
+    if (io_datasync(block->datfd) != 0) return FHS_WRITEDATA;
     status = header_write(block);
   }
   return status;
@@ -307,6 +322,7 @@ int op_close(fhrequest *block) {
   // nothing to write through, and its record lock went with its handle.
   if (status == FHS_OK) {
     release_record_lock(block);
+    heal_close(block);
     if (!block_is_shared(block)) status = fileset_write_headers(block);
   } else {
     block->lockpos = 0;

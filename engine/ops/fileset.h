@@ -38,9 +38,13 @@ int fileset_write_headers(fhrequest *block);
 
 // Opcode 1: loads the description, opens and registers the file set,
 // checks the index, reads the header and positions at the first record.
-// When the data file holds other whole records than its header counts, or
-// the index file other nodes than its header names, the set is opened all
-// the same (see header_read and index_open) and the answer is 113.
+// Under the header lock it mends what an update that did not finish left
+// (engine/ops/heal.h): the records past the header's count, a torn last
+// record, the index header, and an index a single-user holder left pending,
+// which it builds again when no other program has the file open. What it
+// cannot mend (damage before the end of the data file, a read-only handle,
+// a pending index beside another holder) leaves the set open all the same
+// and the answer is 113.
 int op_open(fhrequest *block);
 
 // Opcode 2: creates the data file with an empty header and the index, then

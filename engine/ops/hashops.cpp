@@ -64,8 +64,14 @@ int store_new(fhrequest *block, uint32_t slot, const KeyText &key) {
   // The record goes out before its slot, so that a failed write leaves no
   // slot pointing past the end of the data file.
   int status = record_store(block, pos, block->recbuf, 0, nullptr);
-  if (status == FHS_OK) status = hash_cached_slot_store(block, slot, pos, hash_key_tag(block, key.text));
   if (status != FHS_OK) return status;
+  status = hash_cached_slot_store(block, slot, pos, hash_key_tag(block, key.text));
+  if (status != FHS_OK) {
+    // A slot write that failed part way leaves a position that leads
+    // nowhere: the slot was empty, and is made so again.
+    hash_slot_write(block, slot, 0);
+    return status;
+  }
   block->nrecs++;
   if (block_is_shared(block)) {
     status = header_write(block);
@@ -224,6 +230,17 @@ int hash_delete(fhrequest *block) {
   status = delete_locked(block, key);
   hdr_unlock(block);
   return status;
+}
+
+int hash_heal_record(fhrequest *block, uint32_t pos, char *image) {
+  KeyText key;
+  build_key_of(block, 0, image, key.text);
+  std::unique_ptr<char[]> scratch;
+  HashFind found;
+  int status = find_record_key(block, key, &scratch, &found);
+  if (status != FHS_OK || found.found) return status;
+  if (found.full) return FHS_HASHFULL;
+  return hash_cached_slot_store(block, found.slot, pos, hash_key_tag(block, key.text));
 }
 
 }  // namespace corvex

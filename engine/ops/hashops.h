@@ -56,6 +56,11 @@ int hash_write(fhrequest *block);
 // record is deleted already), 4, 107, 108, or a probe's status.
 int hash_delete(fhrequest *block);
 
+// Gives the active record at `pos`, whose image is `image`, the slot of its
+// key when no slot leads to that key yet (an open mending what a kill left
+// past the count). Returns 0, 39, or a probe's or write's status.
+int hash_heal_record(fhrequest *block, uint32_t pos, char *image);
+
 }  // namespace corvex
 
 #endif

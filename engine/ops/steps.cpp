@@ -59,27 +59,24 @@ int advance(fhrequest *block, uint32_t len) {
   return FHS_OK;
 }
 
-int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len) {
+int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len, DeleteWhy why) {
   int status = thread_leave_all(block, pos, old);
   if (status != FHS_OK) return status;
+  const char mark = REC_DELETED;
+  block->state |= ST_HDRDIRTY;
+  if (why == DELETE_MOVED && (status = data_write(block, pos, &mark, 1)) != FHS_OK) return status;
   if (block->idxctx) {
     char text[KEYTEXT_MAX];
-    for (int k = 0; k < block->nkeys; k++) {
+    for (int k = block->nkeys - 1; k >= 0; k--) {
       if (index_keylen(block, k) >= KEYTEXT_MAX) return FHS_IDXFIDMISMATCH;
       build_key_of(block, k, old, text);
       status = index_remove(block, k, text, pos);
       if (status != FHS_OK) return status;
     }
   }
-  block->state |= ST_HDRDIRTY;
-  if (block->idxctx) {
-    status = index_add_slot(block, pos, static_cast<uint16_t>(len));
-    if (status != FHS_OK) return status;
-  }
-  const char mark = REC_DELETED;
-  status = data_write(block, pos, &mark, 1);
-  if (status == FHS_OK) old[0] = REC_DELETED;
-  return status;
+  if (why == DELETE_GONE && (status = data_write(block, pos, &mark, 1)) != FHS_OK) return status;
+  old[0] = REC_DELETED;
+  return block->idxctx ? index_add_slot(block, pos, static_cast<uint16_t>(len)) : FHS_OK;
 }
 
 }  // namespace corvex

@@ -20,11 +20,23 @@ int refresh_shared_view(fhrequest *block);
 // physical order. Returns 0 or a status.
 int advance(fhrequest *block, uint32_t len);
 
+// Why a stored record is deleted, which decides the order of the writes.
+enum DeleteWhy {
+  // Deleted for good: its entries go first (key 0 last), then 'D' is
+  // written, so that no entry ever leads to a deleted record.
+  DELETE_GONE,
+  // The older copy of a record whose newer copy is already appended past
+  // the count: 'D' goes first, so that a kill at any point leaves the older
+  // copy found by its key 0 entry or marked deleted, and the open that
+  // finds the newer copy takes the older one out (engine/ops/heal.h).
+  DELETE_MOVED
+};
+
 // Deletes the record at `pos`, whose stored image is `old` and stored
 // length `len`: takes it out of its threads, removes the entries of all its
-// keys (when the block has an index), lists the slot for reuse and writes
-// 'D' over its status byte. Returns 0 or a status (10 for a missing key).
-int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len);
+// keys (when the block has an index), writes 'D' over its status byte and
+// lists the slot for reuse. Returns 0 or a status (10 for a missing key).
+int delete_stored(fhrequest *block, uint32_t pos, char *old, uint32_t len, DeleteWhy why = DELETE_GONE);
 
 }  // namespace corvex
 

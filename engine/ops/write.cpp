@@ -15,6 +15,7 @@
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/ops/hashops.h"
+#include "engine/ops/heal.h"
 #include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
 #include "util/positional_io.h"
@@ -129,11 +130,8 @@ void unplace(fhrequest *block, const Placement &at) {
   if (!at.appended) return;
   block->nrecs--;
   // A fragment that cannot be cut off stays after the last whole record:
-  // the next open reports it and appends write over it.
-  if (data_size(block) > at.end) {
-    int cut = ftruncate(block->datfd, at.end);
-    (void)cut;
-  }
+  // the next open cuts it, and fixed-length appends write over it.
+  if (data_size(block) > at.end) data_cut(block, at.end);
 }
 
 // Marks the record written at `recpos` deleted: its keys could not all be
@@ -141,6 +139,16 @@ void unplace(fhrequest *block, const Placement &at) {
 void orphan(fhrequest *block) {
   const char mark = REC_DELETED;
   data_write(block, static_cast<uint32_t>(block->recpos), &mark, 1);
+}
+
+// After a move failed between its two copies: gives the newer copy at
+// `recpos` its entries and takes the older one out as the open would
+// (engine/ops/heal.h), and counts it in a shared header. When that fails
+// too the next update of the block tries again (heal_later).
+void finish_move(fhrequest *block) {
+  int status = heal_record(block, static_cast<uint32_t>(block->recpos), block->recbuf);
+  if (status == FHS_OK && block_is_shared(block)) status = header_write(block);
+  if (status != FHS_OK) heal_later(block, static_cast<uint32_t>(block->recpos));
 }
 
 // What a write found at the record's place.
@@ -174,6 +182,15 @@ int finish_write(fhrequest *block, const ThreadPlan &plan, bool fresh, uint32_t 
   return (block->mode & FH_STAY) ? FHS_OK : advance(block, len);
 }
 
+// Writes the stored record of a rewrite in place back over what a failed
+// write left. Returns 0 or 4.
+int restore_record(fhrequest *block, Target &t) {
+  std::unique_ptr<char[]> old(new (std::nothrow) char[block->reclen]);
+  if (!old) return FHS_NOMEMORY;
+  memcpy(old.get(), t.old.get(), block->reclen);
+  return record_store(block, static_cast<uint32_t>(block->recpos), old.get(), varlen(block) ? t.slot : 0, nullptr);
+}
+
 // Writes a new record where place_new puts it, then its keys: the data
 // before the keys, so that a crash never leaves a key that leads to a slot
 // without its record. A record that moves out of the slot at `moved` (not
@@ -190,9 +207,16 @@ int write_new(fhrequest *block, Target &t, const ThreadPlan &plan, uint32_t newl
     unplace(block, at);
     return status;
   }
-  if (moved != 0) status = delete_stored(block, moved, t.old.get(), t.slot);
-  if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
-  if (status != FHS_OK) {
+  if (moved != 0) {
+    status = delete_stored(block, moved, t.old.get(), t.slot, DELETE_MOVED);
+    if (status == FHS_OK) status = insert_keys(block, 0, block->nkeys);
+    // The older copy may be gone already: the newer one is kept, not
+    // orphaned, and the failure is still reported.
+    if (status != FHS_OK) {
+      finish_move(block);
+      return status;
+    }
+  } else if ((status = insert_keys(block, 0, block->nkeys)) != FHS_OK) {
     orphan(block);
     return status;
   }
@@ -246,7 +270,9 @@ int write_keyed(fhrequest *block, uint32_t newlen, OnKeyFound on_found) {
   uint32_t len;
   status = put_record(block, t, plan, &len);
   if (status != FHS_OK) {
-    change_keys(block, t.old.get(), RESTORE_OLD);
+    // A write that failed part way may have left some of the new bytes:
+    // the old record goes back, and its entries with it when it is whole.
+    if (restore_record(block, t) == FHS_OK) change_keys(block, t.old.get(), RESTORE_OLD);
     return status;
   }
   status = change_keys(block, t.old.get(), INSERT_NEW);
@@ -302,6 +328,7 @@ int write_locked(fhrequest *block, OnKeyFound on_found) {
   if (block->mode & (FH_KEYSONLY | FH_TEMPINDEX)) return insert_keys(block, 0, 1);
   if (block->mode & FH_NODATA) return insert_keys(block, 0, block->nkeys);
   int status = reload_header(block);
+  if (status == FHS_OK) status = heal_noted(block);
   return status == FHS_OK ? write_record(block, on_found) : status;
 }
 

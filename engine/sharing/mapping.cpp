@@ -1,5 +1,7 @@
 #include "engine/sharing/mapping.h"
 
+#include <setjmp.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -29,6 +31,7 @@ struct View {
   size_t maplen = 0;      // bytes mapped
   size_t size = 0;        // the file size last seen
   uint64_t call = 0;      // the engine call in which `size` was last looked at
+  uint64_t shrunk = 0;    // g_shrunk when `size` was last looked at
 
   ~View() { unmap(); }
   void unmap() {
@@ -44,6 +47,43 @@ struct Views {
 
 bool g_enabled = true;
 uint64_t g_call = 1;
+uint64_t g_shrunk = 1;
+
+// A copy out of a mapping faults with SIGBUS where the file no longer
+// reaches. The copy runs under a guard that the handler jumps back to;
+// faults outside a guard go to the disposition found before.
+thread_local sigjmp_buf *t_guard = nullptr;
+struct sigaction g_previous;
+
+void on_sigbus(int sig, siginfo_t *, void *) {
+  if (t_guard) siglongjmp(*t_guard, 1);
+  // Not a copy of ours: the fault happens again under the old disposition.
+  sigaction(sig, &g_previous, nullptr);
+}
+
+void install_guard() {
+  static bool installed = [] {
+    struct sigaction sa = {};
+    sa.sa_sigaction = on_sigbus;
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
+    sigemptyset(&sa.sa_mask);
+    return sigaction(SIGBUS, &sa, &g_previous) == 0;
+  }();
+  (void)installed;
+}
+
+// Copies `n` bytes out of a mapping; false when the file ended under them.
+bool guarded_copy(char *out, const char *from, size_t n) {
+  sigjmp_buf env;
+  if (sigsetjmp(env, 0) != 0) {
+    t_guard = nullptr;
+    return false;
+  }
+  t_guard = &env;
+  memcpy(out, from, n);
+  t_guard = nullptr;
+  return true;
+}
 
 PerBlock<Views> &all_views() {
   static PerBlock<Views> views;
@@ -69,6 +109,7 @@ bool refresh(View *v) {
     }
     v->base = static_cast<char *>(p);
     v->maplen = len;
+    install_guard();
   }
   v->size = size;
   return true;
@@ -90,9 +131,10 @@ View *view_for(const fhrequest *block, MappedFile which, uint64_t end) {
     v->plain = network_filesystem(fd) != nullptr;
   }
   if (v->plain) return nullptr;
-  bool stale = end > v->size || (v->call != g_call && block_rereads(block));
+  bool stale = end > v->size || v->shrunk != g_shrunk || (v->call != g_call && block_rereads(block));
   if (stale) {
     v->call = g_call;
+    v->shrunk = g_shrunk;
     if (!refresh(v)) return nullptr;
   }
   return v;
@@ -105,8 +147,10 @@ ssize_t mapped_read(const fhrequest *block, MappedFile which, uint64_t pos, char
   if (!v) return -1;
   if (pos >= v->size) return 0;
   size_t n = v->size - pos < len ? v->size - pos : len;
-  memcpy(out, v->base + pos, n);
-  return static_cast<ssize_t>(n);
+  if (guarded_copy(out, v->base + pos, n)) return static_cast<ssize_t>(n);
+  // Another program cut the file: its size is looked at again next time.
+  v->size = 0;
+  return -1;
 }
 
 const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos, size_t len) {
@@ -129,6 +173,8 @@ void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *p
 }
 
 void mapping_next_call() { g_call++; }
+
+void mapping_shrunk() { g_shrunk++; }
 
 void mapping_forget(const fhrequest *block, MappedFile which) {
   Views *views = all_views().find(block);

@@ -13,7 +13,9 @@
 // For a shared block that must read its files again (block_rereads: another
 // program may have changed them) the size is looked at again once per
 // engine call as well, so that a file another process has made smaller is
-// never read past its end.
+// never read past its end. A copy that faults all the same (another
+// program in the single-user mode cut the file meanwhile) is answered from
+// the file with pread instead: no read ends in SIGBUS.
 //
 // The views of a block are dropped whenever its handles are closed
 // (fileset_close_handles): a handle number may later name another file.
@@ -48,6 +50,10 @@ const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos,
 // them there. Only a hint: positions beyond the file size last seen are
 // passed over, nothing is read and no fault can come of it.
 void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *pos, int n, size_t len);
+
+// Tells every view of the process that a file was made shorter: each looks
+// at its file's size again before its next read.
+void mapping_shrunk();
 
 // Marks the start of an engine call: shared blocks look at their files'
 // sizes again before their next mapped read.

@@ -145,7 +145,7 @@ TEST_F(Records, HashedTableByKeyOne) {
   EXPECT_EQ(KDBclose(id), 0);
 }
 
-TEST_F(Records, AnOpenAfterAnUnfinishedUpdateSaysSoAndOpens) {
+TEST_F(Records, AnOpenAfterAnUnfinishedUpdateMendsItAndOpens) {
   ASSERT_EQ(add("ADAMS", "K1AA", "5"), 0);
   ASSERT_EQ(add("BAKER", "K1BB", "5"), 0);
   ASSERT_EQ(KDBclose(id_), 0);
@@ -153,7 +153,8 @@ TEST_F(Records, AnOpenAfterAnUnfinishedUpdateSaysSoAndOpens) {
   std::string bytes = access_test::read_file(dat());
   bytes.replace(1, 8, "00000002");
   access_test::write_file(dat(), bytes);
-  EXPECT_EQ(KDBopen(dat().c_str(), "", "", id_, 3, 0), 117);
+  EXPECT_EQ(KDBopen(dat().c_str(), "", "", id_, 3, 0), 0);
+  EXPECT_EQ(access_test::read_file(dat()).substr(1, 8), "00000003");
   EXPECT_EQ(KDBisopen(id_), 1);
   EXPECT_EQ(walk(1, true), (std::vector<std::string>{"ADAMS     ", "BAKER     "}));
   ASSERT_EQ(add("CLARK", "K1CC", "5"), 0);

@@ -88,10 +88,20 @@ TEST_F(CacheFile, FailuresAreReported) {
   int ro = ::open(dir.path("nodes").c_str(), O_RDONLY);
   std::string z(kSize, 'Z');
   ASSERT_EQ(cache.write(ro, 1, kSize, reinterpret_cast<const uint8_t *>(z.data())), FHS_OK);
-  EXPECT_EQ(cache.read(fd, 2, kSize, buf), FHS_WRITEINDEX);  // the evicted write-back fails
-  EXPECT_EQ(buf[0], 'c');                                     // the read itself succeeded
-  ASSERT_EQ(cache.write(ro, 1, kSize, reinterpret_cast<const uint8_t *>(z.data())), FHS_OK);
+  // The dirty entry that cannot be written back keeps its place: the read
+  // succeeds uncached, a write that needs the place is refused.
+  EXPECT_EQ(cache.read(fd, 2, kSize, buf), FHS_OK);
+  EXPECT_EQ(buf[0], 'c');
+  bool dirty = false;
+  EXPECT_TRUE(cache.holds(ro, 1, &dirty));
+  EXPECT_TRUE(dirty);
+  EXPECT_EQ(cache.write(fd, 2, kSize, buf), FHS_WRITEINDEX);
+  EXPECT_FALSE(cache.holds(fd, 2, nullptr));
+  // A failed flush keeps it for the next one; dropping forgets it.
   EXPECT_EQ(cache.flush(ro), FHS_WRITEINDEX);
+  EXPECT_TRUE(cache.holds(ro, 1, nullptr));
+  cache.drop(ro);
+  EXPECT_EQ(cache.in_use(), 0);
   ::close(ro);
 }
 
