@@ -99,15 +99,22 @@ bool make_file(const char *path) {
   return ok;
 }
 
-int flush_entry(int fd, Entry &e) {
-  if (!e.copied) return FHS_OK;
+int write_appended(int fd, Entry &e) {
   const size_t end = e.image.size();
   if (end > e.written && !write_all(fd, e.image.data() + e.written, end - e.written, static_cast<off_t>(e.written)))
     return FHS_WRITEWORDS;
-  if (e.changed < e.written &&
-      !write_all(fd, e.image.data() + e.changed, e.written - e.changed, static_cast<off_t>(e.changed)))
-    return FHS_WRITEWORDS;
   e.written = end;
+  return FHS_OK;
+}
+
+// The appended postings first, then the changed links before them.
+int flush_entry(int fd, Entry &e) {
+  if (!e.copied) return FHS_OK;
+  const size_t end = e.image.size();
+  if (write_appended(fd, e) != FHS_OK) return FHS_WRITEWORDS;
+  if (e.changed < end &&
+      !write_all(fd, e.image.data() + e.changed, end - e.changed, static_cast<off_t>(e.changed)))
+    return FHS_WRITEWORDS;
   e.changed = SIZE_MAX;
   return FHS_OK;
 }
@@ -264,6 +271,11 @@ void postings_drop(int fd) {
 int postings_flush(int fd) {
   Entry *e = entry_of(fd);
   return e ? flush_entry(fd, *e) : FHS_OK;
+}
+
+int postings_write_appended(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied ? write_appended(fd, *e) : FHS_OK;
 }
 
 bool postings_flush_due(int fd) {

@@ -8,8 +8,9 @@
 // whole file in memory and the chains walked so far, by word, and writes go
 // to the copy first: postings_flush writes the appended postings, then the
 // changed links, so that the file on disk never links to a posting it does
-// not hold. It is flushed before a keyword record that names one of its
-// postings is written, when much waits, at close and when the program ends
+// not hold. Its appended postings are written before a keyword record that
+// names one of them, and all of it when much waits, at close and when the
+// program ends
 // (a static destructor), so that an add that returned is on disk even after
 // an exit without a close. In a shared setting other processes append too,
 // so everything is read from and written to the file at once.
@@ -72,6 +73,10 @@ void postings_drop(int fd);
 // Writes what the copy holds beyond the file: the appended postings, then
 // the changed links. Returns 0 or 56.
 int postings_flush(int fd);
+
+// Writes only the postings appended to the copy since the last write, so
+// that a keyword record may name them; changed links wait. Returns 0 or 56.
+int postings_write_appended(int fd);
 
 // True when so much waits in the copy that it should be flushed.
 bool postings_flush_due(int fd);

@@ -74,9 +74,10 @@ int leave(fhrequest *block) {
   int closed = _rfhclose(block);
   if (u.keeper == block) {
     u.keeper = u.blocks.empty() ? nullptr : u.blocks.front();
-    if (u.keeper) {
+    if (u.keeper && !block_is_shared(block)) {
+      // A keeper that cannot open it again fails its own later calls.
       _rfhclose(u.keeper);
-      if (_rfhopen(u.keeper) != 0) closed = -1;
+      _rfhopen(u.keeper);
       u.keeper->hypfd = static_cast<uint16_t>(fd);
     }
   }
@@ -181,7 +182,7 @@ int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
     if (status == FHS_OK && chain) {
       status = postings_link(fd, chain->last, pos);
     } else if (status == FHS_OK) {
-      status = postings_flush(fd);
+      status = postings_write_appended(fd);
       if (status == FHS_OK) status = write_keyword(kw, keyword, pos);
     }
     if (status == FHS_OK && chain) {
@@ -234,13 +235,15 @@ int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
     return status != FHS_OK ? fail(block, status) : closed;
   }
   // The postings first: a block joining an index this program has open
-  // finds the keyword file as its keeper left it, which may be ahead of
-  // the file's header, and must not rebuild it.
+  // must not rebuild its keyword file, and opens it once the keeper has
+  // written what it holds (a 113 that remains is the keeper's to mind).
   int status = FHS_OK;
   bool joined = false;
   int fd = postings_open(text_or_empty(postings), block, &joined, &status);
   if (fd < 0) return fail(block, status);
   block->hypfd = static_cast<uint16_t>(fd);
+  fhrequest *keeper = joined ? users()[fd].keeper : nullptr;
+  if (keeper) _rfhsecure(keeper);
   int opened = joined ? _rfhopen(block) : open_keywords(block);
   if (opened != 0 && !(joined && block->recbuf)) {
     status = block->status;
