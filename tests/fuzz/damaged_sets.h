@@ -2,8 +2,9 @@
 // shared part of the targets that run the engine over damaged files.
 //
 // Three sets: fixed-length records with two keys, variable-length records
-// with one key, and a hashed file, each with 30 records of which every
-// fourth is deleted again. A damage list is four bytes per damage: which
+// with one key, and a hashed file, each with 300 records (a few pages, so
+// that a file cut short loses whole pages) of which every fourth is deleted
+// again. A damage list is four bytes per damage: which
 // file (bit 0: data or index), what (flip a bit, set a byte, truncate,
 // write a record count into the header; the value comes from the kind
 // byte) and a 16-bit little-endian offset.
@@ -32,6 +33,7 @@ namespace fuzz {
 
 constexpr int kSets = 3;
 constexpr int kVarlenSet = 1;
+constexpr int kRecords = 300;
 
 struct DamagedSets {
   struct Template {
@@ -43,7 +45,7 @@ struct DamagedSets {
   Template sets[kSets] = {
       {"length 30\nitem KEY C 0 10\nitem VAL C 10 10\nitem TAG C 20 10\nkey KEY\nkey TAG\n", ".idx", "", ""},
       {"length 40\nvarlen\nitem KEY C 4 10\nitem VAL C 14 26\nkey KEY\n", ".idx", "", ""},
-      {"length 20\nhashed 281\nitem KEY C 0 10\nitem VAL C 10 10\nkey KEY\n", ".hsh", "", ""},
+      {"length 20\nhashed 601\nitem KEY C 0 10\nitem VAL C 10 10\nkey KEY\n", ".hsh", "", ""},
   };
   std::string dir;
 
@@ -101,7 +103,7 @@ struct DamagedSets {
     fhrequest block = {};
     snprintf(block.datname, sizeof block.datname, "%s", name(i, ".dat").c_str());
     if (_rfhmake(&block) != 0) return false;
-    for (int r = 0; r < 30; r++) {
+    for (int r = 0; r < kRecords; r++) {
       std::string key = "K" + std::to_string(r);
       std::string val = std::string(static_cast<size_t>(r % 7 + 1), static_cast<char>('a' + r % 26));
       _rfhitemset(&block, "KEY", 0, key.c_str());
@@ -109,7 +111,7 @@ struct DamagedSets {
       if (i == 0) _rfhitemset(&block, "TAG", 0, val.c_str());
       _rfhwrite(&block, 0);
     }
-    for (int r = 0; r < 30; r += 4) {
+    for (int r = 0; r < kRecords; r += 4) {
       _rfhitemset(&block, "KEY", 0, ("K" + std::to_string(r)).c_str());
       _rfhdelete(&block);
     }

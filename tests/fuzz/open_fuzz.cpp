@@ -21,7 +21,7 @@
 namespace {
 
 fuzz::DamagedSets g_sets;
-constexpr int kSteps = 300;
+constexpr int kSteps = fuzz::kRecords + 20;
 
 int netmode(const char *name) {
   fhrequest control = {};
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       if (_rfhposn(&block, 0) == 0) walk(&block, cut);
     }
     if (block.nkeys > 0 && _rfhsetkey(&block, 1) == 0) {
-      for (int r = 0; r < 30; r += 3) {
+      for (int r = 0; r < fuzz::kRecords; r += 31) {
         std::string key = "K" + std::to_string(r);
         memset(block.keybuf, ' ', FH_KEYBUFSIZE);
         memcpy(block.keybuf, key.data(), key.size());
