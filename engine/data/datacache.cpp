@@ -1,6 +1,5 @@
 #include "engine/data/datacache.h"
 
-#include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "engine/core/engine.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -74,16 +74,9 @@ Pages *pages_of(const fhrequest *block) {
 
 // Reads page i from the file, whole or up to the end of the file.
 bool load(Pages *p, Page *page, size_t i) {
-  size_t got = 0;
-  off_t at = static_cast<off_t>(i * kPageBytes);
-  while (got < kPageBytes) {
-    ssize_t n = pread(p->datfd, page->bytes.get() + got, kPageBytes - got, at + static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  page->valid = got;
+  ssize_t got = pread_full(p->datfd, page->bytes.get(), kPageBytes, static_cast<off_t>(i * kPageBytes));
+  if (got < 0) return false;
+  page->valid = static_cast<size_t>(got);
   return true;
 }
 

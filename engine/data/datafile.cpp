@@ -1,6 +1,5 @@
 #include "engine/data/datafile.h"
 
-#include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "engine/data/varlen_packing.h"
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/mapping.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -31,17 +31,8 @@ ssize_t read_at(const fhrequest *block, uint32_t pos, char *out, size_t len) {
   ssize_t mapped = mapped_read(block, MAPPED_DATA, pos, out, len);
   if (mapped >= 0) return mapped;
   for (int attempt = 0;; attempt++) {
-    size_t got = 0;
-    while (got < len) {
-      ssize_t n = pread(block->datfd, out + got, len - got, static_cast<off_t>(pos) + static_cast<off_t>(got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n == 0) return static_cast<ssize_t>(got);
-        break;
-      }
-      got += static_cast<size_t>(n);
-    }
-    if (got == len) return static_cast<ssize_t>(got);
+    ssize_t got = pread_full(block->datfd, out, len, static_cast<off_t>(pos));
+    if (got >= 0) return got;
     if (attempt + 1 >= kReadTries) return -1;
     std::this_thread::sleep_for(kReadWait);
   }
@@ -194,13 +185,7 @@ void data_prefetch(const fhrequest *block, const uint32_t *pos, int n) {
 }
 
 int data_write(fhrequest *block, uint32_t pos, const char *data, size_t len) {
-  size_t done = 0;
-  while (done < len) {
-    ssize_t n = pwrite(block->datfd, data + done, len - done, static_cast<off_t>(pos) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  size_t done = pwrite_full(block->datfd, data, len, static_cast<off_t>(pos));
   datacache_wrote(block, pos, data, done);
   return done == len ? FHS_OK : FHS_WRITEDATA;
 }

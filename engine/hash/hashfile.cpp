@@ -1,6 +1,5 @@
 #include "engine/hash/hashfile.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <string.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include "engine/hash/hashcode.h"
 #include "engine/sharing/mapping.h"
 #include "util/bytes.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -18,30 +18,10 @@ namespace {
 
 const char kSignature[4] = {'Q', 'Z', 'T', '\0'};
 
-bool write_all(int fd, const void *data, size_t len, off_t at) {
-  const char *p = static_cast<const char *>(data);
-  while (len > 0) {
-    ssize_t n = pwrite(fd, p, len, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-    at += n;
-  }
-  return true;
-}
+bool write_all(int fd, const void *data, size_t len, off_t at) { return pwrite_full(fd, data, len, at) == len; }
 
 bool read_all(int fd, void *data, size_t len, off_t at) {
-  char *p = static_cast<char *>(data);
-  while (len > 0) {
-    ssize_t n = pread(fd, p, len, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    len -= static_cast<size_t>(n);
-    at += n;
-  }
-  return true;
+  return pread_full(fd, data, len, at) == static_cast<ssize_t>(len);
 }
 
 off_t slot_offset(uint32_t slot) { return HASH_HEADERSIZE + 4 * static_cast<off_t>(slot); }

@@ -18,6 +18,7 @@
 #include "engine/ops/fileset.h"
 #include "engine/sharing/locks.h"
 #include "util/filelock.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -93,7 +94,7 @@ int read_data_header(MaintReport &report, fhrequest *block, bool network, uint32
     if (status != FHS_OK) return status;
   }
   std::vector<char> header(block->reclen);
-  ssize_t got = pread(block->datfd, header.data(), header.size(), 0);
+  ssize_t got = pread_full(block->datfd, header.data(), header.size(), 0);
   if (network) unlock_header(block);
   if (got <= 0) return FHS_READDATA;
   if (static_cast<size_t>(got) < header.size() || header.back() != REC_END) {

@@ -1,10 +1,10 @@
 #include "engine/maintenance/walk.h"
 
-#include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/data/records.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -23,15 +23,7 @@ DataWalk::DataWalk(int fd, uint32_t reclen, bool varlen, bool resync)
 }
 
 int64_t DataWalk::read_at(uint32_t pos, uint32_t len) {
-  uint32_t got = 0;
-  while (got < len) {
-    ssize_t n = pread(fd_, buf_.data() + got, len - got, static_cast<off_t>(pos) + got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<uint32_t>(n);
-  }
-  return got;
+  return pread_full(fd_, buf_.data(), len, static_cast<off_t>(pos));
 }
 
 DataWalk::Result DataWalk::next() {
@@ -96,7 +88,7 @@ DataWalk::Result DataWalk::next_resync_varlen() {
       start = pos_ + static_cast<int64_t>(len) <= size_;
       if (start) {
         char last;
-        start = pread(fd_, &last, 1, static_cast<off_t>(pos_) + len - 1) == 1 && last == REC_END;
+        start = pread_full(fd_, &last, 1, static_cast<off_t>(pos_) + len - 1) == 1 && last == REC_END;
       }
     }
     if (!start) {

@@ -24,6 +24,7 @@
 #include "engine/sharing/mapping.h"
 #include "util/filelock.h"
 #include "util/fsinfo.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -102,9 +103,9 @@ int write_new_header(fhrequest *block, int fd) {
   if (block->mode & FH_VARLEN) buf[0] = REC_VARHDR;
   hex_put(1, HDR_COUNT_DIGITS, buf + 1);
   buf[reclen - 1] = REC_END;
-  ssize_t n = pwrite(fd, buf, reclen, 0);
+  size_t n = pwrite_full(fd, buf, reclen, 0);
   delete[] buf;
-  return n == static_cast<ssize_t>(reclen) ? FHS_OK : FHS_WRITEDATA;
+  return n == reclen ? FHS_OK : FHS_WRITEDATA;
 }
 
 int create_data(fhrequest *block) {

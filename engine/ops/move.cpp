@@ -9,6 +9,7 @@
 #include "engine/data/records.h"
 #include "engine/index/index.h"
 #include "engine/ops/hashops.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -72,7 +73,7 @@ void position_varlen(fhrequest *block, uint32_t n) {
   int64_t pos = block->reclen;
   for (uint32_t i = 0; i < n; i++) {
     char head[VAR_DATA_AT];
-    ssize_t got = pread(block->datfd, head, sizeof head, pos);
+    ssize_t got = pread_full(block->datfd, head, sizeof head, static_cast<off_t>(pos));
     uint32_t len = got > 0 ? stored_length(head, static_cast<size_t>(got), block->reclen) : 0;
     if (len == 0 || pos + len > INT32_MAX) {
       set_positioned(block, false);

@@ -1,6 +1,5 @@
 #include "engine/ops/ops.h"
 
-#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "engine/index/index.h"
 #include "engine/index/keys.h"
 #include "engine/ops/steps.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -19,10 +19,7 @@ namespace {
 // A stream file moves up to `reclen` bytes at `recpos`.
 int read_stream(fhrequest *block) {
   if (block->recpos < 0 || block->reclen == 0) return FHS_NORECORD;
-  ssize_t got;
-  do {
-    got = pread(block->datfd, block->recbuf, block->reclen, block->recpos);
-  } while (got < 0 && errno == EINTR);
+  ssize_t got = pread_full(block->datfd, block->recbuf, block->reclen, block->recpos);
   if (got < 0) return FHS_READDATA;
   if (got == 0) return FHS_NORECORD;
   memset(block->recbuf + got, REC_FILL, block->reclen - static_cast<size_t>(got));

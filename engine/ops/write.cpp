@@ -1,6 +1,5 @@
 #include "engine/ops/ops.h"
 
-#include <errno.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "engine/ops/hashops.h"
 #include "engine/ops/steps.h"
 #include "engine/sharing/locks.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -84,7 +84,7 @@ bool slot_usable(fhrequest *block, uint32_t pos, uint32_t len) {
   int64_t size = data_size(block);
   if (!valid_record_pos(block, pos, size) || pos + static_cast<int64_t>(len) > size) return false;
   char head[VAR_DATA_AT];
-  if (pread(block->datfd, head, sizeof head, pos) != static_cast<ssize_t>(sizeof head)) return false;
+  if (pread_full(block->datfd, head, sizeof head, pos) != static_cast<ssize_t>(sizeof head)) return false;
   if (head[0] != REC_DELETED) return false;
   return !varlen(block) || stored_length(head, sizeof head, block->reclen) == len;
 }

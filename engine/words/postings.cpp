@@ -17,6 +17,7 @@
 #include "engine/ops/parking.h"
 #include "util/bytes.h"
 #include "util/filelock.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -81,7 +82,7 @@ int open_twice(const char *path, int flags, mode_t mode = 0) {
 }
 
 bool write_all(int fd, const void *data, size_t n, off_t pos) {
-  return pwrite(fd, data, n, pos) == static_cast<ssize_t>(n);
+  return pwrite_full(fd, data, n, pos) == n;
 }
 
 // Makes `path` holding only the signature: written completely under a
@@ -148,7 +149,7 @@ int read_posting(int fd, const Entry &e, off_t size, uint32_t pos, uint32_t *doc
   const unsigned char *p = raw;
   if (e.copied) {
     p = e.image.data() + pos;
-  } else if (pread(fd, raw, sizeof raw, pos) != static_cast<ssize_t>(sizeof raw)) {
+  } else if (pread_full(fd, raw, sizeof raw, pos) != static_cast<ssize_t>(sizeof raw)) {
     return FHS_READWORDS;
   }
   *doc = get_u32(p);
@@ -207,7 +208,7 @@ int postings_open(const char *path, const fhrequest *block, bool *joined, int *s
     return -1;
   }
   unsigned char head[kFirstPosting];
-  if (pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) ||
+  if (pread_full(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) ||
       memcmp(head, kSignature, sizeof head) != 0 || fstat(fd, &st) != 0) {
     close(fd);
     *status = FHS_READWORDS;
@@ -252,7 +253,7 @@ int postings_sync(int fd, const fhrequest *block) {
   } catch (const std::bad_alloc &) {
     return FHS_OK;
   }
-  if (pread(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) return FHS_READWORDS;
+  if (pread_full(fd, image.data(), image.size(), 0) != static_cast<ssize_t>(image.size())) return FHS_READWORDS;
   e->image = std::move(image);
   e->copied = true;
   e->written = e->image.size();

@@ -6,9 +6,8 @@
 
 #include "access/kdb.h"
 #include "access/layer.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -32,12 +31,12 @@ class Cipher : public ::testing::Test {
   void SetUp() override {
     client_ = KDBinit(0);
     id_ = client_ + 1;
-    access_test::write_fid(kDesc, dir_.file("C.fid"));
+    access_test::write_fid(kDesc, dir_.path("C.fid"));
     ASSERT_EQ(KDBmake(dat().c_str(), "", "", id_, 3, 0), 0);
   }
   void TearDown() override { EXPECT_EQ(KDBinit(client_), 0); }
 
-  std::string dat() const { return dir_.file("C.Dat"); }
+  std::string dat() const { return dir_.path("C.Dat"); }
   int add(const char *name, const char *qth) {
     KDBrclear(id_);
     KDBcopyfput("K1ABC", "CALL", id_);
@@ -55,7 +54,7 @@ class Cipher : public ::testing::Test {
   }
   std::string field(const char *item) const { return KDBcopyfid(item, id_); }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int id_ = 0;
 };
@@ -114,7 +113,7 @@ TEST_F(Cipher, RecordsReadBackWhileTheFileHoldsThemEnciphered) {
   EXPECT_EQ(field("QTH"), "Salem     ");
   // The key itself never reaches the files.
   for (const char *ext : {"Dat", "idx", "fid"})
-    EXPECT_EQ(access_test::read_file(dir_.file(std::string("C.") + ext)).find(key), std::string::npos) << ext;
+    EXPECT_EQ(access_test::read_file(dir_.path(std::string("C.") + ext)).find(key), std::string::npos) << ext;
 }
 
 TEST_F(Cipher, EmptyKeyStoresInClearAndLongKeysAreCut) {
@@ -140,12 +139,12 @@ TEST_F(Cipher, EmptyKeyStoresInClearAndLongKeysAreCut) {
 // whose enciphered bytes come out as a tab now and then all read back, and
 // every byte that did not come out as a tab is stored as it always was.
 TEST(VariableLengthCipher, NoEncipheredByteSplitsAnElement) {
-  ScratchDir dir;
+  Scratch dir;
   const int client = KDBinit(0);
   const int id = client + 1;
   access_test::write_fid("length 40\nvarlen\nitem CALL C 4 6\nitem NOTE C 10 20\nitem QTH C 30 9\nkey CALL\n",
-                         dir.file("V.fid"));
-  const std::string dat = dir.file("V.Dat");
+                         dir.path("V.fid"));
+  const std::string dat = dir.path("V.Dat");
   ASSERT_EQ(KDBmake(dat.c_str(), "", "", id, 3, 0), 0);
   const char key[] = "k3y";
   const unsigned sum = 'k' + '3' + 'y';
@@ -191,7 +190,9 @@ TEST(VariableLengthCipher, NoEncipheredByteSplitsAnElement) {
     const char *stored = lumbra::lookup(id)->req.recbuf + 11;
     for (size_t k = 0; k < note.size(); ++k) {
       auto plain = static_cast<uint8_t>(note[k] + sum + 3 * (11 + k));
-      if (plain != '\t') EXPECT_EQ(static_cast<uint8_t>(stored[k]), plain) << i << " " << k;
+      if (plain != '\t') {
+        EXPECT_EQ(static_cast<uint8_t>(stored[k]), plain) << i << " " << k;
+      }
       EXPECT_NE(stored[k], '\t');
     }
   }

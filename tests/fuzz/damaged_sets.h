@@ -14,11 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -28,6 +25,7 @@
 #include "engine/fid/fidwrite.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
+#include "tests/support/scratch.h"
 
 namespace fuzz {
 
@@ -51,12 +49,10 @@ struct DamagedSets {
 
   // Makes the folder and the three sets, keeping the engine initialised so
   // that every run only raises its count. False when anything fails.
-  bool setup(const char *prefix) {
-    std::string pattern = std::string("/tmp/") + prefix + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) return false;
-    dir = pattern;
-    static DamagedSets *self = this;
-    std::atexit([] { std::filesystem::remove_all(self->dir); });
+  bool setup() {
+    static Scratch scratch;
+    if (!scratch.made()) return false;
+    dir = scratch.dir();
     static fhrequest control = {};
     control.opcode = FHOP_INIT;
     if (_filehandler(&control) != 0) return false;

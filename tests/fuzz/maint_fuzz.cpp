@@ -17,7 +17,7 @@
 
 #include "engine/maintenance/filemaint.h"
 #include "tests/fuzz/damaged_sets.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
 
 using namespace corvex;
 
@@ -28,7 +28,7 @@ fuzz::DamagedSets g_sets;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool ready = g_sets.setup("maint-fuzz");
+  static bool ready = g_sets.setup();
   if (!ready || size < 1) return 0;
   uint8_t choice = data[0];
   int set = choice % fuzz::kSets;

@@ -44,7 +44,7 @@ void walk(fhrequest *block, bool cut) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool ready = g_sets.setup("open-fuzz");
+  static bool ready = g_sets.setup();
   if (!ready || size < 1) return 0;
   const uint8_t choice = data[0];
   const int set = (choice & 3) == 3 ? fuzz::kVarlenSet : choice & 3;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "app/tables/backup.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
 
 using tables::BackupDialogs;
 using tables::TableBackup;
