@@ -22,6 +22,7 @@
 #include "access/request.h"
 #include "access/result_buffer.h"
 #include "access/return_code.h"
+#include "engine/rfh.h"
 #include "util/memory.h"
 
 using namespace lumbra;
@@ -121,6 +122,8 @@ bool reopen_restored(kdb_file &f) {
   fhrequest &r = f.req;
   const int32_t position = r.recpos;
   const uint16_t positioned = r.state & ST_POSITIONED;
+  const uint16_t thread = r.state & ST_THREAD;
+  const int8_t key = r.curkey;
   const uint16_t reclen = r.reclen;
   if (!send(r, FHOP_OPEN)) {
     settle(f);
@@ -133,9 +136,15 @@ bool reopen_restored(kdb_file &f) {
     settle(f);
     return false;
   }
-  // Opening positions at the start; the handing program had the file elsewhere.
+  // Opening positions at the start by the first key; the handing program had
+  // the file elsewhere, walking by its current key or thread.
+  if (thread) {
+    r.curkey = key;
+  } else if (key > 0 && !(r.mode & FH_NOKEY)) {
+    _rfhsetkey(&r, static_cast<uint8_t>(key + 1));
+  }
   r.recpos = position;
-  r.state = static_cast<uint16_t>((r.state & ~ST_POSITIONED) | positioned);
+  r.state = static_cast<uint16_t>((r.state & ~(ST_POSITIONED | ST_THREAD)) | positioned | thread);
   f.flags &= ~kRestored;
   return true;
 }

@@ -9,7 +9,12 @@
 // a = item offset + j * item length (offsets count the status byte), moves by
 // the sum, over the key's characters c, of c + a + k, modulo 256: up when
 // enciphering, down when deciphering. The status byte and the bytes outside
-// items never change.
+// items never change. A variable-length file ends a trimmed element at a
+// tab (engine/data/varlen_packing.h), so there the cipher never makes one:
+// a byte that would come out as a tab moves by its shift a second time, and
+// a tab in clear, which such a file stores as a space, is enciphered as one.
+// Every other byte is enciphered as before, so files written earlier read
+// the same.
 #ifndef LUMBRA_ACCESS_CIPHER_H
 #define LUMBRA_ACCESS_CIPHER_H
 

@@ -176,7 +176,9 @@ int KDBcloseall(int client) {
   return kOk;
 }
 
-int KDBisopen(int id) { return open_files().find(arg16(id)) != nullptr ? 1 : 0; }
+// A file restored from a hand-over counts as open once it could be opened
+// again, as for every other call on it.
+int KDBisopen(int id) { return lookup(id) != nullptr ? 1 : 0; }
 
 int KDBfiletype(int id, double *info) {
   kdb_file *f = lookup(id);

@@ -10,14 +10,14 @@
 // - Integer results are return codes: 0 success, 5 text not found, 6 the file
 //   could not be opened, 7 the file id is not open (or the file is not a
 //   record file where one is needed), 8 a field write ran past the end of a
-//   record buffer, 10 no more fields on the current text line, 11 end of file,
-//   12 read on an output file, 18 read past the end of a record buffer, 20 any
-//   other engine failure, 21 the description cannot be opened, 22 the
-//   description is bad (or an unknown item), 24 out of memory, 25 locked by
-//   another program, 27 unknown network mode, 28 the file is read-only, 34 the
-//   record is deleted, 40 data file and description do not match, 113 the
-//   operation needs another file type, 115 500 files are already open, 116 the
-//   file id is already open, 117 (KDBopen) the file is open but an update of
+//   record buffer, 9 (KDBtmpread) the file id is not open, 10 no more fields
+//   on the current text line, 11 end of file, 12 read on an output file, 18
+//   read past the end of a record buffer, 20 any other engine failure, 21 the
+//   description cannot be opened, 22 the description is bad (or an unknown
+//   item), 24 out of memory, 25 locked by another program, 27 unknown network
+//   mode, 28 the file is read-only, 34 the record is deleted, 40 data file and
+//   description do not match, 113 the operation needs another file type, 115
+//   500 files are already open, 116 the file id is already open, 117 (KDBopen) the file is open but an update of
 //   it did not finish (a killed program, a full disk): run the index rebuild
 //   (recover) before relying on keyed access, 118 (KDBadd) a record with the
 //   same first key exists.
@@ -102,7 +102,9 @@ LUMBRA_EXPORT int KDBclose(int id);
 // byte cleared equals client (so client must be a client value). Stops at and
 // returns the first failing close's code, else 0.
 LUMBRA_EXPORT int KDBcloseall(int client);
-// 1 when id is open, else 0.
+// 1 when id is open, else 0. A file restored from a hand-over (KDBgetfiles)
+// is opened again here when it has not been yet; when that fails it is not
+// open (0), as every other call on it answers 7.
 LUMBRA_EXPORT int KDBisopen(int id);
 // Describes id in info[0..5]: [0] the file type (2 for a record file by
 // record number, which also gets [1] record length, [2] record slots, [3]
@@ -300,13 +302,16 @@ LUMBRA_EXPORT int KDBtmpidx(const char *datname, const char *fidname, const char
                             int type, int mode, const char *selection, int16_t *pass_needed);
 // Reads the next record of a selection pass into the record buffer, in
 // physical order, passing over deleted records. Returns 7 when a record was
-// read (or a read failed, or id is not open); at the end of the data file it
-// returns 0, after which the file is read, read-only, through the temporary
-// index from its first entry; 1 when the end came with a record still
-// current. The record is not deciphered; the client's last status stays.
+// read (or a read failed); at the end of the data file it returns 0, after
+// which the file is read, read-only, through the temporary index from its
+// first entry; 1 when the end came with a record still current; 9 when id
+// is not open, also after a failed KDBtmpwrite closed it, so that a loop
+// while (KDBtmpread(id) == 7) ends. The record is not deciphered; the
+// client's last status stays.
 LUMBRA_EXPORT int KDBtmpread(int id);
 // Adds the record last read by KDBtmpread to the temporary index. Returns 0;
-// on failure the file is closed and 20 returned; 7 when id is not open.
+// on failure the file is closed and 20 returned (KDBtmpread then answers
+// 9); 7 when id is not open.
 LUMBRA_EXPORT int KDBtmpwrite(int id);
 
 // Adds the record buffer's key 1 value (and the value of the current key when

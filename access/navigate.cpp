@@ -61,6 +61,24 @@ int back_and_read(kdb_file &f) {
   return read_found(f);
 }
 
+// Moves past the current record of a variable-length file, which has no
+// record slots to count: reading the record (into a scratch buffer, so that
+// the caller's buffer stays as it is at the end) advances by its stored
+// length. False when the read failed otherwise than on a deleted record.
+bool step_past_current(fhrequest &r) {
+  char *own = r.recbuf;
+  auto *scratch = static_cast<char *>(globalmalloc(r.reclen + 8u));
+  if (scratch == nullptr) {
+    r.status = FHS_NOMEMORY;
+    return false;
+  }
+  r.recbuf = scratch;
+  bool moved = _rfhread(&r, 0) == 0 || r.status == FHS_DELETED;
+  r.recbuf = own;
+  globalmfree(scratch);
+  return moved;
+}
+
 // Makes one request on an open file and returns its code.
 int simple_request(int id, int32_t (*request)(fhrequest *)) {
   clear_status(id);
@@ -122,6 +140,10 @@ int KDBnextrec(int id, int keyno) {
   kdb_file *f = begin_navigation(id, keyno);
   if (f == nullptr) return kNotOpen;
   fhrequest &r = f->req;
+  if (by_record_number(*f) && (r.mode & FH_VARLEN)) {
+    if (!step_past_current(r)) return settle(*f);
+    return read_found(*f);
+  }
   if (by_record_number(*f)) {
     // The current record's slot is the next record's number (numbers count
     // data records from 0, slots count the header as 0).

@@ -12,6 +12,7 @@ enum ReturnCode : int {
   kCannotOpen = 6,      // the file could not be opened
   kNotOpen = 7,         // the file id is not open (and similar refusals)
   kPastRecordEnd = 8,   // a field write ran past the end of a record buffer
+  kPassNotOpen = 9,     // KDBtmpread: the id is not open (a failed KDBtmpwrite closes it)
   kNoMoreFields = 10,   // text input: the current line has no more fields
   kEndOfFile = 11,
   kReadOnOutput = 12,

@@ -52,7 +52,9 @@ int KDBtmpidx(const char *dat, const char *fid, const char *idx, int id, int typ
 
 int KDBtmpread(int id) {
   kdb_file *f = lookup(id);
-  if (f == nullptr) return kNotOpen;
+  // Not 7, which asks for more of the pass: a failed KDBtmpwrite closes the
+  // file under a caller's loop.
+  if (f == nullptr) return kPassNotOpen;
   fhrequest &r = f->req;
   // Deleted records are passed over, as long as each read moves on.
   do {

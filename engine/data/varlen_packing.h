@@ -12,9 +12,47 @@
 
 #include <stddef.h>
 
+#include "engine/data/records.h"
 #include "engine/fhrequest.h"
+#include "util/ascii.h"
 
 namespace corvex {
+
+// Binary ('I') and 'S' items, and thread links, are stored whole; the type
+// letter counts in either case.
+inline bool item_stored_whole(const fhrequest *block, const fhitemdef &item) {
+  unsigned char type = ascii_upper(static_cast<unsigned char>(item.type));
+  if (type == 'I' || type == 'S') return true;
+  for (uint16_t t = 0; t < block->nthreads; t++) {
+    if (block->threaddefs[t].offset == item.offset) return true;
+  }
+  return false;
+}
+
+// Visits, in stored order, every element's part that lies beyond what
+// earlier elements covered, within the data bytes of the record:
+// fn(begin, end, whole, last) with the record offsets [begin, end), whether
+// the element is stored whole, and whether it is the very last element.
+// Every data byte inside an item belongs to exactly one visited part.
+template <typename Fn>
+void for_each_stored_element(const fhrequest *block, Fn fn) {
+  size_t taken = VAR_DATA_AT;
+  size_t limit = block->reclen > 0 ? block->reclen - 1u : 0;
+  for (uint16_t i = 0; i < block->nitems; i++) {
+    const fhitemdef &item = block->itemdefs[i];
+    bool whole = item_stored_whole(block, item);
+    for (uint16_t j = 0; j < item.count; j++) {
+      size_t begin = item.offset + static_cast<size_t>(j) * item.length;
+      size_t end = begin + item.length;
+      if (begin < taken) begin = taken;
+      if (end > limit) end = limit;
+      bool last = i + 1 == block->nitems && j + 1 == item.count;
+      if (begin >= end) continue;
+      fn(begin, end, whole, last);
+      taken = end;
+    }
+  }
+}
 
 // Packs the unpacked image `image` (`reclen` bytes) of `block`'s description
 // into `out`, which holds at least `reclen` bytes: ' ', the four length

@@ -90,13 +90,12 @@ int open_data(MaintReport &report, fhrequest *block, const std::string &name, bo
 int read_data_header(MaintReport &report, fhrequest *block, bool network, uint32_t *count) {
   report.status("Reading data file header...");
   if (network) {
-    block->hdrtries = kLockTries;
-    int status = hdr_lock(block);
+    int status = lock_header(block);
     if (status != FHS_OK) return status;
   }
   std::vector<char> header(block->reclen);
   ssize_t got = pread_full(block->datfd, header.data(), header.size(), 0);
-  if (network) hdr_unlock(block);
+  if (network) unlock_header(block);
   if (got <= 0) return FHS_READDATA;
   if (static_cast<size_t>(got) < header.size() || header.back() != REC_END) {
     report.message("Error: Data/FID record length mismatch.");
@@ -128,6 +127,13 @@ std::string key_shown(fhrequest *block, int k, char *image) {
   while (!key.empty() && key.back() == ' ') key.pop_back();
   return key;
 }
+
+int lock_header(fhrequest *block) {
+  block->hdrtries = kLockTries;
+  return hdr_lock(block);
+}
+
+void unlock_header(fhrequest *block) { hdr_unlock(block); }
 
 bool lock_record(fhrequest *block, uint32_t pos) {
   for (int i = 0; i < kLockTries; i++) {

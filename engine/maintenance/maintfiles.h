@@ -70,6 +70,11 @@ void record_image(fhrequest *block, const char *stored, uint32_t len, char *imag
 // trailing spaces.
 std::string key_shown(fhrequest *block, int k, char *image);
 
+// Takes the header lock of the data file in network use: 100 tries, 20 ms
+// apart. Returns 0 or 108. unlock_header lets it go.
+int lock_header(fhrequest *block);
+void unlock_header(fhrequest *block);
+
 // Locks the record at `pos` in network use: 100 tries, 20 ms apart. False
 // when another program holds it throughout.
 bool lock_record(fhrequest *block, uint32_t pos);

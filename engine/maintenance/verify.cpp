@@ -4,6 +4,14 @@
 // every entry points at and compares their keys, then the counts: the
 // header's record count must be what the data file holds, and every key must
 // have one entry per active record.
+//
+// In network use other programs may be changing the files while the passes
+// read them, and a look taken halfway through a change finds faults that are
+// not there. So a run there looks first without holding anything but the
+// record locks and shows no finding; only when that look is clean does it
+// stand. Otherwise the passes run again with the header lock held
+// throughout: writers wait (or give up with their own status), and what
+// this second run finds is in the files.
 #include <fcntl.h>
 #include <string.h>
 
@@ -36,6 +44,12 @@ class Verify {
   int run();
 
  private:
+  // One run of the passes; with `hold_header_lock` under the header lock.
+  int attempt(bool hold_header_lock);
+  // The passes, on the open data file.
+  int passes(bool header_locked);
+  // The closing lines once the passes are done; the run's result.
+  int summary();
   bool hashed() const { return (block_.mode & FH_HASHED) != 0; }
   int open_index();
   int record_pass(int k, int passes);
@@ -53,6 +67,7 @@ class Verify {
   const MaintNames &names_;
   const bool keep_going_;
   const bool network_;
+  bool quiet_ = false;  // a first look in network use: findings end it unshown
   fhrequest block_ = {};
   uint32_t header_count_ = 0;
   uint32_t deleted_ = 0;
@@ -62,6 +77,7 @@ class Verify {
 
 int Verify::finding(int status, bool may_go_on, const std::string &shown, const std::string &logged,
                     const std::string &detail) {
+  if (quiet_) return status;
   report_.message(shown, logged);
   if (!detail.empty()) report_.log(2, detail);
   if (!may_go_on || !keep_going_) return status;
@@ -194,22 +210,46 @@ int Verify::index_pass(int k) {
     status = index_search(&block_, k, IDX_NEXT, nullptr, &pos);
   }
   if (status != FHS_OK) return status;
-  if (!(names_.flags & FM_SKIPRECORDS) && remaining != deleted_ + 1) {
-    report_.message("Key entries/data file header mismatch. Solution: PACK.");
-    if (!keep_going_) return FHS_READINDEX;
-    if (first_failure_ == 0) first_failure_ = FHS_READINDEX;
-  }
+  if (!(names_.flags & FM_SKIPRECORDS) && remaining != deleted_ + 1)
+    return finding(FHS_READINDEX, true, "Key entries/data file header mismatch. Solution: PACK.", "");
   return FHS_OK;
 }
 
 int Verify::run() {
+  if (!network_) return attempt(false);
+  quiet_ = true;
+  int status = attempt(false);
+  quiet_ = false;
+  if (status == FHS_OK || status == FM_STOPPED) return status;
+  close_files(&block_);
+  block_ = fhrequest{};
+  block_.datfd = -1;
+  block_.idxfd = -1;
+  header_count_ = 0;
+  deleted_ = 0;
+  first_failure_ = 0;
+  return attempt(true);
+}
+
+int Verify::attempt(bool hold_header_lock) {
   report_.status("Loading FID file...");
   int status = load_description(&block_, names_);
   if (status != FHS_OK) return status;
   image_.assign(block_.reclen + 1u, ' ');
   report_.file_type(file_type_text(&block_));
   if ((status = open_data(report_, &block_, names_.data, false)) != FHS_OK) return status;
-  if ((status = read_data_header(report_, &block_, network_, &header_count_)) != FHS_OK) return status;
+  if (hold_header_lock && (status = lock_header(&block_)) != FHS_OK) return status;
+  status = passes(hold_header_lock);
+  if (hold_header_lock) unlock_header(&block_);
+  if (status != FHS_OK) return status;
+  close_files(&block_);
+  report_.complete(100);
+  return summary();
+}
+
+int Verify::passes(bool header_locked) {
+  int status = read_data_header(report_, &block_, network_ && !header_locked, &header_count_);
+  if (status != FHS_OK) return status;
   if (block_.nkeys > 0 && (status = open_index()) != FHS_OK) return status;
   if (!(names_.flags & FM_SKIPRECORDS)) {
     int passes = (block_.nkeys == 0 || hashed()) ? 1 : block_.nkeys;
@@ -222,8 +262,10 @@ int Verify::run() {
       if ((status = index_pass(k)) != FHS_OK) return status;
     }
   }
-  close_files(&block_);
-  report_.complete(100);
+  return FHS_OK;
+}
+
+int Verify::summary() {
   if (names_.flags & FM_SKIPRECORDS) {
     report_.status("Done.");
   } else {

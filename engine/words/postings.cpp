@@ -27,31 +27,44 @@ namespace {
 constexpr unsigned char kSignature[kFirstPosting] = {'e', 'z', 'h', 'y', 'p', 0, 0, 0};
 constexpr size_t kCopyMax = size_t{256} << 20;
 constexpr size_t kWaitingBytesMax = size_t{1} << 20;
-constexpr size_t kWaitingKeywordsMax = 1024;
 constexpr auto kLockPause = std::chrono::milliseconds(20);
 
 struct Entry {
+  dev_t device = 0;
+  ino_t inode = 0;
+  int users = 0;
   bool readonly = false;
-  bool copied = false;                 // `image` is the whole file
+  bool kept_lock = false;        // the append lock, held while single-user
+  bool copied = false;           // `image` is the whole file
   std::vector<unsigned char> image;
   std::unordered_map<std::string, Chain> chains;  // only while copied
   size_t written = 0;            // image[0, written) is in the file, but for
   size_t changed = SIZE_MAX;     // links changed from here on
-  std::vector<std::pair<std::string, uint32_t>> keywords;  // waiting records
 
   void drop() {
     copied = false;
     std::vector<unsigned char>().swap(image);
     chains.clear();
-    keywords.clear();
     written = 0;
     changed = SIZE_MAX;
   }
 };
 
+int flush_entry(int fd, Entry &e);
+
+// The open entries by handle. A program that ends without closing its
+// indexes still gets their copies written: what an add returned 0 for is
+// on disk.
+struct Entries {
+  std::unordered_map<int, Entry> map;
+  ~Entries() {
+    for (auto &[fd, e] : map) flush_entry(fd, e);
+  }
+};
+
 std::unordered_map<int, Entry> &entries() {
-  static std::unordered_map<int, Entry> map;
-  return map;
+  static Entries all;
+  return all.map;
 }
 
 Entry *entry_of(int fd) {
@@ -92,6 +105,43 @@ bool make_file(const char *path) {
   return ok;
 }
 
+int write_appended(int fd, Entry &e) {
+  const size_t end = e.image.size();
+  if (end > e.written && !write_all(fd, e.image.data() + e.written, end - e.written, static_cast<off_t>(e.written)))
+    return FHS_WRITEWORDS;
+  e.written = end;
+  return FHS_OK;
+}
+
+// The appended postings first, then the changed links before them.
+int flush_entry(int fd, Entry &e) {
+  if (!e.copied) return FHS_OK;
+  const size_t end = e.image.size();
+  if (write_appended(fd, e) != FHS_OK) return FHS_WRITEWORDS;
+  if (e.changed < end &&
+      !write_all(fd, e.image.data() + e.changed, end - e.changed, static_cast<off_t>(e.changed)))
+    return FHS_WRITEWORDS;
+  e.changed = SIZE_MAX;
+  return FHS_OK;
+}
+
+// The append lock with `tries` tries, 20 ms apart (0 is one try).
+bool lock_with_tries(int fd, uint16_t tries) {
+  for (int i = 0; i < (tries == 0 ? 1 : tries); i++) {
+    if (i > 0) std::this_thread::sleep_for(kLockPause);
+    if (bytelock_try(fd, 0)) return true;
+  }
+  return false;
+}
+
+// The entry of the file `st` describes, or null.
+std::pair<const int, Entry> *entry_of_file(const struct stat &st) {
+  for (auto &pair : entries()) {
+    if (pair.second.device == st.st_dev && pair.second.inode == st.st_ino) return &pair;
+  }
+  return nullptr;
+}
+
 off_t file_size(int fd, const Entry &e) {
   if (e.copied) return static_cast<off_t>(e.image.size());
   struct stat st;
@@ -127,11 +177,28 @@ void Chain::add(uint32_t pos, uint32_t doc) {
   last = pos;
 }
 
-int postings_open(const char *path, int *status) {
+int postings_open(const char *path, const fhrequest *block, bool *joined, int *status) {
+  *joined = false;
   struct stat st;
   if (stat(path, &st) != 0 && !make_file(path)) {
     *status = FHS_OPENWORDS;
     return -1;
+  }
+  if (stat(path, &st) == 0) {
+    if (auto *known = entry_of_file(st)) {
+      Entry &e = known->second;
+      if (!block_is_shared(block) && !e.kept_lock && !e.readonly) {
+        if (!lock_with_tries(known->first, block->hdrtries)) {
+          *status = FHS_HDRLOCKED;
+          return -1;
+        }
+        e.kept_lock = true;
+      }
+      e.users++;
+      *joined = true;
+      *status = FHS_OK;
+      return known->first;
+    }
   }
   const bool readonly = access(path, W_OK) != 0;
   int fd = open_twice(path, readonly ? O_RDONLY : O_RDWR);
@@ -147,19 +214,35 @@ int postings_open(const char *path, int *status) {
   }
   unsigned char head[kFirstPosting];
   if (pread_full(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head) ||
-      memcmp(head, kSignature, sizeof head) != 0) {
+      memcmp(head, kSignature, sizeof head) != 0 || fstat(fd, &st) != 0) {
     close(fd);
     *status = FHS_READWORDS;
     return -1;
   }
-  entries()[fd].readonly = readonly;
+  const bool keep_lock = !block_is_shared(block) && !readonly;
+  if (keep_lock && !lock_with_tries(fd, block->hdrtries)) {
+    close(fd);
+    *status = FHS_HDRLOCKED;
+    return -1;
+  }
+  Entry &e = entries()[fd];
+  e.device = st.st_dev;
+  e.inode = st.st_ino;
+  e.users = 1;
+  e.readonly = readonly;
+  e.kept_lock = keep_lock;
   *status = FHS_OK;
   return fd;
 }
 
-void postings_close(int fd) {
+int postings_close(int fd) {
+  Entry *e = entry_of(fd);
+  if (!e) return FHS_OK;
+  if (--e->users > 0) return FHS_OK;
+  int status = flush_entry(fd, *e);
   entries().erase(fd);
   close(fd);
+  return status;
 }
 
 int postings_sync(int fd, const fhrequest *block) {
@@ -193,30 +276,17 @@ void postings_drop(int fd) {
 
 int postings_flush(int fd) {
   Entry *e = entry_of(fd);
-  if (!e || !e->copied) return FHS_OK;
-  const size_t end = e->image.size();
-  if (end > e->written) {
-    if (!write_all(fd, e->image.data() + e->written, end - e->written, static_cast<off_t>(e->written)))
-      return FHS_WRITEWORDS;
-  }
-  if (e->changed < e->written) {
-    if (!write_all(fd, e->image.data() + e->changed, e->written - e->changed, static_cast<off_t>(e->changed)))
-      return FHS_WRITEWORDS;
-  }
-  e->written = end;
-  e->changed = SIZE_MAX;
-  return FHS_OK;
+  return e ? flush_entry(fd, *e) : FHS_OK;
+}
+
+int postings_write_appended(int fd) {
+  Entry *e = entry_of(fd);
+  return e && e->copied ? write_appended(fd, *e) : FHS_OK;
 }
 
 bool postings_flush_due(int fd) {
   Entry *e = entry_of(fd);
-  return e && e->copied &&
-         (e->image.size() - e->written > kWaitingBytesMax || e->keywords.size() >= kWaitingKeywordsMax);
-}
-
-std::vector<std::pair<std::string, uint32_t>> *postings_waiting_keywords(int fd) {
-  Entry *e = entry_of(fd);
-  return e && e->copied ? &e->keywords : nullptr;
+  return e && e->copied && e->image.size() - e->written > kWaitingBytesMax;
 }
 
 Chain *postings_cached_chain(int fd, const std::string &word) {
@@ -289,13 +359,13 @@ Chain *postings_remember(int fd, const std::string &word, Chain &&chain) {
 int postings_lock(int fd, uint16_t tries) {
   Entry *e = entry_of(fd);
   if (!e || e->readonly) return FHS_WRITEWORDS;
-  for (int i = 0; i < (tries == 0 ? 1 : tries); i++) {
-    if (i > 0) std::this_thread::sleep_for(kLockPause);
-    if (bytelock_try(fd, 0)) return FHS_OK;
-  }
-  return FHS_HDRLOCKED;
+  if (e->kept_lock) return FHS_OK;
+  return lock_with_tries(fd, tries) ? int{FHS_OK} : int{FHS_HDRLOCKED};
 }
 
-void postings_unlock(int fd) { bytelock_release(fd, 0); }
+void postings_unlock(int fd) {
+  Entry *e = entry_of(fd);
+  if (e && !e->kept_lock) bytelock_release(fd, 0);
+}
 
 }  // namespace corvex

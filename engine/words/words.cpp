@@ -3,15 +3,19 @@
 // engine/words/postings.h.
 #include "engine/words/words.h"
 
+#include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/data/base95.h"
 #include "engine/fid/fid.h"
+#include "engine/maintenance/filemaint.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 #include "engine/words/postings.h"
@@ -37,6 +41,49 @@ int fail(fhrequest *block, int status) {
 }
 
 int postings_fd(const fhrequest *block) { return block->hypfd; }
+
+// The request blocks of this process that have one index open (they share
+// its postings handle), and the one of them through which single-user
+// blocks reach the keyword file: a single-user block keeps what it reads
+// and writes of a file to itself, so one block must do all of it.
+struct Users {
+  fhrequest *keeper = nullptr;
+  std::vector<fhrequest *> blocks;
+};
+
+std::unordered_map<int, Users> &users() {
+  static std::unordered_map<int, Users> map;
+  return map;
+}
+
+// The block that reaches the keyword file for `block`: itself in a shared
+// setting, where every block reads what others wrote, else the keeper.
+fhrequest *keyword_block(fhrequest *block) {
+  if (block_is_shared(block)) return block;
+  auto it = users().find(postings_fd(block));
+  return it != users().end() && it->second.keeper ? it->second.keeper : block;
+}
+
+// `block` leaves the users of its index. When it was the keeper and others
+// stay, its changes are written by closing it, and the next block opens
+// the keyword file again, to see them, and becomes the keeper.
+int leave(fhrequest *block) {
+  const int fd = postings_fd(block);
+  Users &u = users()[fd];
+  u.blocks.erase(std::remove(u.blocks.begin(), u.blocks.end(), block), u.blocks.end());
+  int closed = _rfhclose(block);
+  if (u.keeper == block) {
+    u.keeper = u.blocks.empty() ? nullptr : u.blocks.front();
+    if (u.keeper && !block_is_shared(block)) {
+      // A keeper that cannot open it again fails its own later calls.
+      _rfhclose(u.keeper);
+      _rfhopen(u.keeper);
+      u.keeper->hypfd = static_cast<uint16_t>(fd);
+    }
+  }
+  if (u.blocks.empty()) users().erase(fd);
+  return closed;
+}
 
 // The word as the keyword file holds it: lower case, cut to the item.
 std::string keyword_of(fhrequest *block, std::string_view word) {
@@ -107,53 +154,36 @@ int write_keyword(fhrequest *block, const std::string &keyword, uint32_t pos) {
   return _rfhwrite(block, 1) == 0 ? int{FHS_OK} : block->status;
 }
 
-// Writes what waits in the memory copy: the postings, then the records of
-// the keywords that are new since the last flush.
-int flush_waiting(fhrequest *block) {
-  const int fd = postings_fd(block);
-  int status = postings_flush(fd);
-  auto *waiting = postings_waiting_keywords(fd);
-  if (status != FHS_OK || !waiting) return status;
-  size_t done = 0;
-  while (done < waiting->size() && status == FHS_OK) {
-    status = write_keyword(block, (*waiting)[done].first, (*waiting)[done].second);
-    if (status == FHS_OK) done++;
-  }
-  waiting->erase(waiting->begin(), waiting->begin() + static_cast<std::ptrdiff_t>(done));
-  return status;
-}
-
 // Readies the postings for an operation: a memory copy in a single-user
 // setting; in a shared one, whatever a copy still holds written and the
 // copy dropped.
 int prepare(fhrequest *block) {
   const int fd = postings_fd(block);
   if (block_is_shared(block) && postings_copied(fd)) {
-    int status = flush_waiting(block);
+    int status = postings_flush(fd);
     if (status != FHS_OK) return status;
     postings_drop(fd);
   }
   return postings_sync(fd, block);
 }
 
-// Adds `doc` to `keyword`'s chain, the new posting first and the link to it
-// after, so that an interrupted add leaves no link to nothing. With a
-// memory copy a new keyword's record waits for the flush of its posting.
-int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
-  const int fd = postings_fd(block);
+// Adds `doc` to `keyword`'s chain through the keyword block `kw`, the new
+// posting first and the link to it after, so that an interrupted add leaves
+// no link to nothing; a new keyword's record is written once its posting is
+// in the file.
+int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
+  const int fd = postings_fd(kw);
   Chain local;
   Chain *chain = nullptr;
-  int status = chain_of(block, keyword, block_is_shared(block), &local, &chain);
+  int status = chain_of(kw, keyword, block_is_shared(kw), &local, &chain);
   if (status == FHS_OK && !(chain && chain->contains(doc))) {
     uint32_t pos = 0;
     status = postings_append(fd, doc, &pos);
-    auto *waiting = postings_waiting_keywords(fd);
     if (status == FHS_OK && chain) {
       status = postings_link(fd, chain->last, pos);
-    } else if (status == FHS_OK && waiting) {
-      waiting->emplace_back(keyword, pos);
     } else if (status == FHS_OK) {
-      status = write_keyword(block, keyword, pos);
+      status = postings_write_appended(fd);
+      if (status == FHS_OK) status = write_keyword(kw, keyword, pos);
     }
     if (status == FHS_OK && chain) {
       chain->add(pos, doc);
@@ -162,9 +192,26 @@ int add_keyword(fhrequest *block, const std::string &keyword, uint32_t doc) {
       postings_remember(fd, keyword, std::move(local));
     }
   }
-  if (block->lockpos != 0) _rfhrunlock(block);
-  if (status == FHS_OK && postings_flush_due(fd)) status = flush_waiting(block);
+  if (kw->lockpos != 0) _rfhrunlock(kw);
+  if (status == FHS_OK && postings_flush_due(fd)) status = postings_flush(fd);
   return status;
+}
+
+// Opens the keyword file of `block`, made when its data file does not exist.
+// A file left by a program that ended inside an update (113) is rebuilt,
+// when no other program has it open, and opened again.
+int open_keywords(fhrequest *block) {
+  if (access(block->datname, F_OK) != 0) return _rfhmake(block);
+  int opened = _rfhopen(block);
+  if (opened == 0 || block->status != FHS_RECOVER) return opened;
+  _rfhclose(block);
+  std::fprintf(stderr, "corvex: %s: the word index was left inside an update; its keyword file is rebuilt\n",
+               block->datname);
+  filemaint(FM_PACK, block->datname, block->fidname, block->idxname, nullptr, 0, nullptr);
+  if (_rfhopen(block) == 0) return 0;
+  // Still unfinished: another program has it open, or the rebuild failed.
+  if (block->recbuf) _rfhclose(block);
+  return -1;
 }
 
 bool ready(const fhrequest *block) { return block && block->recbuf && block->hypfd != 0; }
@@ -178,24 +225,35 @@ using namespace corvex;
 int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
   if (!block) return -1;
   if (open == 0) {
-    int status = FHS_OK;
-    if (block->hypfd != 0) {
-      if (block->recbuf) status = flush_waiting(block);
-      postings_close(block->hypfd);
-    }
+    if (block->hypfd == 0) return _rfhclose(block);
+    const int fd = block->hypfd;
+    int status = postings_flush(fd);
+    int closed = leave(block);
+    int last = postings_close(fd);
     block->hypfd = 0;
-    int closed = _rfhclose(block);
+    if (status == FHS_OK) status = last;
     return status != FHS_OK ? fail(block, status) : closed;
   }
-  const bool exists = access(block->datname, F_OK) == 0;
-  if ((exists ? _rfhopen(block) : _rfhmake(block)) != 0) return -1;
+  // The postings first: a block joining an index this program has open
+  // must not rebuild its keyword file, and opens it once the keeper has
+  // written what it holds (a 113 that remains is the keeper's to mind).
   int status = FHS_OK;
-  int fd = postings_open(text_or_empty(postings), &status);
-  if (fd < 0) {
-    _rfhclose(block);
+  bool joined = false;
+  int fd = postings_open(text_or_empty(postings), block, &joined, &status);
+  if (fd < 0) return fail(block, status);
+  block->hypfd = static_cast<uint16_t>(fd);
+  fhrequest *keeper = joined ? users()[fd].keeper : nullptr;
+  if (keeper) _rfhsecure(keeper);
+  int opened = joined ? _rfhopen(block) : open_keywords(block);
+  if (opened != 0 && !(joined && block->recbuf)) {
+    status = block->status;
+    postings_close(fd);
+    block->hypfd = 0;
     return fail(block, status);
   }
-  block->hypfd = static_cast<uint16_t>(fd);
+  Users &u = users()[fd];
+  u.blocks.push_back(block);
+  if (!u.keeper) u.keeper = block;
   block->status = FHS_OK;
   return 0;
 }
@@ -210,7 +268,7 @@ int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
   if (status != FHS_OK) return fail(block, status);
   const bool shared = block_is_shared(block);
   if (shared && (status = postings_lock(fd, block->hdrtries)) != FHS_OK) return fail(block, status);
-  status = add_keyword(block, keyword_of(block, word), doc);
+  status = add_keyword(keyword_block(block), keyword_of(block, word), doc);
   if (shared) postings_unlock(fd);
   return status == FHS_OK ? 0 : fail(block, status);
 }
@@ -241,7 +299,8 @@ uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
   Chain local;
   Chain *chain = nullptr;
   int status = prepare(block);
-  if (status == FHS_OK) status = chain_of(block, keyword_of(block, text_or_empty(word)), false, &local, &chain);
+  if (status == FHS_OK)
+    status = chain_of(keyword_block(block), keyword_of(block, text_or_empty(word)), false, &local, &chain);
   if (status != FHS_OK) {
     block->status = static_cast<uint8_t>(status);
     return nullptr;
@@ -272,21 +331,21 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
   }
   size_t used = strnlen(buffer, *size);
   const std::string start = keyword_of(block, text_or_empty(prefix));
+  fhrequest *kw = keyword_block(block);
   int status = prepare(block);
-  if (status == FHS_OK) status = flush_waiting(block);
-  if (status == FHS_OK) status = set_key_text(block, start);
-  if (status == FHS_OK && _rfhposn(block, 0) != 0) status = block->status;
-  if (status == FHS_OK && (block->state & ST_POSITIONED)) _rfhrlock(block);
+  if (status == FHS_OK) status = set_key_text(kw, start);
+  if (status == FHS_OK && _rfhposn(kw, 0) != 0) status = kw->status;
+  if (status == FHS_OK && (kw->state & ST_POSITIONED)) _rfhrlock(kw);
   char item[FH_KEYBUFSIZE + 1];
-  while (status == FHS_OK && _rfhread(block, 0) == 0) {
-    if (_rfhitemget(block, kKeywordItem, 0, item) != 0) break;
+  while (status == FHS_OK && _rfhread(kw, 0) == 0) {
+    if (_rfhitemget(kw, kKeywordItem, 0, item) != 0) break;
     trim(item);
     if (!start.empty() && static_cast<unsigned char>(item[0]) > static_cast<unsigned char>(start[0])) break;
     const std::string keyword = item;
     Chain local;
     const Chain *chain = postings_cached_chain(block->hypfd, keyword);
     if (!chain) {
-      uint32_t first = first_posting(block);
+      uint32_t first = first_posting(kw);
       status = first == 0 ? FHS_READWORDS : postings_walk(block->hypfd, first, &local);
       chain = &local;
     }
@@ -312,7 +371,7 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
   }
   // The lock only kept the first record steady while listing; leaving it
   // would block every later add of that word in a shared setting.
-  if (block->lockpos != 0) _rfhrunlock(block);
+  if (kw->lockpos != 0) _rfhrunlock(kw);
   if (status != FHS_OK) {
     globalmfree(buffer);
     block->status = static_cast<uint8_t>(status);

@@ -22,11 +22,18 @@
 // the append lock of the postings file (its byte 0, `hdrtries` tries 20 ms
 // apart) for the whole add, and the keyword record lock while they change
 // a known word, so processes adding to one index lose nothing. In a
-// single-user setting the postings file and the chains read so far are kept
-// in memory and written out in batches (every megabyte of postings or 1024
-// new words, before a list, and at close), postings before the links and
-// keyword records that name them: a process killed meanwhile leaves an
-// index that lacks its last words but is sound.
+// single-user setting one program has the index to itself: its blocks on
+// one index share the postings file, the memory copy of it and the chains
+// read so far, and reach the keyword file through one of them, so that
+// they see each other's words; the program holds the append lock while it
+// has the index open, so that another program's single-user open, or
+// shared add, fails with 108 instead of working on a copy that is not in
+// step. Postings are written in batches (every megabyte, before the record
+// of a new word, at close, and when the program ends without closing),
+// postings before the links and keyword records that name them: a process
+// killed meanwhile leaves an index that lacks its last words but is sound.
+// A keyword file left inside an update (status 113 at open) is rebuilt by
+// the open when no other program has it open.
 //
 // Failures leave the status in `status`: 54 the postings file can be
 // neither opened nor made, 55 a postings read is short or a chain is
@@ -56,7 +63,8 @@ CORVEX_EXTERN_C_BEGIN
 // not exist) and the postings file (made with its signature when it does
 // not exist; an existing one that fails to open is never made anew; opened
 // read-only when it is not writable) and keeps the postings handle in
-// `hypfd`. With `open` 0: closes both. Returns 0, or -1.
+// `hypfd`, which is the same for every block of the program on that file.
+// With `open` 0: closes both. Returns 0, or -1.
 CORVEX_EXPORT int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open);
 
 // Adds `word` for document `doc`. Words under 3 characters (except two

@@ -142,6 +142,30 @@ TEST_F(Chain, FilesAreRestoredUnderTheirIdsAndReopenedOnFirstUse) {
   EXPECT_EQ(KDBchainbusy(client_), 0);
 }
 
+TEST_F(Chain, AWalkGoesOnByTheKeyItHadBeforeTheHandOver) {
+  int id = client_ + 1;
+  access_test::write_fid("length 20\nitem NAME C 0 8\nitem QTH C 8 12\nkey NAME\nkey QTH\n",
+                         dir_.path("K.fid"));
+  ASSERT_EQ(KDBmake(dir_.path("K.Dat").c_str(), "", "", id, 3, 0), 0);
+  // By QTH the order is CLARK, ADAMS, BAKER; by NAME it is ADAMS, BAKER, CLARK.
+  for (auto [name, qth] : {std::pair{"ADAMS", "Kent"}, {"BAKER", "Leeds"}, {"CLARK", "Bath"}}) {
+    KDBrclear(id);
+    KDBcopyfput(name, "NAME", id);
+    KDBcopyfput(qth, "QTH", id);
+    ASSERT_EQ(KDBwrite(id, 0, 0), 0);
+  }
+  ASSERT_EQ(KDBfirstrec(id, 2), 0);
+  ASSERT_STREQ(KDBcopyfid("NAME", id), "CLARK   ");
+
+  ASSERT_EQ(KDBputfiles(client_), 0);
+  ASSERT_EQ(KDBgetfiles(client_, "SINGLE"), 0);
+  ASSERT_EQ(KDBnextrec(id, -1), 0);
+  EXPECT_STREQ(KDBcopyfid("NAME", id), "ADAMS   ");
+  ASSERT_EQ(KDBnextrec(id, -1), 0);
+  EXPECT_STREQ(KDBcopyfid("NAME", id), "BAKER   ");
+  EXPECT_EQ(KDBnextrec(id, -1), 11);
+}
+
 TEST_F(Chain, FilesNeverUsedAgainCloseQuietly) {
   make_table(client_ + 1);
   ASSERT_EQ(KDBputfiles(client_), 0);
@@ -196,6 +220,7 @@ TEST_F(Chain, AFileThatCannotBeOpenedAgainIsNotOpen) {
   // The description changed in between: the record no longer fits.
   access_test::write_fid("length 30\nitem NAME C 0 8\nkey NAME\n", dir_.path("T.fid"));
   ASSERT_EQ(KDBgetfiles(client_, "SINGLE"), 0);
+  EXPECT_EQ(KDBisopen(client_ + 1), 0);
   EXPECT_EQ(KDBfirstrec(client_ + 1, 1), 7);
   EXPECT_NE(KDBerr(client_), 0);
   EXPECT_EQ(KDBcloseall(client_), 0);

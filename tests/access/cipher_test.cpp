@@ -5,6 +5,7 @@
 #include <string>
 
 #include "access/kdb.h"
+#include "access/layer.h"
 #include "tests/support/access_fixture.h"
 
 
@@ -132,6 +133,70 @@ TEST_F(Cipher, EmptyKeyStoresInClearAndLongKeysAreCut) {
   EXPECT_EQ(field("QTH"), "Salem     ");
 
   EXPECT_EQ(KDBencrypt(id_ + 7, "k3y"), 7);
+}
+
+// A variable-length file ends a trimmed element at a tab. Sixty records
+// whose enciphered bytes come out as a tab now and then all read back, and
+// every byte that did not come out as a tab is stored as it always was.
+TEST(VariableLengthCipher, NoEncipheredByteSplitsAnElement) {
+  Scratch dir;
+  const int client = KDBinit(0);
+  const int id = client + 1;
+  access_test::write_fid("length 40\nvarlen\nitem CALL C 4 6\nitem NOTE C 10 20\nitem QTH C 30 9\nkey CALL\n",
+                         dir.path("V.fid"));
+  const std::string dat = dir.path("V.Dat");
+  ASSERT_EQ(KDBmake(dat.c_str(), "", "", id, 3, 0), 0);
+  const char key[] = "k3y";
+  const unsigned sum = 'k' + '3' + 'y';
+  ASSERT_EQ(KDBencrypt(id, key), 0);
+  // NOTE starts at record offset 11; its clear bytes (Latin-1 letters and
+  // signs, where this key makes tabs) vary from record to record.
+  auto note_of = [](int i) {
+    std::string note;
+    for (int k = 0; k < 19; ++k) note += static_cast<char>(0x80 + (i * 7 + k * 13) % 128);
+    return note + " ";  // a trailing space: the element is trimmed
+  };
+  int tabs = 0;
+  for (int i = 0; i < 60; ++i) {
+    const std::string note = note_of(i);
+    for (size_t k = 0; k < note.size(); ++k)
+      tabs += static_cast<uint8_t>(note[k] + sum + 3 * (11 + k)) == '\t';
+    KDBrclear(id);
+    KDBcopyfput(("C" + std::to_string(100 + i)).c_str(), "CALL", id);
+    KDBcopyfput(note.c_str(), "NOTE", id);
+    KDBcopyfput(i % 2 ? "Boston" : "Kent\tHill", "QTH", id);
+    ASSERT_EQ(KDBwrite(id, 0, 0), 0);
+  }
+  ASSERT_GT(tabs, 2);  // the plain shift makes tabs that would split NOTE
+  ASSERT_EQ(KDBclose(id), 0);
+
+  ASSERT_EQ(KDBopen(dat.c_str(), "", "", id, 3, 0), 0);
+  ASSERT_EQ(KDBencrypt(id, key), 0);
+  int read = 0;
+  for (int rc = KDBfirstrec(id, 1); rc == 0; rc = KDBnextrec(id, -1), ++read) {
+    const int i = std::stoi(std::string(KDBcopyfid("CALL", id)).substr(1)) - 100;
+    EXPECT_EQ(KDBcopyfid("NOTE", id), note_of(i)) << i;
+    // A tab in clear is stored as a space, enciphered or not.
+    EXPECT_EQ(KDBcopyfid("QTH", id), std::string(i % 2 ? "Boston   " : "Kent Hill")) << i;
+  }
+  EXPECT_EQ(read, 60);
+
+  // Read without the key, every NOTE byte is the plain shift of its clear
+  // byte, unless that would have been a tab.
+  ASSERT_EQ(KDBencrypt(id, ""), 0);
+  for (int rc = KDBfirstrec(id, 1); rc == 0; rc = KDBnextrec(id, -1)) {
+    const int i = std::stoi(std::string(KDBcopyfid("CALL", id)).substr(1)) - 100;
+    const std::string note = note_of(i);
+    const char *stored = lumbra::lookup(id)->req.recbuf + 11;
+    for (size_t k = 0; k < note.size(); ++k) {
+      auto plain = static_cast<uint8_t>(note[k] + sum + 3 * (11 + k));
+      if (plain != '\t') {
+        EXPECT_EQ(static_cast<uint8_t>(stored[k]), plain) << i << " " << k;
+      }
+      EXPECT_NE(stored[k], '\t');
+    }
+  }
+  EXPECT_EQ(KDBinit(client), 0);
 }
 
 }  // namespace

@@ -283,6 +283,41 @@ TEST_F(Records, NavigationAtBothEnds) {
   EXPECT_EQ(KDBfirstrec(id_ + 99, 1), 7);
 }
 
+TEST_F(Records, VariableLengthRecordsWalkByRecordNumberToTheEnd) {
+  int id = id_ + 1;
+  access_test::write_fid("length 40\nvarlen\nitem NAME C 4 10\nitem NOTE C 14 26\nkey NAME\n",
+                         dir_.path("V.fid"));
+  ASSERT_EQ(KDBmake(dir_.path("V.Dat").c_str(), "", "", id, 3, 0), 0);
+  for (auto [who, note] : {std::pair{"CAROL", "a note of several words"}, {"ALICE", ""}, {"BOB", "short"}}) {
+    KDBrclear(id);
+    KDBcopyfput(who, "NAME", id);
+    KDBcopyfput(note, "NOTE", id);
+    ASSERT_EQ(KDBwrite(id, 0, 0), 0);
+  }
+  // ALICE grows: her record moves to the end and the old copy is deleted.
+  ASSERT_EQ(KDBposn(id, "ALICE", 1, "", 0x0100), 0);
+  ASSERT_EQ(KDBread(id, 1), 0);
+  KDBcopyfput("now with a longer note", "NOTE", id);
+  ASSERT_EQ(KDBwrite(id, 0, 1), 0);
+
+  Names seen;
+  int rc = KDBfirstrec(id, 0);
+  int deleted = 0;
+  for (int steps = 0; rc != 11 && steps < 20; ++steps, rc = KDBnextrec(id, 0)) {
+    if (rc == 34) {
+      ++deleted;
+      continue;
+    }
+    ASSERT_EQ(rc, 0);
+    seen.push_back(KDBcopyfid("NAME", id));
+  }
+  EXPECT_EQ(rc, 11);
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(seen, (Names{"CAROL     ", "BOB       ", "ALICE     "}));
+  // The buffer keeps the last record after the end.
+  EXPECT_EQ(KDBcopyfid("NOTE", id), std::string("now with a longer note    "));
+}
+
 TEST_F(Records, PositionByKeyRecordNumberAndThread) {
   ASSERT_EQ(add("CAROL", "K3", "30"), 0);
   ASSERT_EQ(add("ALICE", "K9", "5"), 0);

@@ -16,6 +16,14 @@ const char *const kWeekdayNames[7] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDA
 
 bool is_time_code(char c) { return c == 'h' || c == 'm' || c == 's'; }
 
+// Whether nothing of form from index i on reads any text: the form ends
+// there, or only time codes follow and the time is not read.
+bool ends_form(const char *form, size_t i, bool with_time) {
+  for (; form[i] != '\0' && i < static_cast<size_t>(kDateFormMax); ++i)
+    if (with_time || !is_time_code(form[i])) return false;
+  return true;
+}
+
 // Case-blind comparison of the first n characters of text with a name in
 // capitals; text may end early.
 bool starts_with_name(const char *text, const char *name, size_t n) {
@@ -66,11 +74,14 @@ class Reader {
     return false;
   }
 
-  // A weekday by its full name.
-  bool weekday(int *value) {
+  // A weekday by its full name. With last (nothing of the form reads text
+  // after it) the name must be all the text that is left: "MONDAYS" or
+  // "Friday 13" is no weekday.
+  bool weekday(bool last, int *value) {
     for (int i = 0; i < 7; ++i) {
       size_t n = strlen(kWeekdayNames[i]);
       if (!starts_with_name(at_, kWeekdayNames[i], n)) continue;
+      if (last && at_[n] != '\0') return false;
       *value = i;
       at_ += n;
       return true;
@@ -145,7 +156,7 @@ int read_date_text(const char *form, const char *text, bool with_time, DateField
       case 'C': ok = in.number(2, &f->century); flags |= kFlagCentury; had_century = true; break;
       case 'A': case 'a': ok = in.month(false, &f->month); flags |= kFlagMonth; break;
       case 'L': case 'l': ok = in.month(true, &f->month); flags |= kFlagMonth; break;
-      case 'W': case 'w': ok = in.weekday(&f->weekday); break;
+      case 'W': case 'w': ok = in.weekday(ends_form(form, i + 1, with_time), &f->weekday); break;
       case 'y': ok = in.number(3, &year_day); had_year_day = true; flags |= kFlagMonth | kFlagDay; break;
       case 'h': ok = in.number(2, &f->hour); flags |= kFlagHour; break;
       case 'm': ok = in.number(2, &f->minute); flags |= kFlagMinute; break;

@@ -54,9 +54,11 @@ struct DateFields {
 // and are read from the start like a C integer (leading white space and a
 // sign allowed, "5/" and " 5" are both 5). A month name is recognised by its
 // first three letters in any case; the full-name codes then consume the
-// whole name's length. A weekday is one of the seven names in any case. A
-// literal consumes one character, whatever it is. Without with_time the
-// codes h, m and s are skipped and consume nothing. A form without C puts
+// whole name's length. A weekday is one of the seven names in any case: at
+// the end of the form (only unread time codes after it) the rest of the
+// text must be the name; before more of the form the name is read and the
+// form goes on after it. A literal consumes one character, whatever it is.
+// Without with_time the codes h, m and s are skipped and consume nothing. A form without C puts
 // years 80..99 in the 1900s and 0..79 in the 2000s. A day of the year
 // becomes month and day of the year read, wherever the year stands in the
 // form; one that the year does not have leaves the month 0.

@@ -94,6 +94,14 @@ TEST(Jdunpack, FormsAndOmittedTime) {
   EXPECT_EQ(unpack(2, 0), "Monday, January 02, 1978");
   EXPECT_EQ(jdpack("sunday, JANUARY 01, 1978", 0), 1);
   EXPECT_EQ(jdpack("Funday, January 01, 1978", 0), kInvalid);
+  // At the end of a form the weekday is all the rest of the text.
+  set_dateform("M/D/CY w");
+  EXPECT_EQ(jdpack("01/01/1978 sunday", 0), 1);
+  EXPECT_EQ(jdpack("01/01/1978 Sundays", 0), kInvalid);
+  EXPECT_EQ(jdpack("01/01/1978 Sunday 13", 0), kInvalid);
+  set_dateform("M/D/CY Whm");
+  EXPECT_EQ(jdpack("01/01/1978 SUNDAY", 0), 1);  // the time codes read nothing
+  EXPECT_EQ(jdpack("01/01/1978 SUNDAYX", 0), kInvalid);
   set_dateform("W a A L D");
   EXPECT_EQ(unpack(-1, 0), "FRIDAY Dec DEC DECEMBER 30");
 
