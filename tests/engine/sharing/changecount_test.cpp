@@ -19,10 +19,17 @@
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/locks.h"
 #include "tests/support/data_fixture.h"
+#include "tests/support/note_records.h"
 #include "tests/support/scratch.h"
 #include "util/filelock.h"
 
 namespace {
+
+constexpr size_t kNoteWidth = 40;
+
+std::string seq(int n) { return note_seq(n); }
+std::string note(const std::string &text) { return note_text(text, kNoteWidth); }
+int store(Table &t, int n, const std::string &text) { return store_note(t, n, text, kNoteWidth); }
 
 // SEQ 1..6, NOTE 7..46 (raised offsets); long keys make small nodes split
 // often.
@@ -32,30 +39,6 @@ const char kNotes[] =
     "item NOTE C 6 40\n"
     "key SEQ\n"
     "key NOTE\n";
-
-std::string seq(int n) {
-  char text[8];
-  snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
-
-std::string note(const std::string &text) { return text + std::string(40 - text.size(), ' '); }
-
-int store(Table &t, int n, const std::string &text) {
-  t.clear();
-  t.put(1, seq(n));
-  t.put(7, note(text));
-  return t.op(FHOP_WRITE);
-}
-
-// Runs `body` in a child process with its own engine; true when it exited 0.
-template <class Body>
-bool in_child(Body body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // Whether the count object of `path` exists.
 bool object_exists(const std::string &path) {

@@ -17,11 +17,18 @@
 
 #include "engine/sharing/changecount.h"
 #include "tests/support/data_fixture.h"
+#include "tests/support/note_records.h"
 #include "tests/support/scratch.h"
 #include "tests/support/second_user.h"
 #include "util/filelock.h"
 
 namespace {
+
+constexpr size_t kNoteWidth = 40;
+
+std::string seq(int n) { return note_seq(n); }
+std::string note(const std::string &text) { return note_text(text, kNoteWidth); }
+int store(Table &t, int n, const std::string &text) { return store_note(t, n, text, kNoteWidth); }
 
 const char kNotes[] =
     "length 48\n"
@@ -29,33 +36,10 @@ const char kNotes[] =
     "item NOTE C 6 40\n"
     "key SEQ\n";
 
-std::string seq(int n) {
-  char text[8];
-  snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
-
-std::string note(const std::string &text) { return text + std::string(40 - text.size(), ' '); }
-
-int store(Table &t, int n, const std::string &text) {
-  t.clear();
-  t.put(1, seq(n));
-  t.put(7, note(text));
-  return t.op(FHOP_WRITE);
-}
-
 std::string read_note(Table &t, int n) {
   t.block.mode |= FH_EXACT | FH_STAY;
   if (t.position_key(seq(n)) != FHS_OK || !t.positioned() || t.op(FHOP_READ) != FHS_OK) return "";
   return t.get(7, 40);
-}
-
-template <class Body>
-bool in_child(Body body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string count_name(const std::string &path) {

@@ -13,9 +13,16 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/data_fixture.h"
+#include "tests/support/note_records.h"
 #include "tests/support/scratch.h"
 
 namespace {
+
+constexpr size_t kNoteWidth = 20;
+
+std::string seq(int n) { return note_seq(n); }
+std::string note(const std::string &text) { return note_text(text, kNoteWidth); }
+int store(Table &t, int n, const std::string &text) { return store_note(t, n, text, kNoteWidth); }
 
 // SEQ 1..6, NOTE 7..26 (raised offsets).
 const char kNotes[] =
@@ -23,21 +30,6 @@ const char kNotes[] =
     "item SEQ C 0 6\n"
     "item NOTE C 6 20\n"
     "key SEQ\n";
-
-std::string seq(int n) {
-  char text[8];
-  snprintf(text, sizeof text, "%06d", n);
-  return text;
-}
-
-std::string note(const std::string &text) { return text + std::string(20 - text.size(), ' '); }
-
-int store(Table &t, int n, const std::string &text) {
-  t.clear();
-  t.put(1, seq(n));
-  t.put(7, note(text));
-  return t.op(FHOP_WRITE);
-}
 
 class MappedReadTest : public ::testing::Test {
  protected:
