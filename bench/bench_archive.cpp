@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recording_progress.h"
 #include "util/archive/archive.h"
-#include "tests/util/progress/recording_progress.h"
 
 #include "bench/timing.h"
 

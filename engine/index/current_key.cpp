@@ -33,12 +33,12 @@ void argument(const fhrequest *block, char *out) {
 
 // Steps from the current key text in `mode` until an entry whose own key
 // text contains `needle`, or none is left.
-int step_containing(fhrequest *block, int k, int mode, const char *needle, uint32_t *pos) {
+int step_containing(fhrequest *block, int keynum, int mode, const char *needle, uint32_t *pos) {
   IndexCtx *ctx = ctx_of(block);
-  int own = key_ownlen(block, k);
+  int own = key_ownlen(block, keynum);
   char text[kTextMax];
   for (;;) {
-    int status = index_search(block, k, mode, nullptr, pos);
+    int status = index_search(block, keynum, mode, nullptr, pos);
     if (status != FHS_OK || *pos == 0) return status;
     memcpy(text, ctx->keytext, own);
     text[own] = 0;

@@ -28,18 +28,18 @@ enum {
   NODE_KEYSAT = 4        // pointers start here, keys follow the pointers
 };
 
-inline uint32_t get32(const uint8_t *p) {
+inline uint32_t get32(const uint8_t *bytes) {
   uint32_t v;
-  memcpy(&v, p, 4);  // the files are little-endian, as is the host
+  memcpy(&v, bytes, 4);  // the files are little-endian, as is the host
   return v;
 }
-inline void put32(uint8_t *p, uint32_t v) { memcpy(p, &v, 4); }
-inline uint16_t get16(const uint8_t *p) {
+inline void put32(uint8_t *bytes, uint32_t value) { memcpy(bytes, &value, 4); }
+inline uint16_t get16(const uint8_t *bytes) {
   uint16_t v;
-  memcpy(&v, p, 2);
+  memcpy(&v, bytes, 2);
   return v;
 }
-inline void put16(uint8_t *p, uint16_t v) { memcpy(p, &v, 2); }
+inline void put16(uint8_t *bytes, uint16_t value) { memcpy(bytes, &value, 2); }
 
 // One step of a path from the root: the node, the entry taken, its count.
 struct PathStep {
@@ -110,29 +110,29 @@ struct Node {
   int c;
   int kind() const { return b[0]; }
   int count() const { return b[1]; }
-  void set_count(int n) { b[1] = static_cast<uint8_t>(n); }
-  uint32_t ptr(int i) const { return get32(b + NODE_KEYSAT + 4 * i); }
-  void set_ptr(int i, uint32_t v) { put32(b + NODE_KEYSAT + 4 * i, v); }
-  char *key(int i) const { return reinterpret_cast<char *>(b + NODE_KEYSAT + 4 * c + i * l); }
+  void set_count(int entries) { b[1] = static_cast<uint8_t>(entries); }
+  uint32_t ptr(int entry) const { return get32(b + NODE_KEYSAT + 4 * entry); }
+  void set_ptr(int entry, uint32_t value) { put32(b + NODE_KEYSAT + 4 * entry, value); }
+  char *key(int entry) const { return reinterpret_cast<char *>(b + NODE_KEYSAT + 4 * c + entry * l); }
   // Opens slot i by moving entries i.. up one; the caller fills it.
-  void open_slot(int i) {
+  void open_slot(int entry) {
     int n = count();
-    memmove(b + NODE_KEYSAT + 4 * (i + 1), b + NODE_KEYSAT + 4 * i, 4 * (n - i));
-    memmove(key(i + 1), key(i), static_cast<size_t>(l) * (n - i));
+    memmove(b + NODE_KEYSAT + 4 * (entry + 1), b + NODE_KEYSAT + 4 * entry, 4 * (n - entry));
+    memmove(key(entry + 1), key(entry), static_cast<size_t>(l) * (n - entry));
     set_count(n + 1);
   }
   // Closes slot i by moving later entries down; the freed last slot is zeroed.
-  void close_slot(int i) {
+  void close_slot(int entry) {
     int n = count();
-    memmove(b + NODE_KEYSAT + 4 * i, b + NODE_KEYSAT + 4 * (i + 1), 4 * (n - 1 - i));
-    memmove(key(i), key(i + 1), static_cast<size_t>(l) * (n - 1 - i));
+    memmove(b + NODE_KEYSAT + 4 * entry, b + NODE_KEYSAT + 4 * (entry + 1), 4 * (n - 1 - entry));
+    memmove(key(entry), key(entry + 1), static_cast<size_t>(l) * (n - 1 - entry));
     set_ptr(n - 1, 0);
     memset(key(n - 1), 0, l);
     set_count(n - 1);
   }
 };
 
-inline Node node_view(const KeyCursor &k, uint8_t *buf) { return Node{buf, k.keylen, k.capacity}; }
+inline Node node_view(const KeyCursor &cursor, uint8_t *buf) { return Node{buf, cursor.keylen, cursor.capacity}; }
 
 // --- indexfile.cpp ---
 
@@ -150,29 +150,29 @@ int index_commit(fhrequest *block, int status);
 // holding unwritten changes (see IndexCtx::marked). Returns 0 or 24.
 int index_mark(fhrequest *block);
 
-// Reads or writes node n through the node cache. Node numbers outside
+// Reads or writes node `node` through the node cache. Node numbers outside
 // 1..nextnode-1 give 28.
-int node_read(fhrequest *block, uint32_t n, uint8_t *buf);
-int node_write(fhrequest *block, uint32_t n, const uint8_t *buf);
+int node_read(fhrequest *block, uint32_t node, uint8_t *buf);
+int node_write(fhrequest *block, uint32_t node, const uint8_t *buf);
 
-// Reads node n of key k's tree and checks its kind, key number and count
+// Reads node `node` of key `keynum`'s tree and checks its kind, key number and count
 // (1..splitat); 28 when the node cannot belong to the tree.
-int tree_read(fhrequest *block, int k, uint32_t n, uint8_t *buf);
+int tree_read(fhrequest *block, int keynum, uint32_t node, uint8_t *buf);
 
 // Takes a node from the free-node list or the end of the file.
-int node_take(fhrequest *block, uint32_t *n);
+int node_take(fhrequest *block, uint32_t *node);
 
-// Zero-fills node n and links it at the head of the free-node list.
-int node_free(fhrequest *block, uint32_t n);
+// Zero-fills node `node` and links it at the head of the free-node list.
+int node_free(fhrequest *block, uint32_t node);
 
 // --- search.cpp ---
 
-// Finds `text` in key k from the root, filling the cursor's path; the leaf
+// Finds `text` in key `keynum` from the root, filling the cursor's path; the leaf
 // is in the cursor's buffer. For IDX_NEXT / IDX_GE / IDX_EXACT the cursor
 // ends at the first entry > (>=) the text, possibly in a later leaf, or
 // after the last entry of the last leaf; *found tells whether it names an
 // entry. Returns a status.
-int index_locate(fhrequest *block, int k, int mode, const char *text, bool *found);
+int index_locate(fhrequest *block, int keynum, int mode, const char *text, bool *found);
 
 }  // namespace corvex
 

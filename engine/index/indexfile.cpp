@@ -83,18 +83,18 @@ int largest_keylen(const fhrequest *block) {
   return largest;
 }
 
-void decode_dynamic(IndexCtx *ctx, const uint8_t *p) {
-  ctx->nextnode = get32(p);
-  ctx->freehead = get32(p + 4);
-  ctx->delhead = get32(p + 8);
-  for (int k = 0; k < IDX_MAXKEYS; k++) ctx->roots[k] = get32(p + 12 + 4 * k);
+void decode_dynamic(IndexCtx *ctx, const uint8_t *bytes) {
+  ctx->nextnode = get32(bytes);
+  ctx->freehead = get32(bytes + 4);
+  ctx->delhead = get32(bytes + 8);
+  for (int k = 0; k < IDX_MAXKEYS; k++) ctx->roots[k] = get32(bytes + 12 + 4 * k);
 }
 
-void encode_dynamic(const IndexCtx *ctx, uint8_t *p) {
-  put32(p, ctx->nextnode);
-  put32(p + 4, ctx->freehead);
-  put32(p + 8, ctx->delhead);
-  for (int k = 0; k < IDX_MAXKEYS; k++) put32(p + 12 + 4 * k, ctx->roots[k]);
+void encode_dynamic(const IndexCtx *ctx, uint8_t *bytes) {
+  put32(bytes, ctx->nextnode);
+  put32(bytes + 4, ctx->freehead);
+  put32(bytes + 8, ctx->delhead);
+  for (int k = 0; k < IDX_MAXKEYS; k++) put32(bytes + 12 + 4 * k, ctx->roots[k]);
 }
 
 void free_ctx(IndexCtx *ctx) {
@@ -357,35 +357,35 @@ int mirror_check(NodeMirror *mirror, int status) {
 
 }  // namespace
 
-int node_read(fhrequest *block, uint32_t n, uint8_t *buf) {
+int node_read(fhrequest *block, uint32_t node, uint8_t *buf) {
   IndexCtx *ctx = ctx_of(block);
-  if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
+  if (node == 0 || node >= ctx->nextnode) return FHS_CORRUPTINDEX;
   NodeMirror *mirror = mirror_of(block);
-  const uint8_t *clean = mirror ? mirror->find(n) : nullptr;
+  const uint8_t *clean = mirror ? mirror->find(node) : nullptr;
   bool kept = clean != nullptr;
   NodeCache *cache = nodecache();
   // A node that neither the mirror nor the node cache holds comes from the
   // file's mapping when it has one.
-  if (!clean && !(cache && cache->holds(block->idxfd, n, nullptr))) {
-    clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(n) * ctx->nodesize, ctx->nodesize);
+  if (!clean && !(cache && cache->holds(block->idxfd, node, nullptr))) {
+    clean = mapped_at(block, MAPPED_INDEX, static_cast<uint64_t>(node) * ctx->nodesize, ctx->nodesize);
   }
   int status;
   if (cache) {
-    status = cache->read(block->idxfd, n, ctx->nodesize, buf, clean);
+    status = cache->read(block->idxfd, node, ctx->nodesize, buf, clean);
   } else if (clean) {
     memcpy(buf, clean, ctx->nodesize);
     status = FHS_OK;
   } else {
-    off_t at = static_cast<off_t>(n) * ctx->nodesize;
+    off_t at = static_cast<off_t>(node) * ctx->nodesize;
     status = pread_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_READINDEX;
   }
-  if (status == FHS_OK && mirror && !kept) mirror->put(n, buf);
+  if (status == FHS_OK && mirror && !kept) mirror->put(node, buf);
   return mirror_check(mirror, status);
 }
 
-int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
+int node_write(fhrequest *block, uint32_t node, const uint8_t *buf) {
   IndexCtx *ctx = ctx_of(block);
-  if (n == 0 || n >= ctx->nextnode) return FHS_CORRUPTINDEX;
+  if (node == 0 || node >= ctx->nextnode) return FHS_CORRUPTINDEX;
   ctx->gen++;
   NodeMirror *mirror = mirror_of(block);
   int status = index_mark(block);
@@ -393,26 +393,26 @@ int node_write(fhrequest *block, uint32_t n, const uint8_t *buf) {
   NodeCache *cache = nodecache();
   bool through = index_shared(block);
   if (cache) {
-    status = through ? cache->write_through(block->idxfd, n, ctx->nodesize, buf)
-                     : cache->write(block->idxfd, n, ctx->nodesize, buf);
+    status = through ? cache->write_through(block->idxfd, node, ctx->nodesize, buf)
+                     : cache->write(block->idxfd, node, ctx->nodesize, buf);
   } else {
-    off_t at = static_cast<off_t>(n) * ctx->nodesize;
+    off_t at = static_cast<off_t>(node) * ctx->nodesize;
     status = pwrite_full(block->idxfd, buf, ctx->nodesize, at) == ctx->nodesize ? FHS_OK : FHS_WRITEINDEX;
   }
-  if (status == FHS_OK && mirror) mirror->put(n, buf);
+  if (status == FHS_OK && mirror) mirror->put(node, buf);
   return mirror_check(mirror, status);
 }
 
-int tree_read(fhrequest *block, int k, uint32_t n, uint8_t *buf) {
-  int status = node_read(block, n, buf);
+int tree_read(fhrequest *block, int keynum, uint32_t node, uint8_t *buf) {
+  int status = node_read(block, node, buf);
   if (status != FHS_OK) return status;
-  const KeyCursor &c = ctx_of(block)->cur[k];
+  const KeyCursor &c = ctx_of(block)->cur[keynum];
   bool kind_ok = buf[0] == NODE_LEAF || buf[0] == NODE_INNER;
-  if (!kind_ok || buf[2] != k || buf[1] == 0 || buf[1] > c.splitat) return FHS_CORRUPTINDEX;
+  if (!kind_ok || buf[2] != keynum || buf[1] == 0 || buf[1] > c.splitat) return FHS_CORRUPTINDEX;
   return FHS_OK;
 }
 
-int node_take(fhrequest *block, uint32_t *n) {
+int node_take(fhrequest *block, uint32_t *node) {
   IndexCtx *ctx = ctx_of(block);
   int status = index_mark(block);
   if (status != FHS_OK) return status;
@@ -420,7 +420,7 @@ int node_take(fhrequest *block, uint32_t *n) {
     uint8_t *scratch = ctx->spare + ctx->nodesize;
     status = node_read(block, ctx->freehead, scratch);
     if (status != FHS_OK) return status;
-    *n = ctx->freehead;
+    *node = ctx->freehead;
     ctx->freehead = get32(scratch);
     ctx->changed = true;
     // Off the list on file before it is used, or a crash would leave a
@@ -430,12 +430,12 @@ int node_take(fhrequest *block, uint32_t *n) {
   if (ctx->nextnode == UINT32_MAX) return FHS_WRITEINDEX;
   // A new node lies beyond the header's count until the header is written:
   // a crash leaves it unreached, and the open finds the longer file.
-  *n = ctx->nextnode++;
+  *node = ctx->nextnode++;
   ctx->changed = true;
   return FHS_OK;
 }
 
-int node_free(fhrequest *block, uint32_t n) {
+int node_free(fhrequest *block, uint32_t node) {
   IndexCtx *ctx = ctx_of(block);
   // What the header still says about the node (a root, the deleted-record
   // list head) goes to the file before the node is emptied.
@@ -446,9 +446,9 @@ int node_free(fhrequest *block, uint32_t n) {
   uint8_t *scratch = ctx->spare + ctx->nodesize;
   memset(scratch, 0, ctx->nodesize);
   put32(scratch, ctx->freehead);
-  int status = node_write(block, n, scratch);
+  int status = node_write(block, node, scratch);
   if (status != FHS_OK) return status;
-  ctx->freehead = n;
+  ctx->freehead = node;
   ctx->changed = true;
   return FHS_OK;
 }

@@ -18,10 +18,10 @@ constexpr int kNumberMax = 50;  // characters of a numeric segment converted
 constexpr int kDateMax = 10;    // characters of a date segment converted
 
 // Skips blanks and a plus sign, as the C library's conversions do.
-const char *number_start(const char *p, const char *end) {
-  while (p < end && (*p == ' ' || *p == '\t')) p++;
-  if (p < end && *p == '+') p++;
-  return p;
+const char *number_start(const char *text, const char *end) {
+  while (text < end && (*text == ' ' || *text == '\t')) text++;
+  if (text < end && *text == '+') text++;
+  return text;
 }
 
 double text_number(const char *text, int length) {
@@ -40,10 +40,10 @@ long long text_whole(const char *text, int length) {
   return value;
 }
 
-int bytes_until_zero(const unsigned char *a, const unsigned char *b, int n) {
-  for (int i = 0; i < n; i++) {
-    if (a[i] != b[i]) return a[i] - b[i];
-    if (a[i] == 0) return 0;
+int bytes_until_zero(const unsigned char *left, const unsigned char *right, int count) {
+  for (int i = 0; i < count; i++) {
+    if (left[i] != right[i]) return left[i] - right[i];
+    if (left[i] == 0) return 0;
   }
   return 0;
 }
@@ -51,53 +51,53 @@ int bytes_until_zero(const unsigned char *a, const unsigned char *b, int n) {
 // The number of leading bytes that a and b share, up to n; with
 // `stop_at_zero` the count ends after a shared zero byte, returned as n
 // (texts that end together are equal over the rest).
-int shared_prefix(const char *a, const char *b, int n, bool stop_at_zero) {
+int shared_prefix(const char *left, const char *right, int count, bool stop_at_zero) {
   int i = 0;
-  for (; i + 8 <= n; i += 8) {
+  for (; i + 8 <= count; i += 8) {
     uint64_t x, y;
-    memcpy(&x, a + i, 8);
-    memcpy(&y, b + i, 8);
+    memcpy(&x, left + i, 8);
+    memcpy(&y, right + i, 8);
     if (x != y) break;
     // A zero byte among eight equal ones ends both texts.
-    if (stop_at_zero && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull)) return n;
+    if (stop_at_zero && ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull)) return count;
   }
-  for (; i < n && a[i] == b[i]; i++) {
-    if (stop_at_zero && a[i] == 0) return n;
+  for (; i < count && left[i] == right[i]; i++) {
+    if (stop_at_zero && left[i] == 0) return count;
   }
   return i;
 }
 
-int compare_segment(const fhsegment &seg, const char *a, const char *b, int length) {
-  if (seg.flags & SEG_NUMERIC) return numcmp(text_number(a, length), text_number(b, length));
+int compare_segment(const fhsegment &seg, const char *left, const char *right, int length) {
+  if (seg.flags & SEG_NUMERIC) return numcmp(text_number(left, length), text_number(right, length));
   if (seg.flags & SEG_DATE) {
-    long long x = text_whole(a, length), y = text_whole(b, length);
+    long long x = text_whole(left, length), y = text_whole(right, length);
     return x < y ? -1 : x > y;
   }
   // The text kinds agree over bytes the two sides share, so the comparison
   // starts at the first byte that differs.
   bool binary = (seg.flags & SEG_BINARY) != 0;
-  int at = shared_prefix(a, b, length, !binary);
+  int at = shared_prefix(left, right, length, !binary);
   if (at == length) return 0;
-  a += at;
-  b += at;
+  left += at;
+  right += at;
   length -= at;
-  if (binary) return memcmp(a, b, length);
+  if (binary) return memcmp(left, right, length);
   if (seg.flags & SEG_CASE) {
-    return bytes_until_zero(reinterpret_cast<const unsigned char *>(a), reinterpret_cast<const unsigned char *>(b),
+    return bytes_until_zero(reinterpret_cast<const unsigned char *>(left), reinterpret_cast<const unsigned char *>(right),
                             length);
   }
-  return casencmp(a, b, length);
+  return casencmp(left, right, length);
 }
 
 // Compares the segments of `key` over at most `limit` bytes; *used is the
 // number of bytes the segments cover.
-int compare_segments(const fhkeydef &key, const char *a, const char *b, int limit, int *used) {
+int compare_segments(const fhkeydef &key, const char *left, const char *right, int limit, int *used) {
   int at = 0;
   int nsegs = key.nsegs < FID_MAXSEGS ? key.nsegs : static_cast<int>(FID_MAXSEGS);
   for (int s = 0; s < nsegs && at < limit; s++) {
     const fhsegment &seg = key.seg[s];
     int length = seg.length < limit - at ? seg.length : limit - at;
-    int c = compare_segment(seg, a + at, b + at, length);
+    int c = compare_segment(seg, left + at, right + at, length);
     if (c != 0) {
       *used = at;
       return (seg.flags & SEG_DESCENDING) ? -c : c;
@@ -141,29 +141,29 @@ bool segments_hold(const fhrequest *block, const fhkeydef &key, const char *imag
 
 }  // namespace
 
-int key_ownlen(const fhrequest *block, int k) {
-  if (k == 0) return block->keydefs[0].keylen;
-  int own = block->keydefs[k].keylen - block->keydefs[0].keylen;
+int key_ownlen(const fhrequest *block, int keynum) {
+  if (keynum == 0) return block->keydefs[0].keylen;
+  int own = block->keydefs[keynum].keylen - block->keydefs[0].keylen;
   return own > 0 ? own : 0;
 }
 
-int key_compare(const fhrequest *block, int k, const char *a, const char *b) {
-  const fhkeydef &key = block->keydefs[k];
+int key_compare(const fhrequest *block, int keynum, const char *left, const char *right) {
+  const fhkeydef &key = block->keydefs[keynum];
   int length = key.keylen;
   int used = 0;
-  if (k == 0) {
+  if (keynum == 0) {
     bool temp = (block->mode & FH_TEMPINDEX) != 0;
     int own = temp && length >= kSuffix ? length - kSuffix : length;
-    int c = compare_segments(key, a, b, own, &used);
+    int c = compare_segments(key, left, right, own, &used);
     if (c != 0 || !temp) return c;
-    return memcmp(a + own, b + own, length - own);
+    return memcmp(left + own, right + own, length - own);
   }
-  int own = key_ownlen(block, k);
-  int c = compare_segments(key, a, b, own, &used);
+  int own = key_ownlen(block, keynum);
+  int c = compare_segments(key, left, right, own, &used);
   if (c != 0) return c;
   int rest = length - own;
-  c = compare_segments(block->keydefs[0], a + own, b + own, rest, &used);
-  if (c == 0 && used < rest) c = memcmp(a + own + used, b + own + used, rest - used);
+  c = compare_segments(block->keydefs[0], left + own, right + own, rest, &used);
+  if (c == 0 && used < rest) c = memcmp(left + own + used, right + own + used, rest - used);
   int last = key.nsegs > 0 && key.nsegs <= FID_MAXSEGS ? key.nsegs - 1 : 0;
   return (key.seg[last].flags & SEG_DESCENDING) ? -c : c;
 }
@@ -195,37 +195,37 @@ bool key0_fingerprint(const fhrequest *block, const char *text, uint32_t *out) {
   return true;
 }
 
-bool key_bytes_held(const fhrequest *block, int k, const char *image, const char *text) {
+bool key_bytes_held(const fhrequest *block, int keynum, const char *image, const char *text) {
   if (block->mode & FH_TEMPINDEX) return false;
-  const fhkeydef &key = block->keydefs[k];
-  int own = key_ownlen(block, k);
+  const fhkeydef &key = block->keydefs[keynum];
+  int own = key_ownlen(block, keynum);
   return segments_hold(block, key, image, text, own) &&
-         (k == 0 || segments_hold(block, block->keydefs[0], image, text + own, key.keylen - own));
+         (keynum == 0 || segments_hold(block, block->keydefs[0], image, text + own, key.keylen - own));
 }
 
-int build_key_of(fhrequest *block, int k, char *image, char *out) {
+int build_key_of(fhrequest *block, int keynum, char *image, char *out) {
   char *saved = block->recbuf;
   block->recbuf = image;
-  int n = _bldkey(block, k, out);
+  int n = _bldkey(block, keynum, out);
   block->recbuf = saved;
   return n;
 }
 
 }  // namespace corvex
 
-int32_t _bldkey(fhrequest *block, int32_t k, char *out) {
+int32_t _bldkey(fhrequest *block, int32_t keynum, char *out) {
   using namespace corvex;
-  if (!block || !out || !block->recbuf || !block->keydefs || k < 0 || k >= block->nkeys) return -1;
-  const fhkeydef &key = block->keydefs[k];
+  if (!block || !out || !block->recbuf || !block->keydefs || keynum < 0 || keynum >= block->nkeys) return -1;
+  const fhkeydef &key = block->keydefs[keynum];
   int length = key.keylen;
-  int own = key_ownlen(block, k);
+  int own = key_ownlen(block, keynum);
   bool temp = (block->mode & FH_TEMPINDEX) != 0;
-  if (k == 0 && temp) own = length >= kSuffix ? length - kSuffix : 0;
+  if (keynum == 0 && temp) own = length >= kSuffix ? length - kSuffix : 0;
   int at = copy_segments(block, key, out, own);
   while (at < own) out[at++] = ' ';
-  if (k > 0) at += copy_segments(block, block->keydefs[0], out + own, length - own);
+  if (keynum > 0) at += copy_segments(block, block->keydefs[0], out + own, length - own);
   while (at < length) out[at++] = ' ';
-  if (temp && k == 0 && length >= kSuffix) base95_put(static_cast<uint32_t>(block->recpos), kSuffix, out + own);
+  if (temp && keynum == 0 && length >= kSuffix) base95_put(static_cast<uint32_t>(block->recpos), kSuffix, out + own);
   out[length] = 0;
   return length;
 }

@@ -17,25 +17,28 @@ namespace corvex {
 // Longest key text plus its terminator.
 enum { KEYTEXT_MAX = 512 };
 
-// Builds key `k` of the record image `image` into `out`; returns its length.
-int build_key_of(fhrequest *block, int k, char *image, char *out);
+// Builds key `keynum` of the record image `image` into `out`; returns its
+// length.
+int build_key_of(fhrequest *block, int keynum, char *image, char *out);
 
-// Compares two key texts of key k of `block` (each the stored key length):
-// segment by segment by each segment's kind, negated for descending
-// segments; then the position suffix of a temporary index bytewise, or for
-// k > 0 the appended key 0 part by key 0's rules. Negative, 0 or positive.
-int key_compare(const fhrequest *block, int k, const char *a, const char *b);
+// Compares two key texts `left` and `right` of key `keynum` of `block` (each
+// the stored key length): segment by segment by each segment's kind, negated
+// for descending segments; then the position suffix of a temporary index
+// bytewise, or for keys after key 0 the appended key 0 part by key 0's
+// rules. Negative, 0 or positive.
+int key_compare(const fhrequest *block, int keynum, const char *left, const char *right);
 
-// True when key k built from the record image `image` would have the very
-// bytes of `text` (the stored key length); the record's segments are
+// True when key `keynum` built from the record image `image` would have the
+// very bytes of `text` (the stored key length); the record's segments are
 // compared in place, nothing is built. Texts with the same bytes always
 // compare equal, so this answers a key check without building the key;
 // false (a segment beyond the record, a temporary index's position suffix,
 // different bytes) leaves it to key_compare of the built key.
-bool key_bytes_held(const fhrequest *block, int k, const char *image, const char *text);
+bool key_bytes_held(const fhrequest *block, int keynum, const char *image, const char *text);
 
-// The length of key k without the appended key 0 (key 0: its whole length).
-int key_ownlen(const fhrequest *block, int k);
+// The length of key `keynum` without the appended key 0 (key 0: its whole
+// length).
+int key_ownlen(const fhrequest *block, int keynum);
 
 // A hash of a key text of key 0 (the stored key length) that two texts share
 // whenever key_compare finds them equal, so that differing fingerprints

@@ -73,43 +73,43 @@ bool NodeCache::holds(int fd, uint32_t node, bool *dirty) const {
   return true;
 }
 
-void NodeCache::unlink_age(int e) {
-  Entry &x = entries_[e];
+void NodeCache::unlink_age(int entry) {
+  Entry &x = entries_[entry];
   if (x.younger >= 0) entries_[x.younger].older = x.older; else youngest_ = x.older;
   if (x.older >= 0) entries_[x.older].younger = x.younger; else oldest_ = x.younger;
   x.older = x.younger = -1;
 }
 
-void NodeCache::touch(int e) {
-  if (youngest_ == e) return;
-  unlink_age(e);
-  make_youngest(e);
+void NodeCache::touch(int entry) {
+  if (youngest_ == entry) return;
+  unlink_age(entry);
+  make_youngest(entry);
 }
 
-void NodeCache::make_youngest(int e) {
-  Entry &x = entries_[e];
+void NodeCache::make_youngest(int entry) {
+  Entry &x = entries_[entry];
   x.older = youngest_;
-  if (youngest_ >= 0) entries_[youngest_].younger = e;
-  youngest_ = e;
-  if (oldest_ < 0) oldest_ = e;
+  if (youngest_ >= 0) entries_[youngest_].younger = entry;
+  youngest_ = entry;
+  if (oldest_ < 0) oldest_ = entry;
 }
 
-void NodeCache::unlink_hash(int e) {
-  int16_t *link = &buckets_[bucket(entries_[e].fd, entries_[e].node)];
-  while (*link != e) link = &entries_[*link].hnext;
-  *link = entries_[e].hnext;
-  entries_[e].hnext = -1;
+void NodeCache::unlink_hash(int entry) {
+  int16_t *link = &buckets_[bucket(entries_[entry].fd, entries_[entry].node)];
+  while (*link != entry) link = &entries_[*link].hnext;
+  *link = entries_[entry].hnext;
+  entries_[entry].hnext = -1;
 }
 
-void NodeCache::release(int e) {
-  unlink_hash(e);
-  unlink_age(e);
-  Entry &x = entries_[e];
+void NodeCache::release(int entry) {
+  unlink_hash(entry);
+  unlink_age(entry);
+  Entry &x = entries_[entry];
   x.used = false;
   x.dirty = false;
   x.fd = -1;
   x.older = freelist_;
-  freelist_ = e;
+  freelist_ = entry;
   used_--;
 }
 

@@ -57,11 +57,11 @@ class NodeCache {
   struct Entry;
   int find(int fd, uint32_t node) const;
   int take_entry(int fd, uint32_t node, uint16_t size, int *status);
-  void touch(int e);
-  void make_youngest(int e);
-  void unlink_age(int e);
-  void unlink_hash(int e);
-  void release(int e);
+  void touch(int entry);
+  void make_youngest(int entry);
+  void unlink_age(int entry);
+  void unlink_hash(int entry);
+  void release(int entry);
   static unsigned bucket(int fd, uint32_t node);
 
   Entry *entries_;

@@ -23,16 +23,16 @@ NodeMirror::~NodeMirror() = default;
 
 size_t NodeMirror::chunk_bytes() const { return static_cast<size_t>(kNodes) * nodesize_; }
 
-const uint8_t *NodeMirror::find(uint32_t n) const {
-  uint32_t c = n / kNodes, i = n % kNodes;
+const uint8_t *NodeMirror::find(uint32_t node) const {
+  uint32_t c = node / kNodes, i = node % kNodes;
   if (c >= chunks_.size() || !chunks_[c]) return nullptr;
   const Chunk &chunk = *chunks_[c];
   if (!(chunk.present[i / 64] >> (i % 64) & 1)) return nullptr;
   return chunk.images.get() + static_cast<size_t>(i) * nodesize_;
 }
 
-void NodeMirror::put(uint32_t n, const uint8_t *image) {
-  uint32_t c = n / kNodes, i = n % kNodes;
+void NodeMirror::put(uint32_t node, const uint8_t *image) {
+  uint32_t c = node / kNodes, i = node % kNodes;
   if (c >= chunks_.size() || !chunks_[c]) {
     if ((chunks_held_ + 1) * chunk_bytes() > limit_) return;
     if (c >= chunks_.size()) {

@@ -33,11 +33,11 @@ class NodeMirror {
   NodeMirror(const NodeMirror &) = delete;
   NodeMirror &operator=(const NodeMirror &) = delete;
 
-  // The copy of node n, or null when it is not kept.
-  const uint8_t *find(uint32_t n) const;
+  // The copy of node `node`, or null when it is not kept.
+  const uint8_t *find(uint32_t node) const;
 
-  // Keeps (or replaces) the copy of node n: `nodesize` bytes at `image`.
-  void put(uint32_t n, const uint8_t *image);
+  // Keeps (or replaces) the copy of node `node`: `nodesize` bytes at `image`.
+  void put(uint32_t node, const uint8_t *image);
 
   // Drops every copy and frees their memory.
   void clear();

@@ -32,11 +32,11 @@ enum Pick { PICK_TEXT, PICK_ABOVE, PICK_FIRST, PICK_LAST };
 
 // The first of the first n entries whose key is >= text (> text when
 // strict), or n.
-int bound(const fhrequest *block, int k, const Node &nd, int n, const char *text, bool strict) {
-  int lo = 0, hi = n;
+int bound(const fhrequest *block, int keynum, const Node &nd, int count, const char *text, bool strict) {
+  int lo = 0, hi = count;
   while (lo < hi) {
     int mid = lo + (hi - lo) / 2;
-    int c = key_compare(block, k, nd.key(mid), text);
+    int c = key_compare(block, keynum, nd.key(mid), text);
     if (strict ? c <= 0 : c < 0) {
       lo = mid + 1;
     } else {
@@ -49,92 +49,92 @@ int bound(const fhrequest *block, int k, const Node &nd, int n, const char *text
 // The first entry of the leaf whose key is >= text (> text when strict). A
 // hint entry equal to the text finds it by stepping over its equal
 // neighbours, which in a walk costs two comparisons.
-int leaf_bound(const fhrequest *block, int k, const Node &nd, int hint, const char *text, bool strict) {
+int leaf_bound(const fhrequest *block, int keynum, const Node &nd, int hint, const char *text, bool strict) {
   int n = nd.count();
-  if (hint < 0 || hint >= n || key_compare(block, k, nd.key(hint), text) != 0) {
-    return bound(block, k, nd, n, text, strict);
+  if (hint < 0 || hint >= n || key_compare(block, keynum, nd.key(hint), text) != 0) {
+    return bound(block, keynum, nd, n, text, strict);
   }
   int i = hint;
   if (strict) {
-    for (i++; i < n && key_compare(block, k, nd.key(i), text) == 0; i++) {
+    for (i++; i < n && key_compare(block, keynum, nd.key(i), text) == 0; i++) {
     }
   } else {
-    while (i > 0 && key_compare(block, k, nd.key(i - 1), text) == 0) i--;
+    while (i > 0 && key_compare(block, keynum, nd.key(i - 1), text) == 0) i--;
   }
   return i;
 }
 
-// Reads node n at `depth` and goes down to a leaf, choosing children by
+// Reads node `node` at `depth` and goes down to a leaf, choosing children by
 // `pick`. The leaf ends in the cursor's buffer, its step last on the path.
-int descend(fhrequest *block, int k, uint32_t n, int depth, Pick pick, const char *text) {
-  KeyCursor &c = ctx_of(block)->cur[k];
+int descend(fhrequest *block, int keynum, uint32_t node, int depth, Pick pick, const char *text) {
+  KeyCursor &c = ctx_of(block)->cur[keynum];
   for (;;) {
     if (depth >= IDX_MAXDEPTH) return FHS_CORRUPTINDEX;
-    int status = tree_read(block, k, n, c.buf);
+    int status = tree_read(block, keynum, node, c.buf);
     if (status != FHS_OK) return status;
     Node nd = node_view(c, c.buf);
     int count = nd.count();
-    c.path[depth] = PathStep{n, 0, count};
+    c.path[depth] = PathStep{node, 0, count};
     if (nd.kind() == NODE_LEAF) {
       c.depth = depth + 1;
-      c.leaf = n;
+      c.leaf = node;
       return FHS_OK;
     }
     int e = pick == PICK_FIRST  ? 0
             : pick == PICK_LAST ? count - 1
-                                : bound(block, k, nd, count - 1, text, pick == PICK_ABOVE);
+                                : bound(block, keynum, nd, count - 1, text, pick == PICK_ABOVE);
     c.path[depth].entry = e;
-    n = nd.ptr(e);
+    node = nd.ptr(e);
     depth++;
   }
 }
 
 // Moves the cursor to the leaf after (dir > 0) or before its leaf. *moved
 // is false at the edge of the tree, where the cursor's leaf stays.
-int neighbour(fhrequest *block, int k, int dir, bool *moved) {
-  KeyCursor &c = ctx_of(block)->cur[k];
+int neighbour(fhrequest *block, int keynum, int dir, bool *moved) {
+  KeyCursor &c = ctx_of(block)->cur[keynum];
   *moved = false;
   for (int d = c.depth - 2; d >= 0; d--) {
     PathStep &s = c.path[d];
     int e = s.entry + dir;
     if (e < 0 || e >= s.count) continue;
-    int status = tree_read(block, k, s.node, c.buf);
+    int status = tree_read(block, keynum, s.node, c.buf);
     if (status != FHS_OK) return status;
     Node nd = node_view(c, c.buf);
     if (nd.count() != s.count || nd.kind() != NODE_INNER) return FHS_CORRUPTINDEX;
     s.entry = e;
     *moved = true;
-    return descend(block, k, nd.ptr(e), d + 1, dir > 0 ? PICK_FIRST : PICK_LAST, nullptr);
+    return descend(block, keynum, nd.ptr(e), d + 1, dir > 0 ? PICK_FIRST : PICK_LAST, nullptr);
   }
   return FHS_OK;
 }
 
-// The node mirror's copy of node n when it is a node of key k's tree of
+// The node mirror's copy of node `node` when it is a node of key `keynum`'s tree of
 // the given kind; null otherwise (not kept, or not such a node).
-const uint8_t *tree_copy(const fhrequest *block, int k, uint32_t n, int kind) {
+const uint8_t *tree_copy(const fhrequest *block, int keynum, uint32_t node, int kind) {
   const IndexCtx *ctx = ctx_of(block);
   if (!ctx->mirror || block_rereads(block)) return nullptr;
-  const uint8_t *node = ctx->mirror->find(n);
-  if (!node || node[0] != kind || node[2] != k || node[1] == 0 || node[1] > ctx->cur[k].splitat) return nullptr;
-  return node;
+  const uint8_t *copy = ctx->mirror->find(node);
+  if (!copy || copy[0] != kind || copy[2] != keynum || copy[1] == 0 || copy[1] > ctx->cur[keynum].splitat) return nullptr;
+  return copy;
 }
 
 // The mirror's copy of the leaf after (dir > 0) or before the cursor's
 // leaf, found along the cursor's path as neighbour finds it but without
 // reading anything: null when a node on the way is not kept or the cursor
 // is at the edge of the tree. For reading ahead across the leaf's end.
-const uint8_t *neighbour_copy(const fhrequest *block, int k, int dir) {
-  const KeyCursor &c = ctx_of(block)->cur[k];
+const uint8_t *neighbour_copy(const fhrequest *block, int keynum, int dir) {
+  const KeyCursor &c = ctx_of(block)->cur[keynum];
   for (int d = c.depth - 2; d >= 0; d--) {
     const PathStep &s = c.path[d];
     int e = s.entry + dir;
     if (e < 0 || e >= s.count) continue;
-    const uint8_t *node = tree_copy(block, k, s.node, NODE_INNER);
+    const uint8_t *node = tree_copy(block, keynum, s.node, NODE_INNER);
     if (!node || node[1] != s.count) return nullptr;
     for (d++;; d++) {
       uint32_t child = get32(node + NODE_KEYSAT + 4 * e);
       bool leaf = d == c.depth - 1;
-      node = tree_copy(block, k, child, leaf ? NODE_LEAF : NODE_INNER);
+      node = tree_copy(block, keynum, child, leaf ? NODE_LEAF : NODE_INNER);
       if (!node || leaf) return node;
       e = dir > 0 ? 0 : node[1] - 1;
     }
@@ -146,13 +146,13 @@ const uint8_t *neighbour_copy(const fhrequest *block, int k, int dir) {
 // forward modes) or -1 (backward modes) when it lies beyond the leaf.
 // *certain is false when an earlier (forward) or later (backward) leaf may
 // hold the answer instead.
-int answer_in_leaf(const fhrequest *block, int k, int mode, const char *text, int hint, bool *certain) {
-  KeyCursor &c = ctx_of(block)->cur[k];
+int answer_in_leaf(const fhrequest *block, int keynum, int mode, const char *text, int hint, bool *certain) {
+  KeyCursor &c = ctx_of(block)->cur[keynum];
   Node nd = node_view(c, c.buf);
   int n = nd.count();
   // NEXT and LE look at the first entry above the text, the others at the
   // first one not below it.
-  int b = leaf_bound(block, k, nd, hint, text, mode == IDX_NEXT || mode == IDX_LE);
+  int b = leaf_bound(block, keynum, nd, hint, text, mode == IDX_NEXT || mode == IDX_LE);
   switch (mode) {
     case IDX_NEXT:
       *certain = b > 0;
@@ -169,16 +169,16 @@ int answer_in_leaf(const fhrequest *block, int k, int mode, const char *text, in
 
 bool forward(int mode) { return mode == IDX_EXACT || mode == IDX_GE || mode == IDX_NEXT; }
 
-// Marks the cursor at entry i of its leaf; returns whether i names an entry
+// Marks the cursor at `entry` of its leaf; returns whether it names an entry
 // that answers `mode`.
-bool settle(fhrequest *block, int k, int mode, const char *text, int i) {
+bool settle(fhrequest *block, int keynum, int mode, const char *text, int entry) {
   IndexCtx *ctx = ctx_of(block);
-  KeyCursor &c = ctx->cur[k];
+  KeyCursor &c = ctx->cur[keynum];
   Node nd = node_view(c, c.buf);
-  bool found = i >= 0 && i < nd.count();
-  if (found && mode == IDX_EXACT) found = key_compare(block, k, nd.key(i), text) == 0;
-  c.entry = i;
-  c.path[c.depth - 1].entry = i;
+  bool found = entry >= 0 && entry < nd.count();
+  if (found && mode == IDX_EXACT) found = key_compare(block, keynum, nd.key(entry), text) == 0;
+  c.entry = entry;
+  c.path[c.depth - 1].entry = entry;
   c.atend = !found;
   c.gen = ctx->gen;
   return found;
@@ -188,20 +188,20 @@ bool settle(fhrequest *block, int k, int mode, const char *text, int i) {
 // neighbouring leaves in the mode's direction while it lies beyond them.
 // *i is the answer's entry in the cursor's leaf at the end, out of range
 // when the tree holds none.
-int walk_leaves(fhrequest *block, int k, int mode, const char *text, int *i) {
+int walk_leaves(fhrequest *block, int keynum, int mode, const char *text, int *entry) {
   IndexCtx *ctx = ctx_of(block);
-  KeyCursor &c = ctx->cur[k];
+  KeyCursor &c = ctx->cur[keynum];
   int dir = forward(mode) ? 1 : -1;
   bool certain;
   // A bound may equal keys that continue in the next leaves; the walk is
   // bounded by the number of nodes.
   for (uint32_t steps = 0;; steps++) {
-    *i = answer_in_leaf(block, k, mode, text, -1, &certain);
+    *entry = answer_in_leaf(block, keynum, mode, text, -1, &certain);
     int n = node_view(c, c.buf).count();
-    if ((dir > 0 && *i < n) || (dir < 0 && *i >= 0)) return FHS_OK;
+    if ((dir > 0 && *entry < n) || (dir < 0 && *entry >= 0)) return FHS_OK;
     if (steps >= ctx->nextnode) return FHS_CORRUPTINDEX;
     bool moved = false;
-    int status = neighbour(block, k, dir, &moved);
+    int status = neighbour(block, keynum, dir, &moved);
     if (status != FHS_OK || !moved) return status;
   }
 }
@@ -210,14 +210,14 @@ int walk_leaves(fhrequest *block, int k, int mode, const char *text, int *i) {
 // the mode's direction) can hold the answer, which lies in the leaf itself
 // or the neighbouring one (or nowhere, at the edge of the tree). False when
 // the search must start at the root; otherwise *status tells the outcome.
-bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
+bool from_cursor(fhrequest *block, int keynum, int mode, const char *text, bool *found, int *status) {
   IndexCtx *ctx = ctx_of(block);
-  KeyCursor &c = ctx->cur[k];
+  KeyCursor &c = ctx->cur[keynum];
   if (block_rereads(block) || c.gen != ctx->gen || c.leaf == 0 || mode == IDX_FIRST || mode == IDX_LAST) {
     return false;
   }
   bool certain = false;
-  int i = answer_in_leaf(block, k, mode, text, c.entry, &certain);
+  int i = answer_in_leaf(block, keynum, mode, text, c.entry, &certain);
   if (!certain) return false;
   int n = node_view(c, c.buf).count();
   *status = FHS_OK;
@@ -225,17 +225,17 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
     // Past the leaf's end the next leaf may answer; farther on, the root
     // gets there sooner.
     bool moved = false;
-    *status = neighbour(block, k, forward(mode) ? 1 : -1, &moved);
+    *status = neighbour(block, keynum, forward(mode) ? 1 : -1, &moved);
     if (*status != FHS_OK) {
       c.leaf = 0;
       return true;
     }
     if (moved) {
-      i = answer_in_leaf(block, k, mode, text, -1, &certain);
+      i = answer_in_leaf(block, keynum, mode, text, -1, &certain);
       if (i < 0 || i >= node_view(c, c.buf).count()) return false;
     }
   }
-  *found = settle(block, k, mode, text, i);
+  *found = settle(block, keynum, mode, text, i);
   return true;
 }
 
@@ -247,9 +247,9 @@ bool from_cursor(fhrequest *block, int k, int mode, const char *text, bool *foun
 // on) or one out of order is left to the search. False when the search
 // must decide; otherwise *found and *status tell the outcome, which was
 // checked to lie on the right side of the text.
-bool step_from_cursor(fhrequest *block, int k, int mode, const char *text, bool *found, int *status) {
+bool step_from_cursor(fhrequest *block, int keynum, int mode, const char *text, bool *found, int *status) {
   IndexCtx *ctx = ctx_of(block);
-  KeyCursor &c = ctx->cur[k];
+  KeyCursor &c = ctx->cur[keynum];
   if ((mode != IDX_NEXT && mode != IDX_PREV) || block_rereads(block) || c.gen != ctx->gen || c.leaf == 0) {
     return false;
   }
@@ -260,27 +260,27 @@ bool step_from_cursor(fhrequest *block, int k, int mode, const char *text, bool 
   *status = FHS_OK;
   if (i < 0 || i >= nd.count()) {
     bool moved = false;
-    *status = neighbour(block, k, dir, &moved);
+    *status = neighbour(block, keynum, dir, &moved);
     if (*status != FHS_OK) {
       c.leaf = 0;
       return true;
     }
     if (!moved) {
-      *found = settle(block, k, mode, text, i);
+      *found = settle(block, keynum, mode, text, i);
       return true;
     }
     i = dir > 0 ? 0 : node_view(c, c.buf).count() - 1;
   }
-  int side = key_compare(block, k, node_view(c, c.buf).key(i), text);
+  int side = key_compare(block, keynum, node_view(c, c.buf).key(i), text);
   if (dir > 0 ? side <= 0 : side >= 0) return false;
-  *found = settle(block, k, mode, text, i);
+  *found = settle(block, keynum, mode, text, i);
   return true;
 }
 
 // True when `found` lies where a search in `mode` from `text` may end.
-bool answer_fits(const fhrequest *block, int k, int mode, const char *text, const char *found) {
+bool answer_fits(const fhrequest *block, int keynum, int mode, const char *text, const char *found) {
   if (mode == IDX_FIRST || mode == IDX_LAST) return true;
-  int c = key_compare(block, k, found, text);
+  int c = key_compare(block, keynum, found, text);
   switch (mode) {
     case IDX_EXACT: return c == 0;
     case IDX_GE: return c >= 0;
@@ -292,14 +292,14 @@ bool answer_fits(const fhrequest *block, int k, int mode, const char *text, cons
 
 }  // namespace
 
-int index_locate(fhrequest *block, int k, int mode, const char *text, bool *found) {
+int index_locate(fhrequest *block, int keynum, int mode, const char *text, bool *found) {
   IndexCtx *ctx = ctx_of(block);
-  KeyCursor &c = ctx->cur[k];
+  KeyCursor &c = ctx->cur[keynum];
   *found = false;
   c.leaf = 0;
   c.depth = 0;
   c.atend = true;
-  uint32_t root = ctx->roots[k];
+  uint32_t root = ctx->roots[keynum];
   if (root == 0) return FHS_OK;
   // The leaf that holds the answer: the first one whose highest key is
   // above the text for IDX_NEXT and IDX_LE, the first one whose highest key
@@ -309,18 +309,18 @@ int index_locate(fhrequest *block, int k, int mode, const char *text, bool *foun
               : mode == IDX_LAST                     ? PICK_LAST
               : mode == IDX_NEXT || mode == IDX_LE ? PICK_ABOVE
                                                      : PICK_TEXT;
-  int status = descend(block, k, root, 0, pick, text);
+  int status = descend(block, keynum, root, 0, pick, text);
   int i = 0;
   if (status == FHS_OK && (pick == PICK_FIRST || pick == PICK_LAST)) {
     i = pick == PICK_FIRST ? 0 : node_view(c, c.buf).count() - 1;
   } else if (status == FHS_OK) {
-    status = walk_leaves(block, k, mode, text, &i);
+    status = walk_leaves(block, keynum, mode, text, &i);
   }
   if (status != FHS_OK) {
     c.leaf = 0;
     return status;
   }
-  *found = settle(block, k, mode, text, i);
+  *found = settle(block, keynum, mode, text, i);
   return FHS_OK;
 }
 

@@ -17,14 +17,14 @@ enum { kLinkAt = 0, kCountAt = 4, kEntriesAt = 6, kEntrySize = 6 };
 
 int capacity(const IndexCtx *ctx) { return (ctx->nodesize - kEntriesAt) / kEntrySize; }
 
-uint8_t *entry_at(uint8_t *buf, int i) { return buf + kEntriesAt + i * kEntrySize; }
+uint8_t *entry_at(uint8_t *buf, int entry) { return buf + kEntriesAt + entry * kEntrySize; }
 
-// Reads list node n and checks its count; `steps` bounds the walk so that a
+// Reads list node `node` and checks its count; `steps` bounds the walk so that a
 // list that loops ends with 28.
-int read_list_node(fhrequest *block, uint32_t n, uint8_t *buf, uint32_t *steps) {
+int read_list_node(fhrequest *block, uint32_t node, uint8_t *buf, uint32_t *steps) {
   IndexCtx *ctx = ctx_of(block);
   if (++*steps > ctx->nextnode) return FHS_CORRUPTINDEX;
-  int status = node_read(block, n, buf);
+  int status = node_read(block, node, buf);
   if (status != FHS_OK) return status;
   return get16(buf + kCountAt) > capacity(ctx) ? FHS_CORRUPTINDEX : FHS_OK;
 }
@@ -58,15 +58,15 @@ int add_locked(fhrequest *block, uint32_t pos, uint16_t length) {
   return FHS_OK;
 }
 
-// Takes entry i out of list node n (in `buf`), whose predecessor is `prev`
+// Takes `entry` out of list node `node` (in `buf`), whose predecessor is `prev`
 // (0 for the head). A node left empty is unlinked and freed.
-int take_entry(fhrequest *block, uint32_t prev, uint32_t n, uint8_t *buf, int i) {
+int take_entry(fhrequest *block, uint32_t prev, uint32_t node, uint8_t *buf, int entry) {
   IndexCtx *ctx = ctx_of(block);
   int count = get16(buf + kCountAt);
-  memmove(entry_at(buf, i), entry_at(buf, i + 1), static_cast<size_t>(count - 1 - i) * kEntrySize);
+  memmove(entry_at(buf, entry), entry_at(buf, entry + 1), static_cast<size_t>(count - 1 - entry) * kEntrySize);
   memset(entry_at(buf, count - 1), 0, kEntrySize);
   put16(buf + kCountAt, static_cast<uint16_t>(count - 1));
-  if (count > 1) return node_write(block, n, buf);
+  if (count > 1) return node_write(block, node, buf);
   uint32_t next = get32(buf + kLinkAt);
   if (prev == 0) {
     ctx->delhead = next;
@@ -78,7 +78,7 @@ int take_entry(fhrequest *block, uint32_t prev, uint32_t n, uint8_t *buf, int i)
     put32(pbuf + kLinkAt, next);
     if ((status = node_write(block, prev, pbuf)) != FHS_OK) return status;
   }
-  return node_free(block, n);
+  return node_free(block, node);
 }
 
 int take_locked(fhrequest *block, uint16_t length, uint32_t *pos) {

@@ -10,9 +10,8 @@
 
 #include "access/file_table.h"
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -44,8 +43,8 @@ class Chain : public ::testing::Test {
   }
   // A keyed table with three records, open under id.
   void make_table(int id) {
-    access_test::write_fid(kDesc, dir_.file("T.fid"));
-    ASSERT_EQ(KDBmake(dir_.file("T.Dat").c_str(), "", "", id, 3, 0), 0);
+    access_test::write_fid(kDesc, dir_.path("T.fid"));
+    ASSERT_EQ(KDBmake(dir_.path("T.Dat").c_str(), "", "", id, 3, 0), 0);
     for (const char *name : {"ADAMS", "BAKER", "CLARK"}) {
       KDBrclear(id);
       KDBcopyfput(name, "NAME", id);
@@ -54,7 +53,7 @@ class Chain : public ::testing::Test {
     }
   }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
 };
 
@@ -95,7 +94,7 @@ TEST_F(Chain, FilesAreRestoredUnderTheirIdsAndReopenedOnFirstUse) {
   make_table(table);
   ASSERT_EQ(KDBfirstrec(table, 1), 0);
   ASSERT_EQ(KDBnextrec(table, -1), 0);  // on BAKER
-  std::string out_path = dir_.file("out.txt"), in_path = dir_.file("in.txt");
+  std::string out_path = dir_.path("out.txt"), in_path = dir_.path("in.txt");
   ASSERT_EQ(KDBopenmake(out_path.c_str(), "", "", out, 0, 0x8000), 0);
   ASSERT_EQ(KDBput("before", out, -1), 0);
   ASSERT_EQ(KDBwrite(out, 1, 0), 0);
@@ -153,7 +152,7 @@ TEST_F(Chain, FilesNeverUsedAgainCloseQuietly) {
 }
 
 TEST_F(Chain, AHundredFilesAtMost) {
-  std::string text = dir_.file("t.txt");
+  std::string text = dir_.path("t.txt");
   access_test::write_file(text, "x\n");
   for (int n = 0; n < 103; ++n) ASSERT_EQ(KDBopen(text.c_str(), "", "", client_ + n, 1, 0), 0);
   ASSERT_EQ(KDBputfiles(client_), 0);
@@ -167,7 +166,7 @@ TEST_F(Chain, AHundredFilesAtMost) {
 
 TEST_F(Chain, DamagedOrDuplicateSavedFilesAreDropped) {
   make_table(client_ + 1);
-  KDBopen(dir_.file("T.Dat").c_str(), "", "", client_ + 2, 3, 0);
+  KDBopen(dir_.path("T.Dat").c_str(), "", "", client_ + 2, 3, 0);
   ASSERT_EQ(KDBputfiles(client_), 0);
   // The first saved file loses its tail; the second comes back.
   std::string name = block('f', 0);
@@ -195,7 +194,7 @@ TEST_F(Chain, AFileThatCannotBeOpenedAgainIsNotOpen) {
   make_table(client_ + 1);
   ASSERT_EQ(KDBputfiles(client_), 0);
   // The description changed in between: the record no longer fits.
-  access_test::write_fid("length 30\nitem NAME C 0 8\nkey NAME\n", dir_.file("T.fid"));
+  access_test::write_fid("length 30\nitem NAME C 0 8\nkey NAME\n", dir_.path("T.fid"));
   ASSERT_EQ(KDBgetfiles(client_, "SINGLE"), 0);
   EXPECT_EQ(KDBfirstrec(client_ + 1, 1), 7);
   EXPECT_NE(KDBerr(client_), 0);

@@ -5,9 +5,8 @@
 #include <string>
 
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -31,12 +30,12 @@ class Cipher : public ::testing::Test {
   void SetUp() override {
     client_ = KDBinit(0);
     id_ = client_ + 1;
-    access_test::write_fid(kDesc, dir_.file("C.fid"));
+    access_test::write_fid(kDesc, dir_.path("C.fid"));
     ASSERT_EQ(KDBmake(dat().c_str(), "", "", id_, 3, 0), 0);
   }
   void TearDown() override { EXPECT_EQ(KDBinit(client_), 0); }
 
-  std::string dat() const { return dir_.file("C.Dat"); }
+  std::string dat() const { return dir_.path("C.Dat"); }
   int add(const char *name, const char *qth) {
     KDBrclear(id_);
     KDBcopyfput("K1ABC", "CALL", id_);
@@ -54,7 +53,7 @@ class Cipher : public ::testing::Test {
   }
   std::string field(const char *item) const { return KDBcopyfid(item, id_); }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int id_ = 0;
 };
@@ -113,7 +112,7 @@ TEST_F(Cipher, RecordsReadBackWhileTheFileHoldsThemEnciphered) {
   EXPECT_EQ(field("QTH"), "Salem     ");
   // The key itself never reaches the files.
   for (const char *ext : {"Dat", "idx", "fid"})
-    EXPECT_EQ(access_test::read_file(dir_.file(std::string("C.") + ext)).find(key), std::string::npos) << ext;
+    EXPECT_EQ(access_test::read_file(dir_.path(std::string("C.") + ext)).find(key), std::string::npos) << ext;
 }
 
 TEST_F(Cipher, EmptyKeyStoresInClearAndLongKeysAreCut) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ bool wait_byte(int fd) {
 }
 
 TEST(Locks, ARecordLockedByAnotherProgramIsRefusedUntilReleased) {
-  access_test::ScratchDir dir;
-  access_test::write_fid("length 12\nitem NAME C 0 10\nkey NAME\n", dir.file("L.fid"));
-  std::string dat = dir.file("L.Dat");
+  Scratch dir;
+  access_test::write_fid("length 12\nitem NAME C 0 10\nkey NAME\n", dir.path("L.fid"));
+  std::string dat = dir.path("L.Dat");
   int client = KDBinit(0);
   int id = client + 1;
   ASSERT_EQ(KDBhost(id, "MSNET"), 0);

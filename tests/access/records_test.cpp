@@ -10,9 +10,8 @@
 #include "access/file_table.h"
 #include "access/kdb.h"
 #include "access/kdb_file.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -39,12 +38,12 @@ class Records : public ::testing::Test {
     client_ = KDBinit(0);
     ASSERT_NE(client_, 0);
     id_ = client_ + 1;
-    access_test::write_fid(kDesc, dir_.file("T.fid"));
+    access_test::write_fid(kDesc, dir_.path("T.fid"));
     ASSERT_EQ(KDBmake(dat().c_str(), "", "", id_, 3, 0), 0);
   }
   void TearDown() override { EXPECT_EQ(KDBinit(client_), 0); }
 
-  std::string dat() const { return dir_.file("T.Dat"); }
+  std::string dat() const { return dir_.path("T.Dat"); }
   int add(const char *name, const char *call, const char *amt) {
     KDBrclear(id_);
     KDBcopyfput(name, "NAME", id_);
@@ -66,7 +65,7 @@ class Records : public ::testing::Test {
     return names;
   }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int id_ = 0;
 };
@@ -79,13 +78,13 @@ TEST_F(Records, OpenMakeAndOpenmake) {
   EXPECT_EQ(KDBisopen(id_), 0);
 
   // A missing data file cannot be opened: 6, with the raw status kept.
-  std::string missing = dir_.file("None.Dat");
-  EXPECT_EQ(KDBopen(missing.c_str(), dir_.file("T.fid").c_str(), "", id_, 3, 0), 6);
+  std::string missing = dir_.path("None.Dat");
+  EXPECT_EQ(KDBopen(missing.c_str(), dir_.path("T.fid").c_str(), "", id_, 3, 0), 6);
   EXPECT_EQ(KDBerr(id_), 1);
   EXPECT_EQ(KDBisopen(id_), 0);
 
   // openmake creates the missing file; on an existing one it only opens.
-  ASSERT_EQ(KDBopenmake(missing.c_str(), dir_.file("T.fid").c_str(), "", id_, 3, 0), 0);
+  ASSERT_EQ(KDBopenmake(missing.c_str(), dir_.path("T.fid").c_str(), "", id_, 3, 0), 0);
   EXPECT_EQ(KDBerr(id_), 0);
   EXPECT_EQ(KDBfirstrec(id_, -1), 11);
   ASSERT_EQ(KDBclose(id_), 0);
@@ -111,10 +110,10 @@ TEST_F(Records, OpenMakeAndOpenmake) {
 // fits is refused and leaves nothing on disk, neither the cut data file nor
 // an index.
 TEST_F(Records, RefusedMakeLeavesNoFiles) {
-  std::string dir = dir_.file("");
+  std::string dir = dir_.path("");
   std::string name = dir + std::string(65 - dir.size() - 4, 'N') + ".Dat";
   ASSERT_EQ(name.size(), 65u);
-  std::string fid = dir_.file("T.fid");
+  std::string fid = dir_.path("T.fid");
   EXPECT_EQ(KDBmake(name.c_str(), fid.c_str(), "", id_ + 1, 3, 0), 20);
   EXPECT_EQ(KDBisopen(id_ + 1), 0);
   std::vector<std::string> files;
@@ -127,8 +126,8 @@ TEST_F(Records, RefusedMakeLeavesNoFiles) {
 // order.
 TEST_F(Records, HashedTableByKeyOne) {
   access_test::write_fid("length 20\nhashed 281\nitem CALL C 0 8\nitem NOTE C 8 10\nkey CALL\n",
-                         dir_.file("H.fid"));
-  std::string hashed = dir_.file("H.Dat");
+                         dir_.path("H.fid"));
+  std::string hashed = dir_.path("H.Dat");
   int id = id_ + 1;
   ASSERT_EQ(KDBmake(hashed.c_str(), "", "", id, 3, 0), 0);
   for (const char *call : {"K1AA", "W2BB"}) {
@@ -162,7 +161,7 @@ TEST_F(Records, AnOpenAfterAnUnfinishedUpdateSaysSoAndOpens) {
 }
 
 TEST_F(Records, FiveHundredFilesAndCloseOrder) {
-  std::string text = dir_.file("in.txt");
+  std::string text = dir_.path("in.txt");
   access_test::write_file(text, "line\n");
   int opened = 1;  // the table file of the fixture
   for (int n = 2; opened < lumbra::FileTable::kCapacity; ++n, ++opened)
@@ -233,9 +232,9 @@ TEST_F(Records, MemoSearchClearAndCopy) {
 
   // A second file with some of the items takes them by name.
   access_test::write_fid("length 22\nitem NAME C 0 10\nitem CALL C 10 6 2\n",
-                         dir_.file("U.fid"));
+                         dir_.path("U.fid"));
   int other = id_ + 1;
-  ASSERT_EQ(KDBmake(dir_.file("U.Dat").c_str(), "", "", other, 2, 0), 0);
+  ASSERT_EQ(KDBmake(dir_.path("U.Dat").c_str(), "", "", other, 2, 0), 0);
   KDBcopyfput("C0", "CALL(0)", id_);
   KDBcopyfput("C1", "CALL(1)", id_);
   KDBcopyfput("C2", "CALL(2)", id_);

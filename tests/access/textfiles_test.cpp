@@ -5,10 +5,9 @@
 #include <string>
 
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
 using access_test::read_file;
-using access_test::ScratchDir;
 using access_test::write_file;
 
 namespace {
@@ -36,7 +35,7 @@ class TextFiles : public ::testing::Test {
     return rc;
   }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int id_ = 0;
   int &init_id() { return id_ = client_ + 1; }
@@ -44,7 +43,7 @@ class TextFiles : public ::testing::Test {
 
 TEST_F(TextFiles, DelimitedWrittenAndReadBack) {
   init_id();
-  std::string path = dir_.file("out.csv");
+  std::string path = dir_.path("out.csv");
   ASSERT_EQ(create(path, 4), 0);
   ASSERT_EQ(KDBput("A", id_, -1), 0);
   ASSERT_EQ(KDBput("B", id_, -1), 0);
@@ -80,7 +79,7 @@ TEST_F(TextFiles, DelimitedWrittenAndReadBack) {
 
 TEST_F(TextFiles, LineFileAcrossBlocks) {
   init_id();
-  std::string path = dir_.file("in.txt");
+  std::string path = dir_.path("in.txt");
   std::string longline(300, 'L');
   write_file(path, "ABCDE\r\n" + longline + "\nlast\n" + kEof);
   ASSERT_EQ(open(path, 1), 0);
@@ -105,7 +104,7 @@ TEST_F(TextFiles, LineFileAcrossBlocks) {
 // open, so the id can be opened again and reads nothing.
 TEST_F(TextFiles, EmptyInputFileIsNotLeftOpen) {
   init_id();
-  std::string path = dir_.file("empty.txt");
+  std::string path = dir_.path("empty.txt");
   write_file(path, "");
   for (int type : {1, 5}) {
     EXPECT_EQ(open(path, type), 11) << type;
@@ -119,7 +118,7 @@ TEST_F(TextFiles, EmptyInputFileIsNotLeftOpen) {
 
 TEST_F(TextFiles, OutputAppendsUnlessAskedNotTo) {
   init_id();
-  std::string path = dir_.file("log.txt");
+  std::string path = dir_.path("log.txt");
   ASSERT_EQ(create(path, 0), 0);
   ASSERT_EQ(KDBput("first", id_, -1), 0);
   ASSERT_EQ(KDBwrite(id_, 0, 0), 0);  // count 0 writes nothing
@@ -141,7 +140,7 @@ TEST_F(TextFiles, OutputAppendsUnlessAskedNotTo) {
 
 TEST_F(TextFiles, AppendAfterAFullLastBlock) {
   init_id();
-  std::string path = dir_.file("full.txt");
+  std::string path = dir_.path("full.txt");
   std::string body(200, 'x');
   write_file(path, body);  // no end-of-file character, not a whole block
   ASSERT_EQ(open(path, 0), 0);
@@ -155,7 +154,7 @@ TEST_F(TextFiles, AppendAfterAFullLastBlock) {
 
 TEST_F(TextFiles, LineFeedModeEndsLinesAndFillsWithLineFeeds) {
   init_id();
-  std::string path = dir_.file("unix.txt");
+  std::string path = dir_.path("unix.txt");
   ASSERT_EQ(create(path, 0, 0x8000), 0);
   ASSERT_EQ(KDBput("AB", id_, 5), 0);
   ASSERT_EQ(KDBwrite(id_, 1, 0), 0);

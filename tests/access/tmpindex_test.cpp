@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -21,7 +20,7 @@ class TempIndex : public ::testing::Test {
   void SetUp() override {
     client_ = KDBinit(0);
     log_ = client_ + 3;
-    access_test::write_fid(access_test::read_file(TESSALY_DATA_DIR "/Log.desc"), dir_.file("Log.fid"));
+    access_test::write_fid(access_test::read_file(TESSALY_DATA_DIR "/Log.desc"), dir_.path("Log.fid"));
     ASSERT_EQ(KDBmake(dat().c_str(), "", "", log_, 3, 0), 0);
     // UNIKEY, FRQ, MODE, NET: the net entries are the selection.
     const char *entries[][4] = {{"2612080001", "14250.00", "USB", "Y"}, {"2612080002", "7074.00", "FSK", "N"},
@@ -43,7 +42,7 @@ class TempIndex : public ::testing::Test {
   }
   void TearDown() override { EXPECT_EQ(KDBinit(client_), 0); }
 
-  std::string dat() const { return dir_.file("Log.Dat"); }
+  std::string dat() const { return dir_.path("Log.Dat"); }
   std::string unikey() const { return KDBcopyfid("UNIKEY", log_); }
   // The keys met walking the file from its first record.
   Keys walk() {
@@ -53,7 +52,7 @@ class TempIndex : public ::testing::Test {
     return keys;
   }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int log_ = 0;
 };
@@ -108,7 +107,7 @@ TEST_F(TempIndex, BadSelectionsAndIdsThatAreNotOpen) {
   EXPECT_EQ(KDBtmpwrite(log_), 7);
 
   // An empty selection pass: the index walks nothing.
-  ASSERT_EQ(KDBtmpidx(dat().c_str(), "", dir_.file("none.itx").c_str(), log_, 3, 0, "MODE", nullptr), 0);
+  ASSERT_EQ(KDBtmpidx(dat().c_str(), "", dir_.path("none.itx").c_str(), log_, 3, 0, "MODE", nullptr), 0);
   while (KDBtmpread(log_) == 7) {
   }
   EXPECT_EQ(KDBfirstrec(log_, -1), 11);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
 namespace {
 
@@ -51,10 +51,10 @@ TEST(Walk, StationLogThroughNamesBoundAtRunTime) {
   auto close = lib.fn<IntFn>("KDBclose");
   ASSERT_TRUE(init && host && make && open && put && get && write && first && next && close);
 
-  access_test::ScratchDir dir;
+  Scratch dir;
   access_test::write_fid(access_test::read_file(TESSALY_DATA_DIR "/Log.desc"),
-                         dir.file("Log.fid"));
-  std::string dat = dir.file("Log.Dat");
+                         dir.path("Log.fid"));
+  std::string dat = dir.path("Log.Dat");
   int client = init(0);
   int log = client + 3;
   ASSERT_EQ(host(log, "MSNET"), 0);

@@ -5,9 +5,8 @@
 #include <string>
 
 #include "access/kdb.h"
-#include "fixture.h"
+#include "tests/support/access_fixture.h"
 
-using access_test::ScratchDir;
 
 namespace {
 
@@ -27,8 +26,8 @@ class Workspaces : public ::testing::Test {
   void SetUp() override {
     client_ = KDBinit(0);
     id_ = client_ + 1;
-    access_test::write_fid(kDesc, dir_.file("W.fid"));
-    ASSERT_EQ(KDBmake(dir_.file("W.Dat").c_str(), "", "", id_, 3, 0), 0);
+    access_test::write_fid(kDesc, dir_.path("W.fid"));
+    ASSERT_EQ(KDBmake(dir_.path("W.Dat").c_str(), "", "", id_, 3, 0), 0);
   }
   void TearDown() override { EXPECT_EQ(KDBinit(client_), 0); }
 
@@ -44,7 +43,7 @@ class Workspaces : public ::testing::Test {
   }
   std::string field(const char *item) const { return KDBcopyfid(item, id_); }
 
-  ScratchDir dir_;
+  Scratch dir_;
   int client_ = 0;
   int id_ = 0;
 };
@@ -116,7 +115,7 @@ TEST_F(Workspaces, GetReadsTheRecordAndKeepsTheCurrentKey) {
 }
 
 TEST_F(Workspaces, TextFilesHaveNoKeys) {
-  std::string text = dir_.file("t.txt");
+  std::string text = dir_.path("t.txt");
   access_test::write_file(text, "line\n");
   ASSERT_EQ(KDBopen(text.c_str(), "", "", id_ + 1, 1, 0), 0);
   EXPECT_EQ(KDBwsadd(id_ + 1), 7);

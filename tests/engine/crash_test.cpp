@@ -21,9 +21,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/data/data_fixture.h"
 #include "tests/engine/recovery.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 
 // ---- Fault injection: the engine's write system calls, counted ----------
 //

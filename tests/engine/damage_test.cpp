@@ -16,9 +16,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/index/keys.h"
-#include "tests/engine/data/data_fixture.h"
 #include "tests/engine/recovery.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <string.h>
 
 #include "engine/core/openlist.h"
-#include "tests/engine/rfh_fixture.h"
+#include "tests/support/rfh_fixture.h"
 
 using namespace corvex;
 

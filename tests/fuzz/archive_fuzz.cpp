@@ -14,27 +14,20 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/recording_progress.h"
+#include "tests/support/scratch.h"
 #include "util/archive/archive.h"
-#include "tests/util/progress/recording_progress.h"
 
 namespace {
 
 // The work directory: the archive beside an "out" directory for extraction.
 const std::string &work() {
-  static std::string dir = [] {
-    std::string tmpl = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/cvx-afz-XXXXXX";
-    if (!mkdtemp(tmpl.data())) abort();
-    if (mkdir((tmpl + "/out").c_str(), 0777) != 0) abort();
+  static Scratch scratch(memory_base());
+  static const std::string &dir = [] () -> const std::string & {
+    if (!scratch.made() || mkdir(scratch.path("out").c_str(), 0700) != 0) abort();
     static corvex::testing::SilentProgress window;
     corvex_set_progress_window(&window);
-    // The string is gone by the time exit handlers run: keep a copy.
-    static char removed_at_exit[64];
-    snprintf(removed_at_exit, sizeof removed_at_exit, "%s", tmpl.c_str());
-    atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(removed_at_exit, ec);
-    });
-    return tmpl;
+    return scratch.dir();
   }();
   return dir;
 }

@@ -10,17 +10,15 @@
 #include "engine/fid/description.h"
 #include "engine/fid/fid.h"
 #include "engine/fid/fidwrite.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static char path[64];
-  if (!path[0]) {
-    // Memory-backed when possible: the file is rewritten on every input.
-    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    snprintf(path, sizeof path, "%s/description_fuzz.%d.fid", dir, static_cast<int>(getpid()));
-    atexit([] { unlink(path); });
-  }
+  // Memory-backed when possible: the file is rewritten on every input.
+  static Scratch scratch(memory_base());
+  static const std::string file = scratch.path("description_fuzz.fid");
+  const char *path = file.c_str();
   Description d;
   std::string error;
   if (!parse_description(std::string_view(reinterpret_cast<const char *>(data), size), &d, &error)) return 0;

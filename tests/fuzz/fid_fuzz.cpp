@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "engine/fid/fid.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 
@@ -31,13 +32,10 @@ void load(const char *path, uint16_t mode, const char *expr) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static char path[64];
-  if (!path[0]) {
-    // Memory-backed when possible: the file is rewritten on every input.
-    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    snprintf(path, sizeof path, "%s/fid_fuzz.%d.fid", dir, static_cast<int>(getpid()));
-    atexit([] { unlink(path); });
-  }
+  // Memory-backed when possible: the file is rewritten on every input.
+  static Scratch scratch(memory_base());
+  static const std::string file = scratch.path("fid_fuzz.fid");
+  const char *path = file.c_str();
   FILE *f = fopen(path, "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);

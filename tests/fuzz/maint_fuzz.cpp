@@ -27,7 +27,8 @@
 #include "engine/maintenance/filemaint.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 
@@ -90,10 +91,9 @@ bool make_template(int i) {
 }
 
 bool setup() {
-  char pattern[] = "/tmp/maint-fuzz-XXXXXX";
-  if (!mkdtemp(pattern)) return false;
-  g_dir = pattern;
-  std::atexit([] { std::filesystem::remove_all(g_dir); });
+  static Scratch scratch;
+  if (!scratch.made()) return false;
+  g_dir = scratch.dir();
   // The engine stays initialised, so that every run only raises its count.
   static fhrequest control = {};
   control.opcode = FHOP_INIT;

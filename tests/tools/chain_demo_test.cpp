@@ -9,7 +9,7 @@
 #include <string>
 
 #include "access/kdb.h"
-#include "tests/access/fixture.h"
+#include "tests/support/access_fixture.h"
 
 namespace {
 
@@ -44,9 +44,9 @@ int chain_blocks() {
 }
 
 TEST(ChainDemo, SecondProgramTakesOverFilesAndStrings) {
-  access_test::ScratchDir dir;
-  std::string log = dir.file("Log.Dat"), in = dir.file("in.txt"), out = dir.file("out.txt");
-  access_test::write_fid(access_test::read_file(TESSALY_DATA_DIR "/Log.desc"), dir.file("Log.fid"));
+  Scratch dir;
+  std::string log = dir.path("Log.Dat"), in = dir.path("in.txt"), out = dir.path("out.txt");
+  access_test::write_fid(access_test::read_file(TESSALY_DATA_DIR "/Log.desc"), dir.path("Log.fid"));
   int client = KDBinit(0);
   ASSERT_EQ(KDBmake(log.c_str(), "", "", client + 3, 3, 0), 0);
   const char *entries[][3] = {{"2612081700", "7074.00", "FSK"}, {"2612081845", "14250.00", "USB"}};

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/engine/maintenance/maint_fixture.h"
+#include "tests/support/maint_fixture.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/scratch.h"
 #include "util/openflags.h"
 
 namespace {
@@ -18,16 +19,11 @@ constexpr int kNew = FAST_O_RDWR | FAST_O_CREAT | FAST_O_TRUNC | FAST_O_BINARY;
 
 class FastFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/corvex-fast-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root = tmpl;
-  }
+  void SetUp() override { ASSERT_TRUE(scratch_.made()); }
   void TearDown() override {
     for (int slot = 0; slot < 5; ++slot) _fastclose(slot);
-    std::system(("rm -rf " + root).c_str());
   }
-  std::string path(const std::string &name = "f") { return root + "/" + name; }
+  std::string path(const std::string &name = "f") { return scratch_.path(name); }
   void put(const std::string &content, const std::string &name = "f") {
     std::ofstream(path(name), std::ios::binary) << content;
   }
@@ -45,7 +41,7 @@ class FastFile : public ::testing::Test {
     put(content);
     return _fastopen(path().c_str(), FAST_O_RDONLY, 0);
   }
-  std::string root;
+  Scratch scratch_;
 };
 
 std::string pattern(size_t n) {

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 namespace corvex {
 namespace {

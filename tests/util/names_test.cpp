@@ -1,3 +1,4 @@
+#include "tests/support/scratch.h"
 #include "util/names.h"
 
 #include <gtest/gtest.h>
@@ -93,12 +94,7 @@ TEST(Names, Mrdname) {
 
 class Directory : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/corvex-names-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root = tmpl;
-  }
-  void TearDown() override { std::system(("rm -rf " + root).c_str()); }
+  void SetUp() override { ASSERT_TRUE(scratch_.made()); }
   void file(const std::string &name, size_t size) { std::ofstream(root + "/" + name) << std::string(size, 'x'); }
   std::vector<std::string> find(const std::string &pattern, int dirs) {
     std::vector<std::string> names;
@@ -108,7 +104,8 @@ class Directory : public ::testing::Test {
       names.push_back(n);
     return names;
   }
-  std::string root;
+  Scratch scratch_;
+  const std::string &root = scratch_.dir();
 };
 
 TEST_F(Directory, MakeAndRemove) {

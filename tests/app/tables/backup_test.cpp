@@ -11,7 +11,7 @@
 
 #include "app/tables/backup.h"
 #include "app/tables/lumbra.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
 
 using tables::BackupDialogs;
 using tables::TableBackup;

@@ -10,7 +10,7 @@
 #include "app/tables/checktables.h"
 #include "engine/maintenance/filemaint.h"
 #include "tests/app/tables/tables_fixture.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
 
 namespace {
 

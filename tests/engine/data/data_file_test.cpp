@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/data/base95.h"
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

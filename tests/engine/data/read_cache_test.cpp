@@ -11,9 +11,9 @@
 
 #include "engine/data/datacache.h"
 #include "engine/index/nodemirror.h"
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/index/index_fixture.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/index_fixture.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 

@@ -5,7 +5,7 @@
 #include "engine/fid/description.h"
 #include "engine/fid/fid.h"
 #include "engine/fid/fidwrite.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 

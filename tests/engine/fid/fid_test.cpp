@@ -7,7 +7,7 @@
 #include "engine/fid/companion_names.h"
 #include "engine/fid/fid.h"
 #include "engine/fid/fidwrite.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 using namespace corvex;
 

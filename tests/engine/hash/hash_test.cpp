@@ -10,7 +10,7 @@
 #include "engine/hash/hashcode.h"
 #include "engine/hash/hashfile.h"
 #include "engine/ops/parking.h"
-#include "tests/engine/rfh_fixture.h"
+#include "tests/support/rfh_fixture.h"
 
 using namespace corvex;
 

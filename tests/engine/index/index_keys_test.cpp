@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/index/keys.h"
-#include "tests/engine/index/index_fixture.h"
+#include "tests/support/index_fixture.h"
 
 using namespace corvex;
 

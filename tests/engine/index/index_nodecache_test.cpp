@@ -8,7 +8,7 @@
 
 #include "engine/fhrequest.h"
 #include "engine/index/nodecache.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 using corvex::NodeCache;
 

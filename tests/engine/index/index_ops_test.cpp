@@ -12,8 +12,8 @@
 
 #include "engine/index/index.h"
 #include "engine/index/nodecache.h"
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "tests/engine/index/index_fixture.h"
+#include "tests/support/index_fixture.h"
 
 using namespace corvex;
 

@@ -19,7 +19,7 @@
 #include <random>
 #include <sstream>
 
-#include "tests/engine/maintenance/maint_fixture.h"
+#include "tests/support/maint_fixture.h"
 
 namespace {
 

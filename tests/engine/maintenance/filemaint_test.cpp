@@ -8,7 +8,7 @@
 #include <fstream>
 #include <vector>
 
-#include "tests/engine/maintenance/maint_fixture.h"
+#include "tests/support/maint_fixture.h"
 #include "util/filelock.h"
 
 using corvex::kFmAction;
@@ -304,13 +304,13 @@ TEST_F(FileMaintTest, TemporaryDirectoryHoldsTheNewFilesUntilTheyAreCopied) {
 }
 
 TEST_F(FileMaintTest, TemporaryDirectoryOnAnotherFileSystemIsCopiedFrom) {
-  char dir[] = "/dev/shm/maint-test-XXXXXX";
-  if (!mkdtemp(dir)) GTEST_SKIP() << "no /dev/shm";
+  Scratch shm("/dev/shm");
+  if (!shm.made()) GTEST_SKIP() << "no /dev/shm";
+  const char *dir = shm.dir().c_str();
   struct stat here, there;
   ASSERT_EQ(stat(path("").c_str(), &here), 0);
   ASSERT_EQ(stat(dir, &there), 0);
   if (here.st_dev == there.st_dev) {
-    rmdir(dir);
     GTEST_SKIP() << "/dev/shm is on the scratch directory's file system";
   }
   table("T", kKeyedDesc, 6, {2});
@@ -318,7 +318,6 @@ TEST_F(FileMaintTest, TemporaryDirectoryOnAnotherFileSystemIsCopiedFrom) {
   int packed = run(FM_PACK, "T");
   _rfhsettmpdir(nullptr);
   bool empty = std::filesystem::is_empty(dir);
-  std::filesystem::remove_all(dir);
   EXPECT_EQ(packed, 0);
   EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records. 1 deleted records removed.");
   EXPECT_TRUE(empty);

@@ -9,7 +9,7 @@
 #include "engine/core/openlist.h"
 #include "engine/index/nodecache.h"
 #include "engine/ops/parking.h"
-#include "tests/engine/rfh_fixture.h"
+#include "tests/support/rfh_fixture.h"
 #include "util/fastfile.h"
 #include "util/filelock.h"
 

@@ -18,8 +18,8 @@
 
 #include "engine/sharing/changecount.h"
 #include "engine/sharing/locks.h"
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 #include "util/filelock.h"
 
 namespace {

@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

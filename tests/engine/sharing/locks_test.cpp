@@ -13,7 +13,7 @@
 #include "engine/ops/flush_to_disk.h"
 #include "engine/sharing/locks.h"
 #include "engine/sharing/netmode.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 #include "util/filelock.h"
 
 using namespace corvex;

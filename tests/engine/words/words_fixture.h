@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/words/words.h"
-#include "tests/engine/data/data_fixture.h"
-#include "tests/engine/rfh_fixture.h"
+#include "tests/support/data_fixture.h"
+#include "tests/support/rfh_fixture.h"
 #include "util/memory.h"
 
 class WordsTest : public EngineTest {

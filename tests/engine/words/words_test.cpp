@@ -9,8 +9,8 @@
 #include <set>
 
 #include "engine/words/wordclass.h"
+#include "tests/engine/words/words_fixture.h"
 #include "util/bytes.h"
-#include "words_fixture.h"
 
 using namespace corvex;
 

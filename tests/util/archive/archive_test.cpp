@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/scratch.h"
 #include "util/archive/header.h"
 #include "util/fastfile.h"
 
@@ -38,18 +39,14 @@ struct RecordingOutput : ArchiveOutput {
 class Archive : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Thousands of small files: a memory file system keeps their creation cheap.
-    std::string tmpl = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/cvx-arc-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    root = tmpl;
+    ASSERT_TRUE(scratch_.made());
     corvex_set_archive_output(&output);
   }
   void TearDown() override {
     corvex_set_archive_output(nullptr);
     for (int slot = 0; slot < 5; ++slot) EXPECT_NE(_fastclose(slot), 0) << "slot " << slot << " left open";
-    std::system(("rm -rf " + root).c_str());
   }
-  std::string path(const std::string &name) const { return root + "/" + name; }
+  std::string path(const std::string &name) const { return scratch_.path(name); }
   void put(const std::string &name, const std::string &content) {
     std::ofstream(path(name), std::ios::binary) << content;
   }
@@ -80,7 +77,8 @@ class Archive : public ::testing::Test {
   }
   std::string target(const std::string &sub) const { return "T\"" + path(sub) + "\""; }
 
-  std::string root;
+  // Thousands of small files: a memory file system keeps their creation cheap.
+  Scratch scratch_{memory_base()};
   RecordingOutput output;
   testing::RecordingProgress window;
   testing::InstalledProgress installed{window};

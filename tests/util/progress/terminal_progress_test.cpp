@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
 
 namespace corvex {
 namespace {

@@ -1,7 +1,7 @@
 // Shared set-up of the file maintenance tests: an initialised engine, a
 // recording progress window and tables of numbered records.
-#ifndef TESSALY_TESTS_ENGINE_MAINTENANCE_MAINT_FIXTURE_H
-#define TESSALY_TESTS_ENGINE_MAINTENANCE_MAINT_FIXTURE_H
+#ifndef TESSALY_TESTS_SUPPORT_MAINT_FIXTURE_H
+#define TESSALY_TESTS_SUPPORT_MAINT_FIXTURE_H
 
 #include <stdio.h>
 #include <string.h>
@@ -13,8 +13,8 @@
 
 #include "engine/fid/fid.h"
 #include "engine/maintenance/filemaint.h"
-#include "tests/engine/rfh_fixture.h"
-#include "tests/util/progress/recording_progress.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/rfh_fixture.h"
 
 // Fixed-length records with a unique key and a second key.
 inline const char kKeyedDesc[] =

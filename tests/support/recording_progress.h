@@ -1,7 +1,7 @@
 // A progress window for tests: records what a run shows, answers questions
 // from a script, and asks to stop after a chosen number of line changes.
-#ifndef TESSALY_TESTS_UTIL_PROGRESS_RECORDING_PROGRESS_H
-#define TESSALY_TESTS_UTIL_PROGRESS_RECORDING_PROGRESS_H
+#ifndef TESSALY_TESTS_SUPPORT_RECORDING_PROGRESS_H
+#define TESSALY_TESTS_SUPPORT_RECORDING_PROGRESS_H
 
 #include <deque>
 #include <string>

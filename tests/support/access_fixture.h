@@ -1,20 +1,21 @@
-// Shared set-up of the access layer tests: a private shared-memory state for
-// the client counter, a scratch directory, and tables made from descriptions.
-#ifndef TESTS_ACCESS_FIXTURE_H
-#define TESTS_ACCESS_FIXTURE_H
+// Shared set-up of the access layer tests (and of the tools' tests that go
+// through the layer): a private shared-memory state for the client counter
+// and tables made from descriptions. Scratch folders: tests/support/scratch.h.
+#ifndef TESSALY_TESTS_SUPPORT_ACCESS_FIXTURE_H
+#define TESSALY_TESTS_SUPPORT_ACCESS_FIXTURE_H
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "engine/fid/description.h"
 #include "engine/fid/fidwrite.h"
+#include "tests/support/scratch.h"
 
 namespace access_test {
 
@@ -36,20 +37,6 @@ class PrivateState : public ::testing::Environment {
 
  private:
   std::string name_;
-};
-
-// A scratch directory, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    char tmpl[] = "/tmp/lmbXXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~ScratchDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
 };
 
 // Writes the FID file for a description text; fails the test on a bad one.

@@ -1,7 +1,7 @@
 // An index file driven directly through the index module, with a checker
 // that reads the file back and verifies every tree invariant.
-#ifndef TESSALY_TESTS_ENGINE_INDEX_FIXTURE_H
-#define TESSALY_TESTS_ENGINE_INDEX_FIXTURE_H
+#ifndef TESSALY_TESTS_SUPPORT_INDEX_FIXTURE_H
+#define TESSALY_TESTS_SUPPORT_INDEX_FIXTURE_H
 
 #include <fcntl.h>
 #include <string.h>
@@ -17,7 +17,7 @@
 #include "engine/index/indexctx.h"
 #include "engine/index/keys.h"
 #include "engine/index/nodecache.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 #include "util/memory.h"
 
 using Entries = std::vector<std::pair<std::string, uint32_t>>;

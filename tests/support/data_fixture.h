@@ -1,7 +1,7 @@
 // A file set on disk made from a text description, driven through
 // _filehandler as a caller would.
-#ifndef TESSALY_TESTS_ENGINE_DATA_FIXTURE_H
-#define TESSALY_TESTS_ENGINE_DATA_FIXTURE_H
+#ifndef TESSALY_TESTS_SUPPORT_DATA_FIXTURE_H
+#define TESSALY_TESTS_SUPPORT_DATA_FIXTURE_H
 
 #include <string.h>
 

@@ -1,7 +1,7 @@
 // Shared set-up of the tests of the item exports, parking and hash files: an
 // initialised engine, a scratch directory and files made from descriptions.
-#ifndef TESSALY_TESTS_ENGINE_RFH_FIXTURE_H
-#define TESSALY_TESTS_ENGINE_RFH_FIXTURE_H
+#ifndef TESSALY_TESTS_SUPPORT_RFH_FIXTURE_H
+#define TESSALY_TESTS_SUPPORT_RFH_FIXTURE_H
 
 #include <string.h>
 
@@ -17,7 +17,7 @@
 #include "engine/fid/fidwrite.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
-#include "tests/engine/scratch.h"
+#include "tests/support/scratch.h"
 
 class EngineTest : public ::testing::Test {
  protected:
