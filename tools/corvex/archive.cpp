@@ -39,7 +39,8 @@ const char kArchiveUsage[] =
     "  corvex archive -XT\"restored\" backup log.dat\n"
     "\n"
     "Exit codes: 0 done, 1 the run failed (or was stopped with Ctrl-C),\n"
-    "2 wrong usage or a bad option argument.\n";
+    "2 wrong usage, a bad option argument or password, or an archive\n"
+    "or list file that cannot be opened.\n";
 
 // Texts of the run: the listing and notes on stdout, errors on stderr.
 class ConsoleOutput : public corvex::ArchiveOutput {
