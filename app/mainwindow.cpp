@@ -26,7 +26,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
   radio_ = new RadioControl(panel_, port_.get(), this);
   panel_->follow(&radio_->state());
-  tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), this);
+  tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), &range_, this);
   scanner_ = new Scanner(panel_, tuning_, &radio_->state(), this);
   sound_ = new SoundControl(panel_, mixer_.get(), this);
   polling_ = new Polling(panel_, &radio_->link(), this);

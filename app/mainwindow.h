@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/radio/freqrange.h"
 #include "app/radio/mixer.h"
 #include "app/radio/seriallink.h"
 
@@ -53,6 +54,11 @@ public:
   Scanner *scanner() const { return scanner_; }
   Polling *polling() const { return polling_; }
 
+  // The frequencies anything may tune (--range); the rigctld server started
+  // after this call uses it.
+  void setFrequencyRange(const radio::FrequencyRange &range) { range_ = range; }
+  const radio::FrequencyRange &frequencyRange() const { return range_; }
+
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
   // connected. False with `*error` set when the address cannot be had.
@@ -90,6 +96,7 @@ private:
   Polling *polling_;
   QPushButton *compactButton_, *fullButton_, *closeButton_;
   QString portLabel_;
+  radio::FrequencyRange range_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

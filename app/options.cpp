@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <iterator>
 
@@ -81,8 +82,12 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("import-adif"),
       QStringLiteral("Add the entries of the ADIF file FILE to the station log and quit; no window."),
       QStringLiteral("FILE"));
+  const QCommandLineOption tablesDir(
+      QStringLiteral("tables"),
+      QStringLiteral("The folder of the tables (Log.Dat, Scans.Dat, Standards.Dat); default the current folder."),
+      QStringLiteral("DIR"));
   for (const QCommandLineOption &option :
-       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif})
+       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif, tablesDir})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -128,6 +133,9 @@ ParsedOptions parseOptions(const QStringList &arguments) {
     return mistake(QStringLiteral("--export-adif and --import-adif need a file name"));
   if (parser.isSet(exportAdif) && parser.isSet(importAdif))
     return mistake(QStringLiteral("--export-adif or --import-adif, not both"));
+  options.tablesDir = parser.value(tablesDir);
+  if (parser.isSet(tablesDir) && !QFileInfo(options.tablesDir).isDir())
+    return mistake(QStringLiteral("--tables needs an existing folder, not \"%1\"").arg(options.tablesDir));
   bool portOk = false;
   const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
   options.rigctldAddress = QHostAddress(parser.value(rigctldAddress));

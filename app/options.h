@@ -19,6 +19,7 @@ struct Options {
   QHostAddress rigctldAddress;  // the address it listens on
   QString exportAdif;      // write the station log to this ADIF file and quit, no window
   QString importAdif;      // add the entries of this ADIF file to the station log and quit
+  QString tablesDir;       // the tables' folder; "" is the current folder
 };
 
 // What parsing a command line gave: the options to run with, or a text to

@@ -77,7 +77,13 @@ void RadioControl::placeControls() {
   sliders_[1] = form::slider(frames[1], "Slider2", 6, 16, 108, 0, 30, 15);
   sliders_[0]->setToolTip(tr("Receiver slider 1 (1 to 254), sent to the transceiver when it comes to rest"));
   sliders_[1]->setToolTip(tr("Receiver slider 2 (0 to 30), sent to the transceiver when it comes to rest"));
-  for (int i = 0; i < 2; ++i) frames[i]->setToolTip(sliders_[i]->toolTip());
+  for (int i = 0; i < 2; ++i) {
+    frames[i]->setToolTip(sliders_[i]->toolTip());
+    // The frame's title names the slider and shows its value.
+    auto showValue = [frame = frames[i], i](int value) { frame->setTitle(tr("Slider %1: %2").arg(i + 1).arg(value)); };
+    connect(sliders_[i], &QSlider::valueChanged, frames[i], showValue);
+    showValue(sliders_[i]->value());
+  }
 
   // Last reply.
   replyHex_ = place<QLineEdit>(panel_, "Text1", 4, 124, 300, 20);
@@ -101,7 +107,7 @@ void RadioControl::placeControls() {
 void RadioControl::start(const QString &portLabel) {
   QString error;
   if (!port_->open(&error)) {
-    const QString message = tr("Port %1 could not be opened: %2").arg(portLabel, error);
+    const QString message = tr("Port %1 could not be opened: %2. %3").arg(portLabel, error, linkChecks());
     panel_->showStatus(message);
     qWarning().noquote() << "tessaly:" << message;
     state_.setPortClosed();
@@ -109,6 +115,10 @@ void RadioControl::start(const QString &portLabel) {
   port_->setSendThreshold(radio::kFrameLength);
   port_->setDtr(true);
   portName_->setText(portLabel);
+}
+
+QString RadioControl::linkChecks() {
+  return tr("Check the cable, the port name, that the port is set to 4800 baud 8N2 and that the radio is on.");
 }
 
 void RadioControl::stop() {

@@ -1,5 +1,6 @@
 #include "app/soundcontrol.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -24,7 +25,9 @@ SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
   volumeTenths_->setToolTip(tr("Sound card volume on a scale of 0 to 10"));
   muteButton_ = place<QRadioButton>(panel_, "MuteOff", 284, 100, 56, 20, "Mute");
   unmuteButton_ = place<QRadioButton>(panel_, "MuteOn", 342, 100, 64, 20, "Unmute");
-
+  // What the controls reach, so that a missing sound card is seen, not guessed.
+  mixerState_ = place<QLabel>(panel_, "MixerState", 408, 100, 228, 20, tr("Mixer: %1").arg(mixer_->state()));
+  mixerState_->setToolTip(tr("The sound card and control that Mute, Unmute and the volume set"));
   connect(muteButton_, &QRadioButton::clicked, this, [this] { setMute(true); });
   connect(unmuteButton_, &QRadioButton::clicked, this, [this] { setMute(false); });
   connect(volumeSlider_, &QSlider::valueChanged, this, [this](int value) {
@@ -48,5 +51,5 @@ void SoundControl::applyBalance() {
   const radio::Channels ch = radio::balancedChannels(volume, balanceSlider_->value());
   if (!volumeFound_) volumeFound_ = mixer_->lookUpVolume();
   mixer_->setStereoVolume(ch.left, ch.right);
-  volumeTenths_->setText(QString::number(volume_ / kVolumeScale, 'g', 15));
+  volumeTenths_->setText(QString::number(volume_ / kVolumeScale, 'f', 1));
 }

@@ -13,6 +13,11 @@ void Database::startClient() {
   kdb_->host(client_, "MSNET");
 }
 
+void Database::restartClient() {
+  kdb_->init(client_);
+  startClient();
+}
+
 bool Database::openTables() {
   unfinished_.clear();
   for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards}) {

@@ -1,6 +1,7 @@
 #include "app/tables/tables.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTabWidget>
 
 #include "app/mainwindow.h"
@@ -14,7 +15,8 @@
 
 namespace tables {
 
-Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs) : db_(kdb) {
+Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs, const QString &corvexTool)
+    : db_(kdb) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
   log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, library, dialogs, window);
@@ -22,11 +24,10 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
   standards_ = std::make_unique<StandardsTab>(tabs->widget(MainWindow::kStandardsTab), &db_, dialogs,
                                               window);
   window->scanner()->setLogGrid(log_->Grid1, log_->ButtonPlus2);
+  log_->setCorvexTool(corvexTool);
 
-  opened_ = db_.openTables();
-  if (!opened_) {
-    dialogs->message(QLatin1String(kOpenError));
-  } else {
+  opened_ = openOrAsk(dialogs, corvexTool);
+  if (opened_) {
     log_->openWords();
     log_->table().display();
     scans_->table().display();
@@ -40,6 +41,33 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
 }
 
 Tables::~Tables() = default;
+
+bool Tables::openOrAsk(Dialogs *dialogs, const QString &corvexTool) {
+  for (;;) {
+    if (db_.openTables()) return true;
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    const QStringList missing = missingTables(QDir::currentPath());
+    if (missing.isEmpty()) {
+      dialogs->message(QStringLiteral("%1\nin %2").arg(QLatin1String(kOpenError), folder));
+      return false;
+    }
+    const QString text = QStringLiteral("%1\n%2 lacks %3.").arg(QLatin1String(kOpenError), folder, missing.join(", "));
+    const Dialogs::MissingTables answer = dialogs->missingTables(text);
+    if (answer == Dialogs::MissingTables::GoOn) return false;
+    if (answer == Dialogs::MissingTables::CreateHere) {
+      QString error;
+      if (!makeMissingTables(QDir::currentPath(), corvexTool, &error)) {
+        dialogs->message(error);
+        return false;
+      }
+    } else {
+      const QString other = dialogs->folderName();
+      if (!other.isEmpty()) QDir::setCurrent(other);
+    }
+    // Files opened before the one that failed are closed with the client.
+    db_.restartClient();
+  }
+}
 
 void Tables::onTabChanged(int index) {
   if (index == MainWindow::kLogsTab) log_->table().display();

@@ -42,6 +42,7 @@ protected:
 
   void saveLog(const QString &notes, const QString &key) {
     log().Log1->click();
+    log().FrqSave->setText("14070.00");
     log().LogNotes->setText(notes);
     log().UniKey->setText(key);
     log().SaveLog->click();
