@@ -14,6 +14,7 @@
 #include "app/radio/alsamixer.h"
 #include "app/radio/commport.h"
 #include "app/radiocontrol.h"
+#include "app/stopsignals.h"
 #include "app/tables/adiflog.h"
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
@@ -47,6 +48,17 @@ int main(int argc, char **argv) {
   QApplication app(argc, argv);
   MainWindow window(std::make_unique<radio::CommPort>(radio::portDevice(options.port)),
                     std::make_unique<radio::AlsaMixer>(), radio::portLabel(options.port));
+  window.keyBy(options.ptt, options.txTimeoutSeconds * 1000);
+  // SIGTERM and SIGINT unkey first, then close the window as its Close button
+  // does, and any message still waiting for an answer, even during start-up.
+  StopSignals stopSignals;
+  bool stopped = false;
+  QObject::connect(&stopSignals, &StopSignals::received, &window, [&window, &stopped](int signal) {
+    window.ptt()->forceUnkey(QStringLiteral("stopped by signal %1: unkeyed").arg(signal));
+    stopped = true;
+    QApplication::closeAllWindows();
+    QApplication::quit();
+  });
   tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
   // A picture taken without anyone to answer: messages are shown, not waited on.
   const bool screenshot = !options.screenshot.isEmpty();
@@ -78,5 +90,5 @@ int main(int argc, char **argv) {
       QApplication::exit(saved ? 0 : 1);
     });
   }
-  return app.exec();
+  return stopped ? 0 : app.exec();
 }

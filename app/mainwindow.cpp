@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -11,12 +12,15 @@
 #include "app/memorychannels.h"
 #include "app/panel.h"
 #include "app/polling.h"
+#include "app/radio/commport.h"
+#include "app/radio/linkwatch.h"
 #include "app/radio/rigaccess.h"
 #include "app/radio/rigctld_server.h"
 #include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
 #include "app/soundcontrol.h"
 #include "app/tuning.h"
+#include "app/txbutton.h"
 
 MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
                        const QString &portLabel, QWidget *parent)
@@ -55,7 +59,10 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
     tabs_->addTab(page, QLatin1String(kPages[i][1]));
   }
 
+  watchLink();
+  setUpKeying();
   radio_->start(portLabel);
+  watch_->start();
   updateTitle();
   tuning_->entryFromLowLimit();
   showCompact();
@@ -78,6 +85,7 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
   if (!rigctld_) {
     rigAccess_ = new radio::RigAccess(&radio_->link(), &radio_->state(), this);
     rigctld_ = new radio::RigctldServer(rigAccess_, this);
+    rigctld_->setPtt(ptt_);
     connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
             [this](int count) { panel_->showNetworkClients(count); });
   }
@@ -89,8 +97,11 @@ bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString
 }
 
 MainWindow::~MainWindow() {
-  if (!closed_) stopRadio();
-  // The controllers watch the panel's controls: they go before the panel does.
+  stopRadio();
+  // The controllers watch the panel's controls: they go before the panel does,
+  // and the keying before the port.
+  delete ptt_;
+  delete watch_;
   delete polling_;
   delete rigctld_;
   delete rigAccess_;
@@ -100,14 +111,49 @@ MainWindow::~MainWindow() {
   delete radio_;
 }
 
-void MainWindow::stopRadio() {
-  scanner_->stopRangeScan();
-  radio_->stop();
+void MainWindow::watchLink() {
+  watch_ = new radio::LinkWatch(port_.get(), &radio_->link(), &radio_->state(), radio::portDevice(portLabel_), this);
+  // The status reply rewrites the entry box: no probe while the operator types.
+  watch_->setProbeWanted([this] { return !polling_->enabled() && !panel_->operatorIsTyping(); });
+  connect(&radio_->state(), &radio::RadioState::linkChanged, this, [this] { showLinkTrouble(); });
+  connect(watch_, &radio::LinkWatch::refused, panel_, &Panel::showStatus);
+  // A command failing meanwhile says why, after what is wrong with the link.
+  connect(&radio_->link(), &radio::RadioLink::failed, this, &MainWindow::showLinkTrouble);
+}
+
+void MainWindow::showLinkTrouble(const QString &why) {
+  const QString trouble = watch_->text();
+  if (trouble.isEmpty() && why.isEmpty())
+    panel_->showStatus(QString());
+  else if (!trouble.isEmpty()) {
+    const QString guidance = watch_->guidance();
+    panel_->showStatus((why.isEmpty() ? trouble : tr("%1: %2").arg(trouble, why)) +
+                       (guidance.isEmpty() ? QString() : tr("; %1.").arg(guidance)));
+  }
+}
+
+void MainWindow::setUpKeying() {
+  ptt_ = new radio::Ptt(port_.get(), this);
+  txButton_ = new TxButton(ptt_, panel_);
+  connect(txButton_, &TxButton::refused, panel_, &Panel::showStatus);
+  connect(ptt_, &radio::Ptt::notice, this, [this](const QString &why) {
+    panel_->showStatus(why);
+    qWarning().noquote() << "tessaly:" << why;
+  });
+  connect(watch_, &radio::LinkWatch::reopened, ptt_, &radio::Ptt::lineOpened);
+}
+
+void MainWindow::keyBy(radio::Ptt::Line line, int timeoutMs) {
+  ptt_->setLine(line);
+  ptt_->setTimeoutMs(timeoutMs);
+  ptt_->lineOpened();
+  txButton_->showLine();
 }
 
 void MainWindow::updateTitle() {
+  const QString trouble = watch_->text();
   QStringList parts{QStringLiteral("Tessaly"), tr("port %1").arg(portLabel_),
-                    radio::RadioState::linkText(radio_->state().link())};
+                    trouble.isEmpty() ? radio::RadioState::linkText(radio_->state().link()) : trouble};
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
   setWindowTitle(parts.join(QStringLiteral(" - ")));
@@ -123,11 +169,17 @@ void MainWindow::showFull() {
   panel_->focusKeys();
 }
 
+void MainWindow::stopRadio() {
+  if (closed_) return;
+  ptt_->forceUnkey(tr("the program ends: unkeyed"));
+  scanner_->stopRangeScan();
+  watch_->stop();
+  radio_->stop();
+  closed_ = true;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
-  if (!closed_) {
-    stopRadio();
-    closed_ = true;
-  }
+  stopRadio();
   event->accept();
 }
 

@@ -13,9 +13,11 @@
 
 #include "app/radio/freqrange.h"
 #include "app/radio/mixer.h"
+#include "app/radio/ptt.h"
 #include "app/radio/seriallink.h"
 
 namespace radio {
+class LinkWatch;
 class RigAccess;
 class RigctldServer;
 }
@@ -29,6 +31,7 @@ class RadioControl;
 class Scanner;
 class SoundControl;
 class Tuning;
+class TxButton;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -42,7 +45,8 @@ public:
   static constexpr int kLogsTab = 0, kMemoryTab = 1, kScansTab = 2, kStandardsTab = 3;
 
   // Opens `port` (shown as `portLabel`) and shows the compact view. Nothing is
-  // sent to the transceiver until "Connect to Tessaly" is pressed.
+  // sent to the transceiver until "Connect to Tessaly" is pressed; after that,
+  // a lost port that comes back is connected again by itself.
   MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<radio::Mixer> mixer,
              const QString &portLabel, QWidget *parent = nullptr);
   ~MainWindow() override;
@@ -53,6 +57,13 @@ public:
   Tuning *tuning() const { return tuning_; }
   Scanner *scanner() const { return scanner_; }
   Polling *polling() const { return polling_; }
+  radio::LinkWatch *linkWatch() const { return watch_; }
+  radio::Ptt *ptt() const { return ptt_; }
+  TxButton *txButton() const { return txButton_; }
+
+  // Keys the transmitter by `line` (the TX button is off with Line::None),
+  // unkeying after `timeoutMs` of transmitting at most.
+  void keyBy(radio::Ptt::Line line, int timeoutMs);
 
   // The frequencies anything may tune (--range); the rigctld server started
   // after this call uses it.
@@ -76,11 +87,21 @@ protected:
 
 private:
   void updateTitle();
-  // Stops the range scan and closes the port.
-  void stopRadio();
   // A key of the panel's key box: the tuning keys step, Backspace mutes or
   // unmutes, "*" connects, "/" pauses and Enter starts or stops the range scan.
   void onPanelKey(int key, const QString &text);
+  // Reopens a lost port; says what is wrong with the link in the status
+  // line and the title (the scans pause by the radio state themselves). Set
+  // up before the port opens, started after.
+  void watchLink();
+  // What the link watch says, in the status line; `why` is the reason of a
+  // command that failed just now, if any.
+  void showLinkTrouble(const QString &why = {});
+  // The TX button and the keying line; unkeyed when the port is lost or
+  // (re)opened, and when the window closes.
+  void setUpKeying();
+  // Unkeys, stops the range scan and the watch, and closes the port, once.
+  void stopRadio();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
@@ -95,6 +116,9 @@ private:
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
   QPushButton *compactButton_, *fullButton_, *closeButton_;
+  radio::LinkWatch *watch_;
+  radio::Ptt *ptt_;
+  TxButton *txButton_;
   QString portLabel_;
   radio::FrequencyRange range_;
   QPoint dragOffset_;

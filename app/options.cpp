@@ -82,12 +82,24 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("import-adif"),
       QStringLiteral("Add the entries of the ADIF file FILE to the station log and quit; no window."),
       QStringLiteral("FILE"));
+  const QCommandLineOption ptt(
+      QStringLiteral("ptt"),
+      QStringLiteral("Key the transmitter by the serial port's LINE: none (default) or rts, for a station interface "
+                     "that keys on RTS. dtr is refused: the link holds DTR on."),
+      QStringLiteral("LINE"), QStringLiteral("none"));
+  const QCommandLineOption txTimeout(
+      QStringLiteral("tx-timeout"),
+      QStringLiteral("Unkey the transmitter after SECONDS keyed (%1 to %2; default %3).")
+          .arg(kMinTxTimeoutSeconds)
+          .arg(kMaxTxTimeoutSeconds)
+          .arg(radio::Ptt::kDefaultTimeoutMs / 1000),
+      QStringLiteral("SECONDS"));
   const QCommandLineOption tablesDir(
       QStringLiteral("tables"),
       QStringLiteral("The folder of the tables (Log.Dat, Scans.Dat, Standards.Dat); default the current folder."),
       QStringLiteral("DIR"));
-  for (const QCommandLineOption &option :
-       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif, tablesDir})
+  for (const QCommandLineOption &option : {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif,
+                                           importAdif, ptt, txTimeout, tablesDir})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -142,6 +154,19 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   if (!portOk || netPort > 65535 || options.rigctldAddress.isNull())
     return mistake(QStringLiteral("--rigctld-port takes 0 .. 65535 and --rigctld-address an IP address"));
   options.rigctldPort = static_cast<quint16>(netPort);
+  QString why;
+  const std::optional<radio::Ptt::Line> line = radio::Ptt::parseLine(parser.value(ptt), &why);
+  if (!line) return mistake(why);
+  options.ptt = *line;
+  if (parser.isSet(txTimeout)) {
+    bool ok = false;
+    options.txTimeoutSeconds = parser.value(txTimeout).toInt(&ok);
+    if (!ok || options.txTimeoutSeconds < kMinTxTimeoutSeconds || options.txTimeoutSeconds > kMaxTxTimeoutSeconds)
+      return mistake(QStringLiteral("--tx-timeout takes whole seconds from %1 to %2, not \"%3\"")
+                         .arg(kMinTxTimeoutSeconds)
+                         .arg(kMaxTxTimeoutSeconds)
+                         .arg(parser.value(txTimeout)));
+  }
   out.options = options;
   return out;
 }

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "app/radio/ptt.h"
+
 struct Options {
   QString port;            // serial port number or device path; "" is port 1
   bool connect = false;    // press "Connect to Tessaly" once the window is up
@@ -19,6 +21,8 @@ struct Options {
   QHostAddress rigctldAddress;  // the address it listens on
   QString exportAdif;      // write the station log to this ADIF file and quit, no window
   QString importAdif;      // add the entries of this ADIF file to the station log and quit
+  radio::Ptt::Line ptt = radio::Ptt::Line::None;         // the line that keys the transmitter
+  int txTimeoutSeconds = radio::Ptt::kDefaultTimeoutMs / 1000;  // unkey after this long keyed
   QString tablesDir;       // the tables' folder; "" is the current folder
 };
 
@@ -32,6 +36,8 @@ struct ParsedOptions {
 
 // Polling intervals that --poll accepts, in seconds.
 inline constexpr int kMinPollSeconds = 1, kMaxPollSeconds = 3600;
+// Transmit time-outs that --tx-timeout accepts, in seconds.
+inline constexpr int kMinTxTimeoutSeconds = 1, kMaxTxTimeoutSeconds = 3600;
 
 // Parses `arguments`, the program name first. The options of Qt's
 // application object (-platform, -style ...) are passed over: it takes them

@@ -75,7 +75,7 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
 
   // Two lines above the buttons, so that a message with its way forward is
   // read whole; the tooltip holds it too.
-  statusLine_ = place<QLabel>(this, "StatusLine", 290, 144, 346, 30);
+  statusLine_ = place<QLabel>(this, "StatusLine", 290, 143, 346, 31);
   statusLine_->setWordWrap(true);
   statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   utcBox_ = place<QCheckBox>(this, "UtcBox", 518, 174, 56, 26, "UTC");
@@ -83,7 +83,7 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   connect(utcBox_, &QCheckBox::toggled, this, &Panel::utcStampsToggled);
   linkLabel_ = place<QLabel>(this, "LinkState", 4, 204, 200, 18);
   linkLabel_->setToolTip(tr("Whether the transceiver answers"));
-  networkClients_ = place<QLabel>(this, "NetClients", 416, 204, 220, 18);
+  networkClients_ = place<QLabel>(this, "NetClients", 416, 204, 118, 18);
 
   keyBox_ = place<QLineEdit>(this, "KBD", 632, 222, 4, 4);
   keyBox_->setFrame(false);

@@ -10,6 +10,7 @@
 #include "app/form.h"
 #include "app/panel.h"
 #include "app/radio/frames.h"
+#include "app/radio/linkwatch.h"
 
 using form::place;
 using radio::RadioLink;
@@ -107,18 +108,13 @@ void RadioControl::placeControls() {
 void RadioControl::start(const QString &portLabel) {
   QString error;
   if (!port_->open(&error)) {
-    const QString message = tr("Port %1 could not be opened: %2. %3").arg(portLabel, error, linkChecks());
+    const QString message = tr("Port %1 could not be opened: %2; %3.").arg(portLabel, error, radio::LinkWatch::checks());
     panel_->showStatus(message);
     qWarning().noquote() << "tessaly:" << message;
     state_.setPortClosed();
   }
-  port_->setSendThreshold(radio::kFrameLength);
-  port_->setDtr(true);
+  radio::prepareLine(port_);
   portName_->setText(portLabel);
-}
-
-QString RadioControl::linkChecks() {
-  return tr("Check the cable, the port name, that the port is set to 4800 baud 8N2 and that the radio is on.");
 }
 
 void RadioControl::stop() {

@@ -33,9 +33,6 @@ public:
   // opened is reported once in the status line and on stderr; the panel stays
   // usable.
   void start(const QString &portLabel);
-  // What to check when the port cannot be opened or the radio does not
-  // answer, in a sentence.
-  static QString linkChecks();
   // Drops DTR and closes the port.
   void stop();
 

@@ -26,8 +26,10 @@ SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
   muteButton_ = place<QRadioButton>(panel_, "MuteOff", 284, 100, 56, 20, "Mute");
   unmuteButton_ = place<QRadioButton>(panel_, "MuteOn", 342, 100, 64, 20, "Unmute");
   // What the controls reach, so that a missing sound card is seen, not guessed.
-  mixerState_ = place<QLabel>(panel_, "MixerState", 408, 100, 228, 20, tr("Mixer: %1").arg(mixer_->state()));
-  mixerState_->setToolTip(tr("The sound card and control that Mute, Unmute and the volume set"));
+  const QString mixerState = mixer_->state();
+  mixerState_ = place<QLabel>(panel_, "MixerState", 536, 204, 100, 18);
+  mixerState_->setText(mixerState_->fontMetrics().elidedText(tr("Mixer: %1").arg(mixerState), Qt::ElideRight, 100));
+  mixerState_->setToolTip(tr("Mixer: %1. The sound card and control that Mute, Unmute and the volume set").arg(mixerState));
   connect(muteButton_, &QRadioButton::clicked, this, [this] { setMute(true); });
   connect(unmuteButton_, &QRadioButton::clicked, this, [this] { setMute(false); });
   connect(volumeSlider_, &QSlider::valueChanged, this, [this](int value) {

@@ -22,6 +22,7 @@ QString portLabel(const QString &argument) {
 CommPort::CommPort(const QString &device, QObject *parent) : SerialLink(parent), device_(device) {
   connect(&port_, &QSerialPort::readyRead, this, &CommPort::onReadyRead);
   connect(&port_, &QSerialPort::bytesWritten, this, &CommPort::onBytesWritten);
+  connect(&port_, &QSerialPort::errorOccurred, this, &CommPort::onError);
 }
 
 bool CommPort::open(QString *error) {
@@ -37,22 +38,34 @@ bool CommPort::open(QString *error) {
   port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!port_.open(QIODevice::ReadWrite)) {
     *error = port_.errorString();
+    port_.clearError();
     return false;
   }
   return true;
 }
 
 void CommPort::close() {
+  closing_ = false;  // a loss not yet reported is no news to whoever closes
   if (port_.isOpen()) port_.close();
+  port_.clearError();
 }
 
 bool CommPort::isOpen() const { return port_.isOpen(); }
 
+// A pseudo-terminal has no modem lines: setting one fails there with
+// "Inappropriate ioctl for device", which is harmless, so the port stays open.
 void CommPort::setDtr(bool on) {
-  // A pseudo-terminal has no modem lines: the request fails there with
-  // "Inappropriate ioctl for device", which is harmless, so the port stays open.
+  settingLine_ = true;
   if (port_.isOpen()) port_.setDataTerminalReady(on);
   port_.clearError();
+  settingLine_ = false;
+}
+
+void CommPort::setRts(bool on) {
+  settingLine_ = true;
+  if (port_.isOpen()) port_.setRequestToSend(on);
+  port_.clearError();
+  settingLine_ = false;
 }
 
 void CommPort::setReceiveThreshold(int bytes) { receiveThreshold_ = bytes; }
@@ -72,6 +85,29 @@ void CommPort::onReadyRead() {
 
 void CommPort::onBytesWritten() {
   if (sendThreshold_ > 0 && port_.bytesToWrite() == 0) emit commEvent(kSent);
+}
+
+void CommPort::onError(QSerialPort::SerialPortError error) {
+  if (settingLine_ || closing_ || !port_.isOpen()) return;
+  // The port's own text may be left from an earlier call (a hung-up terminal
+  // reads nothing without setting errno): the reason is named here.
+  QString why;
+  switch (error) {
+    case QSerialPort::ResourceError: why = tr("the device is gone or no longer usable"); break;
+    case QSerialPort::ReadError: why = tr("reading failed"); break;
+    case QSerialPort::WriteError: why = tr("writing failed"); break;
+    case QSerialPort::DeviceNotFoundError: why = tr("the device is gone"); break;
+    default: return;
+  }
+  // The port is inside its own notifier here; it is closed once that is over.
+  closing_ = true;
+  QMetaObject::invokeMethod(this, [this, why] { closeLost(why); }, Qt::QueuedConnection);
+}
+
+void CommPort::closeLost(const QString &why) {
+  if (!closing_) return;  // closed meanwhile
+  close();
+  emit lost(why);
 }
 
 }  // namespace radio

@@ -1,5 +1,7 @@
 // CommPort: the transceiver's serial port, 4800 baud, 8 data bits, no parity,
-// 2 stop bits, no flow control.
+// 2 stop bits, no flow control. A read, write or resource error of the open
+// port (a USB adapter pulled) closes it and raises lost(); failing to set a
+// modem line is not such an error.
 #ifndef TESSALY_APP_RADIO_COMMPORT_H
 #define TESSALY_APP_RADIO_COMMPORT_H
 
@@ -25,6 +27,7 @@ public:
   void close() override;
   bool isOpen() const override;
   void setDtr(bool on) override;
+  void setRts(bool on) override;
   void setReceiveThreshold(int bytes) override;
   void setSendThreshold(int bytes) override;
   bool output(const QByteArray &bytes) override;
@@ -33,11 +36,15 @@ public:
 private:
   void onReadyRead();
   void onBytesWritten();
+  void onError(QSerialPort::SerialPortError error);
+  void closeLost(const QString &why);
 
   QString device_;
   QSerialPort port_;
   int receiveThreshold_ = 0;
   int sendThreshold_ = 0;
+  bool settingLine_ = false;  // a modem line is being set: its failure is no loss
+  bool closing_ = false;      // a loss was seen; the port closes from the event loop
 };
 
 }  // namespace radio

@@ -7,6 +7,9 @@ namespace radio {
 RadioLink::RadioLink(SerialLink *port, QObject *parent) : QObject(parent), port_(port) {
   for (QTimer *t : {&answerTimer_, &settleTimer_, &pauseTimer_}) t->setSingleShot(true);
   connect(port_, &SerialLink::commEvent, this, &RadioLink::onCommEvent);
+  connect(port_, &SerialLink::lost, this, [this] {
+    if (inFlight()) fail(tr("Serial port lost"));
+  });
   connect(&answerTimer_, &QTimer::timeout, this, &RadioLink::onAnswerTimeout);
   connect(&settleTimer_, &QTimer::timeout, this, &RadioLink::onSettled);
   connect(&pauseTimer_, &QTimer::timeout, this, &RadioLink::onPauseOver);

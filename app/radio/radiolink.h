@@ -9,7 +9,8 @@
 // Faults are bounded: a wrong echo is sent again at most kMaxResends times,
 // after the line has been quiet for a moment and its input discarded; an echo
 // or reply that does not come within kAnswerTimeoutMs plus its wire time ends
-// the command, and failed() says why. A new send() replaces a command in flight.
+// the command, and failed() says why; so does the port being lost. A new
+// send() replaces a command in flight.
 //
 // Every event of the port runs eventStarted() first and eventEnded() last. A
 // pause set by pauseNextEvent() delays the end of the next event without

@@ -20,7 +20,9 @@ std::optional<long> decimalValue(const std::array<QChar, 7> &digits) {
 
 RadioState::RadioState(RadioLink *link, QObject *parent) : QObject(parent) {
   connect(link, &RadioLink::replyReceived, this, &RadioState::apply);
-  connect(link, &RadioLink::failed, this, [this] { setLink(Link::NoAnswer); });
+  connect(link, &RadioLink::failed, this, [this] {
+    if (link_ != Link::PortClosed) setLink(Link::NoAnswer);
+  });
 }
 
 QString RadioState::linkText(Link link) {
@@ -60,6 +62,8 @@ void RadioState::apply(const Reply &reply) {
 
 void RadioState::setPortClosed() { setLink(Link::PortClosed); }
 
+void RadioState::setPortOpen() { setLink(Link::NotConnected); }
+
 QString RadioState::frequencyText() const { return digitsKnown_ ? entryText(digits_) : QString(); }
 
 std::optional<qint64> RadioState::ageOf(const QElapsedTimer &timer) {
@@ -68,9 +72,10 @@ std::optional<qint64> RadioState::ageOf(const QElapsedTimer &timer) {
 }
 
 void RadioState::setLink(Link link) {
+  const bool changedLink = link != link_;
   link_ = link;
   emit changed();
-  emit linkChanged(link);
+  if (changedLink) emit linkChanged(link);
 }
 
 }  // namespace radio

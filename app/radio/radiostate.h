@@ -1,7 +1,8 @@
 // RadioState: what is known of the transceiver, in one place. It is written
 // from the decoded replies of the link (frequency, mode, coverage, memory
-// channels) and from the link's faults, and the controller that owns the
-// port says when the port closes; everyone else reads it: the panel's
+// channels) and from the link's faults; the controller that owns the port
+// says when it closes, and the link watch when it opens again; everyone
+// else reads it: the panel's
 // display, the log's "Add", the range scan and the rigctld access layer.
 // Each value keeps its age (the time since a reply last set it), so that a
 // reader can tell a fresh value from an old one.
@@ -38,8 +39,11 @@ public:
   // Takes in what a reply says; undecoded replies change nothing. A value
   // the reply does not carry (an unknown mode code, say) stays as it was.
   void apply(const Reply &reply);
-  // The port was closed, or could not be opened.
+  // The port was closed, or could not be opened. Failures that follow do not
+  // change that: only setPortOpen() (or a reply) does.
   void setPortClosed();
+  // The port is open again; nothing is known of the transceiver yet.
+  void setPortOpen();
 
   // The seven frequency digits as last reported, 10 MHz first: hex
   // characters of the nibbles, so a faulty transceiver can show letters.
@@ -58,6 +62,9 @@ public:
   const std::array<MemoryChannel, kMemoryChannels> &memory() const { return memory_; }
 
   Link link() const { return link_; }
+  // The port is open and the transceiver is not known to be silent: what is
+  // sent now can be answered.
+  bool reachable() const { return link_ == Link::NotConnected || link_ == Link::Connected; }
   // Milliseconds since the last decoded reply; nullopt before the first.
   std::optional<qint64> replyAgeMs() const { return ageOf(replyAge_); }
 
@@ -67,6 +74,7 @@ signals:
   // A full status was taken in: the radio's own frequency, which the
   // operator's entry follows.
   void fullStatusRead();
+  // The link state became another one.
   void linkChanged(radio::RadioState::Link link);
 
 private:

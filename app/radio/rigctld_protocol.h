@@ -24,6 +24,7 @@ enum Error {
   kInvalid = 1,       // invalid parameter, or a line that cannot be parsed
   kTimeout = 5,       // the transceiver did not answer
   kIo = 6,            // the serial port is not usable
+  kRejected = 9,      // refused: another client holds the transmitter keyed
   kNotAvailable = 11  // the transceiver has no such function
 };
 

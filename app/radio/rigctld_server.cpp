@@ -33,6 +33,7 @@ RigctldServer::RigctldServer(RigAccess *rig, QObject *parent)
 
 RigctldServer::~RigctldServer() {
   for (auto &[socket, client] : clients_) {
+    if (ptt_) ptt_->release(client.id);
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -54,7 +55,9 @@ void RigctldServer::onNewConnection() {
       socket->deleteLater();
       continue;
     }
-    clients_.emplace(socket, Client{});
+    Client client;
+    client.id = ++lastId_;
+    clients_.emplace(socket, client);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
     emit clientCountChanged(clientCount());
@@ -62,7 +65,10 @@ void RigctldServer::onNewConnection() {
 }
 
 void RigctldServer::onDisconnected(QTcpSocket *socket) {
-  if (clients_.erase(socket) == 0) return;
+  auto it = clients_.find(socket);
+  if (it == clients_.end()) return;
+  if (ptt_) ptt_->release(it->second.id);
+  clients_.erase(it);
   socket->deleteLater();
   emit clientCountChanged(clientCount());
 }
@@ -108,6 +114,21 @@ void RigctldServer::respond(QTcpSocket *socket, const QByteArray &text) {
   if (it == clients_.end()) return;
   socket->write(text);
   it->second.busy = false;
+}
+
+int RigctldServer::setPtt(Ptt::Holder who, const QByteArray &arg) {
+  // 0 receives; 1, 2 and 3 (keyed from the microphone or data input) all key the one line.
+  bool numeric = false;
+  const int wanted = arg.toInt(&numeric);
+  if (!numeric || wanted < 0 || wanted > 3) return rigctld::kInvalid;
+  if (!ptt_) return wanted == 0 ? rigctld::kOk : rigctld::kNotAvailable;
+  switch (wanted == 0 ? ptt_->unkey(who) : ptt_->key(who)) {
+    case Ptt::Result::Ok: return rigctld::kOk;
+    case Ptt::Result::Busy: return rigctld::kRejected;
+    case Ptt::Result::NoLine: return rigctld::kNotAvailable;
+    case Ptt::Result::NotOpen: return rigctld::kIo;
+  }
+  return rigctld::kInvalid;
 }
 
 void RigctldServer::handle(QTcpSocket *socket, const Request &request) {
@@ -165,11 +186,10 @@ void RigctldServer::handle(QTcpSocket *socket, const Request &request) {
       return respond(socket, report(request, args.size() == 1 && rigctld::isOwnVfo(args[0]) ? rigctld::kOk
                                                                                           : rigctld::kInvalid));
     case Command::GetPtt:
-      return respond(socket, answer(request, {{"PTT", "0"}}));
+      return respond(socket, answer(request, {{"PTT", ptt_ && ptt_->keyed() ? "1" : "0"}}));
     case Command::SetPtt:
-      // No PTT over this link: only "receive" can be granted.
       if (!dropVfo(args, 1) || args.size() != 1) return respond(socket, report(request, rigctld::kInvalid));
-      return respond(socket, report(request, args[0] == "0" ? rigctld::kOk : rigctld::kNotAvailable));
+      return respond(socket, report(request, setPtt(clients_.at(socket).id, args[0])));
     case Command::GetSplitVfo:
       return respond(socket, answer(request, {{"Split", "0"}, {"TX VFO", "VFOA"}}));
     case Command::SetSplitVfo:

@@ -48,6 +48,7 @@ Scanner::Scanner(Panel *panel, Tuning *tuning, const radio::RadioState *state, Q
       dwellBox_->setText(radio::plainNumberText(b->text()));
       panel_->focusKeys();
     });
+  connect(state_, &radio::RadioState::linkChanged, this, &Scanner::showScanState);
   showScanState();
 }
 
@@ -85,11 +86,14 @@ void Scanner::stopRangeScan() {
   showScanState();
 }
 
+bool Scanner::paused() const { return !state_->reachable(); }
+
 void Scanner::showScanState() {
   QStringList running;
   if (rangeScanRunning()) running << tr("Scan");
   if (selectedScanRunning()) running << tr("Scan Selected");
-  scanStateLabel_->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + tr(" running"));
+  const QString how = paused() ? tr(" paused") : tr(" running");
+  scanStateLabel_->setText(running.isEmpty() ? tr("No scan running") : running.join(tr(" and ")) + how);
   emit scanStateChanged();
 }
 
@@ -104,6 +108,7 @@ int Scanner::dwellMs() {
 
 void Scanner::rangeTick() {
   rangeTimer_.setInterval(dwellMs());
+  if (paused()) return;
   // The frequency the transceiver last reported, kHz (0 before the first).
   const double displayed = state_->frequency() ? *state_->frequency() / 100.0 : 0.0;
   const double step = tuning_->stepKhz();
@@ -119,7 +124,7 @@ void Scanner::rangeTick() {
 
 void Scanner::selectedTick() {
   selectedTimer_.setInterval(dwellMs());
-  if (!grid_) return;
+  if (paused() || !grid_) return;
   // Grid row r is Qt row r - 1. Every row is looked at once at most, so a
   // grid without marks ends the tick without tuning.
   const int rows = grid_->rowCount();

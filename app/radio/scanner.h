@@ -60,6 +60,11 @@ public:
   bool rangeScanRunning() const { return rangeTimer_.isActive(); }
   bool selectedScanRunning() const { return selectedTimer_.isActive(); }
 
+  // While the radio state says the transceiver cannot be reached (the port
+  // is closed, or it does not answer) the scans stay on but their ticks tune
+  // nowhere, so they go on where they were once it answers again.
+  bool paused() const;
+
 signals:
   // A scan started or stopped.
   void scanStateChanged();

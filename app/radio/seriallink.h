@@ -2,8 +2,10 @@
 //
 // The link raises commEvent(kReceived) when at least the receive threshold of
 // bytes is waiting, and commEvent(kSent) when a written frame has left the
-// output buffer (with a send threshold above 0). Implementations: CommPort (a
-// real port) and, in the tests, a fake.
+// output buffer (with a send threshold above 0). It raises lost() when the
+// line fails while open (the device went away or reported an I/O error); the
+// line is closed by then. Implementations: CommPort (a real port) and, in the
+// tests, a fake.
 #ifndef TESSALY_APP_RADIO_SERIALLINK_H
 #define TESSALY_APP_RADIO_SERIALLINK_H
 
@@ -30,6 +32,9 @@ public:
   virtual bool isOpen() const = 0;
   // Raises or drops DTR. Lines without modem signals ignore it.
   virtual void setDtr(bool on) = 0;
+  // Raises or drops RTS, which may key a transmitter. Lines without modem
+  // signals ignore it.
+  virtual void setRts(bool on) = 0;
   // Bytes that must be waiting before commEvent(kReceived); 0 turns it off.
   virtual void setReceiveThreshold(int bytes) = 0;
   // 0 turns commEvent(kSent) off; any other value turns it on.
@@ -41,6 +46,7 @@ public:
 
 signals:
   void commEvent(int event);
+  void lost(const QString &why);
 };
 
 }  // namespace radio

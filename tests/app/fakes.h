@@ -12,10 +12,18 @@
 // A serial line whose written bytes are kept and whose input the test feeds.
 class FakeLink : public radio::SerialLink {
 public:
-  bool open(QString *) override { return opened = true; }
+  bool open(QString *error) override {
+    ++opens;
+    if (!openable) *error = QStringLiteral("No such file or directory");
+    return opened = openable;
+  }
   void close() override { opened = false; }
   bool isOpen() const override { return opened; }
   void setDtr(bool on) override { dtr = on; }
+  void setRts(bool on) override {
+    if (opened) rts = on;
+    rtsCalls.push_back(on);
+  }
   void setReceiveThreshold(int bytes) override { threshold = bytes; }
   void setSendThreshold(int) override {}
   bool output(const QByteArray &bytes) override {
@@ -34,8 +42,18 @@ public:
     if (threshold > 0 && waiting.size() >= threshold) emit commEvent(kReceived);
   }
 
+  // The device goes away: the line closes and says so.
+  void lose() {
+    opened = false;
+    emit lost(QStringLiteral("Resource temporarily unavailable"));
+  }
+
   bool opened = false;
+  bool openable = true;  // whether open() succeeds
+  int opens = 0;
   bool dtr = false;
+  bool rts = false;  // the line's state: changes only while open
+  std::vector<bool> rtsCalls;
   int threshold = 0;
   QByteArray waiting;
   std::vector<QByteArray> written;

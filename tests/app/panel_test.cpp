@@ -385,7 +385,7 @@ TEST_F(PanelTest, SlidersAndMixerSayWhatTheyAreAndHold) {
   QTest::keyClick(p->Slider1, Qt::Key_Right);
   EXPECT_EQ(frame1->title(), "Slider 1: 201");
   EXPECT_EQ(window->findChild<QGroupBox *>("Slider2Frame")->title(), "Slider 2: 15");
-  EXPECT_EQ(window->findChild<QLabel *>("MixerState")->text(), "Mixer: fake: Master");
+  EXPECT_TRUE(window->findChild<QLabel *>("MixerState")->toolTip().startsWith("Mixer: fake: Master."));
   p->VolumeControl->setValue(57200);
   EXPECT_EQ(p->TXTVol->text(), "8.7");
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QWheelEvent>
 
+#include "app/radio/linkwatch.h"
 #include "app/tuning.h"
 #include "tests/app/radio/rig_fixture.h"
 
@@ -99,4 +100,35 @@ TEST_F(OperatorTuningTest, OutOfRangeIsRefusedOnEveryWayAndStepsStartFromTheRadi
   window->tuning()->tuneTo("14070");
   settle();
   EXPECT_EQ(newFrames().value(0), "00 70 40 01 08");
+}
+
+namespace {
+
+// A transceiver that stays silent, and a port that is not there.
+class LinkGuidanceTest : public RigFixture {};
+
+}  // namespace
+
+TEST_F(LinkGuidanceTest, ThreeUnansweredCommandsNameThePortAndTheChecks) {
+  start({"--lose-echo", "1"});
+  for (int i = 1; i <= radio::LinkWatch::kUnansweredForChecks; ++i) {
+    QTest::mouseClick(p->But_Power, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p->StatusLine->text().startsWith("radio not answering"); }, 3000));
+    const bool guided = p->StatusLine->text().contains("check the cable, the port, 4800 baud 8N2, the radio on");
+    EXPECT_EQ(guided, i == radio::LinkWatch::kUnansweredForChecks) << p->StatusLine->text().toStdString();
+    p->StatusLine->clear();
+  }
+  QTest::mouseClick(p->But_Power, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !p->StatusLine->text().isEmpty(); }, 3000));
+  EXPECT_TRUE(p->StatusLine->text().contains(" commands unanswered on " + pty + ": check the cable"))
+      << p->StatusLine->text().toStdString();
+}
+
+TEST_F(LinkGuidanceTest, APortThatDoesNotOpenSaysWhatToCheck) {
+  MainWindow window(std::make_unique<radio::CommPort>(QStringLiteral("/nonexistent/ttyX")),
+                    std::make_unique<FakeMixer>(), QStringLiteral("/nonexistent/ttyX"));
+  window.show();
+  const QString said = PanelControls(&window).StatusLine->text();
+  EXPECT_TRUE(said.contains("/nonexistent/ttyX")) << said.toStdString();
+  EXPECT_TRUE(said.endsWith("; check the cable, the port, 4800 baud 8N2, the radio on.")) << said.toStdString();
 }

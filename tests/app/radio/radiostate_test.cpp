@@ -119,10 +119,19 @@ TEST(RadioState, LinkFollowsFailuresThePortAndTheNextReply) {
   QSignalSpy links(&s.state, &RadioState::linkChanged);
   s.link.send(hex("00 00 00 00 10"), 22);  // no echo comes
   ASSERT_TRUE(QTest::qWaitFor([&] { return s.state.link() == RadioState::Link::NoAnswer; }, 3000));
+  EXPECT_FALSE(s.state.reachable());
   s.state.setPortClosed();
   EXPECT_EQ(s.state.link(), RadioState::Link::PortClosed);
+  // A failure while the port is closed does not hide that it is closed.
+  s.link.send(hex("00 00 00 00 10"), 22);
+  QTest::qWait(radio::RadioLink::kAnswerTimeoutMs + 200);
+  EXPECT_EQ(s.state.link(), RadioState::Link::PortClosed);
+  s.state.setPortOpen();
+  EXPECT_EQ(s.state.link(), RadioState::Link::NotConnected);
+  EXPECT_TRUE(s.state.reachable());
   s.answer(shortStatus("00 50 42 01", 0x01, 0x80));
+  s.answer(shortStatus("00 50 42 01", 0x01, 0x80));  // the same state: no new signal
   EXPECT_EQ(s.state.link(), RadioState::Link::Connected);
-  EXPECT_EQ(links.count(), 3);
+  EXPECT_EQ(links.count(), 4);
   EXPECT_EQ(RadioState::linkText(RadioState::Link::NoAnswer), "No answer");
 }

@@ -23,13 +23,19 @@
 // Runs tessaly-rig with `options` and opens the main window on its terminal.
 class RigFixture : public testing::Test {
 protected:
-  void start(const QStringList &options = {}) {
+  // How the window finds the terminal: by its own path, or by the path the
+  // simulator keeps for it while terminals come and go (`linkPath`).
+  enum class Path { Terminal, Link };
+  void start(const QStringList &options = {}, Path path = Path::Terminal) {
     ASSERT_TRUE(dir.isValid());
     logPath = dir.filePath("rig.log");
-    rig.start(TESSALY_RIG, QStringList{"--log", logPath} + options);
+    linkPath = dir.filePath("radio");
+    const QStringList linkOption = path == Path::Link ? QStringList{"--pty-link", linkPath} : QStringList{};
+    rig.start(TESSALY_RIG, QStringList{"--log", logPath} + linkOption + options);
     ASSERT_TRUE(rig.waitForReadyRead(5000));
     pty = QString::fromLocal8Bit(rig.readLine()).trimmed();
     ASSERT_TRUE(pty.startsWith("/dev/"));
+    if (path == Path::Link) pty = linkPath;
     window = std::make_unique<MainWindow>(std::make_unique<radio::CommPort>(radio::portDevice(pty)),
                                           std::make_unique<FakeMixer>(), radio::portLabel(pty));
     p = std::make_unique<PanelControls>(window.get());
@@ -65,7 +71,7 @@ protected:
   }
 
   QTemporaryDir dir;
-  QString logPath, pty;
+  QString logPath, linkPath, pty;
   QProcess rig;
   std::unique_ptr<MainWindow> window;
   std::unique_ptr<PanelControls> p;
