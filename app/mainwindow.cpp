@@ -35,8 +35,11 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   sound_ = new SoundControl(panel_, mixer_.get(), this);
   polling_ = new Polling(panel_, &radio_->link(), this);
   compactButton_ = form::place<QPushButton>(panel_, "JustControl", 192, 174, 90, 26, "Just Control");
+  compactButton_->setToolTip(tr("Show the panel alone"));
   fullButton_ = form::place<QPushButton>(panel_, "LogsScans", 286, 174, 100, 26, "+ Logs + Scans");
+  fullButton_->setToolTip(tr("Show the panel with the log, memory, scan and standards tabs"));
   closeButton_ = form::place<QPushButton>(panel_, "Close_But", 390, 174, 60, 26, "Close");
+  closeButton_->setToolTip(tr("Close the program (the port is released)"));
   panel_->orderTabsAsOnTheForm();
   connect(&radio_->state(), &radio::RadioState::linkChanged, this, &MainWindow::updateTitle);
   connect(scanner_, &Scanner::scanStateChanged, this, &MainWindow::updateTitle);

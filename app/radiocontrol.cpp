@@ -65,11 +65,15 @@ void RadioControl::placeControls() {
   pauseLamp_ = lamp(panel_, "PauseLamp", 26, "red");
 
   generalButton_ = place<QPushButton>(panel_, "GenBut", 276, 50, 34, 22, "GEN");
+  generalButton_->setToolTip(tr("Switch the transceiver to general coverage"));
   amateurButton_ = place<QPushButton>(panel_, "HamBut", 312, 50, 34, 22, "HAM");
+  amateurButton_->setToolTip(tr("Switch the transceiver to the amateur bands"));
   static const char *const kModeButtons[8] = {"But_LSB", "But_USB", "But_CWW", "But_CWN",
                                               "But_AMW", "But_AMN", "But_FSK", "But_FM"};
-  for (int i = 0; i < 8; ++i)
+  for (int i = 0; i < 8; ++i) {
     modeButtons_[i] = place<QPushButton>(panel_, kModeButtons[i], 350 + 36 * i, 50, 34, 22, radio::modeName(i));
+    modeButtons_[i]->setToolTip(tr("Set the transceiver's mode to %1").arg(radio::modeName(i)));
+  }
 
   // Receiver sliders in their frames.
   QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, 76, 150, 44),
@@ -102,7 +106,9 @@ void RadioControl::placeControls() {
   portName_->setToolTip(tr("Serial port of the transceiver"));
 
   connectButton_ = place<QPushButton>(panel_, "But_Power", 4, 174, 120, 26, "Connect to Tessaly");
+  connectButton_->setToolTip(tr("Connect: read the transceiver's full status (also the * key)"));
   breakButton_ = place<QPushButton>(panel_, "BreakBut", 128, 174, 60, 26, "Break");
+  breakButton_->setToolTip(tr("Pause the link briefly after the next event (also the / key)"));
 }
 
 void RadioControl::start(const QString &portLabel) {

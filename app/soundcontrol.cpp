@@ -24,7 +24,9 @@ SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
   balanceSlider_->setToolTip(tr("Sound card balance, full left to full right"));
   volumeTenths_->setToolTip(tr("Sound card volume on a scale of 0 to 10"));
   muteButton_ = place<QRadioButton>(panel_, "MuteOff", 284, 100, 56, 20, "Mute");
+  muteButton_->setToolTip(tr("Mute the sound card's output (also Backspace)"));
   unmuteButton_ = place<QRadioButton>(panel_, "MuteOn", 342, 100, 64, 20, "Unmute");
+  unmuteButton_->setToolTip(tr("Unmute the sound card's output (also Backspace)"));
   // What the controls reach, so that a missing sound card is seen, not guessed.
   const QString mixerState = mixer_->state();
   mixerState_ = place<QLabel>(panel_, "MixerState", 536, 204, 100, 18);

@@ -80,8 +80,11 @@ Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, c
 void Tuning::placeControls() {
   entry_ = place<QLineEdit>(panel_, "NewFrq", 268, 4, 66, 20);
   goButton_ = place<QPushButton>(panel_, "FreqGo", 336, 4, 40, 20, "Goto");
+  goButton_->setToolTip(tr("Tune to the frequency in the entry box (also Enter in the box)"));
   upButton_ = place<QPushButton>(panel_, "FreqUp", 378, 4, 32, 20, "Up");
+  upButton_->setToolTip(tr("Tune one step up from the radio's frequency"));
   downButton_ = place<QPushButton>(panel_, "FreqDwn", 412, 4, 40, 20, "Down");
+  downButton_->setToolTip(tr("Tune one step down from the radio's frequency"));
   stepBox_ = place<QLineEdit>(panel_, "JumpStep", 454, 4, 34, 20, ".5");
   static const char *const kSteps[4] = {"0.10", "0.50", "1.00", "10.00"};
   for (int i = 0; i < 4; ++i) {
@@ -91,8 +94,10 @@ void Tuning::placeControls() {
 
   lowLimit_ = place<QLineEdit>(panel_, "LoFrq", 268, 26, 66, 20, "07100.00");
   setLowButton_ = place<QPushButton>(panel_, "LoSet", 336, 26, 40, 20, "Set Lo");
+  setLowButton_->setToolTip(tr("Make the entry's frequency the low limit of the range scan"));
   highLimit_ = place<QLineEdit>(panel_, "HiFrq", 378, 26, 66, 20, "07299.99");
   setHighButton_ = place<QPushButton>(panel_, "HiSet", 446, 26, 40, 20, "Set Hi");
+  setHighButton_->setToolTip(tr("Make the entry's frequency the high limit of the range scan"));
   directionLabel_ = place<QLabel>(panel_, "ScanDir", 534, 26, 40, 20, "UP");
   directionLabel_->hide();
   entry_->setToolTip(tr("Frequency to tune to, kHz; Enter or Goto tunes there"));
@@ -101,9 +106,12 @@ void Tuning::placeControls() {
   highLimit_->setToolTip(tr("High limit of the range scan, kHz; double-click for a list"));
   directionLabel_->setToolTip(tr("Direction of the range scan"));
 
-  for (size_t i = 0; i < kBands.size(); ++i)
+  for (size_t i = 0; i < kBands.size(); ++i) {
     bandButtons_[i] = place<QPushButton>(panel_, kBands[i].name, 4 + 30 * static_cast<int>(i), 50, 28, 22,
                                          kBands[i].caption);
+    bandButtons_[i]->setToolTip(
+        tr("Tune to %1 kHz in the %2 m band").arg(QLatin1String(kBands[i].tune), QLatin1String(kBands[i].caption)));
+  }
 
   // The pick list of scan limits floats over the panel when shown.
   pickList_ = place<QListWidget>(panel_, "List1", 387, 81, 80, 140);

@@ -49,7 +49,9 @@ LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dia
   Combo1 = place<QComboBox>(page, "Combo1", 164, 4, 92, 22);
   Combo1->addItems(headings(kColumns));
   Log1 = place<QPushButton>(page, "Log1", 260, 4, 78, 22, "Add 2 Log");
+  Log1->setToolTip(tr("Start a log entry at the radio's frequency and mode"));
   ButtonPlus2 = place<QPushButton>(page, "ButtonPlus2", 342, 4, 94, 22, "Scan Selected");
+  ButtonPlus2->setToolTip(tr("Visit the entries marked X in the Scn column in turn"));
   FindWords = place<QLineEdit>(page, "FindWords", 440, 4, 94, 22);
   FindWords->setPlaceholderText(QStringLiteral("find words"));
   FindWords->setEnabled(false);
@@ -62,6 +64,7 @@ LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dia
   FrqSave = boundBox(LogFrm, "FrqSave", "FRQ", 124, 20, 70);
   LogMode = boundBox(LogFrm, "LogMode", "MODE", 198, 20, 112);
   HFNet = place<QCheckBox>(LogFrm, "HFNet", 314, 20, 50, 20, "Net");
+  HFNet->setToolTip(tr("The entry is a net"));
   setTag(HFNet, "NET");
   Col4 = boundBox(LogFrm, "Col4", "DATESORT", 366, 20, 90);
   UniKey = boundBox(LogFrm, "UniKey", "UNIKEY", 460, 20, 110);
@@ -76,9 +79,13 @@ LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dia
   LogNotes->installEventFilter(this);
   place<QLabel>(LogFrm, "NotesLabel", 8, 68, 200, 18, "Double Click to clear notes");
   SaveLog = place<QPushButton>(LogFrm, "SaveLog", 8, 90, 70, 22, "Save");
+  SaveLog->setToolTip(tr("Save the entry to the log"));
   ButtonPlus11 = place<QPushButton>(LogFrm, "ButtonPlus11", 84, 90, 70, 22, "Cancel");
+  ButtonPlus11->setToolTip(tr("Close the entry without saving"));
   DelLog = place<QPushButton>(LogFrm, "DelLog", 160, 90, 70, 22, "Delete");
+  DelLog->setToolTip(tr("Delete the entry from the log (asks first)"));
   ButtonPlus8 = place<QPushButton>(LogFrm, "ButtonPlus8", 236, 90, 110, 22, "Unknown Digital");
+  ButtonPlus8->setToolTip(tr("Set the mode to \"Unknown Digital\""));
   NotesCount = place<QLabel>(LogFrm, "NotesCount", 500, 68, 70, 18);
   NotesCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   NotesCount->setToolTip(tr("Characters of the notes used, of %1").arg(kNotesLength));

@@ -3,12 +3,14 @@
 // checked against the radio's range, the count of the notes' characters,
 // Delete that asks first and keeps the grid's filter, and the dialog of a
 // folder without the tables.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -165,4 +167,16 @@ TEST_F(LogGuardTest, MakingFailsWithTheToolNamed) {
   EXPECT_FALSE(tables::makeMissingTables(dir.path(), "/nonexistent/corvex", &error));
   EXPECT_TRUE(error.contains("/nonexistent/corvex")) << error.toStdString();
   EXPECT_EQ(tables::missingTables(dir.path()), QStringList{"Log.Dat"});
+}
+
+// Every button of the window, on the panel and on every tab, says what it
+// does when the mouse rests on it.
+TEST_F(LogGuardTest, EveryButtonHasATooltip) {
+  start();
+  showLogs();
+  QStringList silent;
+  for (const QAbstractButton *b : window->findChildren<QAbstractButton *>())
+    // Qt's own parts (a tab bar's scroll arrows, a grid's corner) have no name.
+    if (!b->objectName().isEmpty() && !qobject_cast<QTabBar *>(b->parent()) && b->toolTip().isEmpty()) silent << b->objectName() + " \"" + b->text() + "\"";
+  EXPECT_TRUE(silent.isEmpty()) << silent.join(", ").toStdString();
 }

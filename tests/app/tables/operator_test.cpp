@@ -1,6 +1,7 @@
 // The table tabs as an operator meets them: new entries that replace none,
 // the import of awkward files, the focus while typing, UTC stamps, and
 // messages that do not wait when no one is there to answer.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -234,8 +235,13 @@ TEST_F(OperatorTest, MessagesDoNotWaitWhenNoOneAnswers) {
   EXPECT_FALSE(tabs->opened());
   QMessageBox *box = window->findChild<QMessageBox *>();
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->text(), "Error opening Log file");
+  // The dialog of missing tables, with its way forward.
+  EXPECT_EQ(box->text(), "Error opening Log file\n" + QDir::toNativeSeparators(dir.path()) + " lacks Scans.Dat.");
   EXPECT_TRUE(box->isVisible());
+  QStringList offers;
+  for (const QAbstractButton *b : box->buttons()) offers << b->text();
+  EXPECT_TRUE(offers.contains("Create empty tables here"));
+  EXPECT_TRUE(offers.contains("Open another folder"));
   EXPECT_EQ(shownOnly.showMessage({"Correct Upper Case Text to Proper Case", 1, "h", "Y", 0}), 0);
   EXPECT_EQ(shownOnly.openFileName("Comma Delimitated (*.csv)", "Csv"), "");
   for (QWidget *w : QApplication::topLevelWidgets())
