@@ -129,9 +129,12 @@ void MainWindow::showLinkTrouble(const QString &why) {
   if (trouble.isEmpty() && why.isEmpty())
     panel_->showStatus(QString());
   else if (!trouble.isEmpty()) {
+    // What to check says more than the failure's own words, and both do not fit.
     const QString guidance = watch_->guidance();
-    panel_->showStatus((why.isEmpty() ? trouble : tr("%1: %2").arg(trouble, why)) +
-                       (guidance.isEmpty() ? QString() : tr("; %1.").arg(guidance)));
+    if (!guidance.isEmpty())
+      panel_->showStatus(tr("%1; %2.").arg(trouble, guidance));
+    else
+      panel_->showStatus(why.isEmpty() ? trouble : tr("%1: %2").arg(trouble, why));
   }
 }
 

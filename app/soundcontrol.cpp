@@ -30,7 +30,7 @@ SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
   // What the controls reach, so that a missing sound card is seen, not guessed.
   const QString mixerState = mixer_->state();
   mixerState_ = place<QLabel>(panel_, "MixerState", 536, 204, 100, 18);
-  mixerState_->setText(mixerState_->fontMetrics().elidedText(tr("Mixer: %1").arg(mixerState), Qt::ElideRight, 100));
+  mixerState_->setText(mixerState_->fontMetrics().elidedText(mixerState, Qt::ElideRight, 100));
   mixerState_->setToolTip(tr("Mixer: %1. The sound card and control that Mute, Unmute and the volume set").arg(mixerState));
   connect(muteButton_, &QRadioButton::clicked, this, [this] { setMute(true); });
   connect(unmuteButton_, &QRadioButton::clicked, this, [this] { setMute(false); });

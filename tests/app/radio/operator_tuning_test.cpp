@@ -11,6 +11,9 @@
 
 namespace {
 
+// Whether the label's wrapped text fits its height: nothing is clipped.
+bool whole(const QLabel *label) { return label->heightForWidth(label->width()) <= label->height(); }
+
 class OperatorTuningTest : public RigFixture {
 protected:
   // Connects, so that the radio's frequency (14250.00) is known.
@@ -54,6 +57,7 @@ TEST_F(OperatorTuningTest, TextTypedInMegahertzIsRefusedWithItsKilohertzValue) {
     EXPECT_TRUE(newFrames().isEmpty()) << typed;
     const QString said = p->StatusLine->text();
     EXPECT_TRUE(said.contains("00100.00 to 30000.00 kHz")) << said.toStdString();
+    EXPECT_TRUE(whole(p->StatusLine)) << said.toStdString();
     EXPECT_TRUE(said.contains(QString(typed) == "14.2" ? "14200.00 kHz?" : "07074.00 kHz?")) << said.toStdString();
     // The entry shows the radio's frequency again.
     EXPECT_EQ(p->NewFrq->text(), "14250.00");
@@ -122,6 +126,7 @@ TEST_F(LinkGuidanceTest, ThreeUnansweredCommandsNameThePortAndTheChecks) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !p->StatusLine->text().isEmpty(); }, 3000));
   EXPECT_TRUE(p->StatusLine->text().contains(" commands unanswered on " + pty + ": check the cable"))
       << p->StatusLine->text().toStdString();
+  EXPECT_TRUE(whole(p->StatusLine)) << p->StatusLine->text().toStdString();
 }
 
 TEST_F(LinkGuidanceTest, APortThatDoesNotOpenSaysWhatToCheck) {
