@@ -1,6 +1,7 @@
 // tessaly [PORT] [options]: see --help, whose text options.cpp writes.
 // PORT is a serial port number (N opens /dev/ttyS<N-1>) or a device path.
 #include <QApplication>
+#include <QDir>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -32,6 +33,11 @@ int main(int argc, char **argv) {
     return parsed.exitCode;
   }
   const Options &options = *parsed.options;
+  // The tables are opened by name in the current folder.
+  if (!options.tablesDir.isEmpty() && !QDir::setCurrent(options.tablesDir)) {
+    std::fprintf(stderr, "tessaly: cannot enter the folder %s\n", qPrintable(options.tablesDir));
+    return 1;
+  }
   if (!options.exportAdif.isEmpty() || !options.importAdif.isEmpty()) {
     // The log exchange for scripts opens no window and needs no display.
     tables::setStampsInUtc(options.utc);

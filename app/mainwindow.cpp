@@ -30,13 +30,16 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
   radio_ = new RadioControl(panel_, port_.get(), this);
   panel_->follow(&radio_->state());
-  tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), this);
+  tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), &range_, this);
   scanner_ = new Scanner(panel_, tuning_, &radio_->state(), this);
   sound_ = new SoundControl(panel_, mixer_.get(), this);
   polling_ = new Polling(panel_, &radio_->link(), this);
   compactButton_ = form::place<QPushButton>(panel_, "JustControl", 192, 174, 90, 26, "Just Control");
+  compactButton_->setToolTip(tr("Show the panel alone"));
   fullButton_ = form::place<QPushButton>(panel_, "LogsScans", 286, 174, 100, 26, "+ Logs + Scans");
+  fullButton_->setToolTip(tr("Show the panel with the log, memory, scan and standards tabs"));
   closeButton_ = form::place<QPushButton>(panel_, "Close_But", 390, 174, 60, 26, "Close");
+  closeButton_->setToolTip(tr("Close the program (the port is released)"));
   panel_->orderTabsAsOnTheForm();
   connect(&radio_->state(), &radio::RadioState::linkChanged, this, &MainWindow::updateTitle);
   connect(scanner_, &Scanner::scanStateChanged, this, &MainWindow::updateTitle);
@@ -125,8 +128,14 @@ void MainWindow::showLinkTrouble(const QString &why) {
   const QString trouble = watch_->text();
   if (trouble.isEmpty() && why.isEmpty())
     panel_->showStatus(QString());
-  else if (!trouble.isEmpty())
-    panel_->showStatus(why.isEmpty() ? trouble : tr("%1: %2").arg(trouble, why));
+  else if (!trouble.isEmpty()) {
+    // What to check says more than the failure's own words, and both do not fit.
+    const QString guidance = watch_->guidance();
+    if (!guidance.isEmpty())
+      panel_->showStatus(tr("%1; %2.").arg(trouble, guidance));
+    else
+      panel_->showStatus(why.isEmpty() ? trouble : tr("%1: %2").arg(trouble, why));
+  }
 }
 
 void MainWindow::setUpKeying() {

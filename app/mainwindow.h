@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/radio/freqrange.h"
 #include "app/radio/mixer.h"
 #include "app/radio/ptt.h"
 #include "app/radio/seriallink.h"
@@ -63,6 +64,11 @@ public:
   // Keys the transmitter by `line` (the TX button is off with Line::None),
   // unkeying after `timeoutMs` of transmitting at most.
   void keyBy(radio::Ptt::Line line, int timeoutMs);
+
+  // The frequencies anything may tune (--range); the rigctld server started
+  // after this call uses it.
+  void setFrequencyRange(const radio::FrequencyRange &range) { range_ = range; }
+  const radio::FrequencyRange &frequencyRange() const { return range_; }
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
@@ -118,6 +124,7 @@ private:
   radio::Ptt *ptt_;
   TxButton *txButton_;
   QString portLabel_;
+  radio::FrequencyRange range_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

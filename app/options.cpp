@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <iterator>
 
@@ -93,8 +94,12 @@ ParsedOptions parseOptions(const QStringList &arguments) {
           .arg(kMaxTxTimeoutSeconds)
           .arg(radio::Ptt::kDefaultTimeoutMs / 1000),
       QStringLiteral("SECONDS"));
-  for (const QCommandLineOption &option :
-       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif, ptt, txTimeout})
+  const QCommandLineOption tablesDir(
+      QStringLiteral("tables"),
+      QStringLiteral("The folder of the tables (Log.Dat, Scans.Dat, Standards.Dat); default the current folder."),
+      QStringLiteral("DIR"));
+  for (const QCommandLineOption &option : {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif,
+                                           importAdif, ptt, txTimeout, tablesDir})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -140,6 +145,9 @@ ParsedOptions parseOptions(const QStringList &arguments) {
     return mistake(QStringLiteral("--export-adif and --import-adif need a file name"));
   if (parser.isSet(exportAdif) && parser.isSet(importAdif))
     return mistake(QStringLiteral("--export-adif or --import-adif, not both"));
+  options.tablesDir = parser.value(tablesDir);
+  if (parser.isSet(tablesDir) && !QFileInfo(options.tablesDir).isDir())
+    return mistake(QStringLiteral("--tables needs an existing folder, not \"%1\"").arg(options.tablesDir));
   bool portOk = false;
   const uint netPort = parser.value(rigctldPort).toUInt(&portOk);
   options.rigctldAddress = QHostAddress(parser.value(rigctldAddress));

@@ -23,6 +23,7 @@ struct Options {
   QString importAdif;      // add the entries of this ADIF file to the station log and quit
   radio::Ptt::Line ptt = radio::Ptt::Line::None;         // the line that keys the transmitter
   int txTimeoutSeconds = radio::Ptt::kDefaultTimeoutMs / 1000;  // unkey after this long keyed
+  QString tablesDir;       // the tables' folder; "" is the current folder
 };
 
 // What parsing a command line gave: the options to run with, or a text to

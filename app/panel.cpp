@@ -73,13 +73,17 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   modeLabel_->setToolTip(tr("Mode the transceiver reports"));
   coverageLabel_->setToolTip(tr("Coverage the transceiver reports: general (GEN) or amateur (HAM)"));
 
-  statusLine_ = place<QLabel>(this, "StatusLine", 290, 148, 346, 20);
+  // Two lines above the buttons, so that a message with its way forward is
+  // read whole; the tooltip holds it too.
+  statusLine_ = place<QLabel>(this, "StatusLine", 290, 143, 346, 31);
+  statusLine_->setWordWrap(true);
+  statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   utcBox_ = place<QCheckBox>(this, "UtcBox", 518, 174, 56, 26, "UTC");
   utcBox_->setToolTip(tr("Stamp dates and keys of new table entries from the UTC clock"));
   connect(utcBox_, &QCheckBox::toggled, this, &Panel::utcStampsToggled);
   linkLabel_ = place<QLabel>(this, "LinkState", 4, 204, 200, 18);
   linkLabel_->setToolTip(tr("Whether the transceiver answers"));
-  networkClients_ = place<QLabel>(this, "NetClients", 416, 204, 220, 18);
+  networkClients_ = place<QLabel>(this, "NetClients", 416, 204, 118, 18);
 
   keyBox_ = place<QLineEdit>(this, "KBD", 632, 222, 4, 4);
   keyBox_->setFrame(false);
@@ -104,7 +108,10 @@ void Panel::showState() {
   linkLabel_->setText(radio::RadioState::linkText(state_->link()));
 }
 
-void Panel::showStatus(const QString &text) { statusLine_->setText(text); }
+void Panel::showStatus(const QString &text) {
+  statusLine_->setText(text);
+  statusLine_->setToolTip(text);
+}
 
 void Panel::showNetworkClients(int count) { networkClients_->setText(tr("Network clients: %1").arg(count)); }
 

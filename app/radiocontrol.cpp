@@ -65,11 +65,15 @@ void RadioControl::placeControls() {
   pauseLamp_ = lamp(panel_, "PauseLamp", 26, "red");
 
   generalButton_ = place<QPushButton>(panel_, "GenBut", 276, 50, 34, 22, "GEN");
+  generalButton_->setToolTip(tr("Switch the transceiver to general coverage"));
   amateurButton_ = place<QPushButton>(panel_, "HamBut", 312, 50, 34, 22, "HAM");
+  amateurButton_->setToolTip(tr("Switch the transceiver to the amateur bands"));
   static const char *const kModeButtons[8] = {"But_LSB", "But_USB", "But_CWW", "But_CWN",
                                               "But_AMW", "But_AMN", "But_FSK", "But_FM"};
-  for (int i = 0; i < 8; ++i)
+  for (int i = 0; i < 8; ++i) {
     modeButtons_[i] = place<QPushButton>(panel_, kModeButtons[i], 350 + 36 * i, 50, 34, 22, radio::modeName(i));
+    modeButtons_[i]->setToolTip(tr("Set the transceiver's mode to %1").arg(radio::modeName(i)));
+  }
 
   // Receiver sliders in their frames.
   QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, 76, 150, 44),
@@ -78,7 +82,13 @@ void RadioControl::placeControls() {
   sliders_[1] = form::slider(frames[1], "Slider2", 6, 16, 108, 0, 30, 15);
   sliders_[0]->setToolTip(tr("Receiver slider 1 (1 to 254), sent to the transceiver when it comes to rest"));
   sliders_[1]->setToolTip(tr("Receiver slider 2 (0 to 30), sent to the transceiver when it comes to rest"));
-  for (int i = 0; i < 2; ++i) frames[i]->setToolTip(sliders_[i]->toolTip());
+  for (int i = 0; i < 2; ++i) {
+    frames[i]->setToolTip(sliders_[i]->toolTip());
+    // The frame's title names the slider and shows its value.
+    auto showValue = [frame = frames[i], i](int value) { frame->setTitle(tr("Slider %1: %2").arg(i + 1).arg(value)); };
+    connect(sliders_[i], &QSlider::valueChanged, frames[i], showValue);
+    showValue(sliders_[i]->value());
+  }
 
   // Last reply.
   replyHex_ = place<QLineEdit>(panel_, "Text1", 4, 124, 300, 20);
@@ -96,13 +106,15 @@ void RadioControl::placeControls() {
   portName_->setToolTip(tr("Serial port of the transceiver"));
 
   connectButton_ = place<QPushButton>(panel_, "But_Power", 4, 174, 120, 26, "Connect to Tessaly");
+  connectButton_->setToolTip(tr("Connect: read the transceiver's full status (also the * key)"));
   breakButton_ = place<QPushButton>(panel_, "BreakBut", 128, 174, 60, 26, "Break");
+  breakButton_->setToolTip(tr("Pause the link briefly after the next event (also the / key)"));
 }
 
 void RadioControl::start(const QString &portLabel) {
   QString error;
   if (!port_->open(&error)) {
-    const QString message = tr("Port %1 could not be opened: %2").arg(portLabel, error);
+    const QString message = tr("Port %1 could not be opened: %2; %3.").arg(portLabel, error, radio::LinkWatch::checks());
     panel_->showStatus(message);
     qWarning().noquote() << "tessaly:" << message;
     state_.setPortClosed();

@@ -1,5 +1,6 @@
 #include "app/soundcontrol.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -23,8 +24,14 @@ SoundControl::SoundControl(Panel *panel, radio::Mixer *mixer, QObject *parent)
   balanceSlider_->setToolTip(tr("Sound card balance, full left to full right"));
   volumeTenths_->setToolTip(tr("Sound card volume on a scale of 0 to 10"));
   muteButton_ = place<QRadioButton>(panel_, "MuteOff", 284, 100, 56, 20, "Mute");
+  muteButton_->setToolTip(tr("Mute the sound card's output (also Backspace)"));
   unmuteButton_ = place<QRadioButton>(panel_, "MuteOn", 342, 100, 64, 20, "Unmute");
-
+  unmuteButton_->setToolTip(tr("Unmute the sound card's output (also Backspace)"));
+  // What the controls reach, so that a missing sound card is seen, not guessed.
+  const QString mixerState = mixer_->state();
+  mixerState_ = place<QLabel>(panel_, "MixerState", 536, 204, 100, 18);
+  mixerState_->setText(mixerState_->fontMetrics().elidedText(mixerState, Qt::ElideRight, 100));
+  mixerState_->setToolTip(tr("Mixer: %1. The sound card and control that Mute, Unmute and the volume set").arg(mixerState));
   connect(muteButton_, &QRadioButton::clicked, this, [this] { setMute(true); });
   connect(unmuteButton_, &QRadioButton::clicked, this, [this] { setMute(false); });
   connect(volumeSlider_, &QSlider::valueChanged, this, [this](int value) {
@@ -48,5 +55,5 @@ void SoundControl::applyBalance() {
   const radio::Channels ch = radio::balancedChannels(volume, balanceSlider_->value());
   if (!volumeFound_) volumeFound_ = mixer_->lookUpVolume();
   mixer_->setStereoVolume(ch.left, ch.right);
-  volumeTenths_->setText(QString::number(volume_ / kVolumeScale, 'g', 15));
+  volumeTenths_->setText(QString::number(volume_ / kVolumeScale, 'f', 1));
 }

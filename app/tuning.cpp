@@ -9,6 +9,7 @@
 
 #include "app/form.h"
 #include "app/radio/frames.h"
+#include "app/radio/freqrange.h"
 #include "app/radio/frequency.h"
 #include "app/radio/radiolink.h"
 #include "app/radio/radiostate.h"
@@ -28,8 +29,9 @@ const std::array<Tuning::Band, 9> Tuning::kBands = {{
     {"Meter180", "160", "1600.00", "01600.00", "01699.00"},
 }};
 
-Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, QObject *parent)
-    : QObject(parent), panel_(panel), link_(link), state_(state) {
+Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, const radio::FrequencyRange *range,
+               QObject *parent)
+    : QObject(parent), panel_(panel), link_(link), state_(state), range_(range) {
   placeControls();
   connect(goButton_, &QPushButton::clicked, this, [this] { freqGo(); });
   // Enter in the entry box tunes as Goto does.
@@ -78,8 +80,11 @@ Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, Q
 void Tuning::placeControls() {
   entry_ = place<QLineEdit>(panel_, "NewFrq", 268, 4, 66, 20);
   goButton_ = place<QPushButton>(panel_, "FreqGo", 336, 4, 40, 20, "Goto");
+  goButton_->setToolTip(tr("Tune to the frequency in the entry box (also Enter in the box)"));
   upButton_ = place<QPushButton>(panel_, "FreqUp", 378, 4, 32, 20, "Up");
+  upButton_->setToolTip(tr("Tune one step up from the radio's frequency"));
   downButton_ = place<QPushButton>(panel_, "FreqDwn", 412, 4, 40, 20, "Down");
+  downButton_->setToolTip(tr("Tune one step down from the radio's frequency"));
   stepBox_ = place<QLineEdit>(panel_, "JumpStep", 454, 4, 34, 20, ".5");
   static const char *const kSteps[4] = {"0.10", "0.50", "1.00", "10.00"};
   for (int i = 0; i < 4; ++i) {
@@ -89,8 +94,10 @@ void Tuning::placeControls() {
 
   lowLimit_ = place<QLineEdit>(panel_, "LoFrq", 268, 26, 66, 20, "07100.00");
   setLowButton_ = place<QPushButton>(panel_, "LoSet", 336, 26, 40, 20, "Set Lo");
+  setLowButton_->setToolTip(tr("Make the entry's frequency the low limit of the range scan"));
   highLimit_ = place<QLineEdit>(panel_, "HiFrq", 378, 26, 66, 20, "07299.99");
   setHighButton_ = place<QPushButton>(panel_, "HiSet", 446, 26, 40, 20, "Set Hi");
+  setHighButton_->setToolTip(tr("Make the entry's frequency the high limit of the range scan"));
   directionLabel_ = place<QLabel>(panel_, "ScanDir", 534, 26, 40, 20, "UP");
   directionLabel_->hide();
   entry_->setToolTip(tr("Frequency to tune to, kHz; Enter or Goto tunes there"));
@@ -99,36 +106,69 @@ void Tuning::placeControls() {
   highLimit_->setToolTip(tr("High limit of the range scan, kHz; double-click for a list"));
   directionLabel_->setToolTip(tr("Direction of the range scan"));
 
-  for (size_t i = 0; i < kBands.size(); ++i)
+  for (size_t i = 0; i < kBands.size(); ++i) {
     bandButtons_[i] = place<QPushButton>(panel_, kBands[i].name, 4 + 30 * static_cast<int>(i), 50, 28, 22,
                                          kBands[i].caption);
+    bandButtons_[i]->setToolTip(
+        tr("Tune to %1 kHz in the %2 m band").arg(QLatin1String(kBands[i].tune), QLatin1String(kBands[i].caption)));
+  }
 
   // The pick list of scan limits floats over the panel when shown.
   pickList_ = place<QListWidget>(panel_, "List1", 387, 81, 80, 140);
   pickList_->hide();
 }
 
+bool Tuning::tune(long tenHz, Panel::FocusFrom focus) {
+  if (!range_->contains(tenHz * 10)) {
+    refuse(tr("%1 kHz is outside the radio's range, %2: nothing was sent.").arg(radio::khzText(tenHz), rangeText()),
+           focus);
+    return false;
+  }
+  entry_->setText(radio::khzText(tenHz));
+  lastTuned_ = entry_->text();
+  link_->send(*radio::frequencyFrame(tenHz), radio::kFrequencyReplyLength);
+  panel_->focusKeys(focus);
+  return true;
+}
+
 void Tuning::freqGo(Panel::FocusFrom focus) {
-  const QString text = entry_->text();
+  const QString text = entry_->text().trimmed();
   if (text.isEmpty()) return;
   const std::optional<long> tenHz = radio::parseKhz(text);
-  if (!tenHz) {
-    panel_->showStatus(tr("\"%1\" is not a frequency from 00000.00 to 99999.99 kHz").arg(text));
-    panel_->focusKeys(focus);
+  if (tenHz && range_->contains(*tenHz * 10)) {
+    tune(*tenHz, focus);
     return;
   }
-  entry_->setText(radio::khzText(*tenHz));
-  link_->send(*radio::frequencyFrame(*tenHz), radio::kFrequencyReplyLength);
+  QString why = tenHz ? tr("%1 kHz is outside the radio's range, %2: nothing was sent.").arg(text, rangeText())
+                      : tr("\"%1\" is not a frequency in kHz (range %2): nothing was sent.").arg(text, rangeText());
+  // Typed in MHz out of habit: "7.074" means 7074 kHz.
+  const std::optional<long> asMhz = tenHz ? radio::khzToTenHz(radio::leadingNumber(text) * 1000) : std::nullopt;
+  if (asMhz && *tenHz * 10 < range_->lowHz && range_->contains(*asMhz * 10))
+    why += tr(" Did you mean %1 kHz?").arg(radio::khzText(*asMhz));
+  refuse(why, focus);
+}
+
+void Tuning::refuse(const QString &why, Panel::FocusFrom focus) {
+  panel_->showStatus(why);
+  if (const std::optional<long> radioTenHz = state_->frequency())
+    entry_->setText(radio::khzText(*radioTenHz));
+  else
+    entry_->setText(lastTuned_);
   panel_->focusKeys(focus);
+}
+
+QString Tuning::rangeText() const {
+  return tr("%1 to %2 kHz").arg(radio::khzText(range_->lowHz / 10), radio::khzText(range_->highHz / 10));
 }
 
 void Tuning::step(double deltaKhz, int direction, const QString &caption, Panel::FocusFrom focus) {
   scanDirection_ = direction;
-  const std::optional<long> tenHz = radio::khzToTenHz(leadingNumber(entry_->text()) + deltaKhz);
-  if (tenHz) {
-    entry_->setText(radio::khzText(*tenHz));
-    freqGo(focus);
-  }
+  const std::optional<long> from = state_->frequency() ? state_->frequency() : radio::parseKhz(entry_->text());
+  const std::optional<long> tenHz = radio::khzToTenHz((from ? *from / 100.0 : 0.0) + deltaKhz);
+  if (from && tenHz)
+    tune(*tenHz, focus);
+  else
+    refuse(tr("Up and Down step from the radio's frequency, and none is known yet."), focus);
   directionLabel_->setText(caption);
   panel_->focusKeys(focus);
 }
@@ -149,6 +189,7 @@ void Tuning::entryFromLowLimit() {
   const QString low = lowLimit_->text();
   const std::optional<long> tenHz = radio::parseKhz(low);
   entry_->setText(tenHz ? radio::khzText(*tenHz) : low);
+  lastTuned_ = entry_->text();
 }
 
 void Tuning::setLowLimit(const QString &text) {

@@ -32,6 +32,13 @@ snd_mixer_elem_t *AlsaMixer::findOutput() {
   return first;
 }
 
+QString AlsaMixer::state() {
+  snd_mixer_elem_t *e = findOutput();
+  if (!mixer_) return QStringLiteral("no mixer: no sound card \"default\"");
+  if (!e) return QStringLiteral("no mixer: the card \"default\" has no output volume");
+  return QStringLiteral("default: %1").arg(QString::fromLocal8Bit(snd_mixer_selem_get_name(e)));
+}
+
 bool AlsaMixer::lookUpMute() {
   snd_mixer_elem_t *e = findOutput();
   if (e && snd_mixer_selem_has_playback_switch(e)) muteElem_ = e;

@@ -23,6 +23,7 @@ public:
   bool setMute(bool muted) override;
   bool lookUpVolume() override;
   bool setStereoVolume(uint32_t left, uint32_t right) override;
+  QString state() override;
 
 private:
   // Opens the mixer on first use and finds the output element; null on failure.

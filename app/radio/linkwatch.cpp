@@ -23,6 +23,10 @@ LinkWatch::LinkWatch(SerialLink *port, RadioLink *link, RadioState *state, const
   connect(link_, &RadioLink::commandStarted, this, &LinkWatch::onCommandStarted);
   // A reply restarts the quiet; silence asks again sooner.
   connect(link_, &RadioLink::replyReceived, this, &LinkWatch::scheduleProbe);
+  connect(link_, &RadioLink::replyReceived, this, [this](const Reply &reply) {
+    if (reply.decoded) unanswered_ = 0;
+  });
+  connect(link_, &RadioLink::failed, this, [this] { ++unanswered_; });
   connect(state_, &RadioState::linkChanged, this, &LinkWatch::scheduleProbe);
 }
 
@@ -52,6 +56,20 @@ QString LinkWatch::text() const {
     case RadioState::Link::PortClosed: return tr("radio disconnected: %1, retrying").arg(device_);
     default: return {};
   }
+}
+
+QString LinkWatch::guidance() const {
+  switch (state_->link()) {
+    case RadioState::Link::NoAnswer:
+      if (unanswered_ < kUnansweredForChecks) return {};
+      return tr("%1 commands unanswered on %2: %3").arg(unanswered_).arg(device_, checks());
+    case RadioState::Link::PortClosed: return checks();
+    default: return {};
+  }
+}
+
+QString LinkWatch::checks() {
+  return tr("check the cable, the port, 4800 baud 8N2, the radio on");
 }
 
 void LinkWatch::onLost(const QString &why) {

@@ -56,8 +56,18 @@ public:
   // For the tests: shorter waits than the operator's.
   void setIntervals(int retryMs, int probeMs);
 
+  // Commands in a row left unanswered before the window says what to check.
+  static constexpr int kUnansweredForChecks = 3;
+
   // What the window says of the link's trouble: empty while reachable.
   QString text() const;
+  // What to check, for the status line after text(): while the port is
+  // closed, and from the kUnansweredForChecks-th command in a row without an
+  // answer (naming the port then); empty otherwise.
+  QString guidance() const;
+  // What to check when the port cannot be opened or the radio does not
+  // answer: "check the cable, ...".
+  static QString checks();
 
 signals:
   // The port opened again (the line is prepared; the connect command is out
@@ -79,6 +89,7 @@ private:
   QString device_;
   bool watching_ = false;
   bool talkedTo_ = false;  // a command has gone out: the operator connected
+  int unanswered_ = 0;     // commands failed since the last decoded reply
   std::function<bool()> probeWanted_ = [] { return true; };
   int retryMs_ = kRetryMs, probeMs_ = kProbeMs;
   QTimer retryTimer_, probeTimer_;

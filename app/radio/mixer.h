@@ -4,6 +4,7 @@
 #ifndef TESSALY_APP_RADIO_MIXER_H
 #define TESSALY_APP_RADIO_MIXER_H
 
+#include <QString>
 #include <cstdint>
 
 namespace radio {
@@ -19,6 +20,9 @@ public:
   virtual bool lookUpVolume() = 0;
   // Sets the two channels, each on the scale 0 .. 65535.
   virtual bool setStereoVolume(uint32_t left, uint32_t right) = 0;
+  // What the controls reach, for the operator: the card and element
+  // ("default: Master"), or "no mixer" and why.
+  virtual QString state() = 0;
 };
 
 // The two channel values for volume `volume` (0 .. 65535) and balance `balance`

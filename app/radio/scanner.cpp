@@ -25,6 +25,7 @@ constexpr char kMark[] = "X";
 Scanner::Scanner(Panel *panel, Tuning *tuning, const radio::RadioState *state, QObject *parent)
     : QObject(parent), panel_(panel), tuning_(tuning), state_(state) {
   scanButton_ = place<QPushButton>(panel_, "ButtonPlus1", 490, 26, 40, 20, "Scan");
+  scanButton_->setToolTip(tr("Start or stop the range scan between the limits (also Enter)"));
   dwellBox_ = place<QLineEdit>(panel_, "Scan_Delay", 468, 100, 28, 20, "5");
   dwellBox_->setToolTip(tr("Dwell of each scan step, tenths of a second"));
   static const char *const kDelays[6] = {"3", "5", "8", "10", "20", "30"};

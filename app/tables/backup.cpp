@@ -95,7 +95,9 @@ TableBackup::TableBackup(QWidget *page, LumbraLibrary *library, const Database *
                          QWidget *window)
     : library_(library), db_(db), dialogs_(dialogs), window_(window) {
   BackupBut = place<QPushButton>(page, "BackupBut", 428, 4, 100, 22, "Back up tables");
+  BackupBut->setToolTip(tr("Write the three tables into a dated archive"));
   RestoreBut = place<QPushButton>(page, "RestoreBut", 534, 4, 60, 22, "Restore");
+  RestoreBut->setToolTip(tr("Put an archive's tables back; the program then closes"));
   connect(BackupBut, &QPushButton::clicked, this, [this] { backUp(); });
   connect(RestoreBut, &QPushButton::clicked, this, [this] { restore(); });
 }

@@ -77,6 +77,7 @@ CheckTables::CheckTables(MainWindow *window, Tables *tables, TableCare *care, Di
     : QObject(window), tables_(tables), care_(care), dialogs_(dialogs) {
   QWidget *page = window->tabs()->widget(MainWindow::kLogsTab);
   button_ = place<QPushButton>(page, "CheckTables", 538, 4, 86, 22, "Check tables");
+  button_->setToolTip(tr("Check the three tables and offer a repair for a damaged one"));
   connect(button_, &QPushButton::clicked, this, &CheckTables::run);
 }
 

@@ -16,6 +16,11 @@ void Database::startClient() {
   kdb_->host(client_, "MSNET");
 }
 
+void Database::restartClient() {
+  kdb_->init(client_);
+  startClient();
+}
+
 bool Database::openTables() {
   unfinished_.clear();
   if (client_ < 0) return false;  // the record layer refused to start a client

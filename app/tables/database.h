@@ -20,6 +20,8 @@ public:
   // Starts the client (KDBinit(0)) and selects the network mode "MSNET",
   // whose result is not examined.
   void startClient();
+  // Ends the client, which closes its files, and starts a new one.
+  void restartClient();
   // Opens "Log.Dat", "Scans.Dat" and "Standards.Dat" of the current
   // directory as keyed record files, each only after the one before it
   // opened. Returns true when all three are open; unfinished() then names

@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/tables/msgbox.h"
 
@@ -46,6 +47,34 @@ QString WidgetDialogs::saveFileName(const QString &filter, const QString &defaul
   dialog.setDefaultSuffix(defaultSuffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
+}
+
+Dialogs::MissingTables WidgetDialogs::missingTables(const QString &text) {
+  auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tessaly"), text, QMessageBox::NoButton, parent_);
+  box->setObjectName("MissingTables");
+  QPushButton *create = box->addButton(QStringLiteral("Create empty tables here"), QMessageBox::AcceptRole);
+  QPushButton *another = box->addButton(QStringLiteral("Open another folder"), QMessageBox::ActionRole);
+  box->addButton(QStringLiteral("Go on without tables"), QMessageBox::RejectRole);
+  create->setToolTip(QStringLiteral("Make the missing tables, empty, in this folder"));
+  another->setToolTip(QStringLiteral("Pick the folder that holds the tables"));
+  box->setDefaultButton(create);
+  if (answering_ == kShowOnly) {
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    qWarning().noquote() << "tessaly:" << text;
+    return MissingTables::GoOn;
+  }
+  box->exec();
+  const QAbstractButton *clicked = box->clickedButton();
+  delete box;
+  return clicked == create ? MissingTables::CreateHere
+         : clicked == another ? MissingTables::OpenAnother
+                              : MissingTables::GoOn;
+}
+
+QString WidgetDialogs::folderName() {
+  if (answering_ == kShowOnly) return {};
+  return QFileDialog::getExistingDirectory(parent_, QStringLiteral("Folder of the tables"));
 }
 
 }  // namespace tables

@@ -31,6 +31,18 @@ public:
   virtual QString openFileName(const QString &filter, const QString &defaultSuffix) = 0;
   // A save-file dialog (asks before replacing a file); "" when the user cancels.
   virtual QString saveFileName(const QString &filter, const QString &defaultSuffix) = 0;
+
+  // The answers to a folder that lacks the tables.
+  enum class MissingTables { CreateHere, OpenAnother, GoOn };
+  // Says `text` (the folder and what it lacks) and offers "Create empty
+  // tables here", "Open another folder" or going on without the tables.
+  // Unless overridden: shows `text` as message() does and goes on.
+  virtual MissingTables missingTables(const QString &text) {
+    message(text);
+    return MissingTables::GoOn;
+  }
+  // A folder picker; "" when the user cancels.
+  virtual QString folderName() { return {}; }
 };
 
 // The real windows, centred on `parent`. With kShowOnly (a run that no one
@@ -44,6 +56,8 @@ public:
   int showMessage(const MessageRequest &request) override;
   QString openFileName(const QString &filter, const QString &defaultSuffix) override;
   QString saveFileName(const QString &filter, const QString &defaultSuffix) override;
+  MissingTables missingTables(const QString &text) override;
+  QString folderName() override;
 
 private:
   QWidget *parent_;

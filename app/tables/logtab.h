@@ -1,8 +1,10 @@
 // LogTab: the "Logs" tab, the station log of "Log.Dat". Grid1 lists the
 // entries; a click on a frequency tunes there, a click on "Scn" toggles the
-// mark "X" that the selected-entries scan visits, a double-click on
-// "Date Time" opens the entry in LogFrm. "Add 2 Log" starts an entry from
-// the frequency and mode the transceiver last reported.
+// mark "X" that the selected-entries scan visits, a double-click on any
+// cell of a row opens its entry in LogFrm. "Add 2 Log" starts an entry from
+// the frequency and mode the transceiver last reported; without one the
+// frame asks for a frequency to be typed. Save refuses a frequency that is
+// not one in the radio's range, and Delete asks first.
 #ifndef TESSALY_APP_TABLES_LOGTAB_H
 #define TESSALY_APP_TABLES_LOGTAB_H
 
@@ -14,9 +16,11 @@
 
 namespace radio {
 class RadioState;
+struct FrequencyRange;
 }
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 
 namespace tables {
@@ -45,13 +49,19 @@ public:
   QCheckBox *HFNet;
   QPushButton *SaveLog, *ButtonPlus11, *DelLog, *ButtonPlus8;
   QLineEdit *FindWords;
+  // What the frame has to say (a frequency to type, a refused one) and how
+  // many of the notes' characters are used.
+  QLabel *FrameNote, *NotesCount;
 
   // Opens the word index of the notes (made afresh when it is missing or
-  // older than the log); the "find words" box stays disabled without it.
+  // older than the log). Without it the "find words" box says why in its
+  // tooltip, and Enter in it offers to build the index.
   void openWords();
   // Lists the entries whose notes hold every word of the "find words" box;
-  // an empty box lists the log as the filter does.
+  // an empty box lists the log as the filter does. Without the index it
+  // asks whether to build it (its description made by `corvexTool`).
   void findWords();
+  void setCorvexTool(const QString &corvexTool) { corvexTool_ = corvexTool; }
   LogWords &words() { return words_; }
 
   // "Add 2 Log": a new entry from the frequency and mode the transceiver
@@ -63,8 +73,22 @@ protected:
 
 private:
   void onClick(int row, int column);
+  // Save: the frequency box must hold a frequency of the radio's range
+  // (rewritten in the picture "00000.00"); false with the frame saying why.
+  bool frequencyToSave();
+  void save();
+  // Delete, once the operator has said yes; the grid keeps its filter.
+  void remove();
+  // Asks whether to build the missing word index and builds it; true when
+  // it is open then.
+  bool offerToBuildWords();
+  // Lists the log again as it was shown: the words searched for, else the filter.
+  void redisplay();
 
   const radio::RadioState *state_;
+  const radio::FrequencyRange *range_;
+  Dialogs *dialogs_;
+  QString corvexTool_;
   std::unique_ptr<EntryTable> table_;
   LogWords words_;
   AdifMenu *adif_;  // the grid menu's ADIF export and import

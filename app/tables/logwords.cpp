@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -71,21 +72,28 @@ LogWords::LogWords(LumbraLibrary *library) : library_(library) {}
 LogWords::~LogWords() { stop(); }
 
 bool LogWords::open(KdbApi &kdb, int logId) {
+  auto fail = [this](const QString &why) {
+    whyClosed_ = why;
+    std::fprintf(stderr, "tessaly: %s\n", qPrintable(why));
+    return false;
+  };
   if (!api_) {
     api_ = std::make_unique<Api>();
     if (!api_->bind(*library_)) {
-      std::fprintf(stderr, "tessaly: the word index functions are missing: notes cannot be searched by word\n");
-      return false;
+      api_.reset();
+      return fail(QStringLiteral("The word index functions are missing from the libraries: notes cannot be "
+                                 "searched by word"));
     }
   }
-  if (!QFile::exists(QLatin1String(kDescription))) {
-    std::fprintf(stderr, "tessaly: %s is missing: notes cannot be searched by word\n", kDescription);
-    return false;
-  }
+  if (!QFile::exists(QLatin1String(kDescription)))
+    return fail(QStringLiteral("%1 is missing in %2: notes cannot be searched by word")
+                    .arg(QLatin1String(kDescription), QDir::toNativeSeparators(QDir::currentPath())));
   // Postings without their keyword file cannot be reached: made afresh too.
   const bool stale = olderThan(kPostings, kLogFile) || !QFile::exists(QLatin1String(kKeywordFile));
-  if (stale && !rebuild(kdb, logId)) return false;
-  return start(false);
+  if (stale && !rebuild(kdb, logId)) return fail(QStringLiteral("The word index could not be made from the log"));
+  if (!start(false)) return fail(QStringLiteral("The word index cannot be opened (status %1)").arg(block_.status));
+  whyClosed_.clear();
+  return true;
 }
 
 bool LogWords::start(bool exclusive) {

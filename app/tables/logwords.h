@@ -35,9 +35,12 @@ public:
   // Opens the index in the current directory. When "LogWords.hyp" is
   // missing or older than "Log.Dat", or "LogWords.Dat" is missing, the index is made afresh from the log
   // (file id `logId`, read through `kdb`), with progress on stderr for long
-  // logs. False, said on stderr, when the index cannot be had.
+  // logs. False, said on stderr and by whyClosed(), when the index cannot be
+  // had.
   bool open(KdbApi &kdb, int logId);
   bool isOpen() const { return open_; }
+  // Why the last open() failed, in a sentence; "" while the index is open.
+  const QString &whyClosed() const { return whyClosed_; }
 
   // Adds the words of `notes` for the entry with unique key `key`.
   void index(const QString &key, const QString &notes);
@@ -69,6 +72,7 @@ private:
   std::unique_ptr<Api> api_;
   fhrequest block_ = {};
   bool open_ = false;
+  QString whyClosed_;
 };
 
 }  // namespace tables

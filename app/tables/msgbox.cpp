@@ -82,6 +82,9 @@ MsgBox::MsgBox(const MessageRequest &request, QWidget *parent)
   Image3->setVisible(yesNo);
   Image4->setVisible(yesNo);
   if (!yesNo) Timer1->start();
+  // Enter answers Yes; Escape rejects the dialog, which answers No.
+  (yesNo ? Image4 : Image2)->setDefault(true);
+  (yesNo ? Image4 : Image2)->setFocus();
   layOut(yesNo);
 }
 

@@ -45,6 +45,7 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *wi
   Combo2 = place<QComboBox>(page, "Combo2", 168, 4, 100, 22);
   Combo2->addItems(headings(kColumns));
   AddScan = place<QPushButton>(page, "AddScan", 280, 4, 70, 22, "Add");
+  AddScan->setToolTip(tr("Start a scan range from the scan limits"));
   Grid2 = place<Grid>(page, "Grid2", 4, 30, 420, 200);
   Grid2->setColumns(kColumns);
 
@@ -62,8 +63,11 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *wi
   ScanNotes = boundBox(ScanFram, "ScanNotes", "SCANNOTES", 8, 44, 322);
   ScanNotes->setMaxLength(30);
   ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 68, 70, 22, "Save");
+  ScanToFile->setToolTip(tr("Save the scan range"));
   CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 68, 70, 22, "Cancel");
+  CancelScan->setToolTip(tr("Close the scan range without saving"));
   DelScan = place<QPushButton>(ScanFram, "DelScan", 160, 68, 70, 22, "Delete");
+  DelScan->setToolTip(tr("Delete the scan range"));
 
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,
                                         EntryControls{Grid2, OnlyScan, ScanFram, ScanUniKey});

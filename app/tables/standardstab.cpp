@@ -33,7 +33,9 @@ const char *const kFilters[] = {"All", "", "Contestia", "CW", "DominoEx", "Hell"
 StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *window) {
   OnlyShows = filterBox(page, "OnlyShows", kFilters);
   ButtonPlus3 = place<QPushButton>(page, "ButtonPlus3", 122, 4, 110, 22, "Add 2 Standards");
+  ButtonPlus3->setToolTip(tr("Start a digital-mode standard at the radio's frequency"));
   Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
+  Command1->setToolTip(tr("Load digital-mode standards from a comma-separated file"));
   Grid3 = place<Grid>(page, "Grid3", 4, 30, 560, 200);
   Grid3->setColumns(kColumns);
 
@@ -51,8 +53,11 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, MainWi
   Text8 = boundBox(Frame1, "Text8", "DATESORTS", 0, 0, 10);
   for (QLineEdit *hidden : {UNIKEYS, DateTimes, Text8}) hidden->hide();
   ButtonPlus5 = place<QPushButton>(Frame1, "ButtonPlus5", 8, 66, 70, 22, "Save");
+  ButtonPlus5->setToolTip(tr("Save the standard"));
   ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 66, 70, 22, "Cancel");
+  ButtonPlus6->setToolTip(tr("Close the standard without saving"));
   ButtonPlus7 = place<QPushButton>(Frame1, "ButtonPlus7", 160, 66, 70, 22, "Delete");
+  ButtonPlus7->setToolTip(tr("Delete the standard"));
 
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,
                                         EntryControls{Grid3, OnlyShows, Frame1, UNIKEYS});

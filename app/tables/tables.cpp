@@ -1,6 +1,7 @@
 #include "app/tables/tables.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -15,7 +16,7 @@
 
 namespace tables {
 
-Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs)
+Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs, const QString &corvexTool)
     : db_(kdb), window_(window), sharingCheck_(new QTimer(this)) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
@@ -24,11 +25,10 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
   standards_ = std::make_unique<StandardsTab>(tabs->widget(MainWindow::kStandardsTab), &db_, dialogs,
                                               window);
   window->scanner()->setLogGrid(log_->Grid1, log_->ButtonPlus2);
+  log_->setCorvexTool(corvexTool);
 
-  opened_ = db_.openTables();
-  if (!opened_) {
-    dialogs->message(QLatin1String(kOpenError));
-  } else {
+  opened_ = openOrAsk(dialogs, corvexTool);
+  if (opened_) {
     log_->openWords();
     log_->table().display();
     scans_->table().display();
@@ -47,6 +47,33 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
 Tables::~Tables() = default;
 
 void Tables::checkSharing() { window_->setLogShared(db_.kdb().others(db_.fileId(TableId::Log)) == 1); }
+
+bool Tables::openOrAsk(Dialogs *dialogs, const QString &corvexTool) {
+  for (;;) {
+    if (db_.openTables()) return true;
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    const QStringList missing = missingTables(QDir::currentPath());
+    if (missing.isEmpty()) {
+      dialogs->message(QStringLiteral("%1\nin %2").arg(QLatin1String(kOpenError), folder));
+      return false;
+    }
+    const QString text = QStringLiteral("%1\n%2 lacks %3.").arg(QLatin1String(kOpenError), folder, missing.join(", "));
+    const Dialogs::MissingTables answer = dialogs->missingTables(text);
+    if (answer == Dialogs::MissingTables::GoOn) return false;
+    if (answer == Dialogs::MissingTables::CreateHere) {
+      QString error;
+      if (!makeMissingTables(QDir::currentPath(), corvexTool, &error)) {
+        dialogs->message(error);
+        return false;
+      }
+    } else {
+      const QString other = dialogs->folderName();
+      if (!other.isEmpty()) QDir::setCurrent(other);
+    }
+    // Files opened before the one that failed are closed with the client.
+    db_.restartClient();
+  }
+}
 
 void Tables::onTabChanged(int index) {
   if (index == MainWindow::kLogsTab) log_->table().display();

@@ -1,10 +1,11 @@
 // Tables: the three table tabs of the main window and their start-up. On
 // construction it starts the record layer client, builds the tabs into the
 // window's pages, opens the three tables and fills their grids. When a table
-// cannot be opened it says "Error opening Log file" once and leaves the grids
-// empty; the radio side is not touched. While the tables are open it looks
-// every few seconds whether another program has the log open and tells the
-// window.
+// cannot be opened it says "Error opening Log file" with the folder; when
+// tables are missing there it offers to make them, empty, or to open
+// another folder. Without tables the grids stay empty; the radio side is
+// not touched. While the tables are open it looks every few seconds whether
+// another program has the log open and tells the window.
 #ifndef TESSALY_APP_TABLES_TABLES_H
 #define TESSALY_APP_TABLES_TABLES_H
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "app/tables/database.h"
+#include "app/tables/tablemaker.h"
 
 class MainWindow;
 class QTimer;
@@ -33,8 +35,9 @@ public:
   // The pointers must outlive the object. The tables are reached through
   // `kdb` (in the program, `library` itself); the word index of the log is
   // bound through `library`. The tab controls belong to the window; this
-  // object holds their behaviour.
-  Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs);
+  // object holds their behaviour. `corvexTool` makes missing tables.
+  Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs,
+         const QString &corvexTool = corvexBesideProgram());
   ~Tables() override;
 
   static constexpr int kSharingCheckMs = 3000;
@@ -51,6 +54,9 @@ private:
   void onTabChanged(int index);
   // Asks the log's sharing lock whether another program has it open.
   void checkSharing();
+  // Opens the tables of the current folder, asking what to do while they
+  // cannot be opened. True when all three are open.
+  bool openOrAsk(Dialogs *dialogs, const QString &corvexTool);
 
   Database db_;
   std::unique_ptr<LogTab> log_;

@@ -68,6 +68,7 @@ public:
   bool setStereoVolume(uint32_t left, uint32_t right) override {
     return record(QStringLiteral("volume %1 %2").arg(left).arg(right));
   }
+  QString state() override { return QStringLiteral("fake: Master"); }
   bool record(const QString &call) {
     calls.push_back(call);
     return true;

@@ -15,7 +15,7 @@ TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
   EXPECT_FALSE(help.options);
   EXPECT_EQ(help.exitCode, 0);
   for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--rigctld-port <N>",
-                             "--rigctld-address <ADDR>", "--version", "[port]"})
+                             "--rigctld-address <ADDR>", "--tables <DIR>", "--version", "[port]"})
     EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
 
@@ -47,13 +47,16 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_EQ(all.options->screenshot, "a.png");
   EXPECT_EQ(all.options->rigctldPort, 0);
   EXPECT_EQ(all.options->rigctldAddress, QHostAddress(QHostAddress::LocalHostIPv6));
+  EXPECT_EQ(none.options->tablesDir, "");
+  EXPECT_EQ(parse({"--tables", "/tmp"}).options->tablesDir, "/tmp");
 }
 
 TEST(Options, MistakesSayWhatIsWrong) {
   for (const QStringList &wrong : {QStringList{"1", "2"}, QStringList{"--poll", "0"}, QStringList{"--poll", "x"},
                                    QStringList{"--poll", "3601"}, QStringList{"--frobnicate"},
                                    QStringList{"--screenshot"}, QStringList{"--rigctld-port", "65536"},
-                                   QStringList{"--rigctld-address", "here"}}) {
+                                   QStringList{"--rigctld-address", "here"}, QStringList{"--tables", "/nonexistent"},
+                                   QStringList{"--tables"}}) {
     const ParsedOptions parsed = parse(wrong);
     EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();
     EXPECT_EQ(parsed.exitCode, 2);

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -103,10 +104,16 @@ TEST_F(PanelTest, FullStatusFillsThePanel) {
 }
 
 TEST_F(PanelTest, EntryAndStepButtons) {
+  // Typed in MHz: refused, with the kHz value offered.
   p->NewFrq->setText("7.1");
   p->FreqGo->click();
-  EXPECT_EQ(p->NewFrq->text(), "00007.10");
-  EXPECT_EQ(frames(), QStringList{"10 07 00 00 08"});
+  EXPECT_TRUE(frames().isEmpty());
+  EXPECT_TRUE(p->StatusLine->text().contains("Did you mean 07100.00 kHz?"));
+  EXPECT_EQ(p->NewFrq->text(), "07100.00");
+  p->NewFrq->setText("7100");
+  p->FreqGo->click();
+  EXPECT_EQ(p->NewFrq->text(), "07100.00");
+  EXPECT_EQ(frames(), QStringList{"00 00 71 00 08"});
   p->NewFrq->setText("");
   p->FreqGo->click();
   p->NewFrq->setText("abc");
@@ -127,13 +134,15 @@ TEST_F(PanelTest, EntryAndStepButtons) {
   EXPECT_EQ(p->ScanDir->text(), "DOWN");
   EXPECT_EQ(frames(), QStringList{"00 00 42 01 08"});
 
-  // Stepping past either end sends nothing and keeps the last valid entry.
-  p->NewFrq->setText("00000.20");
+  // Stepping past either end of the range sends nothing and shows the last
+  // frequency sent again.
+  p->NewFrq->setText("00100.20");
   p->FreqDwn->click();
-  EXPECT_EQ(p->NewFrq->text(), "00000.20");
-  p->NewFrq->setText("99999.80");
+  EXPECT_EQ(p->NewFrq->text(), "14200.00");
+  EXPECT_TRUE(p->StatusLine->text().contains("00100.00 to 30000.00 kHz"));
+  p->NewFrq->setText("29999.80");
   p->FreqUp->click();
-  EXPECT_EQ(p->NewFrq->text(), "99999.80");
+  EXPECT_EQ(p->NewFrq->text(), "14200.00");
   EXPECT_TRUE(frames().isEmpty());
 }
 
@@ -222,7 +231,7 @@ TEST_F(PanelTest, ScanLimitsAndPickList) {
 TEST_F(PanelTest, VolumeBalanceAndMute) {
   p->VolumeControl->setValue(65535);
   EXPECT_EQ(p->TXTVolumeControl->text(), "65535");
-  EXPECT_EQ(p->TXTVol->text(), QString::number(65535 / 6553.0, 'g', 15));
+  EXPECT_EQ(p->TXTVol->text(), "10.0");
   EXPECT_EQ(sound->calls, (std::vector<QString>{"lookUpVolume", "volume 65535 65535"}));
   sound->calls.clear();
   p->BalanceControl->setValue(100);
@@ -364,4 +373,19 @@ TEST_F(PanelTest, UnlabelledControlsSayWhatTheyAre) {
                                                      p->Scan_Delay, p->Text1, p->Text4, p->BufLen, p->InLen,
                                                      p->TXTVolumeControl, p->TXTVol, p->D1[0], p->PollBox})
     EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+}
+
+// The sliders name themselves and show their values; the mixer's state and
+// the volume in tenths are plain to read.
+TEST_F(PanelTest, SlidersAndMixerSayWhatTheyAreAndHold) {
+  auto *frame1 = window->findChild<QGroupBox *>("Slider1Frame");
+  ASSERT_NE(frame1, nullptr);
+  EXPECT_EQ(frame1->title(), "Slider 1: 200");
+  p->Slider1->setFocus();
+  QTest::keyClick(p->Slider1, Qt::Key_Right);
+  EXPECT_EQ(frame1->title(), "Slider 1: 201");
+  EXPECT_EQ(window->findChild<QGroupBox *>("Slider2Frame")->title(), "Slider 2: 15");
+  EXPECT_TRUE(window->findChild<QLabel *>("MixerState")->toolTip().startsWith("Mixer: fake: Master."));
+  p->VolumeControl->setValue(57200);
+  EXPECT_EQ(p->TXTVol->text(), "8.7");
 }

@@ -1,5 +1,5 @@
-// corvex verify, recover, pack, dump and archive as a user runs them: exit
-// codes, options, the comma-separated dump and planted links.
+// corvex as a user runs it: the exit codes its help promises on every
+// command, the options, the comma-separated dump and planted links.
 #include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,9 +14,10 @@ namespace {
 
 class CorvexToolTest : public MaintTest {
  protected:
-  // Runs the tool with `args`; its exit code, with stdout in `out`.
-  int tool(const std::string &args, std::string *out = nullptr) {
-    std::string command = std::string(CORVEX_TOOL) + " " + args + " 2>/dev/null";
+  // Runs the tool with `args`; its exit code, with stdout in `out` (stdout
+  // and stderr with `both`).
+  int tool(const std::string &args, std::string *out = nullptr, bool both = false) {
+    std::string command = std::string(CORVEX_TOOL) + " " + args + (both ? " 2>&1" : " 2>/dev/null");
     FILE *p = popen(command.c_str(), "r");
     if (!p) return -1;
     std::string text;
@@ -28,18 +29,43 @@ class CorvexToolTest : public MaintTest {
   }
 };
 
-TEST_F(CorvexToolTest, VerifyRecoverAndPackGiveTheResultAsExitCode) {
+TEST_F(CorvexToolTest, VerifyRecoverAndPackExitAsTheHelpSays) {
   table("T", kKeyedDesc, 5, {1});
   const std::string file = path("T.dat");
   EXPECT_EQ(tool("verify " + file), 0);
   std::filesystem::resize_file(path("T.idx"), 20);
-  EXPECT_EQ(tool("verify " + file + " --keep-going --log " + path("v.log")), 23);
+  // Damage is a failure (1), its engine status named on stderr.
+  std::string said;
+  EXPECT_EQ(tool("verify " + file + " --keep-going --log " + path("v.log"), &said, true), 1);
+  EXPECT_NE(said.find("(engine status 23)"), std::string::npos) << said;
   EXPECT_TRUE(exists("v.log"));
   EXPECT_EQ(tool("recover " + file), 0);
   EXPECT_EQ(tool("verify " + file), 0);
   EXPECT_EQ(tool("pack " + file + " --strip --index " + path("T.idx")), 0);
   EXPECT_EQ(tool("verify " + file + " --network --skip-index"), 0);
-  EXPECT_EQ(tool("verify " + path("none.dat")), 6);
+  // Statuses 1 and 2 of the engine would read as "failed" and "wrong usage".
+  EXPECT_EQ(tool("verify " + path("none.dat")), 1);
+  EXPECT_EQ(tool("recover " + path("none.dat")), 1);
+  EXPECT_EQ(tool("pack " + path("none.dat")), 1);
+}
+
+// Every command keeps to "0 done, 1 the command failed, 2 wrong usage".
+TEST_F(CorvexToolTest, EveryCommandExitsWithTheCodesOfTheHelp) {
+  std::string help;
+  EXPECT_EQ(tool("--help", &help), 0);
+  EXPECT_NE(help.find("0 done, 1 the command failed"), std::string::npos);
+  EXPECT_EQ(tool(""), 2);
+  EXPECT_EQ(tool("bogus"), 2);
+  EXPECT_EQ(tool("make"), 2);
+  EXPECT_EQ(tool("make " + path("none.desc")), 1);
+  EXPECT_EQ(tool("make " + std::string(TESSALY_DATA_DIR) + "/Scans.desc " + path("S.Dat")), 0);
+  EXPECT_EQ(tool("verify " + path("S.Dat")), 0);
+  EXPECT_EQ(tool("dump " + path("S.Dat")), 0);
+  EXPECT_EQ(tool("archive"), 2);
+  EXPECT_EQ(tool("archive -Q " + path("b")), 2);
+  EXPECT_EQ(tool("archive -L " + path("none")), 2);  // as its own help says
+  EXPECT_EQ(tool("archive -A " + path("b") + " " + path("S.Dat")), 0);
+  EXPECT_EQ(tool("archive -L " + path("b")), 0);
 }
 
 TEST_F(CorvexToolTest, UsageErrorsAndHelp) {

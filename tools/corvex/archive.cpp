@@ -40,8 +40,8 @@ const char kArchiveUsage[] =
     "\n"
     "Exit codes: 0 done, 1 the run failed, left a file out (a name longer than\n"
     "12 characters or a case twin of a member) or was stopped with Ctrl-C,\n"
-    "2 wrong usage, a bad option argument, or an archive or list file that is\n"
-    "not a regular file (list files: at most 1 MB).\n";
+    "2 wrong usage, a bad option argument or password, or an archive or list\n"
+    "file that cannot be opened or is not a regular file (list files: at most 1 MB).\n";
 
 // Texts of the run: the listing and notes on stdout, errors on stderr.
 class ConsoleOutput : public corvex::ArchiveOutput {

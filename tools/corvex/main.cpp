@@ -4,7 +4,9 @@
 //   corvex verify|recover|pack|dump FILE ...   check, repair or dump a table
 //   corvex archive OPTIONS ARCHIVE [NAMES...]   compress archives (archive --help)
 //
-// Exit codes: 0 done, 1 the command failed, 2 wrong usage.
+// Exit codes, the same for every command: 0 done, 1 the command failed, 2
+// wrong usage (archive: also an archive it cannot open); verify, recover and
+// pack stopped by Ctrl-C give 3.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,7 +32,9 @@ const char kUsage[] =
     "                        archive (see corvex archive --help)\n"
     "  --help                show this text\n"
     "\n"
-    "Exit codes: 0 done, 1 the command failed, 2 wrong usage.\n";
+    "Exit codes of every command: 0 done, 1 the command failed (verify: the\n"
+    "table is damaged), 2 wrong usage (archive: also an archive that cannot\n"
+    "be opened); 3 verify, recover or pack stopped.\n";
 
 int usage_error(const char *what) {
   std::fprintf(stderr, "corvex: %s\n%s", what, kUsage);

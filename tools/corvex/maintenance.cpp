@@ -9,6 +9,7 @@
 #include "engine/maintenance/filemaint.h"
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
+#include "engine/status.h"
 
 namespace corvex_tool {
 
@@ -40,8 +41,9 @@ const char kMaintUsage[] =
     "\n"
     "recover and pack write the new files beside the old ones first and replace\n"
     "them only once the run is complete; Ctrl-C stops a run and keeps the old files.\n"
-    "Exit codes: 0 success, 2 wrong usage, 255 stopped, 254 another run is going on,\n"
-    "1 (the index file has the data file's name) or the engine's status code.\n";
+    "Exit codes: 0 done (verify: the table is sound), 1 the command failed or\n"
+    "verify found the table damaged (the engine's status is named on stderr),\n"
+    "2 wrong usage, 3 stopped by Ctrl-C (the old files are kept).\n";
 
 int usage_error(const std::string &what) {
   std::fprintf(stderr, "corvex: %s\n%s", what.c_str(), kMaintUsage);
@@ -169,6 +171,31 @@ int dump(const std::string &file) {
   return result;
 }
 
+// The exit code of a filemaint result, every failure named on stderr. The
+// engine's status codes are not passed on as exit codes: 1 and 2 among them
+// would read as the tool's own "failed" and "wrong usage", and codes above
+// 255 would wrap round to 0, a failure reported as success.
+int exit_code(const std::string &command, const std::string &file, int result) {
+  if (result == 0) return 0;
+  if (result == FM_RESULT_STOPPED) {
+    std::fprintf(stderr, "corvex: %s %s: stopped; the old files are kept\n", command.c_str(), file.c_str());
+    return 3;
+  }
+  if (result == FM_RESULT_SAMENAME) {
+    std::fprintf(stderr, "corvex: %s %s: the index file has the data file's name\n", command.c_str(), file.c_str());
+    return 1;
+  }
+  if (result == FM_RESULT_BUSY) {
+    std::fprintf(stderr, "corvex: %s %s: another run is going on\n", command.c_str(), file.c_str());
+    return 1;
+  }
+  char message[200];
+  corvex::status_message(result, message, sizeof message);
+  std::fprintf(stderr, "corvex: %s %s: %s (engine status %d)\n", command.c_str(), file.c_str(),
+               *message ? message : "failed", result);
+  return 1;
+}
+
 }  // namespace
 
 bool is_maintenance_command(const std::string &command) {
@@ -185,9 +212,9 @@ int run_maintenance_command(const std::string &command, int count, char **args) 
   if (!error.empty()) return usage_error(error);
   if (command == "dump") return dump(o.file);
   int action = command == "verify" ? FM_VERIFY : command == "recover" ? FM_RECOVER : FM_PACK;
-  int result = filemaint(action, o.file.c_str(), o.fid.c_str(), o.index.c_str(), nullptr, o.flags,
-                         o.log.empty() ? nullptr : o.log.c_str());
-  return result & 0xFF;
+  const int result = filemaint(action, o.file.c_str(), o.fid.c_str(), o.index.c_str(), nullptr, o.flags,
+                               o.log.empty() ? nullptr : o.log.c_str());
+  return exit_code(command, o.file, result);
 }
 
 }  // namespace corvex_tool

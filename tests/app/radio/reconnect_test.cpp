@@ -70,7 +70,8 @@ TEST_F(ReconnectTest, VanishedTerminalIsReopenedAndThePanelFillsWithoutAClick) {
 
   ASSERT_TRUE(waitForLink(Link::PortClosed, 5000));
   const QString said = "radio disconnected: " + linkPath + ", retrying";
-  EXPECT_EQ(p->StatusLine->text(), said);
+  // The status line goes on with what to check.
+  EXPECT_EQ(p->StatusLine->text(), said + "; check the cable, the port, 4800 baud 8N2, the radio on.");
   EXPECT_TRUE(window->windowTitle().contains(said)) << window->windowTitle().toStdString();
   for (QLineEdit *box : p->D1) box->clear();
 

@@ -91,6 +91,7 @@ TEST_F(CheckTablesTest, ATableLeftUnfinishedIsMendedByTheNextStart) {
   log.close();
   tables::LogTab &tab = tabs->log();
   tab.Log1->click();
+  tab.FrqSave->setText("14070.00");
   tab.LogNotes->setText("saved just before the crash");
   tab.SaveLog->click();
   ASSERT_EQ(tab.Grid1->rowCount(), 1);

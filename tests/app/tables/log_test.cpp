@@ -130,11 +130,9 @@ TEST_F(LogTest, SaveReloadFilterSortOpenResaveDelete) {
   EXPECT_EQ(cell(0, 5), "alpha psk31 net");
   EXPECT_EQ(cell(1, 5), "Zulu PSK31 CQ");
 
-  // Only "Date Time" opens an entry.
-  emit log().Grid1->cellDoubleClicked(1, 1);
-  EXPECT_FALSE(shown(log().LogFrm));
+  // Any cell of a row opens its entry.
   log().LogNotes->setText("stale");
-  emit log().Grid1->cellDoubleClicked(1, 0);
+  emit log().Grid1->cellDoubleClicked(1, 2);
   ASSERT_TRUE(shown(log().LogFrm));
   EXPECT_EQ(log().LogNotes->text(), "Zulu PSK31 CQ");
   EXPECT_EQ(log().UniKey->text(), firstKey);
@@ -253,6 +251,7 @@ TEST_F(LogTest, SortingKeepsTheMarksARefillDropsThemAndTheSelection) {
 TEST_F(LogTest, FailedSaveKeepsTheFrameAndTheText) {
   start();
   log().Log1->click();
+  log().FrqSave->setText("14070.00");
   log().LogNotes->setText("do not lose me");
   kdb.failWrites = true;
   log().SaveLog->click();
@@ -269,6 +268,7 @@ TEST_F(LogTest, FailedSaveKeepsTheFrameAndTheText) {
 TEST_F(LogTest, LongNotesAreCutToTheItem) {
   start();
   log().Log1->click();
+  log().FrqSave->setText("14070.00");
   log().LogNotes->setMaxLength(32767);  // even past the box's own limit
   log().LogNotes->setText(QString(150, QLatin1Char('n')));
   log().SaveLog->click();
@@ -282,7 +282,8 @@ TEST_F(LogTest, MissingScansTableShowsTheMessageOnceAndKeepsThePanel) {
   ASSERT_TRUE(QFile::remove("Scans.Dat"));
   start();
   EXPECT_FALSE(tabs->opened());
-  EXPECT_EQ(dialogs.messages, QStringList{"Error opening Log file"});
+  ASSERT_EQ(dialogs.messages.size(), 1);
+  EXPECT_EQ(dialogs.messages[0], "Error opening Log file\n" + QDir::toNativeSeparators(dir.path()) + " lacks Scans.Dat.");
   for (tables::Grid *grid : {log().Grid1, tabs->scans().Grid2, tabs->standards().Grid3}) {
     EXPECT_EQ(grid->rowCount(), 0);
     EXPECT_EQ(grid->model()->headerData(1, Qt::Horizontal).toString(), grid == tabs->scans().Grid2 ? "Hi" : "Frequency");
@@ -301,8 +302,9 @@ TEST_F(LogTest, MissingLibraryShowsTheMessageOnceAndKeepsThePanel) {
   EXPECT_FALSE(missing.loaded());
   EXPECT_NE(err.find("cannot load the record layer"), std::string::npos) << err;
   EXPECT_NE(err.find("/nonexistent/liblumbra.so"), std::string::npos) << err;
-  EXPECT_EQ(dialogs.messages, QStringList{"Error opening Log file"});
+  EXPECT_EQ(dialogs.messages, QStringList{"Error opening Log file\nin " + QDir::toNativeSeparators(dir.path())});
   log().Log1->click();
+  log().FrqSave->setText("7000");
   log().SaveLog->click();  // every later call fails quietly
   EXPECT_EQ(dialogs.messages.size(), 2);
   p->NewFrq->setText("7000");

@@ -1,4 +1,5 @@
-// The program's own message window: time limit, Yes and No, shape, dragging.
+// The program's own message window: time limit, Yes and No by click and by
+// key, shape, dragging.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -61,6 +62,20 @@ TEST(MsgBox, YesNoWindowWaitsForItsAnswer) {
   MsgBox no(request("y", 0));
   no.show();
   no.Image3->click();
+  EXPECT_FALSE(no.isVisible());
+  EXPECT_EQ(no.answer(), 0);
+}
+
+// A question such as "Delete the entry?": Enter says Yes, Escape keeps.
+TEST(MsgBox, EnterAnswersYesAndEscapeNo) {
+  MsgBox yes(request("Y", 0));
+  yes.show();
+  QTest::keyClick(&yes, Qt::Key_Return);
+  EXPECT_FALSE(yes.isVisible());
+  EXPECT_EQ(yes.answer(), 1);
+  MsgBox no(request("Y", 0));
+  no.show();
+  QTest::keyClick(&no, Qt::Key_Escape);
   EXPECT_FALSE(no.isVisible());
   EXPECT_EQ(no.answer(), 0);
 }

@@ -3,6 +3,7 @@
 // messages that do not wait when no one is there to answer.
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,6 +45,7 @@ protected:
 
   void saveLog(const QString &notes, const QString &key) {
     log().Log1->click();
+    log().FrqSave->setText("14070.00");
     log().LogNotes->setText(notes);
     log().UniKey->setText(key);
     log().SaveLog->click();
@@ -249,8 +251,13 @@ TEST_F(OperatorTest, MessagesDoNotWaitWhenNoOneAnswers) {
   EXPECT_FALSE(tabs->opened());
   QMessageBox *box = window->findChild<QMessageBox *>();
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->text(), "Error opening Log file");
+  // The dialog of missing tables, with its way forward.
+  EXPECT_EQ(box->text(), "Error opening Log file\n" + QDir::toNativeSeparators(dir.path()) + " lacks Scans.Dat.");
   EXPECT_TRUE(box->isVisible());
+  QStringList offers;
+  for (const QAbstractButton *b : box->buttons()) offers << b->text();
+  EXPECT_TRUE(offers.contains("Create empty tables here"));
+  EXPECT_TRUE(offers.contains("Open another folder"));
   EXPECT_EQ(shownOnly.showMessage({"Correct Upper Case Text to Proper Case", 1, "h", "Y", 0}), 0);
   EXPECT_EQ(shownOnly.openFileName("Comma Delimitated (*.csv)", "Csv"), "");
   for (QWidget *w : QApplication::topLevelWidgets())

@@ -38,6 +38,13 @@ public:
     filters << filter + " " + suffix;
     return saveName;
   }
+  // The dialog of missing tables: recorded with the messages, answered from
+  // `missingAnswers` in turn, then going on without tables.
+  MissingTables missingTables(const QString &text) override {
+    messages << text;
+    return missingAnswers.empty() ? MissingTables::GoOn : missingAnswers.takeFirst();
+  }
+  QString folderName() override { return folder; }
   QStringList shownTexts() const {
     QStringList out;
     for (const auto &r : shown) out << r.message;
@@ -47,7 +54,8 @@ public:
   QStringList messages, filters;
   std::vector<tables::MessageRequest> shown;
   int yesNoAnswer = 1;
-  QString fileName, saveName;
+  QString fileName, saveName, folder;
+  QList<MissingTables> missingAnswers;
 };
 
 // KdbApi over the real library whose writes fail while `failWrites` is set.
@@ -100,7 +108,8 @@ protected:
     auto port = std::make_unique<FakeLink>();
     link = port.get();
     window = std::make_unique<MainWindow>(std::move(port), std::make_unique<FakeMixer>(), "1");
-    tabs = std::make_unique<tables::Tables>(window.get(), &lumbra(), api ? api : &kdb, &dialogs);
+    tabs = std::make_unique<tables::Tables>(window.get(), &lumbra(), api ? api : &kdb, &dialogs,
+                                            QStringLiteral(CORVEX_TOOL));
     p = std::make_unique<PanelControls>(window.get());
   }
   // The program keeps its tables open to the end; the tests close them,

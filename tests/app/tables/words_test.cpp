@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/tables/logtab.h"
 #include "tests/app/tables/tables_fixture.h"
@@ -20,6 +21,7 @@ protected:
   LogTab &log() { return tabs->log(); }
   void addEntry(const QString &key, const QString &notes) {
     log().Log1->click();
+    log().FrqSave->setText("14070.00");
     log().LogNotes->setText(notes);
     log().UniKey->setText(key);
     log().SaveLog->click();
@@ -104,12 +106,29 @@ TEST_F(WordsTest, IndexMissingOrOlderThanTheLogIsMadeAfreshAtStart) {
   EXPECT_EQ(find("weather"), QStringList{"261207210509"});
 }
 
-TEST_F(WordsTest, WithoutTheDescriptionTheBoxStaysDisabled) {
+TEST_F(WordsTest, WithoutTheDescriptionTheBoxSaysWhyAndOffersToBuildIt) {
   ASSERT_TRUE(QFile::remove("LogWords.fid"));
   start();
-  EXPECT_FALSE(log().FindWords->isEnabled());
+  EXPECT_FALSE(log().words().isOpen());
+  EXPECT_TRUE(log().FindWords->toolTip().contains("LogWords.fid is missing in " + QDir::toNativeSeparators(dir.path())));
+  EXPECT_TRUE(log().FindWords->toolTip().contains("build the word index"));
   seed();
   EXPECT_EQ(log().Grid1->rowCount(), 3);
+
+  // Enter in the box asks; No leaves the grid as it is.
+  dialogs.yesNoAnswer = 0;
+  log().FindWords->setText("signal");
+  QTest::keyClick(log().FindWords, Qt::Key_Return);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(dialogs.shown[0].message.endsWith("Build the word index now?"));
+  EXPECT_EQ(log().Grid1->rowCount(), 3);
+  // Yes builds it from the log and searches.
+  dialogs.yesNoAnswer = 1;
+  QTest::keyClick(log().FindWords, Qt::Key_Return);
+  EXPECT_TRUE(log().words().isOpen());
+  EXPECT_TRUE(QFile::exists("LogWords.fid"));
+  EXPECT_EQ(find("signal"), (QStringList{"261207210509", "261207211000"}));
+  EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join("|").toStdString();
 }
 
 }  // namespace
