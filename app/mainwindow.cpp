@@ -56,18 +56,28 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   tabs_->setCurrentIndex(kLogsTab);
 }
 
-bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error) {
+bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error,
+                              radio::RigctldServer::Settings settings) {
   if (!rigctld_) {
+    settings.staleMs = [this] {
+      return polling_->enabled() ? polling_->intervalSeconds() * 1000 : radio::RigctldServer::kDefaultStaleMs;
+    };
     rigAccess_ = new radio::RigAccess(&radio_->link(), this);
-    rigctld_ = new radio::RigctldServer(rigAccess_, this);
-    connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
-            [this](int count) { panel_->NetClients->setText(tr("Network clients: %1").arg(count)); });
+    rigctld_ = new radio::RigctldServer(rigAccess_, std::move(settings), this);
+    connect(rigctld_, &radio::RigctldServer::clientCountChanged, this, &MainWindow::showRigctldState);
+    connect(rigctld_, &radio::RigctldServer::statusChanged, this, &MainWindow::showRigctldState);
   }
-  if (!rigctld_->listen(address, port, error)) return false;
-  panel_->NetClients->setText(tr("Network clients: 0"));
-  panel_->NetClients->setToolTip(
-      tr("Programs connected through the rigctld protocol on %1:%2").arg(address.toString()).arg(rigctld_->port()));
-  return true;
+  const bool listening = rigctld_->listen(address, port, error);
+  showRigctldState();
+  panel_->NetClients->setToolTip(tr("Programs connected through the rigctld protocol on %1:%2")
+                                     .arg(address.toString())
+                                     .arg(listening ? rigctld_->port() : port));
+  return listening;
+}
+
+void MainWindow::showRigctldState() {
+  const QString status = rigctld_->status();
+  panel_->NetClients->setText(status.isEmpty() ? tr("Network clients: %1").arg(rigctld_->clientCount()) : status);
 }
 
 MainWindow::~MainWindow() {

@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "app/radio/mixer.h"
+#include "app/radio/rigctld_server.h"
 #include "app/radio/seriallink.h"
 
 namespace radio {
 class RigAccess;
-class RigctldServer;
 }
 class MemoryChannels;
 class QHostAddress;
@@ -52,8 +52,11 @@ public:
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
-  // connected. False with `*error` set when the address cannot be had.
-  bool startRigctld(const QHostAddress &address, quint16 port, QString *error);
+  // connected, or why the server is not listening. False with `*error` set
+  // when the address cannot be had (a port in use is tried again).
+  // `settings.staleMs` is set here: the polling interval, 1 s without polling.
+  bool startRigctld(const QHostAddress &address, quint16 port, QString *error,
+                    radio::RigctldServer::Settings settings = {});
   radio::RigctldServer *rigctld() const { return rigctld_; }
 
   // "Just Control": the panel alone. "+ Logs + Scans": the panel and the tabs.
@@ -67,6 +70,8 @@ protected:
 
 private:
   void updateTitle();
+  // The rigctld line of the panel: the clients connected, or why none can be.
+  void showRigctldState();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;

@@ -73,6 +73,22 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("rigctld-address"),
       QStringLiteral("Address the rigctld server listens on (default 127.0.0.1, this machine only)."),
       QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+  const QCommandLineOption rigctldIdle(
+      QStringLiteral("rigctld-idle"),
+      QStringLiteral("Disconnect a rigctld client that sent nothing for S seconds (%1 to %2; default %3).")
+          .arg(kMinIdleSeconds)
+          .arg(kMaxIdleSeconds)
+          .arg(radio::RigctldServer::kDefaultIdleSeconds),
+      QStringLiteral("S"));
+  const QCommandLineOption rigctldLog(
+      QStringLiteral("rigctld-log"),
+      QStringLiteral("Append every line rigctld clients send and every answer, time-stamped, to FILE; refused "
+                     "commands are marked."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption range(
+      QStringLiteral("range"),
+      QStringLiteral("The frequencies that may be tuned, LO-HI in kHz (default %1).").arg(radio::FrequencyRange{}.text()),
+      QStringLiteral("LO-HI"));
   const QCommandLineOption exportAdif(
       QStringLiteral("export-adif"),
       QStringLiteral("Write the station log of the current folder to FILE as ADIF (.adi) and quit; no window."),
@@ -82,7 +98,8 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("Add the entries of the ADIF file FILE to the station log and quit; no window."),
       QStringLiteral("FILE"));
   for (const QCommandLineOption &option :
-       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif})
+       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, rigctldIdle, rigctldLog, range, exportAdif,
+        importAdif})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -134,6 +151,25 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   if (!portOk || netPort > 65535 || options.rigctldAddress.isNull())
     return mistake(QStringLiteral("--rigctld-port takes 0 .. 65535 and --rigctld-address an IP address"));
   options.rigctldPort = static_cast<quint16>(netPort);
+  if (parser.isSet(rigctldIdle)) {
+    bool ok = false;
+    options.rigctldIdleSeconds = parser.value(rigctldIdle).toInt(&ok);
+    if (!ok || options.rigctldIdleSeconds < kMinIdleSeconds || options.rigctldIdleSeconds > kMaxIdleSeconds)
+      return mistake(QStringLiteral("--rigctld-idle takes whole seconds from %1 to %2, not \"%3\"")
+                         .arg(kMinIdleSeconds)
+                         .arg(kMaxIdleSeconds)
+                         .arg(parser.value(rigctldIdle)));
+  }
+  options.rigctldLog = parser.value(rigctldLog);
+  if (parser.isSet(rigctldLog) && options.rigctldLog.isEmpty()) return mistake(QStringLiteral("--rigctld-log needs a file name"));
+  if (parser.isSet(range)) {
+    const std::optional<radio::FrequencyRange> parsedRange = radio::FrequencyRange::parse(parser.value(range));
+    if (!parsedRange)
+      return mistake(QStringLiteral("--range takes LO-HI in kHz, LO below HI, on the 10 Hz grid, HI at most %1, not \"%2\"")
+                         .arg(radio::FrequencyRange::kFrameMaxHz / 1000.0, 0, 'f', 2)
+                         .arg(parser.value(range)));
+    options.range = *parsedRange;
+  }
   out.options = options;
   return out;
 }

@@ -42,7 +42,7 @@ double median(std::vector<double> times) {
 void waitStale() {
   QElapsedTimer clock;
   clock.start();
-  while (clock.elapsed() < radio::RigAccess::kFreshMs + 50) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (clock.elapsed() < radio::RigctldServer::kDefaultStaleMs + 50) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/radio/rigaccess.h"
 
 #include <QTimer>
+#include <algorithm>
 
 #include "app/radio/frames.h"
 #include "app/radio/radiolink.h"
@@ -27,9 +28,9 @@ RigAccess::RigAccess(RadioLink *link, QObject *parent) : QObject(parent), link_(
   connect(link_, &RadioLink::failed, this, &RigAccess::onFailed);
 }
 
-bool RigAccess::fresh() const {
-  return frequency_ && mode_ && frequencyAge_.isValid() && frequencyAge_.elapsed() < kFreshMs &&
-         modeAge_.isValid() && modeAge_.elapsed() < kFreshMs;
+qint64 RigAccess::ageMs() const {
+  if (!frequency_ || !mode_) return -1;
+  return std::max(frequencyAge_.elapsed(), modeAge_.elapsed());
 }
 
 void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
@@ -38,11 +39,15 @@ void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
 }
 
 void RigAccess::refresh(Done done) {
-  if (fresh()) {
-    done(true);
-    return;
-  }
-  submit(connectFrame(), kFullStatusLength, std::move(done));
+  if (done) refreshWaiters_.push_back(std::move(done));
+  if (refreshQueued_) return;
+  refreshQueued_ = true;
+  submit(connectFrame(), kFullStatusLength, [this](bool ok) {
+    refreshQueued_ = false;
+    std::vector<Done> waiters;
+    waiters.swap(refreshWaiters_);
+    for (Done &waiter : waiters) waiter(ok);
+  });
 }
 
 void RigAccess::sendNext() {
@@ -52,7 +57,10 @@ void RigAccess::sendNext() {
   link_->send(queue_.front().frame, queue_.front().replyLength);
   sending_ = false;
   // No port: the link refused the frame at once.
-  if (!link_->inFlight()) finishCurrent(false);
+  if (!link_->inFlight()) {
+    answering_ = false;
+    finishCurrent(false);
+  }
 }
 
 void RigAccess::onCommandStarted() {
@@ -64,6 +72,7 @@ void RigAccess::onCommandStarted() {
 
 void RigAccess::onReply(const Reply &reply) {
   if (reply.decoded) {
+    answering_ = true;
     if (reply.digits) {
       if (std::optional<long> value = digitsValue(*reply.digits)) {
         frequency_ = value;
@@ -83,6 +92,7 @@ void RigAccess::onReply(const Reply &reply) {
 }
 
 void RigAccess::onFailed() {
+  answering_ = false;
   if (inFlight_)
     finishCurrent(false);
   else

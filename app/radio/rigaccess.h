@@ -8,8 +8,8 @@
 // not carried out and goes out again once the link is idle.
 //
 // RigAccess also keeps what the transceiver last reported (frequency and mode,
-// from any decoded reply, the panel's included), so clients read the values the
-// panel shows. Values older than kFreshMs are refreshed with the status command.
+// from any decoded reply, the panel's included) with its age, so clients read
+// the values the panel shows, and whether the transceiver answers at all.
 #ifndef TESSALY_APP_RADIO_RIGACCESS_H
 #define TESSALY_APP_RADIO_RIGACCESS_H
 
@@ -20,6 +20,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "app/radio/decode.h"
 
@@ -30,7 +31,6 @@ class RadioLink;
 class RigAccess : public QObject {
   Q_OBJECT
 public:
-  static constexpr int kFreshMs = 1000;
   static constexpr int kMaxRetries = 3;  // take-overs by the panel before a command gives up
 
   // What a finished command tells its sender: true when its reply came.
@@ -42,14 +42,17 @@ public:
   // Queues `frame` (reply of `replyLength` bytes); `done` runs once, after the
   // reply or the failure. `done` may queue further commands.
   void submit(const QByteArray &frame, int replyLength, Done done);
-  // Runs `done` at once when both frequency and mode are fresh, else after a
-  // status refresh (queued like any command).
+  // Reads the full status, queued like any command; `done` (may be empty)
+  // runs after it. A refresh already waiting serves this one too.
   void refresh(Done done);
 
   // The last frequency reported, in units of 10 Hz, and the last mode caption.
   std::optional<long> frequency() const { return frequency_; }
   std::optional<QString> mode() const { return mode_; }
-  bool fresh() const;
+  // Milliseconds since the older of the two was reported; -1 while one is unknown.
+  qint64 ageMs() const;
+  // False from a command that got no reply until the next decoded reply.
+  bool answering() const { return answering_; }
 
   // Commands waiting or in flight.
   int pending() const { return static_cast<int>(queue_.size()); }
@@ -75,6 +78,9 @@ private:
   std::optional<long> frequency_;
   std::optional<QString> mode_;
   QElapsedTimer frequencyAge_, modeAge_;
+  bool answering_ = true;
+  bool refreshQueued_ = false;
+  std::vector<Done> refreshWaiters_;
 };
 
 }  // namespace radio

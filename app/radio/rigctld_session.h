@@ -1,0 +1,66 @@
+// rigctld::Session: what each command does on this transceiver, for one
+// client. Pure: it reads the radio's state as given, and tells the server
+// what to answer or what to send to the radio; the server does the waiting.
+//
+// Reads answer from the state at once: a radio that does not answer gives the
+// time-out code, a state not known yet asks the server to read it first. Sets
+// check their arguments (a frequency must lie in the program's range) and
+// give the frame to send, or the refusal with nothing sent. The session
+// remembers whether the client asked \chk_vfo, which makes \dump_state answer
+// in protocol version 1.
+#ifndef TESSALY_APP_RADIO_RIGCTLD_SESSION_H
+#define TESSALY_APP_RADIO_RIGCTLD_SESSION_H
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+#include "app/radio/freqrange.h"
+#include "app/radio/rigctld_protocol.h"
+
+namespace radio::rigctld {
+
+// The transceiver as clients see it.
+struct RadioView {
+  std::optional<long> hz;           // frequency, when known
+  std::optional<QString> caption;   // mode as the panel shows it, when known
+  bool answering = true;            // false since the radio last failed to answer
+};
+
+struct Step {
+  enum class Kind {
+    Answer,     // send `text`
+    NeedState,  // read the radio's state, then serve the request again
+    Send,       // send `frame` to the radio; executed() answers
+    Close       // send `text`, then close the connection
+  };
+  Kind kind = Kind::Answer;
+  QByteArray text;
+  QByteArray frame;
+  int replyLength = 0;
+  bool readsState = false;  // answered from the state: the server may refresh it
+};
+
+class Session {
+public:
+  explicit Session(const FrequencyRange &range) : range_(range) {}
+
+  Step serve(const Request &request, const RadioView &radio);
+  // The answer to a Send once the radio has carried it out, or has not.
+  static QByteArray executed(const Request &request, bool ok);
+
+  // The text of \get_rig_info for `radio` (known frequency and mode).
+  static QByteArray rigInfo(long hz, const ProtocolMode &mode);
+
+private:
+  Step read(const Request &request, const RadioView &radio);
+  Step setFrequency(const Request &request) const;
+  static Step setMode(const Request &request, const RadioView &radio);
+
+  FrequencyRange range_;
+  bool vfoChecked_ = false;
+};
+
+}  // namespace radio::rigctld
+
+#endif
