@@ -29,7 +29,7 @@ struct RigctldServer::Client {
 RigctldServer::RigctldServer(RigAccess *rig, Settings settings, QObject *parent)
     : QObject(parent), rig_(rig), settings_(std::move(settings)), server_(new QTcpServer(this)) {
   connect(server_, &QTcpServer::newConnection, this, &RigctldServer::onNewConnection);
-  retry_.setInterval(kRetryMs);
+  retry_.setInterval(settings_.retryMs);
   connect(&retry_, &QTimer::timeout, this, [this] {
     QString error;
     tryListen(&error);

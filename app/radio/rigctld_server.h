@@ -55,6 +55,7 @@ public:
   struct Settings {
     FrequencyRange range;                 // what set_freq accepts and dump_state advertises
     int idleSeconds = kDefaultIdleSeconds;  // a client silent this long is dropped
+    int retryMs = kRetryMs;               // a port in use is tried again this often
     QString logPath;                      // --rigctld-log; "" keeps no log
     // The age past which a read queues a status read; empty: kDefaultStaleMs.
     std::function<int()> staleMs;
@@ -66,7 +67,7 @@ public:
 
   // Starts listening. False with `*error` set when the address cannot be had
   // (the log file not opening is one); a port in use is then tried again
-  // every kRetryMs until it is free.
+  // every `settings.retryMs` until it is free.
   bool listen(const QHostAddress &address, quint16 port, QString *error);
   bool isListening() const;
   quint16 port() const;

@@ -1,50 +1,19 @@
-// The rigctld server: its protocol logic alone, then real TCP clients (our own
-// and the rigctl program) against the window and tessaly-rig.
+// The rigctld server with real TCP clients (our own and the rigctl program)
+// against the window and tessaly-rig: golden exchanges and their wire bytes,
+// clients that misbehave, a radio that does not answer, the port, the log.
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
 #include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 
-#include "app/radio/rigctld_server.h"
-#include "tests/app/rig_fixture.h"
-
-namespace {
-
-class RigctldTest : public RigFixture {
-protected:
-  void startServer(const QStringList &rigOptions = {}) {
-    start(rigOptions);
-    QString error;
-    ASSERT_TRUE(window->startRigctld(QHostAddress::LocalHost, 0, &error)) << error.toStdString();
-    port = window->rigctld()->port();
-  }
-  std::unique_ptr<QTcpSocket> client() {
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }, 3000));
-    return socket;
-  }
-  // Sends `line` and waits for an answer of `lines` lines.
-  QByteArray ask(QTcpSocket &socket, const QByteArray &line, int lines = 1) {
-    socket.write(line + "\n");
-    QByteArray got;
-    (void)QTest::qWaitFor(
-        [&] {
-          got += socket.readAll();
-          return got.count('\n') >= lines;
-        },
-        5000);
-    return got;
-  }
-  QStringList rx() { return logged("rx"); }
-
-  quint16 port = 0;
-};
-
-}  // namespace
+#include "tests/app/rigctld_fixture.h"
 
 TEST_F(RigctldTest, GoldenExchangesAndTheirWireBytes) {
   startServer();
@@ -176,4 +145,147 @@ TEST_F(RigctldTest, TheRigctlProgramDrivesTheTransceiver) {
   EXPECT_EQ(out, "10136000\nPKTUSB\n2400\nVFOA\n0\n0\nVFOA\n") << err.toStdString();
   EXPECT_TRUE(rx().contains("00 36 01 01 08")) << rx().join(", ").toStdString();
   EXPECT_TRUE(rx().contains("00 00 00 11 0A")) << rx().join(", ").toStdString();
+}
+
+TEST_F(RigctldTest, ReadsAnswerAtOnceAndRefreshTheStateBehindTheAnswer) {
+  startServer({"--pace"});  // a status read takes about 340 ms at wire speed
+  auto c = client();
+  EXPECT_EQ(ask(*c, "f"), "14250000\n");  // nothing known yet: the one read that waits
+  QTest::qWait(radio::RigctldServer::kDefaultStaleMs + 100);
+  const int before = rx().size();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(ask(*c, "f m"), "14250000\nUSB\n2400\n");
+  EXPECT_LT(clock.elapsed(), 100);
+  // The stale state is read again behind the answers, once.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rx().size() == before + 2; }, 3000));
+  EXPECT_EQ(rx().mid(before), (QStringList{"00 00 00 00 00", "00 00 00 00 0B"}));
+  QTest::qWait(500);
+  EXPECT_EQ(rx().size(), before + 2);
+}
+
+TEST_F(RigctldTest, ARadioThatDoesNotAnswerGivesTheTimeOutCodeAtOnce) {
+  startServer({"--lose-echo", "1"});
+  auto c = client();
+  EXPECT_EQ(ask(*c, "f"), "RPRT -5\n");  // the first read waits for the radio's silence
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(ask(*c, "f +\\get_powerstat |m", 4), "RPRT -5\nget_powerstat:\nRPRT -5\nget_mode:|RPRT -5\n");
+  EXPECT_LT(clock.elapsed(), 100);
+  EXPECT_EQ(ask(*c, "v"), "VFOA\n");  // what needs no radio still answers
+  EXPECT_EQ(ask(*c, "F 7074000"), "RPRT -5\n");  // a set still goes to the radio
+}
+
+TEST_F(RigctldTest, NoClientCanHarmTheProgramOrTheOthers) {
+  startServer();
+  auto good = client();
+  EXPECT_EQ(ask(*good, "f"), "14250000\n");
+  // 100k reads pipelined without reading a single answer.
+  {
+    DeafClient deaf(port);
+    ASSERT_TRUE(deaf.connected());
+    const QByteArray flood = QByteArray("f\n").repeated(100000);
+    qsizetype sent = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !deaf.push(flood, &sent) || sent == flood.size(); }, 30000));
+    QTest::qWait(200);
+    EXPECT_EQ(ask(*good, "m"), "USB\n2400\n");
+  }
+  // Answers piling up unread: the client is cut off past 64 KiB, memory stays bounded.
+  {
+    DeafClient deaf(port);
+    const QByteArray flood = QByteArray("\\dump_state\n").repeated(1000);
+    qsizetype sent = 0, total = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          const qsizetype before = sent;
+          const bool open = deaf.push(flood, &sent);
+          total += sent - before;
+          if (sent == flood.size()) sent = 0;
+          return !open;
+        },
+        30000));
+    EXPECT_LT(total, 100 * flood.size()) << "cut off only after " << total << " bytes";
+    EXPECT_EQ(ask(*good, "v"), "VFOA\n");
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->rigctld()->clientCount() == 1; }, 3000));
+  // Lines pipelined by a client that reads come back whole and in order.
+  QByteArray many;
+  for (int i = 0; i < 500; ++i) many += "f v\n";
+  EXPECT_EQ(ask(*good, many, 1000), QByteArray("14250000\nVFOA\n").repeated(500));
+}
+
+TEST_F(RigctldTest, IdleClientsAreDroppedAndNewcomersBeyondTheLimitRefused) {
+  radio::RigctldServer::Settings settings;
+  settings.idleSeconds = 1;
+  startServer({}, settings);
+  std::vector<std::unique_ptr<QTcpSocket>> clients;
+  for (int i = 0; i < radio::RigctldServer::kMaxClients; ++i) clients.push_back(client());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->rigctld()->clientCount() == radio::RigctldServer::kMaxClients; }, 3000));
+  auto newcomer = client();
+  EXPECT_EQ(readLines(*newcomer, 1), "RPRT -6 busy: 32 rigctld clients are connected, try again later\n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return newcomer->state() == QAbstractSocket::UnconnectedState; }, 3000));
+  // One keeps talking, the others fall silent and are dropped.
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 1600) EXPECT_EQ(ask(*clients[0], "v"), "VFOA\n") << clock.elapsed();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->rigctld()->clientCount() == 1; }, 3000));
+  EXPECT_EQ(clients[0]->state(), QAbstractSocket::ConnectedState);
+  EXPECT_EQ(clients[1]->state(), QAbstractSocket::UnconnectedState);
+  EXPECT_EQ(window->panel()->NetClients->text(), "Network clients: 1");
+}
+
+TEST_F(RigctldTest, APortInUseIsShownAndTriedAgain) {
+  start();
+  QTcpServer blocker;
+  ASSERT_TRUE(blocker.listen(QHostAddress::LocalHost, 0));
+  const quint16 taken = blocker.serverPort();
+  radio::RigctldServer::Settings settings;
+  settings.retryMs = 200;
+  QString error;
+  EXPECT_FALSE(window->startRigctld(QHostAddress::LocalHost, taken, &error, settings));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(window->panel()->NetClients->text(), QString("rigctld port %1 in use").arg(taken));
+  blocker.close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->rigctld()->isListening(); }, 3000));
+  EXPECT_EQ(window->panel()->NetClients->text(), "Network clients: 0");
+  port = taken;
+  auto c = client();
+  EXPECT_EQ(ask(*c, "v"), "VFOA\n");
+}
+
+TEST_F(RigctldTest, TheLogHoldsEveryLineAndAnswerAndMarksRefusals) {
+  radio::RigctldServer::Settings settings;
+  settings.logPath = dir.filePath("rigctld.log");
+  startServer({}, settings);
+  auto c = client();
+  EXPECT_EQ(ask(*c, "f"), "14250000\n");
+  EXPECT_EQ(ask(*c, "F 0"), "RPRT -1\n");
+  EXPECT_EQ(ask(*c, "+\\get_freq", 3), "get_freq:\nFrequency: 14250000\nRPRT 0\n");
+  EXPECT_EQ(ask(*c, "q"), "RPRT 0\n");
+  QFile file(settings.logPath);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return file.open(QIODevice::ReadOnly) && file.readAll().contains(" closed\n"); }, 3000));
+  file.seek(0);
+  const QList<QByteArray> lines = file.readAll().split('\n');
+  QStringList events;
+  const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z client 1 (.*)$");
+  for (const QByteArray &line : lines) {
+    if (line.isEmpty()) continue;
+    const QRegularExpressionMatch m = stamp.match(QString::fromLatin1(line));
+    ASSERT_TRUE(m.hasMatch()) << line.toStdString();
+    events << m.captured(1);
+  }
+  ASSERT_EQ(events.size(), 10);
+  EXPECT_TRUE(events[0].startsWith("connected from 127.0.0.1:"));
+  EXPECT_EQ(events.mid(1), (QStringList{"> f", "< 14250000\\n", "> F 0", "< RPRT -1\\n REFUSED", "> +\\\\get_freq",
+                                        "< get_freq:\\nFrequency: 14250000\\nRPRT 0\\n", "> q", "< RPRT 0\\n",
+                                        "closed"}));
+  EXPECT_EQ(QFileInfo(settings.logPath).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+  // A log that is a symbolic link is never written through.
+  radio::RigctldServer::Settings linked;
+  linked.logPath = dir.filePath("link.log");
+  ASSERT_TRUE(QFile::link(settings.logPath, linked.logPath));
+  radio::RigctldLog log;
+  QString error;
+  EXPECT_FALSE(log.open(linked.logPath, &error));
+  EXPECT_FALSE(error.isEmpty());
 }
