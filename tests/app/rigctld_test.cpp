@@ -1,12 +1,10 @@
-// The rigctld server with real TCP clients (our own and the rigctl program)
-// against the window and tessaly-rig: golden exchanges and their wire bytes,
+// The rigctld server with our own TCP clients against the window and
+// tessaly-rig: golden exchanges and their wire bytes,
 // clients that misbehave, a radio that does not answer, the port, the log.
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
 #include <QLabel>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -128,23 +126,6 @@ TEST_F(RigctldTest, ConcurrentClientsNeverInterleaveOnTheWire) {
     const QString frame = QString("%1 %2 %3 0%4 08").arg(digits.mid(5, 2), digits.mid(3, 2), digits.mid(1, 2), digits.left(1));
     EXPECT_EQ(wire.count(frame), 1) << frame.toStdString();
   }
-}
-
-TEST_F(RigctldTest, TheRigctlProgramDrivesTheTransceiver) {
-  const QString rigctl = QStandardPaths::findExecutable("rigctl");
-  if (rigctl.isEmpty()) GTEST_SKIP() << "rigctl (package libhamlib-utils) is not installed";
-  startServer();
-  QProcess peer;
-  peer.start(rigctl, {"-m", "2", "-r", QString("127.0.0.1:%1").arg(port), "F", "10136000", "f", "M", "PKTUSB",
-                      "2400", "m", "v", "t", "s"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 20000));
-  const QString out = QString::fromLatin1(peer.readAllStandardOutput());
-  const QString err = QString::fromLatin1(peer.readAllStandardError());
-  EXPECT_EQ(peer.exitCode(), 0) << err.toStdString();
-  // rigctl answers "m" from its own cache of what it just set.
-  EXPECT_EQ(out, "10136000\nPKTUSB\n2400\nVFOA\n0\n0\nVFOA\n") << err.toStdString();
-  EXPECT_TRUE(rx().contains("00 36 01 01 08")) << rx().join(", ").toStdString();
-  EXPECT_TRUE(rx().contains("00 00 00 11 0A")) << rx().join(", ").toStdString();
 }
 
 TEST_F(RigctldTest, ReadsAnswerAtOnceAndRefreshTheStateBehindTheAnswer) {
