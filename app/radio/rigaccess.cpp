@@ -33,9 +33,19 @@ qint64 RigAccess::ageMs() const {
   return std::max(frequencyAge_.elapsed(), modeAge_.elapsed());
 }
 
-void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
-  queue_.push_back(Job{frame, replyLength, std::move(done)});
+quint64 RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
+  const quint64 ticket = nextTicket_++;
+  queue_.push_back(Job{frame, replyLength, std::move(done), ticket});
   sendNext();
+  return ticket;
+}
+
+void RigAccess::cancel(quint64 ticket) {
+  for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+    if (it->ticket != ticket) continue;
+    if (!(inFlight_ && it == queue_.begin())) queue_.erase(it);
+    return;
+  }
 }
 
 void RigAccess::refresh(Done done) {

@@ -40,8 +40,12 @@ public:
   explicit RigAccess(RadioLink *link, QObject *parent = nullptr);
 
   // Queues `frame` (reply of `replyLength` bytes); `done` runs once, after the
-  // reply or the failure. `done` may queue further commands.
-  void submit(const QByteArray &frame, int replyLength, Done done);
+  // reply or the failure. `done` may queue further commands. Returns the
+  // command's ticket for cancel().
+  quint64 submit(const QByteArray &frame, int replyLength, Done done);
+  // Forgets a command that has not gone out yet; its `done` never runs. One
+  // already on the wire finishes as it is.
+  void cancel(quint64 ticket);
   // Reads the full status, queued like any command; `done` (may be empty)
   // runs after it. A refresh already waiting serves this one too.
   void refresh(Done done);
@@ -62,6 +66,7 @@ private:
     QByteArray frame;
     int replyLength;
     Done done;
+    quint64 ticket;
     int retries = 0;
   };
 
@@ -80,6 +85,7 @@ private:
   QElapsedTimer frequencyAge_, modeAge_;
   bool answering_ = true;
   bool refreshQueued_ = false;
+  quint64 nextTicket_ = 1;
   std::vector<Done> refreshWaiters_;
 };
 

@@ -19,6 +19,7 @@ struct RigctldServer::Client {
   QList<Request> pending;   // the rest of the line being served
   QTimer idle;
   bool busy = false;        // a request waits for the radio
+  quint64 ticket = 0;       // the client's command in RigAccess's queue, or 0
   bool waitedForState = false;  // the front request has had its status read
   bool discarding = false;  // the rest of an over-long line is dropped
   bool scheduled = false;   // a turn is queued in the event loop
@@ -203,10 +204,11 @@ void RigctldServer::execute(Client &client) {
     case Step::Kind::Send:
       client.pending.removeFirst();
       client.busy = true;
-      rig_->submit(step.frame, step.replyLength, [this, id, request](bool ok) {
+      client.ticket = rig_->submit(step.frame, step.replyLength, [this, id, request](bool ok) {
         Client *c = find(id);
         if (!c) return;
         c->busy = false;
+        c->ticket = 0;
         send(*c, rigctld::Session::executed(request, ok));
         schedule(id);
       });
@@ -227,6 +229,9 @@ void RigctldServer::drop(Client &client, const QByteArray &why) {
   log_.note(client.id, why);
   client.dropped = client.closing = true;
   client.idle.stop();
+  // A set that has not gone out is forgotten with its client: clients that
+  // come and go cannot pile work up on the link.
+  if (client.ticket != 0) rig_->cancel(client.ticket);
   client.socket->disconnect(this);
   client.socket->abort();
   // Forgotten from the event loop: the caller may still hold the client.

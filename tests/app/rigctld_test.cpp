@@ -270,3 +270,23 @@ TEST_F(RigctldTest, TheLogHoldsEveryLineAndAnswerAndMarksRefusals) {
   EXPECT_FALSE(log.open(linked.logPath, &error));
   EXPECT_FALSE(error.isEmpty());
 }
+
+TEST_F(RigctldTest, ClientsThatComeAndGoLeaveNoWorkOnTheLink) {
+  startServer({"--pace"});  // a set takes about 90 ms at wire speed
+  for (int i = 0; i < 50; ++i) {
+    auto c = client();
+    c->write("F " + QByteArray::number(7000000 + 1000 * i) + "\n");
+    c->flush();
+    QTest::qWait(5);
+    c->abort();
+  }
+  // Only the sets already on the wire went out; the rest were forgotten.
+  QTest::qWait(1500);
+  const int sent = rx().size();
+  EXPECT_LT(sent, 20) << rx().join(", ").toStdString();
+  auto c = client();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(ask(*c, "F 14074000"), "RPRT 0\n");
+  EXPECT_LT(clock.elapsed(), 500);
+}
