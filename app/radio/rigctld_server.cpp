@@ -249,13 +249,13 @@ void RigctldServer::forget(quint64 id) {
 
 void RigctldServer::refreshIfStale() {
   const int staleMs = settings_.staleMs ? settings_.staleMs() : kDefaultStaleMs;
-  const qint64 age = rig_->ageMs();
-  if (age < 0 || age >= staleMs || !rig_->answering()) rig_->refresh({});
+  const rigctld::RadioView radio = view();
+  if (radio.ageMs < 0 || radio.ageMs >= staleMs || !radio.answering) rig_->refresh({});
 }
 
 rigctld::RadioView RigctldServer::view() const {
   const std::optional<long> tenHz = rig_->frequency();
-  return {tenHz ? std::optional<long>(*tenHz * 10) : std::nullopt, rig_->mode(), rig_->answering()};
+  return {tenHz ? std::optional<long>(*tenHz * 10) : std::nullopt, rig_->mode(), rig_->answering(), rig_->ageMs()};
 }
 
 }  // namespace radio

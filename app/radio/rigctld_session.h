@@ -25,6 +25,7 @@ struct RadioView {
   std::optional<long> hz;           // frequency, when known
   std::optional<QString> caption;   // mode as the panel shows it, when known
   bool answering = true;            // false since the radio last failed to answer
+  qint64 ageMs = -1;                // how old the frequency and mode are; -1 unknown
 };
 
 struct Step {

@@ -37,7 +37,7 @@ QByteArray served(rc::Session &session, const char *line, const rc::RadioView &r
   return out;
 }
 
-const rc::RadioView kUsb{14074000, QStringLiteral("USB"), true};
+const rc::RadioView kUsb{14074000, QStringLiteral("USB"), true, 0};
 
 }  // namespace
 
@@ -101,16 +101,16 @@ TEST(RigctldSession, ReadsAnswerFromTheState) {
   EXPECT_EQ(served(s, "i x", kUsb), "14074000\nUSB\n2400\n");
   EXPECT_EQ(served(s, "+\\get_vfo_info VFOA", kUsb),
             "get_vfo_info: VFOA\nFreq: 14074000\nMode: USB\nWidth: 2400\nSplit: 0\nSatMode: 0\nRPRT 0\n");
-  EXPECT_EQ(served(s, "+\\get_split_mode", {7000000, QStringLiteral("CW-N"), true}),
+  EXPECT_EQ(served(s, "+\\get_split_mode", {7000000, QStringLiteral("CW-N"), true, 0}),
             "get_split_mode:\nTX Mode: CW\nTX Passband: 500\nRPRT 0\n");
   EXPECT_EQ(served(s, "\\get_powerstat \\get_lock_mode", kUsb), "1\n0\n");
   const QByteArray info = served(s, "\\get_rig_info", kUsb);
   EXPECT_TRUE(info.startsWith("VFO=Main Freq=14074000 Mode=USB Width=2400 RX=1 TX=1\nSplit=0 SatMode=0\n"));
   EXPECT_TRUE(info.endsWith("\n\n")) << info.toStdString();
-  EXPECT_NE(info, served(s, "\\get_rig_info", {14074010, QStringLiteral("USB"), true}));  // its CRC follows the text
+  EXPECT_NE(info, served(s, "\\get_rig_info", {14074010, QStringLiteral("USB"), true, 0}));  // its CRC follows the text
 
   // A radio that does not answer: the time-out code at once, sets still sent.
-  const rc::RadioView silent{14074000, QStringLiteral("USB"), false};
+  const rc::RadioView silent{14074000, QStringLiteral("USB"), false, 0};
   EXPECT_EQ(served(s, "f +m \\get_powerstat", silent), "RPRT -5\nget_mode:\nRPRT -5\nRPRT -5\n");
   EXPECT_EQ(served(s, "F 7074000", silent), "<send 0074700008>");
   // Nothing known yet: the state must be read first.
