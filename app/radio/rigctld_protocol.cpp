@@ -24,7 +24,7 @@ constexpr Command U = Command::Unsupported;
 
 // Every command of the protocol, so that the words of those this transceiver
 // cannot serve are taken as their arguments, not as further commands.
-constexpr std::array<CommandName, 69> kCommands{{
+constexpr CommandName kCommands[] = {
     {'F', "set_freq", Command::SetFreq, 1, true},
     {'f', "get_freq", Command::GetFreq, 0, true},
     {'M', "set_mode", Command::SetMode, 2, true},
@@ -94,7 +94,7 @@ constexpr std::array<CommandName, 69> kCommands{{
     {0, "get_clock", U, 0, false},
     {0, "set_ctcss_sql", U, 1, true},
     {0, "get_ctcss_sql", U, 0, true},
-}};
+};
 
 bool isNameChar(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
@@ -201,6 +201,7 @@ QList<Request> parseLine(const QByteArray &line) {
       request.name = in.name();
       command = findName(request.name);
       if (request.name.isEmpty()) {
+        request.separator = 0;
         requests << request;  // Invalid
         return requests;
       }
@@ -208,6 +209,7 @@ QList<Request> parseLine(const QByteArray &line) {
       in.take();
       request.name = command->name;
     } else {
+      request.separator = 0;
       requests << request;  // Invalid: the rest of the line is no command
       return requests;
     }

@@ -135,6 +135,7 @@ TEST(RigctldSession, SetsAreCheckedBeforeAnythingIsSent) {
   EXPECT_EQ(served(s, "F VFOB 7074000 +m VFOB", kUsb), "RPRT -11\nget_mode: VFOB\nRPRT -11\n");
   EXPECT_EQ(served(s, "T 0 T 1 S 0 VFOA S 1 VFOB I 7074000", kUsb), "RPRT 0\nRPRT -11\nRPRT 0\nRPRT -11\nRPRT -11\n");
   EXPECT_EQ(served(s, "\\set_powerstat 0 ### f", kUsb), "RPRT -11\nRPRT -1\n");
+  EXPECT_EQ(served(s, "+### |\\", kUsb), "RPRT -1\n");
   const rc::Step quit = s.serve(one("q"), kUsb);
   EXPECT_EQ(quit.kind, rc::Step::Kind::Close);
   EXPECT_EQ(quit.text, "RPRT 0\n");
