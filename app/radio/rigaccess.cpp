@@ -25,6 +25,7 @@ std::optional<long> digitsValue(const std::array<QChar, 7> &digits) {
 RigAccess::RigAccess(RadioLink *link, QObject *parent) : QObject(parent), link_(link) {
   connect(link_, &RadioLink::commandStarted, this, &RigAccess::onCommandStarted);
   connect(link_, &RadioLink::replyReceived, this, &RigAccess::onReply);
+  connect(link_, &RadioLink::bufferRead, this, &RigAccess::onBufferRead);
   connect(link_, &RadioLink::failed, this, &RigAccess::onFailed);
 }
 
@@ -74,6 +75,7 @@ void RigAccess::sendNext() {
 }
 
 void RigAccess::onCommandStarted() {
+  heard_ = false;
   if (sending_ || !inFlight_) return;
   // The panel took the link over: ours was not carried out.
   inFlight_ = false;
@@ -82,7 +84,6 @@ void RigAccess::onCommandStarted() {
 
 void RigAccess::onReply(const Reply &reply) {
   if (reply.decoded) {
-    answering_ = true;
     if (reply.digits) {
       if (std::optional<long> value = digitsValue(*reply.digits)) {
         frequency_ = value;
@@ -101,8 +102,14 @@ void RigAccess::onReply(const Reply &reply) {
     sendNext();  // the panel's command is over: the link is free
 }
 
+void RigAccess::onBufferRead(int length) {
+  if (length <= 0) return;
+  heard_ = true;
+  answering_ = true;
+}
+
 void RigAccess::onFailed() {
-  answering_ = false;
+  if (!heard_) answering_ = false;
   if (inFlight_)
     finishCurrent(false);
   else

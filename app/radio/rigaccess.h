@@ -55,7 +55,9 @@ public:
   std::optional<QString> mode() const { return mode_; }
   // Milliseconds since the older of the two was reported; -1 while one is unknown.
   qint64 ageMs() const;
-  // False from a command that got no reply until the next decoded reply.
+  // False from a command during which the transceiver sent nothing at all
+  // until it next sends something: a command garbled by a take-over does not
+  // count, the transceiver talked.
   bool answering() const { return answering_; }
 
   // Commands waiting or in flight.
@@ -72,6 +74,7 @@ private:
 
   void onCommandStarted();
   void onReply(const Reply &reply);
+  void onBufferRead(int length);
   void onFailed();
   void finishCurrent(bool ok);
   void sendNext();
@@ -84,6 +87,7 @@ private:
   std::optional<QString> mode_;
   QElapsedTimer frequencyAge_, modeAge_;
   bool answering_ = true;
+  bool heard_ = false;  // bytes came since the last command started
   bool refreshQueued_ = false;
   quint64 nextTicket_ = 1;
   std::vector<Done> refreshWaiters_;

@@ -290,3 +290,18 @@ TEST_F(RigctldTest, ClientsThatComeAndGoLeaveNoWorkOnTheLink) {
   EXPECT_EQ(ask(*c, "F 14074000"), "RPRT 0\n");
   EXPECT_LT(clock.elapsed(), 500);
 }
+
+TEST_F(RigctldTest, APanelCommandCuttingIntoAStatusReadIsNoSilentRadio) {
+  startServer({"--pace"});
+  auto c = client();
+  EXPECT_EQ(ask(*c, "f"), "14250000\n");
+  QTest::qWait(radio::RigctldServer::kDefaultStaleMs + 100);
+  EXPECT_EQ(ask(*c, "f"), "14250000\n");  // queues a status read
+  QTest::qWait(60);                        // its reply is on the wire now
+  window->panel()->ModeButton[0]->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->panel()->ModeL->text() == "LSB"; }, 5000));
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(ask(*c, "m", 2), "LSB\n2400\n");
+    QTest::qWait(50);
+  }
+}
