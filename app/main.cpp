@@ -47,10 +47,10 @@ int main(int argc, char **argv) {
   const bool screenshot = !options.screenshot.isEmpty();
   tables::WidgetDialogs dialogs(&window, screenshot ? tables::WidgetDialogs::kShowOnly : tables::WidgetDialogs::kWait);
   tables::Tables tables(&window, &lumbra, &dialogs);
+  window.setFrequencyRange(options.range);
   if (options.rigctldPort != 0) {
     QString error;
     radio::RigctldServer::Settings settings;
-    settings.range = options.range;
     settings.idleSeconds = options.rigctldIdleSeconds;
     settings.logPath = options.rigctldLog;
     if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error, settings))

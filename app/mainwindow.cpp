@@ -59,6 +59,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
 bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error,
                               radio::RigctldServer::Settings settings) {
   if (!rigctld_) {
+    settings.range = range_;
     settings.staleMs = [this] {
       return polling_->enabled() ? polling_->intervalSeconds() * 1000 : radio::RigctldServer::kDefaultStaleMs;
     };

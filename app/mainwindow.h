@@ -50,11 +50,17 @@ public:
   Scanner *scanner() const { return scanner_; }
   Polling *polling() const { return polling_; }
 
+  // The frequencies anything may tune (--range); the rigctld server started
+  // after this call uses it.
+  void setFrequencyRange(const radio::FrequencyRange &range) { range_ = range; }
+  const radio::FrequencyRange &frequencyRange() const { return range_; }
+
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
   // connected, or why the server is not listening. False with `*error` set
   // when the address cannot be had (a port in use is tried again).
-  // `settings.staleMs` is set here: the polling interval, 1 s without polling.
+  // `settings.range` and `settings.staleMs` are set here: the window's range,
+  // and the polling interval (1 s without polling).
   bool startRigctld(const QHostAddress &address, quint16 port, QString *error,
                     radio::RigctldServer::Settings settings = {});
   radio::RigctldServer *rigctld() const { return rigctld_; }
@@ -86,6 +92,7 @@ private:
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
   QString portLabel_;
+  radio::FrequencyRange range_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

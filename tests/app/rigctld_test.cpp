@@ -305,3 +305,17 @@ TEST_F(RigctldTest, APanelCommandCuttingIntoAStatusReadIsNoSilentRadio) {
     QTest::qWait(50);
   }
 }
+
+TEST_F(RigctldTest, TheWindowsFrequencyRangeBoundsWhatClientsTune) {
+  start();
+  window->setFrequencyRange(radio::FrequencyRange{1800000, 2000000});
+  QString error;
+  ASSERT_TRUE(window->startRigctld(QHostAddress::LocalHost, 0, &error));
+  port = window->rigctld()->port();
+  auto c = client();
+  EXPECT_EQ(ask(*c, "F 7074000"), "RPRT -1\n");
+  EXPECT_TRUE(rx().isEmpty());
+  EXPECT_EQ(ask(*c, "F 1850000"), "RPRT 0\n");
+  EXPECT_EQ(ask(*c, "f"), "1850000\n");
+  EXPECT_TRUE(ask(*c, "\\dump_state", 28).contains("\n1800000.000000 2000000.000000 "));
+}
