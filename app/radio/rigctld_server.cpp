@@ -46,7 +46,10 @@ RigctldServer::~RigctldServer() {
 }
 
 bool RigctldServer::listen(const QHostAddress &address, quint16 port, QString *error) {
-  if (!settings_.logPath.isEmpty() && !log_.isOpen() && !log_.open(settings_.logPath, error)) return false;
+  if (!settings_.logPath.isEmpty() && !log_.isOpen() && !log_.open(settings_.logPath, error)) {
+    setStatus(tr("rigctld off: no log %1").arg(*error));
+    return false;
+  }
   address_ = address;
   wantedPort_ = port;
   return tryListen(error);

@@ -3,14 +3,15 @@
 // clients that misbehave, a radio that does not answer, the port, the log.
 #include <gtest/gtest.h>
 
-#include <QHostAddress>
-#include <QLabel>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "app/radio/rigaccess.h"
 #include "tests/app/rigctld_fixture.h"
 
 TEST_F(RigctldTest, GoldenExchangesAndTheirWireBytes) {
@@ -113,9 +114,11 @@ TEST_F(RigctldTest, ConcurrentClientsNeverInterleaveOnTheWire) {
       20000));
   for (int i = 0; i < kClients; ++i)
     EXPECT_EQ(answers[i].count("RPRT 0\n"), kRounds) << answers[i].toStdString();
-  // On the wire every command is followed by its execute frame.
+  // On the wire every command is followed by its execute frame (once a
+  // status read queued behind the last answers has been carried out).
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rx().size() % 2 == 0; }, 3000));
   const QStringList wire = rx();
-  ASSERT_EQ(wire.size() % 2, 0);
+  ASSERT_EQ(wire.size() % 2, 0) << wire.join(", ").toStdString();
   for (int i = 0; i < wire.size(); i += 2) {
     EXPECT_NE(wire[i], "00 00 00 00 0B") << i;
     EXPECT_EQ(wire[i + 1], "00 00 00 00 0B") << i;
@@ -269,6 +272,11 @@ TEST_F(RigctldTest, TheLogHoldsEveryLineAndAnswerAndMarksRefusals) {
   QString error;
   EXPECT_FALSE(log.open(linked.logPath, &error));
   EXPECT_FALSE(error.isEmpty());
+  radio::RigAccess access(&window->radio()->link());
+  radio::RigctldServer server(&access, linked);
+  EXPECT_FALSE(server.listen(QHostAddress::LocalHost, 0, &error));
+  EXPECT_TRUE(server.status().startsWith("rigctld off: no log ")) << server.status().toStdString();
+  EXPECT_FALSE(server.isListening());
 }
 
 TEST_F(RigctldTest, ClientsThatComeAndGoLeaveNoWorkOnTheLink) {
