@@ -13,12 +13,12 @@
 
 #include "app/radio/mixer.h"
 #include "app/radio/ptt.h"
+#include "app/radio/rigctld_server.h"
 #include "app/radio/seriallink.h"
 
 namespace radio {
 class LinkWatch;
 class RigAccess;
-class RigctldServer;
 }
 class MemoryChannels;
 class QHostAddress;
@@ -64,10 +64,19 @@ public:
   // unkeying after `timeoutMs` of transmitting at most.
   void keyBy(radio::Ptt::Line line, int timeoutMs);
 
+  // The frequencies anything may tune (--range); the rigctld server started
+  // after this call uses it.
+  void setFrequencyRange(const radio::FrequencyRange &range) { range_ = range; }
+  const radio::FrequencyRange &frequencyRange() const { return range_; }
+
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
-  // connected. False with `*error` set when the address cannot be had.
-  bool startRigctld(const QHostAddress &address, quint16 port, QString *error);
+  // connected, or why the server is not listening. False with `*error` set
+  // when the address cannot be had (a port in use is tried again).
+  // `settings.range` and `settings.staleMs` are set here: the window's range,
+  // and the polling interval (1 s without polling).
+  bool startRigctld(const QHostAddress &address, quint16 port, QString *error,
+                    radio::RigctldServer::Settings settings = {});
   radio::RigctldServer *rigctld() const { return rigctld_; }
 
   // Whether another program has the station log open; the title says so, so
@@ -100,6 +109,8 @@ private:
   void setUpKeying();
   // Unkeys, stops the range scan and the watch, and closes the port, once.
   void stopRadio();
+  // The rigctld line of the panel: the clients connected, or why none can be.
+  void showRigctldState();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;
@@ -118,6 +129,7 @@ private:
   radio::Ptt *ptt_;
   TxButton *txButton_;
   QString portLabel_;
+  radio::FrequencyRange range_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;
