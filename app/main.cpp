@@ -64,11 +64,16 @@ int main(int argc, char **argv) {
   const bool screenshot = !options.screenshot.isEmpty();
   tables::WidgetDialogs dialogs(&window, screenshot ? tables::WidgetDialogs::kShowOnly : tables::WidgetDialogs::kWait);
   tables::Tables tables(&window, &lumbra, &lumbra, &dialogs);
+  window.setFrequencyRange(options.range);
   if (options.rigctldPort != 0) {
     QString error;
-    if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error))
-      std::fprintf(stderr, "tessaly: rigctld server on %s:%u is off: %s\n",
-                   qPrintable(options.rigctldAddress.toString()), options.rigctldPort, qPrintable(error));
+    radio::RigctldServer::Settings settings;
+    settings.idleSeconds = options.rigctldIdleSeconds;
+    settings.logPath = options.rigctldLog;
+    if (!window.startRigctld(options.rigctldAddress, options.rigctldPort, &error, settings))
+      std::fprintf(stderr, "tessaly: rigctld server on %s:%u is not listening: %s%s\n",
+                   qPrintable(options.rigctldAddress.toString()), options.rigctldPort, qPrintable(error),
+                   window.rigctld()->status().contains(QLatin1String("in use")) ? " (tried again every 10 s)" : "");
   }
   progress::QtProgressWindow progressWindow(&window);
   tables::LibraryCare care(&lumbra);

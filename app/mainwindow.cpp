@@ -84,20 +84,28 @@ void MainWindow::onPanelKey(int key, const QString &text) {
     scanner_->toggleRangeScan();
 }
 
-bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error) {
+bool MainWindow::startRigctld(const QHostAddress &address, quint16 port, QString *error,
+                              radio::RigctldServer::Settings settings) {
   if (!rigctld_) {
+    settings.range = range_;
+    settings.staleMs = [this] {
+      return polling_->enabled() ? polling_->intervalSeconds() * 1000 : radio::RigctldServer::kDefaultStaleMs;
+    };
     rigAccess_ = new radio::RigAccess(&radio_->link(), &radio_->state(), this);
-    rigctld_ = new radio::RigctldServer(rigAccess_, this);
+    rigctld_ = new radio::RigctldServer(rigAccess_, std::move(settings), this);
     rigctld_->setPtt(ptt_);
-    connect(rigctld_, &radio::RigctldServer::clientCountChanged, this,
-            [this](int count) { panel_->showNetworkClients(count); });
+    connect(rigctld_, &radio::RigctldServer::clientCountChanged, this, &MainWindow::showRigctldState);
+    connect(rigctld_, &radio::RigctldServer::statusChanged, this, &MainWindow::showRigctldState);
   }
-  if (!rigctld_->listen(address, port, error)) return false;
-  panel_->showNetworkClients(0);
-  panel_->describeNetworkClients(
-      tr("Programs connected through the rigctld protocol on %1:%2").arg(address.toString()).arg(rigctld_->port()));
-  return true;
+  const bool listening = rigctld_->listen(address, port, error);
+  showRigctldState();
+  panel_->describeNetworkClients(tr("Programs connected through the rigctld protocol on %1:%2")
+                                     .arg(address.toString())
+                                     .arg(listening ? rigctld_->port() : port));
+  return listening;
 }
+
+void MainWindow::showRigctldState() { panel_->showNetworkClients(rigctld_->clientCount(), rigctld_->status()); }
 
 MainWindow::~MainWindow() {
   stopRadio();

@@ -14,12 +14,12 @@
 #include "app/radio/freqrange.h"
 #include "app/radio/mixer.h"
 #include "app/radio/ptt.h"
+#include "app/radio/rigctld_server.h"
 #include "app/radio/seriallink.h"
 
 namespace radio {
 class LinkWatch;
 class RigAccess;
-class RigctldServer;
 }
 class MemoryChannels;
 class QHostAddress;
@@ -72,8 +72,12 @@ public:
 
   // Lets other programs reach the transceiver through the rigctld protocol on
   // `address`:`port` (port 0: any free one); the panel shows how many are
-  // connected. False with `*error` set when the address cannot be had.
-  bool startRigctld(const QHostAddress &address, quint16 port, QString *error);
+  // connected, or why the server is not listening. False with `*error` set
+  // when the address cannot be had (a port in use is tried again).
+  // `settings.range` and `settings.staleMs` are set here: the window's range,
+  // and the polling interval (1 s without polling).
+  bool startRigctld(const QHostAddress &address, quint16 port, QString *error,
+                    radio::RigctldServer::Settings settings = {});
   radio::RigctldServer *rigctld() const { return rigctld_; }
 
   // Whether another program has the station log open; the title says so, so
@@ -106,6 +110,8 @@ private:
   void setUpKeying();
   // Unkeys, stops the range scan and the watch, and closes the port, once.
   void stopRadio();
+  // The rigctld line of the panel: the clients connected, or why none can be.
+  void showRigctldState();
 
   std::unique_ptr<radio::SerialLink> port_;
   std::unique_ptr<radio::Mixer> mixer_;

@@ -74,6 +74,22 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("rigctld-address"),
       QStringLiteral("Address the rigctld server listens on (default 127.0.0.1, this machine only)."),
       QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+  const QCommandLineOption rigctldIdle(
+      QStringLiteral("rigctld-idle"),
+      QStringLiteral("Disconnect a rigctld client that sent nothing for S seconds (%1 to %2; default %3).")
+          .arg(kMinIdleSeconds)
+          .arg(kMaxIdleSeconds)
+          .arg(radio::RigctldServer::kDefaultIdleSeconds),
+      QStringLiteral("S"));
+  const QCommandLineOption rigctldLog(
+      QStringLiteral("rigctld-log"),
+      QStringLiteral("Append every line rigctld clients send and every answer, time-stamped, to FILE; refused "
+                     "commands are marked."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption range(
+      QStringLiteral("range"),
+      QStringLiteral("The frequencies that may be tuned, LO-HI in kHz (default %1).").arg(radio::FrequencyRange{}.text()),
+      QStringLiteral("LO-HI"));
   const QCommandLineOption exportAdif(
       QStringLiteral("export-adif"),
       QStringLiteral("Write the station log of the current folder to FILE as ADIF (.adi) and quit; no window."),
@@ -98,8 +114,9 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("tables"),
       QStringLiteral("The folder of the tables (Log.Dat, Scans.Dat, Standards.Dat); default the current folder."),
       QStringLiteral("DIR"));
-  for (const QCommandLineOption &option : {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif,
-                                           importAdif, ptt, txTimeout, tablesDir})
+  for (const QCommandLineOption &option :
+       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, rigctldIdle, rigctldLog, range, exportAdif,
+        importAdif, ptt, txTimeout, tablesDir})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -128,15 +145,24 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   options.connect = parser.isSet(connect);
   options.screenshot = parser.value(screenshot);
   if (parser.isSet(screenshot) && options.screenshot.isEmpty()) return mistake(QStringLiteral("--screenshot needs a file name"));
-  if (parser.isSet(poll)) {
+  // Reads whole seconds from `low` to `high` into `*seconds` when `option` is set.
+  auto readSeconds = [&parser](const QCommandLineOption &option, int low, int high, int *seconds) {
+    if (!parser.isSet(option)) return true;
     bool ok = false;
-    options.pollSeconds = parser.value(poll).toInt(&ok);
-    if (!ok || options.pollSeconds < kMinPollSeconds || options.pollSeconds > kMaxPollSeconds)
-      return mistake(QStringLiteral("--poll takes whole seconds from %1 to %2, not \"%3\"")
-                         .arg(kMinPollSeconds)
-                         .arg(kMaxPollSeconds)
-                         .arg(parser.value(poll)));
-  }
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < low || value > high) return false;
+    *seconds = value;
+    return true;
+  };
+  auto badSeconds = [&parser, &mistake](const QCommandLineOption &option, int low, int high) {
+    return mistake(QStringLiteral("--%1 takes whole seconds from %2 to %3, not \"%4\"")
+                       .arg(option.names().first())
+                       .arg(low)
+                       .arg(high)
+                       .arg(parser.value(option)));
+  };
+  if (!readSeconds(poll, kMinPollSeconds, kMaxPollSeconds, &options.pollSeconds))
+    return badSeconds(poll, kMinPollSeconds, kMaxPollSeconds);
   options.utc = parser.isSet(utc);
   options.exportAdif = parser.value(exportAdif);
   options.importAdif = parser.value(importAdif);
@@ -154,19 +180,24 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   if (!portOk || netPort > 65535 || options.rigctldAddress.isNull())
     return mistake(QStringLiteral("--rigctld-port takes 0 .. 65535 and --rigctld-address an IP address"));
   options.rigctldPort = static_cast<quint16>(netPort);
+  if (!readSeconds(rigctldIdle, kMinIdleSeconds, kMaxIdleSeconds, &options.rigctldIdleSeconds))
+    return badSeconds(rigctldIdle, kMinIdleSeconds, kMaxIdleSeconds);
+  options.rigctldLog = parser.value(rigctldLog);
+  if (parser.isSet(rigctldLog) && options.rigctldLog.isEmpty()) return mistake(QStringLiteral("--rigctld-log needs a file name"));
+  if (parser.isSet(range)) {
+    const std::optional<radio::FrequencyRange> parsedRange = radio::FrequencyRange::parse(parser.value(range));
+    if (!parsedRange)
+      return mistake(QStringLiteral("--range takes LO-HI in kHz, LO below HI, on the 10 Hz grid, HI at most %1, not \"%2\"")
+                         .arg(radio::FrequencyRange::kFrameMaxHz / 1000.0, 0, 'f', 2)
+                         .arg(parser.value(range)));
+    options.range = *parsedRange;
+  }
   QString why;
   const std::optional<radio::Ptt::Line> line = radio::Ptt::parseLine(parser.value(ptt), &why);
   if (!line) return mistake(why);
   options.ptt = *line;
-  if (parser.isSet(txTimeout)) {
-    bool ok = false;
-    options.txTimeoutSeconds = parser.value(txTimeout).toInt(&ok);
-    if (!ok || options.txTimeoutSeconds < kMinTxTimeoutSeconds || options.txTimeoutSeconds > kMaxTxTimeoutSeconds)
-      return mistake(QStringLiteral("--tx-timeout takes whole seconds from %1 to %2, not \"%3\"")
-                         .arg(kMinTxTimeoutSeconds)
-                         .arg(kMaxTxTimeoutSeconds)
-                         .arg(parser.value(txTimeout)));
-  }
+  if (!readSeconds(txTimeout, kMinTxTimeoutSeconds, kMaxTxTimeoutSeconds, &options.txTimeoutSeconds))
+    return badSeconds(txTimeout, kMinTxTimeoutSeconds, kMaxTxTimeoutSeconds);
   out.options = options;
   return out;
 }

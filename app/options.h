@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "app/radio/freqrange.h"
 #include "app/radio/ptt.h"
 
 struct Options {
@@ -19,6 +20,9 @@ struct Options {
   bool utc = false;        // stamp table entries from the UTC clock
   quint16 rigctldPort = 0;     // the rigctld server's TCP port; 0 = no server
   QHostAddress rigctldAddress;  // the address it listens on
+  int rigctldIdleSeconds = 600;  // a rigctld client silent this long is dropped
+  QString rigctldLog;      // write what rigctld clients send and get to this file; "" = no log
+  radio::FrequencyRange range;  // the frequencies anything may tune
   QString exportAdif;      // write the station log to this ADIF file and quit, no window
   QString importAdif;      // add the entries of this ADIF file to the station log and quit
   radio::Ptt::Line ptt = radio::Ptt::Line::None;         // the line that keys the transmitter
@@ -38,6 +42,8 @@ struct ParsedOptions {
 inline constexpr int kMinPollSeconds = 1, kMaxPollSeconds = 3600;
 // Transmit time-outs that --tx-timeout accepts, in seconds.
 inline constexpr int kMinTxTimeoutSeconds = 1, kMaxTxTimeoutSeconds = 3600;
+// Idle times that --rigctld-idle accepts, in seconds.
+inline constexpr int kMinIdleSeconds = 1, kMaxIdleSeconds = 86400;
 
 // Parses `arguments`, the program name first. The options of Qt's
 // application object (-platform, -style ...) are passed over: it takes them

@@ -113,7 +113,9 @@ void Panel::showStatus(const QString &text) {
   statusLine_->setToolTip(text);
 }
 
-void Panel::showNetworkClients(int count) { networkClients_->setText(tr("Network clients: %1").arg(count)); }
+void Panel::showNetworkClients(int count, const QString &trouble) {
+  networkClients_->setText(trouble.isEmpty() ? tr("Network clients: %1").arg(count) : trouble);
+}
 
 void Panel::describeNetworkClients(const QString &where) { networkClients_->setToolTip(where); }
 

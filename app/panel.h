@@ -31,9 +31,10 @@ public:
   // One line for what the radio side has to say (port and answer failures,
   // an entry that is no frequency).
   void showStatus(const QString &text);
-  // How many programs reach the transceiver over the network, and where
-  // they connect; the line stays empty while the rigctld server is off.
-  void showNetworkClients(int count);
+  // How many programs reach the transceiver over the network, or why none
+  // can (`trouble` not empty), and where they connect; the line stays empty
+  // while the rigctld server is off.
+  void showNetworkClients(int count, const QString &trouble = {});
   void describeNetworkClients(const QString &where);
 
   // Whether new table entries are stamped from the UTC clock (the UTC box).

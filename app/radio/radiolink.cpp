@@ -52,7 +52,13 @@ void RadioLink::onCommEvent(int event) {
 
 void RadioLink::handleData() {
   const QByteArray buffer = port_->input();
-  if (phase_ == Phase::Settling) return;  // discarded while the line resynchronises
+  if (phase_ == Phase::Settling) {
+    // Discarded while the line resynchronises; bytes still coming (the rest
+    // of a reply cut into) put the resend off until the line is quiet, for
+    // at most the answer time-out.
+    if (settling_.elapsed() < kAnswerTimeoutMs) settleTimer_.start(wireTimeMs(kFrameLength) + 10);
+    return;
+  }
   emit bufferRead(static_cast<int>(buffer.size()));
   if (phase_ == Phase::Echo) {
     if (buffer == lastCommand_) {
@@ -65,6 +71,7 @@ void RadioLink::handleData() {
       // Let the rest of a garbled echo arrive and drop it, then send again.
       phase_ = Phase::Settling;
       answerTimer_.stop();
+      settling_.start();
       settleTimer_.start(wireTimeMs(kFrameLength) + 10);
     } else {
       fail(tr("Transceiver did not echo the command"));

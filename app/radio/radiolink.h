@@ -19,6 +19,7 @@
 #define TESSALY_APP_RADIO_RADIOLINK_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -81,6 +82,7 @@ private:
   Phase phase_ = Phase::Idle;
   QTimer answerTimer_;
   QTimer settleTimer_;
+  QElapsedTimer settling_;
   QTimer pauseTimer_;
 };
 

@@ -14,26 +14,31 @@ RigAccess::RigAccess(RadioLink *link, const RadioState *state, QObject *parent)
   connect(link_, &RadioLink::failed, this, &RigAccess::onFailed);
 }
 
-std::optional<long> RigAccess::frequency() const { return state_->frequency(); }
-
-std::optional<QString> RigAccess::mode() const { return state_->mode(); }
-
-bool RigAccess::fresh() const {
-  const std::optional<qint64> frequencyAge = state_->frequencyAgeMs(), modeAge = state_->modeAgeMs();
-  return frequencyAge && *frequencyAge < kFreshMs && modeAge && *modeAge < kFreshMs;
+quint64 RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
+  const quint64 ticket = nextTicket_++;
+  queue_.push_back(Job{frame, replyLength, std::move(done), ticket});
+  sendNext();
+  return ticket;
 }
 
-void RigAccess::submit(const QByteArray &frame, int replyLength, Done done) {
-  queue_.push_back(Job{frame, replyLength, std::move(done)});
-  sendNext();
+void RigAccess::cancel(quint64 ticket) {
+  for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+    if (it->ticket != ticket) continue;
+    if (!(inFlight_ && it == queue_.begin())) queue_.erase(it);
+    return;
+  }
 }
 
 void RigAccess::refresh(Done done) {
-  if (fresh()) {
-    done(true);
-    return;
-  }
-  submit(connectFrame(), kFullStatusLength, std::move(done));
+  if (done) refreshWaiters_.push_back(std::move(done));
+  if (refreshQueued_) return;
+  refreshQueued_ = true;
+  submit(connectFrame(), kFullStatusLength, [this](bool ok) {
+    refreshQueued_ = false;
+    std::vector<Done> waiters;
+    waiters.swap(refreshWaiters_);
+    for (Done &waiter : waiters) waiter(ok);
+  });
 }
 
 void RigAccess::sendNext() {

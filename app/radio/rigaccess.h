@@ -8,8 +8,8 @@
 // not carried out and goes out again once the link is idle.
 //
 // Clients read what the transceiver last reported (frequency and mode, from any
-// decoded reply, the panel's included) from the radio state, the values the
-// panel shows. Values older than kFreshMs are refreshed with the status command.
+// decoded reply, the panel's included, with their ages) and whether it can be
+// reached from the radio state, the values the panel shows.
 #ifndef TESSALY_APP_RADIO_RIGACCESS_H
 #define TESSALY_APP_RADIO_RIGACCESS_H
 
@@ -18,7 +18,7 @@
 #include <QString>
 #include <deque>
 #include <functional>
-#include <optional>
+#include <vector>
 
 #include "app/radio/radiostate.h"
 
@@ -29,7 +29,6 @@ class RadioLink;
 class RigAccess : public QObject {
   Q_OBJECT
 public:
-  static constexpr int kFreshMs = 1000;
   static constexpr int kMaxRetries = 3;  // take-overs by the panel before a command gives up
 
   // What a finished command tells its sender: true when its reply came.
@@ -40,17 +39,18 @@ public:
   RigAccess(RadioLink *link, const RadioState *state, QObject *parent = nullptr);
 
   // Queues `frame` (reply of `replyLength` bytes); `done` runs once, after the
-  // reply or the failure. `done` may queue further commands.
-  void submit(const QByteArray &frame, int replyLength, Done done);
-  // Runs `done` at once when both frequency and mode are fresh, else after a
-  // status refresh (queued like any command).
+  // reply or the failure. `done` may queue further commands. Returns the
+  // command's ticket for cancel().
+  quint64 submit(const QByteArray &frame, int replyLength, Done done);
+  // Forgets a command that has not gone out yet; its `done` never runs. One
+  // already on the wire finishes as it is.
+  void cancel(quint64 ticket);
+  // Reads the full status, queued like any command; `done` (may be empty)
+  // runs after it. A refresh already waiting serves this one too.
   void refresh(Done done);
 
-  // The last frequency reported, in units of 10 Hz, and the last mode caption.
-  std::optional<long> frequency() const;
-  std::optional<QString> mode() const;
-  // Both were reported less than kFreshMs ago.
-  bool fresh() const;
+  // The radio's state the commands read and refresh.
+  const RadioState &state() const { return *state_; }
 
   // Commands waiting or in flight.
   int pending() const { return static_cast<int>(queue_.size()); }
@@ -60,6 +60,7 @@ private:
     QByteArray frame;
     int replyLength;
     Done done;
+    quint64 ticket;
     int retries = 0;
   };
 
@@ -74,6 +75,9 @@ private:
   std::deque<Job> queue_;  // front is in flight when inFlight_
   bool inFlight_ = false;
   bool sending_ = false;  // our own send() is running: its start is no take-over
+  bool refreshQueued_ = false;
+  quint64 nextTicket_ = 1;
+  std::vector<Done> refreshWaiters_;
 };
 
 }  // namespace radio

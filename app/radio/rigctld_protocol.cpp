@@ -3,41 +3,169 @@
 #include <array>
 #include <cmath>
 
+#include "app/radio/freqrange.h"
+
 namespace radio::rigctld {
 
 namespace {
+
+// A command that takes the rest of its line as its arguments (text to send).
+constexpr signed char kRest = -1;
 
 struct CommandName {
   char letter;  // 0: long name only
   const char *name;
   Command command;
+  signed char args;  // words taken after the command, or kRest
+  bool onVfo;        // a VFO name may come before the arguments
 };
 
-constexpr std::array<CommandName, 16> kCommands{{
-    {'f', "get_freq", Command::GetFreq},
-    {'F', "set_freq", Command::SetFreq},
-    {'m', "get_mode", Command::GetMode},
-    {'M', "set_mode", Command::SetMode},
-    {'v', "get_vfo", Command::GetVfo},
-    {'V', "set_vfo", Command::SetVfo},
-    {'t', "get_ptt", Command::GetPtt},
-    {'T', "set_ptt", Command::SetPtt},
-    {'s', "get_split_vfo", Command::GetSplitVfo},
-    {'S', "set_split_vfo", Command::SetSplitVfo},
-    {0, "get_lock_mode", Command::GetLockMode},
-    {0, "get_powerstat", Command::GetPowerStat},
-    {0, "chk_vfo", Command::CheckVfo},
-    {0, "dump_state", Command::DumpState},
-    {'q', "quit", Command::Quit},
-    {'Q', "quit", Command::Quit},
-}};
+constexpr Command U = Command::Unsupported;
+
+// Every command of the protocol, so that the words of those this transceiver
+// cannot serve are taken as their arguments, not as further commands.
+constexpr CommandName kCommands[] = {
+    {'F', "set_freq", Command::SetFreq, 1, true},
+    {'f', "get_freq", Command::GetFreq, 0, true},
+    {'M', "set_mode", Command::SetMode, 2, true},
+    {'m', "get_mode", Command::GetMode, 0, true},
+    {'V', "set_vfo", Command::SetVfo, 1, false},
+    {'v', "get_vfo", Command::GetVfo, 0, false},
+    {'T', "set_ptt", Command::SetPtt, 1, true},
+    {'t', "get_ptt", Command::GetPtt, 0, true},
+    {'S', "set_split_vfo", Command::SetSplitVfo, 2, true},
+    {'s', "get_split_vfo", Command::GetSplitVfo, 0, true},
+    {'I', "set_split_freq", U, 1, true},
+    {'i', "get_split_freq", Command::GetSplitFreq, 0, true},
+    {'X', "set_split_mode", U, 2, true},
+    {'x', "get_split_mode", Command::GetSplitMode, 0, true},
+    {0, "get_vfo_info", Command::GetVfoInfo, 0, true},
+    {0, "get_rig_info", Command::GetRigInfo, 0, false},
+    {0, "get_lock_mode", Command::GetLockMode, 0, false},
+    {0, "get_powerstat", Command::GetPowerStat, 0, false},
+    {0, "chk_vfo", Command::CheckVfo, 0, false},
+    {0, "dump_state", Command::DumpState, 0, false},
+    {'1', "dump_caps", Command::DumpCaps, 0, false},
+    {'q', "quit", Command::Quit, 0, false},
+    {'Q', "quit", Command::Quit, 0, false},
+    {'J', "set_rit", U, 1, true},
+    {'j', "get_rit", U, 0, true},
+    {'Z', "set_xit", U, 1, true},
+    {'z', "get_xit", U, 0, true},
+    {'Y', "set_ant", U, 2, true},
+    {'y', "get_ant", U, 1, true},
+    {'b', "send_morse", U, kRest, true},
+    {'R', "set_rptr_shift", U, 1, true},
+    {'r', "get_rptr_shift", U, 0, true},
+    {'O', "set_rptr_offs", U, 1, true},
+    {'o', "get_rptr_offs", U, 0, true},
+    {'C', "set_ctcss_tone", U, 1, true},
+    {'c', "get_ctcss_tone", U, 0, true},
+    {'D', "set_dcs_code", U, 1, true},
+    {'d', "get_dcs_code", U, 0, true},
+    {'N', "set_ts", U, 1, true},
+    {'n', "get_ts", U, 0, true},
+    {'U', "set_func", U, 2, true},
+    {'u', "get_func", U, 1, true},
+    {'L', "set_level", U, 2, true},
+    {'l', "get_level", U, 1, true},
+    {'P', "set_parm", U, 2, false},
+    {'p', "get_parm", U, 1, false},
+    {'B', "set_bank", U, 1, true},
+    {'E', "set_mem", U, 1, true},
+    {'e', "get_mem", U, 0, true},
+    {'G', "vfo_op", U, 1, true},
+    {'g', "scan", U, 2, true},
+    {'H', "set_channel", U, kRest, true},
+    {'h', "get_channel", U, 1, true},
+    {'A', "set_trn", U, 1, false},
+    {'a', "get_trn", U, 0, false},
+    {'*', "reset", U, 1, false},
+    {'_', "get_info", U, 0, false},
+    {'2', "power2mW", U, 3, false},
+    {'4', "mW2power", U, 3, false},
+    {0, "set_powerstat", U, 1, false},
+    {0, "get_dcd", U, 0, true},
+    {0, "send_dtmf", U, 1, true},
+    {0, "recv_dtmf", U, 0, true},
+    {0, "set_lock_mode", U, 1, false},
+    {0, "set_vfo_opt", U, 1, false},
+    {0, "set_clock", U, 1, false},
+    {0, "get_clock", U, 0, false},
+    {0, "set_ctcss_sql", U, 1, true},
+    {0, "get_ctcss_sql", U, 0, true},
+};
 
 bool isNameChar(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
-// Mode bits of the protocol.
-constexpr unsigned kAm = 0x1, kCw = 0x2, kUsb = 0x4, kLsb = 0x8, kRtty = 0x10, kFm = 0x20, kCwr = 0x80,
-                   kPktLsb = 0x400, kPktUsb = 0x800;
-constexpr unsigned kAllModes = kAm | kCw | kUsb | kLsb | kRtty | kFm | kCwr | kPktLsb | kPktUsb;
+// The response-form prefixes and the record separator each asks for.
+char separatorOf(char prefix) {
+  switch (prefix) {
+    case '+': return '\n';
+    case ';':
+    case '|':
+    case ',': return prefix;
+    default: return 0;
+  }
+}
+
+const CommandName *findLetter(char letter) {
+  for (const CommandName &c : kCommands)
+    if (c.letter == letter) return &c;
+  return nullptr;
+}
+
+const CommandName *findName(const QByteArray &name) {
+  for (const CommandName &c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+// Reads a line word by word; a command may end inside a word ("fm").
+class LineReader {
+public:
+  explicit LineReader(const QByteArray &line) : line_(line) {}
+
+  bool atEnd() {
+    skipSpace();
+    return pos_ >= line_.size();
+  }
+  char peek() const { return pos_ < line_.size() ? line_[pos_] : 0; }
+  char take() { return line_[pos_++]; }
+  bool inWord() const { return pos_ < line_.size() && !isSpace(line_[pos_]); }
+  QByteArray name() {
+    const qsizetype start = pos_;
+    while (pos_ < line_.size() && isNameChar(line_[pos_])) ++pos_;
+    return line_.mid(start, pos_ - start);
+  }
+  // The rest of the current word, or the next word.
+  QByteArray word() {
+    skipSpace();
+    const qsizetype start = pos_;
+    while (pos_ < line_.size() && !isSpace(line_[pos_])) ++pos_;
+    return line_.mid(start, pos_ - start);
+  }
+  QByteArray peekWord() {
+    const qsizetype at = pos_;
+    QByteArray w = word();
+    pos_ = at;
+    return w;
+  }
+  QList<QByteArray> rest() {
+    QList<QByteArray> words;
+    while (!atEnd()) words << word();
+    return words;
+  }
+
+private:
+  void skipSpace() {
+    while (pos_ < line_.size() && isSpace(line_[pos_])) ++pos_;
+  }
+
+  const QByteArray &line_;
+  qsizetype pos_ = 0;
+};
 
 // Widths at or below these are the narrow filters.
 constexpr long kCwNarrowMax = 1000, kAmNarrowMax = 4000;
@@ -60,40 +188,58 @@ constexpr std::array<CaptionMode, 8> kCaptions{{
 
 }  // namespace
 
-std::optional<Request> parseLine(const QByteArray &raw) {
-  QByteArray line = raw.trimmed();
-  if (line.isEmpty()) return std::nullopt;
-  Request request;
-  if (line.startsWith('+')) {
-    request.extended = true;
-    line = line.mid(1).trimmed();
-  }
-  QByteArray word;
-  int rest = 0;
-  if (line.startsWith('\\')) {
-    rest = 1;
-    while (rest < line.size() && isNameChar(line[rest])) ++rest;
-    word = line.mid(1, rest - 1);
-    if (word.isEmpty()) return request;  // Invalid
-  } else if (!line.isEmpty() && ((line[0] >= 'a' && line[0] <= 'z') || (line[0] >= 'A' && line[0] <= 'Z'))) {
-    rest = 1;
-  } else {
-    return request;  // Invalid
-  }
-  if (rest < line.size() && line[rest] != ' ' && line[rest] != '\t') return request;  // "fxyz": Invalid
-  request.args = line.mid(rest).simplified().split(' ');
-  if (request.args.size() == 1 && request.args[0].isEmpty()) request.args.clear();
-  request.command = Command::Unsupported;
-  request.name = word.isEmpty() ? QString(QChar(line[0])) : QString::fromLatin1(word);
-  for (const CommandName &c : kCommands) {
-    if (word.isEmpty() ? c.letter == line[0] : word == c.name) {
-      request.command = c.command;
-      request.name = QLatin1String(c.name);
-      break;
+QList<Request> parseLine(const QByteArray &line) {
+  QList<Request> requests;
+  LineReader in(line);
+  while (!in.atEnd()) {
+    Request request;
+    request.separator = separatorOf(in.peek());
+    if (request.separator) in.take();
+    const CommandName *command = nullptr;
+    if (in.peek() == '\\') {
+      in.take();
+      request.name = in.name();
+      command = findName(request.name);
+      if (request.name.isEmpty()) {
+        request.separator = 0;
+        requests << request;  // Invalid
+        return requests;
+      }
+    } else if (in.inWord() && (command = findLetter(in.peek()))) {
+      in.take();
+      request.name = command->name;
+    } else {
+      request.separator = 0;
+      requests << request;  // Invalid: the rest of the line is no command
+      return requests;
     }
+    if (!command) {
+      request.command = Command::Unsupported;
+      request.args = in.rest();
+      requests << request;
+      return requests;
+    }
+    request.command = command->command;
+    if (command->args == kRest) {
+      request.args = in.rest();
+    } else {
+      if (command->onVfo && isVfoName(in.peekWord())) request.vfo = in.word();
+      for (int i = 0; i < command->args && !in.atEnd(); ++i) request.args << in.word();
+    }
+    requests << request;
   }
-  return request;
+  return requests;
 }
+
+bool isVfoName(const QByteArray &word) {
+  static const char *const kNames[] = {"VFOA", "VFOB", "VFOC", "currVFO", "VFO",  "MEM",   "Main",
+                                       "Sub",  "SubA", "SubB", "MainA",   "MainB", "Main+", "Sub+"};
+  for (const char *name : kNames)
+    if (word == name) return true;
+  return false;
+}
+
+bool isOwnVfo(const QByteArray &word) { return word == "VFOA" || word == "currVFO" || word == "Main" || word == "VFO"; }
 
 std::optional<ProtocolMode> protocolMode(const QString &caption) {
   for (const CaptionMode &m : kCaptions)
@@ -122,18 +268,17 @@ std::optional<TransceiverMode> transceiverMode(const QByteArray &name, long pass
 std::optional<long> parseHz(const QByteArray &arg) {
   bool ok = false;
   const double hz = arg.toDouble(&ok);
-  if (!ok || !std::isfinite(hz) || hz < kMinHz || hz > kMaxHz + 4.999) return std::nullopt;
-  return std::lround(hz / 10.0);
+  if (!ok || !std::isfinite(hz) || hz < 0 || hz > FrequencyRange::kFrameMaxHz + 4.999) return std::nullopt;
+  return std::lround(hz / 10.0) * 10;
 }
-
-bool isOwnVfo(const QByteArray &arg) { return arg == "VFOA" || arg == "currVFO" || arg == "Main" || arg == "VFO"; }
 
 namespace {
 
 QByteArray header(const Request &request) {
-  QByteArray text = request.name.toLatin1() + ':';
+  QByteArray text = request.name + ':';
+  if (!request.vfo.isEmpty()) text += ' ' + request.vfo;
   for (const QByteArray &arg : request.args) text += ' ' + arg;
-  return text + '\n';
+  return text + request.separator;
 }
 
 QByteArray rprt(int error) { return "RPRT " + QByteArray::number(error == 0 ? 0 : -error) + '\n'; }
@@ -141,37 +286,23 @@ QByteArray rprt(int error) { return "RPRT " + QByteArray::number(error == 0 ? 0 
 }  // namespace
 
 QByteArray answer(const Request &request, const QList<Value> &values) {
-  QByteArray text = request.extended ? header(request) : QByteArray();
-  for (const Value &v : values) text += (request.extended ? v.key + ": " : QByteArray()) + v.text + '\n';
-  if (request.extended || values.isEmpty()) text += rprt(kOk);
-  return text;
+  if (!request.extended()) {
+    QByteArray text;
+    for (const Value &v : values) text += v.text + '\n';
+    return values.isEmpty() ? rprt(kOk) : text;
+  }
+  QByteArray text = header(request);
+  for (const Value &v : values) text += v.key + ": " + v.text + request.separator;
+  return text + rprt(kOk);
 }
 
 QByteArray report(const Request &request, int error) {
-  return (request.extended ? header(request) : QByteArray()) + rprt(error);
+  return (request.extended() ? header(request) : QByteArray()) + rprt(error);
 }
 
-QByteArray dumpState() {
-  const QByteArray modes = "0x" + QByteArray::number(kAllModes, 16);
-  const QByteArray range = QByteArray::number(kMinHz) + ".000000 " + QByteArray::number(kMaxHz) + ".000000 " +
-                           modes + " -1 -1 0x1 0x1\n";
-  const QByteArray end = "0 0 0 0 0 0 0\n";
-  QByteArray text = "0\n2\n2\n";  // protocol version, model (network), region
-  text += range + end;            // receive ranges
-  text += range + end;            // transmit ranges
-  text += modes + " 10\n0 0\n";   // tuning steps: 10 Hz in every mode
-  // Filters: the passbands that get_mode reports.
-  text += "0x" + QByteArray::number(kUsb | kLsb | kPktUsb | kPktLsb | kRtty, 16) + " 2400\n";
-  text += "0x" + QByteArray::number(kCw | kCwr, 16) + " 2400\n";
-  text += "0x" + QByteArray::number(kCw | kCwr, 16) + " 500\n";
-  text += "0x" + QByteArray::number(kAm, 16) + " 6000\n";
-  text += "0x" + QByteArray::number(kAm, 16) + " 2400\n";
-  text += "0x" + QByteArray::number(kFm, 16) + " 12000\n";
-  text += "0 0\n";
-  text += "0\n0\n0\n0\n";  // max RIT, XIT, IF shift; announces
-  text += "\n\n";          // preamplifiers, attenuators: none
-  text += "0x0\n0x0\n0x0\n0x0\n0x0\n0x0\n";  // functions, levels, parameters: none
-  return text;
+QByteArray block(const Request &request, const QByteArray &text, bool endReport) {
+  if (!request.extended()) return endReport ? text + rprt(kOk) : text;
+  return header(request) + text + rprt(kOk);
 }
 
 }  // namespace radio::rigctld

@@ -1,128 +1,233 @@
 #include "app/radio/rigctld_server.h"
 
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 
-#include "app/radio/frames.h"
 #include "app/radio/rigaccess.h"
-#include "app/radio/rigctld_protocol.h"
 
 namespace radio {
 
-using rigctld::Command;
 using rigctld::Request;
+using rigctld::Step;
 
-namespace {
+struct RigctldServer::Client {
+  Client(quint64 id, QTcpSocket *socket, const FrequencyRange &range) : id(id), socket(socket), session(range) {}
 
-// Drops a leading VFO argument ("F VFOA 14074000"); false when it names a VFO
-// this transceiver does not have.
-bool dropVfo(QList<QByteArray> &args, int wanted) {
-  if (args.size() <= wanted) return true;
-  if (!rigctld::isOwnVfo(args.front())) return false;
-  args.removeFirst();
-  return true;
-}
+  quint64 id;
+  QTcpSocket *socket;
+  rigctld::Session session;
+  QList<Request> pending;   // the rest of the line being served
+  QTimer idle;
+  bool busy = false;        // a request waits for the radio
+  quint64 ticket = 0;       // the client's command in RigAccess's queue, or 0
+  bool waitedForState = false;  // the front request has had its status read
+  bool discarding = false;  // the rest of an over-long line is dropped
+  bool scheduled = false;   // a turn is queued in the event loop
+  bool closing = false;     // nothing more is served
+  bool dropped = false;     // the connection is gone, the client about to be forgotten
+};
 
-}  // namespace
-
-RigctldServer::RigctldServer(RigAccess *rig, QObject *parent)
-    : QObject(parent), rig_(rig), server_(new QTcpServer(this)) {
+RigctldServer::RigctldServer(RigAccess *rig, Settings settings, QObject *parent)
+    : QObject(parent), rig_(rig), settings_(std::move(settings)), server_(new QTcpServer(this)) {
   connect(server_, &QTcpServer::newConnection, this, &RigctldServer::onNewConnection);
+  retry_.setInterval(settings_.retryMs);
+  connect(&retry_, &QTimer::timeout, this, [this] {
+    QString error;
+    tryListen(&error);
+  });
 }
 
 RigctldServer::~RigctldServer() {
-  for (auto &[socket, client] : clients_) {
-    if (ptt_) ptt_->release(client.id);
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+  for (auto &[id, client] : clients_) {
+    if (ptt_) ptt_->release(id);
+    client->socket->disconnect(this);
+    client->socket->abort();
+    client->socket->deleteLater();
   }
 }
 
 bool RigctldServer::listen(const QHostAddress &address, quint16 port, QString *error) {
-  if (server_->listen(address, port)) return true;
+  if (!settings_.logPath.isEmpty() && !log_.isOpen() && !log_.open(settings_.logPath, error)) {
+    setStatus(tr("rigctld off: no log %1").arg(*error));
+    return false;
+  }
+  address_ = address;
+  wantedPort_ = port;
+  return tryListen(error);
+}
+
+bool RigctldServer::tryListen(QString *error) {
+  if (server_->isListening() || server_->listen(address_, wantedPort_)) {
+    retry_.stop();
+    setStatus(QString());
+    return true;
+  }
   *error = server_->errorString();
+  if (server_->serverError() == QAbstractSocket::AddressInUseError) {
+    setStatus(tr("rigctld port %1 in use").arg(wantedPort_));
+    retry_.start();
+  } else {
+    setStatus(tr("rigctld port %1: %2").arg(wantedPort_).arg(*error));
+  }
   return false;
 }
 
+void RigctldServer::setStatus(const QString &status) {
+  if (status == status_) return;
+  status_ = status;
+  emit statusChanged(status_);
+}
+
+bool RigctldServer::isListening() const { return server_->isListening(); }
+
 quint16 RigctldServer::port() const { return server_->serverPort(); }
+
+RigctldServer::Client *RigctldServer::find(quint64 id) const {
+  auto it = clients_.find(id);
+  return it == clients_.end() ? nullptr : it->second.get();
+}
 
 void RigctldServer::onNewConnection() {
   while (QTcpSocket *socket = server_->nextPendingConnection()) {
+    const quint64 id = nextId_++;
     if (clientCount() >= kMaxClients) {
-      socket->abort();
-      socket->deleteLater();
+      const QByteArray why = "refused: " + QByteArray::number(kMaxClients) + " clients are connected";
+      log_.note(id, why);
+      socket->write("RPRT -6 busy: " + QByteArray::number(kMaxClients) +
+                    " rigctld clients are connected, try again later\n");
+      connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+      socket->disconnectFromHost();
       continue;
     }
-    Client client;
-    client.id = ++lastId_;
-    clients_.emplace(socket, client);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+    socket->setParent(this);
+    socket->setReadBufferSize(kReadBuffer);
+    auto client = std::make_unique<Client>(id, socket, settings_.range);
+    client->idle.setSingleShot(true);
+    client->idle.setInterval(settings_.idleSeconds * 1000);
+    connect(&client->idle, &QTimer::timeout, this, [this, id] {
+      if (Client *c = find(id)) drop(*c, "dropped: idle for " + QByteArray::number(settings_.idleSeconds) + " s");
+    });
+    client->idle.start();
+    connect(socket, &QTcpSocket::readyRead, this, [this, id] { serve(id); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, id] {
+      if (Client *c = find(id)) drop(*c, "closed");
+    });
+    clients_.emplace(id, std::move(client));
+    log_.note(id, "connected from " + socket->peerAddress().toString().toLatin1() + ':' +
+                      QByteArray::number(socket->peerPort()));
     emit clientCountChanged(clientCount());
   }
 }
 
-void RigctldServer::onDisconnected(QTcpSocket *socket) {
-  auto it = clients_.find(socket);
-  if (it == clients_.end()) return;
-  if (ptt_) ptt_->release(it->second.id);
-  clients_.erase(it);
-  socket->deleteLater();
-  emit clientCountChanged(clientCount());
+void RigctldServer::schedule(quint64 id) {
+  Client *client = find(id);
+  if (!client || client->scheduled || client->closing) return;
+  client->scheduled = true;
+  QMetaObject::invokeMethod(this, [this, id] { serve(id); }, Qt::QueuedConnection);
 }
 
-void RigctldServer::onReadyRead(QTcpSocket *socket) {
-  auto it = clients_.find(socket);
-  if (it == clients_.end()) return;
-  it->second.buffer += socket->readAll();
-  serve(socket);
-}
-
-void RigctldServer::serve(QTcpSocket *socket) {
-  auto it = clients_.find(socket);
-  while (it != clients_.end() && !it->second.busy) {
-    Client &client = it->second;
-    const qsizetype end = client.buffer.indexOf('\n');
-    if (end < 0) {
-      if (client.buffer.size() > kMaxLine) {
-        // An over-long line: answered once, and dropped up to its end.
-        client.buffer.clear();
-        if (!client.discarding) socket->write(rigctld::report(Request{}, rigctld::kInvalid));
-        client.discarding = true;
-      }
-      return;
-    }
-    const QByteArray line = client.buffer.left(end);
-    client.buffer.remove(0, end + 1);
-    if (client.discarding || line.size() > kMaxLine) {
-      if (!client.discarding) socket->write(rigctld::report(Request{}, rigctld::kInvalid));
-      client.discarding = false;
+void RigctldServer::serve(quint64 id) {
+  Client *client = find(id);
+  if (!client) return;
+  client->scheduled = false;
+  int served = 0;
+  while (!client->busy && !client->closing) {
+    if (client->pending.isEmpty()) {
+      if (!takeLine(*client)) return;
       continue;
     }
-    if (std::optional<Request> request = rigctld::parseLine(line)) {
-      client.busy = true;
-      handle(socket, *request);
+    if (served++ == kRequestsPerTurn) {
+      schedule(id);  // the others and the panel get their turn first
+      return;
     }
-    it = clients_.find(socket);  // a quit removes the client
+    execute(*client);
   }
 }
 
-void RigctldServer::respond(QTcpSocket *socket, const QByteArray &text) {
-  auto it = clients_.find(socket);
-  if (it == clients_.end()) return;
-  socket->write(text);
-  it->second.busy = false;
+bool RigctldServer::takeLine(Client &client) {
+  QTcpSocket *socket = client.socket;
+  for (;;) {
+    if (!socket->canReadLine()) {
+      if (socket->bytesAvailable() <= kMaxLine) return false;
+      // An over-long line: answered once, and dropped up to its end.
+      socket->read(socket->bytesAvailable());
+      if (!client.discarding) send(client, rigctld::report(Request{}, rigctld::kInvalid));
+      client.discarding = true;
+      return false;
+    }
+    QByteArray line = socket->readLine(kMaxLine + 1);
+    if (!line.endsWith('\n')) {
+      if (!client.discarding) send(client, rigctld::report(Request{}, rigctld::kInvalid));
+      client.discarding = true;
+      continue;
+    }
+    if (client.discarding) {
+      client.discarding = false;  // that was the over-long line's end
+      continue;
+    }
+    line.chop(1);
+    client.idle.start();
+    log_.received(client.id, line);
+    client.pending = rigctld::parseLine(line);
+    return true;
+  }
 }
 
-int RigctldServer::setPtt(Ptt::Holder who, const QByteArray &arg) {
-  // 0 receives; 1, 2 and 3 (keyed from the microphone or data input) all key the one line.
-  bool numeric = false;
-  const int wanted = arg.toInt(&numeric);
-  if (!numeric || wanted < 0 || wanted > 3) return rigctld::kInvalid;
-  if (!ptt_) return wanted == 0 ? rigctld::kOk : rigctld::kNotAvailable;
-  switch (wanted == 0 ? ptt_->unkey(who) : ptt_->key(who)) {
+void RigctldServer::execute(Client &client) {
+  const Request request = client.pending.front();
+  const quint64 id = client.id;
+  const Step step = client.session.serve(request, view());
+  switch (step.kind) {
+    case Step::Kind::Answer:
+    case Step::Kind::Close:
+      client.pending.removeFirst();
+      client.waitedForState = false;
+      send(client, step.text);
+      if (step.kind == Step::Kind::Close && !client.closing) {
+        client.closing = true;
+        client.socket->disconnectFromHost();  // after the answer has gone out
+      }
+      if (step.readsState) refreshIfStale();
+      return;
+    case Step::Kind::NeedState:
+      if (client.waitedForState) {
+        // The status read came back without a usable state.
+        client.pending.removeFirst();
+        client.waitedForState = false;
+        send(client, rigctld::report(request, rigctld::kIo));
+        return;
+      }
+      client.busy = client.waitedForState = true;
+      rig_->refresh([this, id](bool) {
+        if (Client *c = find(id)) {
+          c->busy = false;
+          schedule(id);
+        }
+      });
+      return;
+    case Step::Kind::Send:
+      client.pending.removeFirst();
+      client.busy = true;
+      client.ticket = rig_->submit(step.frame, step.replyLength, [this, id, request](bool ok) {
+        Client *c = find(id);
+        if (!c) return;
+        c->busy = false;
+        c->ticket = 0;
+        send(*c, rigctld::Session::executed(request, ok));
+        schedule(id);
+      });
+      return;
+    case Step::Kind::Key:
+      client.pending.removeFirst();
+      send(client, rigctld::report(request, key(id, step.key)));
+      return;
+  }
+}
+
+int RigctldServer::key(quint64 id, bool on) {
+  if (!ptt_) return on ? rigctld::kNotAvailable : rigctld::kOk;
+  switch (on ? ptt_->key(id) : ptt_->unkey(id)) {
     case Ptt::Result::Ok: return rigctld::kOk;
     case Ptt::Result::Busy: return rigctld::kRejected;
     case Ptt::Result::NoLine: return rigctld::kNotAvailable;
@@ -131,89 +236,58 @@ int RigctldServer::setPtt(Ptt::Holder who, const QByteArray &arg) {
   return rigctld::kInvalid;
 }
 
-void RigctldServer::handle(QTcpSocket *socket, const Request &request) {
-  using rigctld::answer;
-  using rigctld::report;
-  QPointer<QTcpSocket> alive(socket);
-  // Answers from the radio come later; the client may be gone by then.
-  auto later = [this, alive](QByteArray (*reply)(const Request &, RigAccess *), Request r) {
-    return [this, alive, reply, r](bool ok) {
-      if (!alive) return;
-      respond(alive, ok ? reply(r, rig_) : report(r, rigctld::kTimeout));
-      serve(alive);
-    };
-  };
-  auto done = [](const Request &r, RigAccess *) { return report(r, rigctld::kOk); };
-  QList<QByteArray> args = request.args;
+void RigctldServer::send(Client &client, const QByteArray &text) {
+  if (client.closing) return;
+  log_.answered(client.id, text);
+  client.socket->write(text);
+  if (client.socket->bytesToWrite() > kMaxUnsent)
+    drop(client, "dropped: more than " + QByteArray::number(kMaxUnsent) + " bytes of answers unread");
+}
 
-  switch (request.command) {
-    case Command::GetFreq:
-      rig_->refresh(later(
-          [](const Request &r, RigAccess *rig) {
-            if (!rig->frequency()) return report(r, rigctld::kIo);
-            return answer(r, {{"Frequency", QByteArray::number(*rig->frequency() * 10)}});
-          },
-          request));
-      return;
-    case Command::GetMode:
-      rig_->refresh(later(
-          [](const Request &r, RigAccess *rig) {
-            const auto mode = rig->mode() ? rigctld::protocolMode(*rig->mode()) : std::nullopt;
-            if (!mode) return report(r, rigctld::kIo);
-            return answer(r, {{"Mode", mode->name}, {"Passband", QByteArray::number(mode->passband)}});
-          },
-          request));
-      return;
-    case Command::SetFreq: {
-      const std::optional<long> tenHz = dropVfo(args, 1) && args.size() == 1 ? rigctld::parseHz(args[0]) : std::nullopt;
-      if (!tenHz) return respond(socket, report(request, rigctld::kInvalid));
-      rig_->submit(*frequencyFrame(*tenHz), kFrequencyReplyLength, later(done, request));
-      return;
-    }
-    case Command::SetMode: {
-      if (!dropVfo(args, 2) || args.isEmpty() || args.size() > 2) return respond(socket, report(request, rigctld::kInvalid));
-      bool numeric = true;
-      const long passband = args.size() == 2 ? args[1].toLong(&numeric) : 0;
-      const auto mode = numeric ? rigctld::transceiverMode(args[0], passband, rig_->mode().value_or(QString()))
-                                : std::nullopt;
-      if (!mode) return respond(socket, report(request, rigctld::kInvalid));
-      rig_->submit(*modeFrame(mode->code), kShortStatusLength, later(done, request));
-      return;
-    }
-    case Command::GetVfo:
-      return respond(socket, answer(request, {{"VFO", "VFOA"}}));
-    case Command::SetVfo:
-      return respond(socket, report(request, args.size() == 1 && rigctld::isOwnVfo(args[0]) ? rigctld::kOk
-                                                                                          : rigctld::kInvalid));
-    case Command::GetPtt:
-      return respond(socket, answer(request, {{"PTT", ptt_ && ptt_->keyed() ? "1" : "0"}}));
-    case Command::SetPtt:
-      if (!dropVfo(args, 1) || args.size() != 1) return respond(socket, report(request, rigctld::kInvalid));
-      return respond(socket, report(request, setPtt(clients_.at(socket).id, args[0])));
-    case Command::GetSplitVfo:
-      return respond(socket, answer(request, {{"Split", "0"}, {"TX VFO", "VFOA"}}));
-    case Command::SetSplitVfo:
-      if (!dropVfo(args, 2) || args.isEmpty()) return respond(socket, report(request, rigctld::kInvalid));
-      return respond(socket, report(request, args[0] == "0" ? rigctld::kOk : rigctld::kNotAvailable));
-    // Clients ask these before they tune: the panel is never locked and the
-    // transceiver is on while it answers.
-    case Command::GetLockMode:
-      return respond(socket, answer(request, {{"Locked", "0"}}));
-    case Command::GetPowerStat:
-      return respond(socket, answer(request, {{"Power Status", "1"}}));
-    case Command::CheckVfo:
-      return respond(socket, answer(request, {{"ChkVFO", "0"}}));
-    case Command::DumpState:
-      return respond(socket, rigctld::dumpState());
-    case Command::Quit:
-      socket->disconnectFromHost();
-      onDisconnected(socket);
-      return;
-    case Command::Unsupported:
-      return respond(socket, report(request, rigctld::kNotAvailable));
-    case Command::Invalid:
-      return respond(socket, report(request, rigctld::kInvalid));
-  }
+void RigctldServer::drop(Client &client, const QByteArray &why) {
+  if (client.dropped) return;
+  log_.note(client.id, why);
+  client.dropped = client.closing = true;
+  client.idle.stop();
+  // A set that has not gone out is forgotten with its client: clients that
+  // come and go cannot pile work up on the link.
+  if (client.ticket != 0) rig_->cancel(client.ticket);
+  // A client gone while keyed unkeys at once.
+  if (ptt_) ptt_->release(client.id);
+  client.socket->disconnect(this);
+  client.socket->abort();
+  // Forgotten from the event loop: the caller may still hold the client.
+  const quint64 id = client.id;
+  QMetaObject::invokeMethod(this, [this, id] { forget(id); }, Qt::QueuedConnection);
+}
+
+void RigctldServer::forget(quint64 id) {
+  auto it = clients_.find(id);
+  if (it == clients_.end()) return;
+  it->second->socket->deleteLater();
+  clients_.erase(it);
+  emit clientCountChanged(clientCount());
+}
+
+void RigctldServer::refreshIfStale() {
+  const int staleMs = settings_.staleMs ? settings_.staleMs() : kDefaultStaleMs;
+  const rigctld::RadioView radio = view();
+  if (radio.ageMs < 0 || radio.ageMs >= staleMs || radio.fault != rigctld::kOk) rig_->refresh({});
+}
+
+rigctld::RadioView RigctldServer::view() const {
+  const RadioState &state = rig_->state();
+  rigctld::RadioView view;
+  if (const std::optional<long> tenHz = state.frequency()) view.hz = *tenHz * 10;
+  view.caption = state.mode();
+  if (state.link() == RadioState::Link::PortClosed)
+    view.fault = rigctld::kIo;
+  else if (!state.reachable())
+    view.fault = rigctld::kTimeout;
+  const std::optional<qint64> frequencyAge = state.frequencyAgeMs(), modeAge = state.modeAgeMs();
+  if (frequencyAge && modeAge) view.ageMs = std::max(*frequencyAge, *modeAge);
+  view.keyed = ptt_ && ptt_->keyed();
+  return view;
 }
 
 }  // namespace radio

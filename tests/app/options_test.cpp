@@ -15,7 +15,8 @@ TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
   EXPECT_FALSE(help.options);
   EXPECT_EQ(help.exitCode, 0);
   for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--rigctld-port <N>",
-                             "--rigctld-address <ADDR>", "--tables <DIR>", "--version", "[port]"})
+                             "--rigctld-address <ADDR>", "--rigctld-idle <S>", "--rigctld-log <FILE>",
+                             "--range <LO-HI>", "--tables <DIR>", "--version", "[port]"})
     EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
 
@@ -34,10 +35,14 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_FALSE(none.options->utc);
   EXPECT_EQ(none.options->rigctldPort, 4532);
   EXPECT_EQ(none.options->rigctldAddress, QHostAddress(QHostAddress::LocalHost));
+  EXPECT_EQ(none.options->rigctldIdleSeconds, 600);
+  EXPECT_EQ(none.options->rigctldLog, "");
+  EXPECT_EQ(none.options->range, (radio::FrequencyRange{100000, 30000000}));
 
   // Qt's own options are left to the application object.
   const ParsedOptions all = parse({"/dev/pts/4", "--connect", "--poll", "3", "--utc", "--screenshot", "a.png",
-                                   "--rigctld-port", "0", "--rigctld-address", "::1", "-platform", "offscreen",
+                                   "--rigctld-port", "0", "--rigctld-address", "::1", "--rigctld-idle", "30",
+                                   "--rigctld-log", "r.log", "--range", "1800-2000.5", "-platform", "offscreen",
                                    "-style=fusion", "-reverse"});
   ASSERT_TRUE(all.options) << all.text.toStdString();
   EXPECT_EQ(all.options->port, "/dev/pts/4");
@@ -49,13 +54,18 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_EQ(all.options->rigctldAddress, QHostAddress(QHostAddress::LocalHostIPv6));
   EXPECT_EQ(none.options->tablesDir, "");
   EXPECT_EQ(parse({"--tables", "/tmp"}).options->tablesDir, "/tmp");
+  EXPECT_EQ(all.options->rigctldIdleSeconds, 30);
+  EXPECT_EQ(all.options->rigctldLog, "r.log");
+  EXPECT_EQ(all.options->range, (radio::FrequencyRange{1800000, 2000500}));
 }
 
 TEST(Options, MistakesSayWhatIsWrong) {
   for (const QStringList &wrong : {QStringList{"1", "2"}, QStringList{"--poll", "0"}, QStringList{"--poll", "x"},
                                    QStringList{"--poll", "3601"}, QStringList{"--frobnicate"},
                                    QStringList{"--screenshot"}, QStringList{"--rigctld-port", "65536"},
-                                   QStringList{"--rigctld-address", "here"}, QStringList{"--tables", "/nonexistent"},
+                                   QStringList{"--rigctld-address", "here"}, QStringList{"--rigctld-idle", "0"},
+                                   QStringList{"--rigctld-log", ""}, QStringList{"--range", "30000-100"},
+                                   QStringList{"--range", "100"}, QStringList{"--tables", "/nonexistent"},
                                    QStringList{"--tables"}}) {
     const ParsedOptions parsed = parse(wrong);
     EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();

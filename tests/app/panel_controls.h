@@ -27,6 +27,8 @@ public:
     for (int i = 0; i < 7; ++i) D1[i] = find<QLineEdit>(form::indexed("D1", i + 1));
     for (int i = 0; i < 4; ++i) StepSz[i] = find<QPushButton>(form::indexed("StepSz", i));
     for (int i = 0; i < 6; ++i) Scan_Delay2[i] = find<QPushButton>(form::indexed("Scan_Delay2", i));
+    const char *const modes[] = {"But_LSB", "But_USB", "But_CWW", "But_CWN", "But_AMW", "But_AMN", "But_FSK", "But_FM"};
+    for (int i = 0; i < 8; ++i) ModeButton[i] = find<QPushButton>(modes[i]);
   }
 
   // Frequency display, 10 MHz digit first.
@@ -40,6 +42,8 @@ public:
               *FreqDwn = find<QPushButton>("FreqDwn"), *HiSet = find<QPushButton>("HiSet"),
               *ButtonPlus1 = find<QPushButton>("ButtonPlus1");
   std::array<QPushButton *, 4> StepSz{};
+  // The mode buttons: LSB, USB, CW-W, CW-N, AM-W, AM-N, FSK, FM.
+  std::array<QPushButton *, 8> ModeButton{};
   std::array<QPushButton *, 6> Scan_Delay2{};
   QLabel *ScanDir = find<QLabel>("ScanDir");
   QListWidget *List1 = find<QListWidget>("List1");

@@ -142,3 +142,19 @@ TEST(Timing, WireTime) {
   EXPECT_EQ(RadioLink::wireTimeMs(5), 12);    // 11.46 ms
   EXPECT_EQ(RadioLink::wireTimeMs(148), 340); // 339.2 ms
 }
+
+TEST(Handshake, AGarbledEchoIsResentOnlyOnceTheLineIsQuiet) {
+  Rig r;
+  r.link.send(kFm, 22);
+  // The rest of an earlier 148-byte reply keeps coming in 5-byte pieces.
+  for (int i = 0; i < 10; ++i) {
+    r.port.feed(hex("12 34 56 78 9A"));
+    QTest::qWait(12);
+    EXPECT_EQ(r.port.written.size(), 1u) << i;
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(r.port.written.size()), 2, 500);
+  EXPECT_EQ(r.port.written.back(), kFm);
+  r.port.feed(kFm);
+  EXPECT_EQ(r.port.written.back(), radio::executeFrame());
+  EXPECT_EQ(r.failures.count(), 0);
+}
