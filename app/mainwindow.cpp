@@ -110,7 +110,13 @@ void MainWindow::updateTitle() {
                     radio::RadioState::linkText(radio_->state().link())};
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
+  if (!logTitle_.isEmpty()) parts << logTitle_;
   setWindowTitle(parts.join(QStringLiteral(" - ")));
+}
+
+void MainWindow::setLogTitle(const QString &text) {
+  logTitle_ = text;
+  updateTitle();
 }
 
 void MainWindow::showCompact() {

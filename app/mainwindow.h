@@ -63,6 +63,9 @@ public:
   void showCompact();
   void showFull();
 
+  // A word on the log in the title bar (its clock: "log in UTC").
+  void setLogTitle(const QString &text);
+
 protected:
   void closeEvent(QCloseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
@@ -89,7 +92,7 @@ private:
   radio::RigctldServer *rigctld_ = nullptr;
   Polling *polling_;
   QPushButton *compactButton_, *fullButton_, *closeButton_;
-  QString portLabel_;
+  QString portLabel_, logTitle_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

@@ -81,8 +81,14 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("import-adif"),
       QStringLiteral("Add the entries of the ADIF file FILE to the station log and quit; no window."),
       QStringLiteral("FILE"));
+  const QCommandLineOption logUdp(
+      QStringLiteral("log-udp"),
+      QStringLiteral("Add the contacts that weak-signal programs report (\"Logged ADIF\") to the log, listening "
+                     "on ADDR:PORT, such as 127.0.0.1:2237 or a multicast group 239.255.0.1:2237 (also the "
+                     "\"UDP log\" box)."),
+      QStringLiteral("ADDR:PORT"));
   for (const QCommandLineOption &option :
-       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif})
+       {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, exportAdif, importAdif, logUdp})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -134,6 +140,16 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   if (!portOk || netPort > 65535 || options.rigctldAddress.isNull())
     return mistake(QStringLiteral("--rigctld-port takes 0 .. 65535 and --rigctld-address an IP address"));
   options.rigctldPort = static_cast<quint16>(netPort);
+  if (parser.isSet(logUdp)) {
+    const QString text = parser.value(logUdp);
+    const qsizetype colon = text.lastIndexOf(u':');
+    bool udpPortOk = false;
+    const uint udpPort = text.mid(colon + 1).toUInt(&udpPortOk);
+    options.logUdpAddress = QHostAddress(colon > 0 ? text.left(colon).remove(u'[').remove(u']') : QString());
+    if (!udpPortOk || udpPort == 0 || udpPort > 65535 || options.logUdpAddress.isNull())
+      return mistake(QStringLiteral("--log-udp takes an IP address and a port, ADDR:PORT, not \"%1\"").arg(text));
+    options.logUdpPort = static_cast<quint16>(udpPort);
+  }
   out.options = options;
   return out;
 }

@@ -19,6 +19,8 @@ struct Options {
   QHostAddress rigctldAddress;  // the address it listens on
   QString exportAdif;      // write the station log to this ADIF file and quit, no window
   QString importAdif;      // add the entries of this ADIF file to the station log and quit
+  QHostAddress logUdpAddress;  // listen for logged contacts of weak-signal programs here; null = off
+  quint16 logUdpPort = 0;
 };
 
 // What parsing a command line gave: the options to run with, or a text to

@@ -8,9 +8,18 @@ constexpr int kKeyedRecordFile = 3;
 
 }  // namespace
 
+Database::Database(KdbApi *kdb) : kdb_(kdb), companion_(std::make_unique<LogCompanion>(kdb, 0)) {}
+
+Database::~Database() = default;
+
 void Database::startClient() {
   client_ = kdb_->init(0);
   kdb_->host(client_, "MSNET");
+}
+
+bool Database::openCompanion(LumbraLibrary *library, QString *error) {
+  companion_ = std::make_unique<LogCompanion>(kdb_, fileId(TableId::LogExtra));
+  return companion_->open(library, error);
 }
 
 bool Database::openTables() {

@@ -59,6 +59,7 @@ Row EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layo
 void EntryTable::display() { show(list()); }
 
 void EntryTable::show(Rows rows) {
+  if (complete_) complete_(rows);
   sortRows(rows, layout_.sortColumn, layout_.sortMode);
   controls_.grid->setRows(std::move(rows));
 }

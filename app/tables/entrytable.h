@@ -6,6 +6,7 @@
 #define TESSALY_APP_TABLES_ENTRYTABLE_H
 
 #include <QString>
+#include <functional>
 #include <span>
 
 #include "app/tables/database.h"
@@ -64,8 +65,12 @@ public:
   Rows list() const;
   // The grid row of the record in the record buffer.
   Row currentRow() const;
-  // Fills the grid with `rows`, sorted as display() sorts.
+  // Fills the grid with `rows`, completed (setCompletion) and sorted as
+  // display() sorts.
   void show(Rows rows);
+  // Cells that the table's own file does not hold, filled in by the tab
+  // before a listing is shown.
+  void setCompletion(std::function<void(Rows &)> complete) { complete_ = std::move(complete); }
   // Gives a new entry a key (the first free one from the stamp of now),
   // stores the bound controls and writes the record.
   // On success refills the grid and hides the frame; on failure says so and
@@ -103,6 +108,7 @@ private:
   Dialogs *dialogs_;
   MainWindow *window_;
   EntryControls controls_;
+  std::function<void(Rows &)> complete_;
 };
 
 }  // namespace tables
