@@ -18,8 +18,9 @@
 
 namespace tables {
 
-const BackupFile kBackupFiles[9] = {
+const BackupFile kBackupFiles[12] = {
     {"Log.Dat", "log.dat"},          {"Log.fid", "log.fid"},          {"Log.idx", "log.idx"},
+    {"LogExtra.Dat", "logextra.dat"}, {"LogExtra.fid", "logextra.fid"}, {"LogExtra.idx", "logextra.idx"},
     {"Scans.Dat", "scans.dat"},      {"Scans.fid", "scans.fid"},      {"Scans.idx", "scans.idx"},
     {"Standards.Dat", "standrd.dat"}, {"Standards.fid", "standrd.fid"}, {"Standards.idx", "standrd.idx"},
 };
@@ -119,10 +120,18 @@ bool TableBackup::restore() {
   // Every file was extracted completely, and synced, before the first of
   // them replaces a file in use.
   int restored = 0;
+  bool logBack = false, companionBack = false;
   for (const BackupFile &f : kBackupFiles) {
     const QByteArray from = staging.file(f.member).toLocal8Bit();
-    if (access(from.constData(), F_OK) == 0 && rename(from.constData(), f.file) == 0) restored++;
+    if (access(from.constData(), F_OK) != 0 || rename(from.constData(), f.file) != 0) continue;
+    restored++;
+    logBack = logBack || qstrcmp(f.file, "Log.Dat") == 0;
+    companionBack = companionBack || qstrcmp(f.file, "LogExtra.Dat") == 0;
   }
+  // A log backed up before it had a companion must not take on the
+  // companion of the log it replaces; the program makes a fresh one.
+  if (logBack && !companionBack)
+    for (const char *stale : {"LogExtra.Dat", "LogExtra.fid", "LogExtra.idx"}) unlink(stale);
   if (restored == 0) {
     dialogs_->message(QFileInfo(archive).fileName() + " holds no tables; they were left as they were.");
     return false;

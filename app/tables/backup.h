@@ -1,8 +1,8 @@
 // TableBackup: "Back up tables" and "Restore" at the top right of the Digital
 // Standards tab (the Logs tab has no room left beside "Check tables").
 //
-// Back up writes the three tables (data, FID and index files of the current
-// directory) into a dated compress archive, "tables-YYYYMMDD-hhmm.cmp", in a
+// Back up writes the three tables and the log's companion (data, FID and
+// index files of the current directory) into a dated compress archive, "tables-YYYYMMDD-hhmm.cmp", in a
 // folder the user picks (default: "backups" beside the tables). Archive
 // members have at most 12 characters and lower-case names, so each file goes
 // in under a short name of its own (see kBackupFiles) and comes back under
@@ -10,6 +10,7 @@
 //
 // Restore extracts an archive the user picks, after a question, into a fresh
 // folder beside the tables and only then renames the files over the tables.
+// A log restored without a companion loses the companion it replaces.
 // The program keeps the tables open, and the handles it holds still name the
 // files that were replaced, so it closes once the tables are back.
 //
@@ -33,7 +34,7 @@ struct BackupFile {
   const char *file;
   const char *member;
 };
-extern const BackupFile kBackupFiles[9];
+extern const BackupFile kBackupFiles[12];
 
 // The windows the two commands open, behind an interface for tests.
 class BackupDialogs {

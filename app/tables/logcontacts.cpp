@@ -79,6 +79,16 @@ bool addContact(const LogFiles &log, LogEntry &entry, Companion &extra) {
   return log.companion->write(extra);
 }
 
+int dropOrphanCompanions(const LogFiles &log) {
+  if (!log.companion || !log.companion->isOpen()) return 0;
+  QStringList orphans;
+  log.companion->forEach([&](const Companion &extra) {
+    if (!keyTaken(*log.kdb, log.logId, extra.key)) orphans << extra.key;
+  }, false);
+  for (const QString &key : orphans) log.companion->remove(key);
+  return static_cast<int>(orphans.size());
+}
+
 ContactAdder::ContactAdder(const LogFiles &log, const QTimeZone &zone) : log_(log), zone_(zone) {
   forEachContact(log_, QStringLiteral("All"), [this](const LogEntry &entry, const Companion *extra) {
     if (const std::optional<ExportedRecord> record = adifRecordFor(entry, extra, zone_))

@@ -39,6 +39,9 @@ QString freshLogKey(KdbApi &kdb, int logId, const QString &wanted);
 // the same key in the companion. False when a write failed.
 bool addContact(const LogFiles &log, LogEntry &entry, Companion &extra);
 
+// Removes the companion records whose entry is gone; how many.
+int dropOrphanCompanions(const LogFiles &log);
+
 // Adds ADIF records as entries, except those that repeat a contact of the
 // log or of an earlier record: the same UTC minute, call, band and mode.
 class ContactAdder {

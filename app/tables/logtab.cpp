@@ -55,9 +55,10 @@ LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dia
   FindWords = place<QLineEdit>(page, "FindWords", 440, 4, 94, 22);
   FindWords->setPlaceholderText(QStringLiteral("find words"));
   FindWords->setEnabled(false);
-  UdpLog = place<QCheckBox>(page, "UdpLog", 538, 4, 86, 22, "UDP log");
+  // The row above the grid is full: the UDP box sits below it.
+  UdpLog = place<QCheckBox>(page, "UdpLog", 4, 210, 300, 20, "Log contacts reported over UDP");
   UdpLog->setToolTip(tr("Add the contacts that weak-signal programs report over UDP to the log"));
-  Grid1 = place<Grid>(page, "Grid1", 4, 30, 620, 200);
+  Grid1 = place<Grid>(page, "Grid1", 4, 30, 620, 178);
   Grid1->setColumns(kColumns);
 
   LogFrm = place<QGroupBox>(page, "LogFrm", 4, 234, 620, 118, " Log Entry ");
