@@ -6,6 +6,7 @@
 #include "access/kdb.h"
 #include "app/tables/adif.h"
 #include "app/tables/binding.h"
+#include "app/tables/logextra_desc.h"
 #include "app/tables/lumbra.h"
 #include "engine/exports.h"
 
@@ -61,12 +62,10 @@ bool LogCompanion::fits(const AdifFields &fields) {
 bool LogCompanion::open(LumbraLibrary *library, QString *error) {
   const QByteArray name(kFileName);
   if (!QFile::exists(QString::fromLatin1(kFileName))) {
-    QFile description(QStringLiteral(":/LogExtra.desc"));
     auto *describe = library->bind<decltype(::corvex_describe)>("corvex_describe");
     auto *make = library->bind<decltype(::KDBmake)>("KDBmake");
     char why[256] = "";
-    if (!description.open(QIODevice::ReadOnly) || !describe || !make ||
-        describe(description.readAll().constData(), "LogExtra.fid", why, sizeof why) != 0) {
+    if (!describe || !make || describe(kLogExtraDescription, "LogExtra.fid", why, sizeof why) != 0) {
       *error = QStringLiteral("cannot describe %1: %2").arg(QLatin1String(kFileName), QString::fromLocal8Bit(why));
       return false;
     }
