@@ -1,5 +1,7 @@
 #include "app/tables/logcontacts.h"
 
+#include <string_view>
+
 #include "app/tables/binding.h"
 #include "app/tables/entrytable.h"
 #include "app/tables/logcompanion.h"
@@ -92,18 +94,22 @@ int dropOrphanCompanions(const LogFiles &log) {
 ContactAdder::ContactAdder(const LogFiles &log, const QTimeZone &zone) : log_(log), zone_(zone) {
   forEachContact(log_, QStringLiteral("All"), [this](const LogEntry &entry, const Companion *extra) {
     if (const std::optional<ExportedRecord> record = adifRecordFor(entry, extra, zone_))
-      known_.insert(contactIdentity(record->fields));
+      known_.insert(hashOf(contactIdentity(record->fields)));
   });
 }
 
 ContactAdder::Outcome ContactAdder::add(const AdifRecord &record, ImportedEntry *imported) {
   *imported = logEntryFor(record, zone_);
   if (!imported->entry) return Outcome::Skipped;
-  const QByteArray identity = contactIdentity(record.fields);
-  if (!identity.isEmpty() && known_.contains(identity)) return Outcome::Duplicate;
+  const quint64 identity = hashOf(contactIdentity(record.fields));
+  if (known_.count(identity)) return Outcome::Duplicate;
   if (!addContact(log_, *imported->entry, imported->extra)) return Outcome::Failed;
   known_.insert(identity);
   return Outcome::Added;
+}
+
+quint64 ContactAdder::hashOf(const QByteArray &identity) {
+  return std::hash<std::string_view>{}(std::string_view(identity.constData(), static_cast<size_t>(identity.size())));
 }
 
 }  // namespace tables

@@ -5,10 +5,10 @@
 #ifndef TESSALY_APP_TABLES_LOGCONTACTS_H
 #define TESSALY_APP_TABLES_LOGCONTACTS_H
 
-#include <QSet>
 #include <QString>
 #include <QTimeZone>
 #include <functional>
+#include <unordered_set>
 
 #include "app/tables/adifentry.h"
 
@@ -55,9 +55,13 @@ public:
   Outcome add(const AdifRecord &record, ImportedEntry *imported);
 
 private:
+  // A contact's identity as a 64-bit hash: memory grows by a few words per
+  // contact of the log, whatever the size of the files read.
+  static quint64 hashOf(const QByteArray &identity);
+
   LogFiles log_;
   QTimeZone zone_;
-  QSet<QByteArray> known_;
+  std::unordered_set<quint64> known_;
 };
 
 }  // namespace tables
