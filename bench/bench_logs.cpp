@@ -197,6 +197,14 @@ Time startUp(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, int entries, 
   return time;
 }
 
+// Ends the program's client after the tables, whose word index of the log
+// must close while the engine is still set up, as the program does.
+void closeTables(tables::LumbraLibrary &kdb, std::unique_ptr<tables::Tables> &tabs) {
+  const int client = tabs->database().client();
+  tabs.reset();
+  kdb.init(client);
+}
+
 void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &size, Figures &f) {
   for (int run = 0; run <= size.runs; ++run) {
     std::unique_ptr<MainWindow> window;
@@ -204,7 +212,7 @@ void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &s
     const Time startup = startUp(kdb, dialogs, size.entries, window, tabs);
     if (run == 0) {
       f.firstStartup = startup;
-      kdb.init(tabs->database().client());
+      closeTables(kdb, tabs);
       continue;
     }
     f.startup.push_back(startup);
@@ -216,7 +224,7 @@ void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &s
     f.list.push_back(timeMs([&] { rows = log.table().list(); }));
     f.sort.push_back(timeMs([&] { tables::sortRows(rows, 4, tables::SortMode::Numeric); }));
     f.fill.push_back(timeMs([&] { log.Grid1->setRows(std::move(rows)); }));
-    kdb.init(tabs->database().client());
+    closeTables(kdb, tabs);
   }
 }
 
