@@ -89,13 +89,13 @@ bool LogCompanion::locate(const QString &key) {
 
 Companion LogCompanion::current(bool whole) {
   Companion c;
-  c.key = itemText(*kdb_, "UNIKEY", fileId_).trimmed();
-  const QString utc = itemText(*kdb_, "UTC", fileId_).trimmed();
-  if (!utc.isEmpty()) c.utc = QDateTime(QDate::fromString(utc.left(8), "yyyyMMdd"),
-                                        QTime::fromString(utc.mid(8), "HHmmss"), QTimeZone::utc());
+  c.key = QString::fromLatin1(kdb_->itemStub("UNIKEY", fileId_, 0).trimmed());
   c.call = QString::fromUtf8(kdb_->itemStub("CALL", fileId_, 0).trimmed());
   c.band = kdb_->itemStub("BAND", fileId_, 0).trimmed();
   if (!whole) return c;
+  const QString utc = QString::fromLatin1(kdb_->itemStub("UTC", fileId_, 0).trimmed());
+  if (!utc.isEmpty()) c.utc = QDateTime(QDate::fromString(utc.left(8), "yyyyMMdd"),
+                                        QTime::fromString(utc.mid(8), "HHmmss"), QTimeZone::utc());
   c.notes = QString::fromUtf8(kdb_->itemStub("NOTES", fileId_, 0).trimmed());
   QByteArray text;
   for (int i = 0; i < kFieldsElements; ++i) {

@@ -43,8 +43,10 @@ class LogCompanion {
 public:
   static constexpr char kFileName[] = "LogExtra.Dat";
   static constexpr char kPropertiesKey[] = "PROPERTIES";
-  // Room for the FIELDS text: its 30 elements of 500 bytes.
-  static constexpr qsizetype kFieldsElements = 30, kFieldsElementLength = 500;
+  // Room for the FIELDS text: its 8 elements of 500 bytes, several times
+  // what the logging programs write for a contact. Every read unpacks the
+  // whole record, so listings pay for room that is not used.
+  static constexpr qsizetype kFieldsElements = 8, kFieldsElementLength = 500;
 
   // `kdb` must outlive the object; the table is file `fileId`.
   LogCompanion(KdbApi *kdb, int fileId) : kdb_(kdb), fileId_(fileId) {}
@@ -64,7 +66,7 @@ public:
   // Removes the record of `key`, if there is one.
   void remove(const QString &key);
   // Every entry's record in key order (not the properties); without
-  // `whole`, only their keys, times, calls and bands, which listings show.
+  // `whole`, only their keys, calls and bands, which listings show.
   void forEach(const std::function<void(const Companion &)> &visit, bool whole = true);
 
   // The log's "stamps in UTC" setting; nullopt when it was never set.

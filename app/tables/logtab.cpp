@@ -4,11 +4,12 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <numeric>
 
 #include "app/mainwindow.h"
 #include "app/radio/radiostate.h"
@@ -227,13 +228,18 @@ void LogTab::remove() {
 
 void LogTab::completeRows(Rows &rows) {
   if (rows.empty() || !db_->companion().isOpen()) return;
-  QHash<QString, qsizetype> byKey;
-  byKey.reserve(static_cast<qsizetype>(rows.size()));
-  for (size_t i = 0; i < rows.size(); ++i) byKey.insert(rows[i].cell(kKeyColumn).toString(), static_cast<qsizetype>(i));
+  // The rows in key order (a listing's already are), paired with the
+  // companion's records, which come in key order too.
+  std::vector<size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  auto keyOf = [&](size_t i) { return rows[i].cell(kKeyColumn); };
+  auto before = [&](size_t a, size_t b) { return keyOf(a).compare(keyOf(b), Qt::CaseInsensitive) < 0; };
+  if (!std::is_sorted(order.begin(), order.end(), before)) std::sort(order.begin(), order.end(), before);
+  size_t next = 0;
   db_->companion().forEach([&](const Companion &extra) {
-    const auto found = byKey.constFind(extra.key);
-    if (found == byKey.constEnd()) return;
-    Row &row = rows[static_cast<size_t>(*found)];
+    while (next < order.size() && keyOf(order[next]).compare(extra.key, Qt::CaseInsensitive) < 0) ++next;
+    if (next == order.size() || keyOf(order[next]).compare(extra.key, Qt::CaseInsensitive) != 0) return;
+    Row &row = rows[order[next++]];
     row.setCell(kCallColumn, extra.call);
     if (row.cell(kFrequencyColumn).isEmpty() && !extra.band.isEmpty())
       row.setCell(kFrequencyColumn, QString::fromLatin1(extra.band));
