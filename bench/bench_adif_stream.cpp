@@ -60,9 +60,9 @@ void readAll(const char *what, const QString &path) {
     if (record->damage != tables::AdifDamage::None) ++damaged;
   }
   const long grown = statusKb("VmHWM:") - before;
-  std::printf("%-28s %6.0f MB  %9lld records (%lld damaged)  %7.1f s  peak memory grew %6.1f MB; goal < 64 MB\n", what,
-              in.size() / 1048576.0, static_cast<long long>(records), static_cast<long long>(damaged),
-              timer.nsecsElapsed() / 1e9, grown / 1024.0);
+  std::printf("%-28s %6.0f MB  %9lld records (%lld damaged)  %5.1f s  peak memory %5.1f MB, grew %5.1f MB; goal: "
+              "grows < 64 MB\n", what, in.size() / 1048576.0, static_cast<long long>(records),
+              static_cast<long long>(damaged), timer.nsecsElapsed() / 1e9, (before + grown) / 1024.0, grown / 1024.0);
 }
 
 }  // namespace

@@ -75,6 +75,8 @@ TEST(LoggedAdif, OversizedAndGarbageAreRefused) {
     // Half start as the protocol does, so the lengths after it are random.
     if (i % 2) garbage.prepend(datagram(kLoggedAdifType, "", "").left(12));
     const LoggedAdif m = decodeLoggedAdif(garbage);
-    if (m.fault == DatagramFault::None) EXPECT_LE(m.id.size() + m.adif.size(), garbage.size());
+    if (m.fault == DatagramFault::None) {
+      EXPECT_LE(m.id.size() + m.adif.size(), garbage.size());
+    }
   }
 }
