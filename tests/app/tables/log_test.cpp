@@ -123,7 +123,7 @@ TEST_F(LogTest, SaveReloadFilterSortOpenResaveDelete) {
   EXPECT_EQ(log().Grid1->rowCount(), 2);
 
   // Sorting by "Notes" ignores case.
-  EXPECT_EQ(log().Combo1->count(), 8);
+  EXPECT_EQ(log().Combo1->count(), 9);
   EXPECT_EQ(log().Combo1->itemText(5), "Notes");
   log().Combo1->setCurrentIndex(5);
   emit log().Combo1->activated(5);
