@@ -62,8 +62,8 @@ ParsedOptions parseOptions(const QStringList &arguments) {
           .arg(kMaxPollSeconds),
       QStringLiteral("SECONDS"));
   const QCommandLineOption utc(QStringLiteral("utc"),
-                               QStringLiteral("Stamp dates, sort stamps and keys of new entries from the UTC "
-                                              "clock instead of the local one."));
+                               QStringLiteral("Set the log to stamp dates, sort stamps and keys of new entries "
+                                              "from the UTC clock instead of the local one (kept with the log)."));
   const QCommandLineOption rigctldPort(
       QStringLiteral("rigctld-port"),
       QStringLiteral("Serve the rigctld protocol to other programs on port N (0: off; default %1).")
