@@ -78,6 +78,9 @@ public:
   void showCompact();
   void showFull();
 
+  // A word on the log in the title bar (its clock: "log in UTC").
+  void setLogTitle(const QString &text);
+
 protected:
   void closeEvent(QCloseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
@@ -117,7 +120,7 @@ private:
   radio::LinkWatch *watch_;
   radio::Ptt *ptt_;
   TxButton *txButton_;
-  QString portLabel_;
+  QString portLabel_, logTitle_;
   QPoint dragOffset_;
   bool dragging_ = false;
   bool closed_ = false;

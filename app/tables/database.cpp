@@ -11,9 +11,18 @@ constexpr TableId kTables[] = {TableId::Log, TableId::Scans, TableId::Standards}
 
 }  // namespace
 
+Database::Database(KdbApi *kdb) : kdb_(kdb), companion_(std::make_unique<LogCompanion>(kdb, 0)) {}
+
+Database::~Database() = default;
+
 void Database::startClient() {
   client_ = kdb_->init(0);
   kdb_->host(client_, "MSNET");
+}
+
+bool Database::openCompanion(LumbraLibrary *library, QString *error) {
+  companion_ = std::make_unique<LogCompanion>(kdb_, fileId(TableId::LogExtra));
+  return companion_->open(library, error);
 }
 
 bool Database::openTables() {
@@ -40,11 +49,13 @@ bool Database::openTable(TableId table, bool *unfinished) const {
 
 void Database::closeTables() const {
   for (TableId table : kTables) kdb_->close(fileId(table));
+  companion_->close();
 }
 
 bool Database::reopenTables() const {
   bool all = true;
   for (TableId table : kTables) all = openTable(table) && all;
+  companion_->reopen();
   return all;
 }
 

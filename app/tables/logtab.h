@@ -6,6 +6,8 @@
 #ifndef TESSALY_APP_TABLES_LOGTAB_H
 #define TESSALY_APP_TABLES_LOGTAB_H
 
+#include <QDateTime>
+#include <QHostAddress>
 #include <QObject>
 #include <memory>
 
@@ -22,13 +24,14 @@ class QPushButton;
 namespace tables {
 
 class AdifMenu;
+class LogUdp;
 
 class LogTab : public QObject {
   Q_OBJECT
 public:
   // Grid columns.
-  static constexpr int kFrequencyColumn = 1, kMarkColumn = 6, kKeyColumn = 7;
-  static const Column kColumns[8];
+  static constexpr int kFrequencyColumn = 1, kMarkColumn = 6, kKeyColumn = 7, kCallColumn = 8;
+  static const Column kColumns[9];
 
   // Builds the tab's controls on `page`; the other pointers must outlive it.
   // The word index of the notes is bound through `library`.
@@ -42,17 +45,28 @@ public:
   QPushButton *Log1, *ButtonPlus2;
   QGroupBox *LogFrm;
   QLineEdit *Col0, *FrqSave, *LogMode, *Col4, *LogNotes, *UniKey;
+  // Kept in the log's companion table, not in Log.Dat.
+  QLineEdit *CallBox, *RstSent, *RstRcvd;
   QCheckBox *HFNet;
   QPushButton *SaveLog, *ButtonPlus11, *DelLog, *ButtonPlus8;
   QLineEdit *FindWords;
+  QCheckBox *UdpLog;  // listening for contacts of the weak-signal programs
 
   // Opens the word index of the notes (made afresh when it is missing or
   // older than the log); the "find words" box stays disabled without it.
   void openWords();
-  // Lists the entries whose notes hold every word of the "find words" box;
-  // an empty box lists the log as the filter does.
+  // Lists the entries whose notes hold every word of the "find words" box,
+  // and those whose call sign is one of its words; an empty box lists the
+  // log as the filter does.
   void findWords();
   LogWords &words() { return words_; }
+
+  // Listens for the weak-signal programs' logged contacts on `address` and
+  // `port` (a multicast group when the address is one) and ticks the UDP
+  // box; the box later listens there again. False, with the reason in
+  // `*error`, when the port cannot be had.
+  bool listenUdp(const QHostAddress &address, quint16 port, QString *error);
+  LogUdp &udp() { return *udp_; }
 
   // "Add 2 Log": a new entry from the frequency and mode the transceiver
   // last reported.
@@ -63,11 +77,24 @@ protected:
 
 private:
   void onClick(int row, int column);
+  // Saves the frame's entry, then what the companion keeps of it.
+  void save();
+  // Opens the entry of grid row `row` with what its companion keeps.
+  void open(int row);
+  // Deletes the frame's entry and its companion record.
+  void remove();
+  // The call sign, and the band of entries without a frequency, in `rows`.
+  void completeRows(Rows &rows);
 
   const radio::RadioState *state_;
+  Database *db_;
+  QDateTime entryUtc_;  // when the entry in the frame was started
   std::unique_ptr<EntryTable> table_;
   LogWords words_;
   AdifMenu *adif_;  // the grid menu's ADIF export and import
+  LogUdp *udp_;
+  QHostAddress udpAddress_{QHostAddress::LocalHost};
+  quint16 udpPort_;
 };
 
 }  // namespace tables

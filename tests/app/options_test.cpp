@@ -1,6 +1,8 @@
 // The command line of tessaly.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/options.h"
 #include "tests/app/fakes.h"
 
@@ -15,7 +17,7 @@ TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
   EXPECT_FALSE(help.options);
   EXPECT_EQ(help.exitCode, 0);
   for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--rigctld-port <N>",
-                             "--rigctld-address <ADDR>", "--version", "[port]"})
+                             "--rigctld-address <ADDR>", "--log-udp <ADDR:PORT>", "--version", "[port]"})
     EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
 
@@ -34,6 +36,7 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_FALSE(none.options->utc);
   EXPECT_EQ(none.options->rigctldPort, 4532);
   EXPECT_EQ(none.options->rigctldAddress, QHostAddress(QHostAddress::LocalHost));
+  EXPECT_TRUE(none.options->logUdpAddress.isNull());  // not listening for logged contacts
 
   // Qt's own options are left to the application object.
   const ParsedOptions all = parse({"/dev/pts/4", "--connect", "--poll", "3", "--utc", "--screenshot", "a.png",
@@ -47,13 +50,24 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_EQ(all.options->screenshot, "a.png");
   EXPECT_EQ(all.options->rigctldPort, 0);
   EXPECT_EQ(all.options->rigctldAddress, QHostAddress(QHostAddress::LocalHostIPv6));
+
+  for (const auto &[text, address, port] : {std::tuple{"127.0.0.1:2237", "127.0.0.1", 2237},
+                                            std::tuple{"239.255.0.1:2238", "239.255.0.1", 2238},
+                                            std::tuple{"[::1]:2237", "::1", 2237}}) {
+    const ParsedOptions udp = parse({"--log-udp", text});
+    ASSERT_TRUE(udp.options) << udp.text.toStdString();
+    EXPECT_EQ(udp.options->logUdpAddress, QHostAddress(QString::fromLatin1(address))) << text;
+    EXPECT_EQ(udp.options->logUdpPort, port) << text;
+  }
 }
 
 TEST(Options, MistakesSayWhatIsWrong) {
   for (const QStringList &wrong : {QStringList{"1", "2"}, QStringList{"--poll", "0"}, QStringList{"--poll", "x"},
                                    QStringList{"--poll", "3601"}, QStringList{"--frobnicate"},
                                    QStringList{"--screenshot"}, QStringList{"--rigctld-port", "65536"},
-                                   QStringList{"--rigctld-address", "here"}}) {
+                                   QStringList{"--rigctld-address", "here"}, QStringList{"--log-udp", "2237"},
+                                   QStringList{"--log-udp", "127.0.0.1:0"}, QStringList{"--log-udp", "host:2237"},
+                                   QStringList{"--log-udp", "127.0.0.1:70000"}}) {
     const ParsedOptions parsed = parse(wrong);
     EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();
     EXPECT_EQ(parsed.exitCode, 2);
