@@ -31,6 +31,7 @@ const Column LogTab::kColumns[9] = {
     {"Net", 600, "NET"},             {"Sort", 10, "DATESORT"},   {"Notes", 6000, "NOTES"},
     {"Scn", 300, "DATTIMFRQ"},       {"Key", 10, "UNIKEY"},      {"Call", 1000, "CALL"},
 };
+static_assert(std::size(LogTab::kColumns) <= Row::kCellsInPlace);
 
 namespace {
 
