@@ -19,6 +19,7 @@
 #include "app/tables/backup.h"
 #include "app/tables/checktables.h"
 #include "app/tables/dialogs.h"
+#include "app/tables/logtab.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/stamps.h"
 #include "app/tables/tables.h"
@@ -40,7 +41,7 @@ int main(int argc, char **argv) {
   }
   if (!options.exportAdif.isEmpty() || !options.importAdif.isEmpty()) {
     // The log exchange for scripts opens no window and needs no display.
-    tables::setStampsInUtc(options.utc);
+    if (options.utc) tables::setStampsInUtc(true);
     tables::LumbraLibrary lumbra(tables::LumbraLibrary::defaultPaths());
     return tables::runLogExchange(lumbra, options.exportAdif, options.importAdif);
   }
@@ -84,7 +85,13 @@ int main(int argc, char **argv) {
   tables::WidgetBackupDialogs backupDialogs(&window);
   tables::TableBackup backup(window.tabs()->widget(MainWindow::kStandardsTab), &lumbra, &tables.database(),
                              &backupDialogs, &window);
-  window.panel()->setUtcStamps(options.utc);
+  if (options.utc) tables.setLogInUtc(true);
+  if (!options.logUdpAddress.isNull()) {
+    QString error;
+    if (!tables.log().listenUdp(options.logUdpAddress, options.logUdpPort, &error))
+      std::fprintf(stderr, "tessaly: not listening for logged contacts on %s:%u: %s\n",
+                   qPrintable(options.logUdpAddress.toString()), options.logUdpPort, qPrintable(error));
+  }
   if (options.pollSeconds > 0) window.polling()->setIntervalSeconds(options.pollSeconds);
   window.polling()->setEnabled(options.pollSeconds > 0);
   window.show();

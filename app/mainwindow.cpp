@@ -171,12 +171,18 @@ void MainWindow::updateTitle() {
   if (scanner_->rangeScanRunning()) parts << tr("scanning");
   if (scanner_->selectedScanRunning()) parts << tr("scanning selected");
   if (logShared_) parts << tr("log also open in another program");
+  if (!logTitle_.isEmpty()) parts << logTitle_;
   setWindowTitle(parts.join(QStringLiteral(" - ")));
 }
 
 void MainWindow::setLogShared(bool shared) {
   if (shared == logShared_) return;
   logShared_ = shared;
+  updateTitle();
+}
+
+void MainWindow::setLogTitle(const QString &text) {
+  logTitle_ = text;
   updateTitle();
 }
 

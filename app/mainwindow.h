@@ -88,6 +88,9 @@ public:
   void showCompact();
   void showFull();
 
+  // A word on the log in the title bar (its clock: "log in UTC").
+  void setLogTitle(const QString &text);
+
 protected:
   void closeEvent(QCloseEvent *event) override;
   void mousePressEvent(QMouseEvent *event) override;
@@ -129,7 +132,7 @@ private:
   radio::LinkWatch *watch_;
   radio::Ptt *ptt_;
   TxButton *txButton_;
-  QString portLabel_;
+  QString portLabel_, logTitle_;
   radio::FrequencyRange range_;
   QPoint dragOffset_;
   bool dragging_ = false;

@@ -63,8 +63,8 @@ ParsedOptions parseOptions(const QStringList &arguments) {
           .arg(kMaxPollSeconds),
       QStringLiteral("SECONDS"));
   const QCommandLineOption utc(QStringLiteral("utc"),
-                               QStringLiteral("Stamp dates, sort stamps and keys of new entries from the UTC "
-                                              "clock instead of the local one."));
+                               QStringLiteral("Set the log to stamp dates, sort stamps and keys of new entries "
+                                              "from the UTC clock instead of the local one (kept with the log)."));
   const QCommandLineOption rigctldPort(
       QStringLiteral("rigctld-port"),
       QStringLiteral("Serve the rigctld protocol to other programs on port N (0: off; default %1).")
@@ -114,9 +114,15 @@ ParsedOptions parseOptions(const QStringList &arguments) {
       QStringLiteral("tables"),
       QStringLiteral("The folder of the tables (Log.Dat, Scans.Dat, Standards.Dat); default the current folder."),
       QStringLiteral("DIR"));
+  const QCommandLineOption logUdp(
+      QStringLiteral("log-udp"),
+      QStringLiteral("Add the contacts that weak-signal programs report (\"Logged ADIF\") to the log, listening "
+                     "on ADDR:PORT, such as 127.0.0.1:2237 or a multicast group 239.255.0.1:2237 (also the "
+                     "\"UDP log\" box)."),
+      QStringLiteral("ADDR:PORT"));
   for (const QCommandLineOption &option :
        {connect, screenshot, poll, utc, rigctldPort, rigctldAddress, rigctldIdle, rigctldLog, range, exportAdif,
-        importAdif, ptt, txTimeout, tablesDir})
+        importAdif, ptt, txTimeout, tablesDir, logUdp})
     parser.addOption(option);
 
   ParsedOptions out;
@@ -198,6 +204,16 @@ ParsedOptions parseOptions(const QStringList &arguments) {
   options.ptt = *line;
   if (!readSeconds(txTimeout, kMinTxTimeoutSeconds, kMaxTxTimeoutSeconds, &options.txTimeoutSeconds))
     return badSeconds(txTimeout, kMinTxTimeoutSeconds, kMaxTxTimeoutSeconds);
+  if (parser.isSet(logUdp)) {
+    const QString text = parser.value(logUdp);
+    const qsizetype colon = text.lastIndexOf(u':');
+    bool udpPortOk = false;
+    const uint udpPort = text.mid(colon + 1).toUInt(&udpPortOk);
+    options.logUdpAddress = QHostAddress(colon > 0 ? text.left(colon).remove(u'[').remove(u']') : QString());
+    if (!udpPortOk || udpPort == 0 || udpPort > 65535 || options.logUdpAddress.isNull())
+      return mistake(QStringLiteral("--log-udp takes an IP address and a port, ADDR:PORT, not \"%1\"").arg(text));
+    options.logUdpPort = static_cast<quint16>(udpPort);
+  }
   out.options = options;
   return out;
 }

@@ -17,7 +17,7 @@ struct Options {
   bool connect = false;    // press "Connect to Tessaly" once the window is up
   QString screenshot;      // save a picture of the window there, then quit
   int pollSeconds = 0;     // ask for the full status this often when idle; 0 = never
-  bool utc = false;        // stamp table entries from the UTC clock
+  bool utc = false;        // set the log to stamp new entries from the UTC clock
   quint16 rigctldPort = 0;     // the rigctld server's TCP port; 0 = no server
   QHostAddress rigctldAddress;  // the address it listens on
   int rigctldIdleSeconds = 600;  // a rigctld client silent this long is dropped
@@ -28,6 +28,8 @@ struct Options {
   radio::Ptt::Line ptt = radio::Ptt::Line::None;         // the line that keys the transmitter
   int txTimeoutSeconds = radio::Ptt::kDefaultTimeoutMs / 1000;  // unkey after this long keyed
   QString tablesDir;       // the tables' folder; "" is the current folder
+  QHostAddress logUdpAddress;  // listen for logged contacts of weak-signal programs here; null = off
+  quint16 logUdpPort = 0;
 };
 
 // What parsing a command line gave: the options to run with, or a text to

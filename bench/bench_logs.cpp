@@ -9,11 +9,18 @@
 // system), which stays near the elapsed time on an idle machine and keeps
 // its meaning on a busy one.
 //
+// Then the same for a log filled by an ADIF import of that many contacts,
+// each with a companion record (call sign, exact time, the fields the log's
+// items do not hold): how long the import takes (goal: 100,000 records in
+// 10 s), then start-up and Display_Logs with the companions.
+//
 //   bench_logs [ENTRIES...]   (default: 10000 100000)
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTimeZone>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -24,6 +31,8 @@
 #include "app/mainwindow.h"
 #include "app/radio/mixer.h"
 #include "app/radio/seriallink.h"
+#include "app/tables/adif.h"
+#include "app/tables/adiflog.h"
 #include "app/tables/dialogs.h"
 #include "app/tables/grid.h"
 #include "app/tables/logtab.h"
@@ -147,6 +156,27 @@ Time plainReadLoop(tables::KdbApi &kdb, int entries) {
   return time;
 }
 
+// An ADIF file of `entries` contacts of a contest weekend, each with the
+// fields a logging program writes.
+QByteArray contacts(int entries) {
+  QByteArray out = "generated <EOH>\n";
+  const QDateTime base(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
+  const char *const modes[][2] = {{"FT8", ""}, {"MFSK", "FT4"}, {"SSB", "USB"}, {"CW", ""}};
+  for (int i = 0; i < entries; ++i) {
+    const QDateTime when = base.addSecs(static_cast<qint64>(i) * 37);
+    const auto &mode = modes[i % 4];
+    out += tables::adifField("CALL", "K" + QByteArray::number(i % 10) + "X" + QByteArray::number(i)) +
+           tables::adifField("QSO_DATE", when.toString("yyyyMMdd").toLatin1()) +
+           tables::adifField("TIME_ON", when.toString("HHmmss").toLatin1()) +
+           tables::adifField("FREQ", QByteArray::number(7.0 + (i % 200) / 1000.0, 'f', 6)) +
+           tables::adifField("MODE", mode[0]) + (mode[1][0] ? tables::adifField("SUBMODE", mode[1]) : QByteArray()) +
+           tables::adifField("RST_SENT", "59") + tables::adifField("RST_RCVD", "57") +
+           tables::adifField("GRIDSQUARE", "JO62") + tables::adifField("NAME", "Operator " + QByteArray::number(i)) +
+           tables::adifField("COMMENT", "contest QSO " + QByteArray::number(i)) + "<EOR>\n";
+  }
+  return out;
+}
+
 struct Figures {
   std::vector<Time> read, list, sort, fill, display, startup;
   Time firstStartup;
@@ -167,6 +197,14 @@ Time startUp(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, int entries, 
   return time;
 }
 
+// Ends the program's client after the tables, whose word index of the log
+// must close while the engine is still set up, as the program does.
+void closeTables(tables::LumbraLibrary &kdb, std::unique_ptr<tables::Tables> &tabs) {
+  const int client = tabs->database().client();
+  tabs.reset();
+  kdb.init(client);
+}
+
 void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &size, Figures &f) {
   for (int run = 0; run <= size.runs; ++run) {
     std::unique_ptr<MainWindow> window;
@@ -174,7 +212,7 @@ void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &s
     const Time startup = startUp(kdb, dialogs, size.entries, window, tabs);
     if (run == 0) {
       f.firstStartup = startup;
-      kdb.init(tabs->database().client());
+      closeTables(kdb, tabs);
       continue;
     }
     f.startup.push_back(startup);
@@ -186,7 +224,7 @@ void measure(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &s
     f.list.push_back(timeMs([&] { rows = log.table().list(); }));
     f.sort.push_back(timeMs([&] { tables::sortRows(rows, 4, tables::SortMode::Numeric); }));
     f.fill.push_back(timeMs([&] { log.Grid1->setRows(std::move(rows)); }));
-    kdb.init(tabs->database().client());
+    closeTables(kdb, tabs);
   }
 }
 
@@ -207,6 +245,28 @@ void report(const Size &size, const Figures &f) {
   line("program start-up", median(f.startup), read, size.startupGoalMs);
   line("start-up, new word index", f.firstStartup, read);
   std::fflush(stdout);
+}
+
+// A log of `entries` imported contacts with companions, in a folder of its own.
+void measureImported(tables::LumbraLibrary &kdb, tables::Dialogs &dialogs, const Size &size) {
+  QTemporaryDir dir;
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  for (const char *t : {"Log", "Scans", "Standards", "LogWords"})
+    if (QProcess::execute(CORVEX_TOOL, {"make", QStringLiteral(TESSALY_DATA_DIR "/%1.desc").arg(t)}) != 0) std::exit(1);
+  {
+    QFile file("contacts.adi");
+    if (!file.open(QIODevice::WriteOnly) || file.write(contacts(size.entries)) < 0) std::exit(1);
+  }
+  int code = 0;
+  const Time import = timeMs([&] { code = tables::runLogExchange(kdb, QString(), QStringLiteral("contacts.adi")); });
+  if (code != 0) std::exit(1);
+  Figures figures;
+  measure(kdb, dialogs, size, figures);
+  std::printf("%d imported contacts with companion records:\n", size.entries);
+  line("ADIF import", import, median(figures.read), size.entries >= 100000 ? 10000 : 0);
+  report(size, figures);
+  QDir::setCurrent(previous);
 }
 
 }  // namespace
@@ -233,5 +293,7 @@ int main(int argc, char **argv) {
     measure(kdb, dialogs, size, figures);
     report(size, figures);
   }
+  for (const Size &size : sizes)
+    if (size.entries > 0) measureImported(kdb, dialogs, size);
   return 0;
 }

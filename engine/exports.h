@@ -77,6 +77,15 @@ CORVEX_EXPORT const char *tobase95(uint32_t value, int32_t width);
 // The result wraps modulo 2^32 for widths above 4.
 CORVEX_EXPORT uint32_t frombase95(const char *text, int32_t width);
 
+// --- Descriptions (engine/fid/fidwrite.cpp). ---
+
+// Writes the FID file `fid_path` for the text description `description`
+// (engine/fid/description.h). 0 on success; -1 when the description is
+// refused or the file cannot be written, with the reason in `error` (at
+// most `error_size` bytes with its terminator).
+CORVEX_EXPORT int32_t corvex_describe(const char *description, const char *fid_path, char *error,
+                                      int32_t error_size);
+
 CORVEX_EXTERN_C_END
 
 #endif

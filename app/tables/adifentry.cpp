@@ -15,29 +15,33 @@ constexpr int kFirstYear = 1978, kLastYear = 2077;
 // Frequencies the log's "FRQ" item holds, in units of 10 Hz: up to 99999.99 kHz.
 constexpr qint64 kMaxTenHz = 9999999;
 
-// Log mode texts and their ADIF modes. For the way back the first row of a
-// mode and submode wins, so each group starts with the text an import gives.
-const struct {
-  const char *log, *mode, *submode;
-} kModes[] = {
-    {"LSB", "SSB", "LSB"}, {"USB", "SSB", "USB"}, {"SSB", "SSB", ""},     {"CW", "CW", ""},
-    {"CW-W", "CW", ""},    {"CW-N", "CW", ""},    {"AM", "AM", ""},       {"AM-W", "AM", ""},
-    {"AM-N", "AM", ""},    {"FM", "FM", ""},      {"RTTY", "RTTY", ""},   {"FSK", "RTTY", ""},
-    {"PSK31", "PSK", "PSK31"}, {"Olivia", "OLIVIA", ""}, {"SSTV", "SSTV", ""},
-};
-
-// ADIF's bands up to the highest frequency the log holds, in 10 Hz.
+// ADIF's bands, in 10 Hz.
 const struct {
   const char *name;
   qint64 low, high;
 } kBands[] = {
-    {"2190m", 13570, 13780},       {"630m", 47200, 47900},        {"560m", 50100, 50400},
-    {"160m", 180000, 200000},      {"80m", 350000, 400000},       {"60m", 506000, 545000},
-    {"40m", 700000, 730000},       {"30m", 1010000, 1015000},     {"20m", 1400000, 1435000},
-    {"17m", 1806800, 1816800},     {"15m", 2100000, 2145000},     {"12m", 2489000, 2499000},
-    {"10m", 2800000, 2970000},     {"8m", 4000000, 4500000},      {"6m", 5000000, 5400000},
-    {"5m", 5400001, 6990000},      {"4m", 7000000, 7100000},
+    {"2190m", 13570, 13780},          {"630m", 47200, 47900},           {"560m", 50100, 50400},
+    {"160m", 180000, 200000},         {"80m", 350000, 400000},          {"60m", 506000, 545000},
+    {"40m", 700000, 730000},          {"30m", 1010000, 1015000},        {"20m", 1400000, 1435000},
+    {"17m", 1806800, 1816800},        {"15m", 2100000, 2145000},        {"12m", 2489000, 2499000},
+    {"10m", 2800000, 2970000},        {"8m", 4000000, 4500000},         {"6m", 5000000, 5400000},
+    {"5m", 5400001, 6990000},         {"4m", 7000000, 7100000},         {"2m", 14400000, 14800000},
+    {"1.25m", 22200000, 22500000},    {"70cm", 42000000, 45000000},     {"33cm", 90200000, 92800000},
+    {"23cm", 124000000, 130000000},
 };
+
+// Fields whose values the log's own items decide: an entry edited since
+// its import sends these as the log holds them.
+const char *const kEntryFields[] = {"QSO_DATE", "TIME_ON", "FREQ",    "BAND",             "MODE",
+                                    "SUBMODE",  "COMMENT", "NOTES",   "APP_TESSALY_MODE", "APP_TESSALY_NET"};
+// The order of the leading fields of a written record; the rest follow by name.
+const char *const kLeadingFields[] = {"QSO_DATE", "TIME_ON", "CALL", "FREQ", "BAND", "MODE", "SUBMODE"};
+
+bool isEntryField(const QByteArray &name) {
+  for (const char *f : kEntryFields)
+    if (name == f) return true;
+  return false;
+}
 
 // A year QDate refuses (0) when `twoDigits` is not a number.
 int fullYear(int twoDigits) {
@@ -56,8 +60,8 @@ int digitsAt(const QString &text, qsizetype at, qsizetype count) {
   return value;
 }
 
-// The local time of an entry: "DATETIME", else "DATESORT".
-std::optional<QDateTime> entryTime(const LogEntry &entry, const QTimeZone &zone) {
+// The local date and time of an entry: "DATETIME", else "DATESORT".
+std::optional<std::pair<QDate, QTime>> entryTime(const LogEntry &entry) {
   QDate date;
   QTime time;
   const QString &t = entry.dateTime;
@@ -71,7 +75,22 @@ std::optional<QDateTime> entryTime(const LogEntry &entry, const QTimeZone &zone)
     time = QTime(digitsAt(s, 6, 2), digitsAt(s, 8, 2));
   }
   if (!date.isValid() || !time.isValid()) return std::nullopt;
-  return QDateTime(date, time, zone);
+  return std::pair(date, time);
+}
+
+// The UTC moment of a local date and time of `zone`, and how sure it is:
+// the offsets in force a day before and a day after are the candidates.
+std::pair<QDateTime, EntryTime> utcOf(QDate date, QTime time, const QTimeZone &zone) {
+  const QDateTime naive(date, time, QTimeZone::utc());
+  const int before = zone.offsetFromUtc(naive.addSecs(-86400)), after = zone.offsetFromUtc(naive.addSecs(86400));
+  std::vector<QDateTime> fits;
+  for (int offset : {before, after}) {
+    const QDateTime utc = naive.addSecs(-offset);
+    if (zone.offsetFromUtc(utc) == offset && (fits.empty() || fits[0] != utc)) fits.push_back(utc);
+  }
+  if (fits.empty()) return {naive.addSecs(-before), EntryTime::Missing};
+  if (fits.size() == 1) return {fits[0], EntryTime::Converted};
+  return {std::min(fits[0], fits[1]), EntryTime::Ambiguous};
 }
 
 std::optional<qint64> tenHzOf(const QByteArray &text, double scale) {
@@ -100,20 +119,64 @@ QString cutTo(QString text, qsizetype length, bool *cut) {
   return text.trimmed();
 }
 
+int countBeyondLatin1(const QString &text) {
+  int count = 0;
+  for (char32_t c : text.toUcs4())
+    if (c > 0xff) ++count;
+  return count;
+}
+
+// What Log.Dat keeps of a text: its Latin-1 form.
+QString asStored(const QString &text) { return QString::fromLatin1(text.toLatin1()); }
+
+bool sameEntry(const LogEntry &a, const LogEntry &b) {
+  return a.dateTime == b.dateTime && a.frequency == b.frequency && a.mode == b.mode && a.net == b.net &&
+         a.dateSort == b.dateSort && asStored(a.notes) == asStored(b.notes);
+}
+
+// The fields an entry gives by itself at UTC time `utc`, with the call,
+// band and notes its companion `extra` (or null) adds.
+AdifFields derivedFields(const LogEntry &entry, const QDateTime &utc, const Companion *extra) {
+  AdifFields f;
+  f["QSO_DATE"] = utc.toString("yyyyMMdd").toLatin1();
+  f["TIME_ON"] = utc.toString("HHmmss").toLatin1();
+  const std::optional<qint64> tenHz = tenHzOf(entry.frequency.toLatin1(), 100);
+  if (tenHz && *tenHz > 0 && *tenHz <= kMaxTenHz) {
+    f["FREQ"] = QByteArray::number(*tenHz / 100000) + '.' + QByteArray::number(*tenHz % 100000).rightJustified(5, '0');
+    if (const QByteArray band = bandFor(*tenHz); !band.isEmpty()) f["BAND"] = band;
+  } else if (extra && !extra->band.isEmpty()) {
+    f["BAND"] = extra->band;
+  }
+  const std::optional<AdifMode> mode = adifModeFor(entry.mode);
+  if (mode) {
+    f["MODE"] = mode->mode;
+    if (!mode->submode.isEmpty()) f["SUBMODE"] = mode->submode;
+  } else if (!entry.mode.isEmpty()) {
+    f["NOTES"] = "Mode: " + entry.mode.toUtf8();
+  }
+  if (!entry.mode.isEmpty() && (!mode || logModeFor(mode->mode, mode->submode) != entry.mode))
+    f["APP_TESSALY_MODE"] = entry.mode.toUtf8();
+  if (entry.net == u'1') f["APP_TESSALY_NET"] = "1";
+  const bool fullNotes = extra && !extra->notes.isEmpty() && asStored(extra->notes) == asStored(entry.notes);
+  const QString &notes = fullNotes ? extra->notes : entry.notes;
+  if (!notes.isEmpty()) f["COMMENT"] = notes.toUtf8();
+  if (extra && !extra->call.isEmpty()) f["CALL"] = extra->call.toUtf8();
+  return f;
+}
+
+QByteArray written(const AdifFields &fields) {
+  QByteArray out;
+  for (const char *name : kLeadingFields)
+    if (const auto found = fields.find(name); found != fields.end()) out += adifField(found->first, found->second);
+  for (const auto &[name, value] : fields) {
+    bool leading = false;
+    for (const char *l : kLeadingFields) leading = leading || name == l;
+    if (!leading) out += adifField(name, value);
+  }
+  return out + "<EOR>\n";
+}
+
 }  // namespace
-
-std::optional<AdifMode> adifModeFor(const QString &logMode) {
-  for (const auto &m : kModes)
-    if (logMode.compare(QLatin1String(m.log), Qt::CaseInsensitive) == 0) return AdifMode{m.mode, m.submode};
-  return std::nullopt;
-}
-
-QString logModeFor(const QByteArray &mode, const QByteArray &submode) {
-  const QByteArray upperMode = mode.trimmed().toUpper(), upperSub = submode.trimmed().toUpper();
-  for (const auto &m : kModes)
-    if (upperMode == m.mode && upperSub == m.submode) return QLatin1String(m.log);
-  return QString::fromLatin1(upperSub.isEmpty() ? upperMode : upperSub);
-}
 
 QByteArray bandFor(qint64 tenHz) {
   for (const auto &b : kBands)
@@ -121,29 +184,37 @@ QByteArray bandFor(qint64 tenHz) {
   return {};
 }
 
-std::optional<QByteArray> adifRecordFor(const LogEntry &entry, const QTimeZone &zone) {
-  const std::optional<QDateTime> local = entryTime(entry, zone);
-  const std::optional<qint64> tenHz = tenHzOf(entry.frequency.toLatin1(), 100);
-  if (!local || !tenHz || *tenHz <= 0 || *tenHz > kMaxTenHz) return std::nullopt;
-  const QDateTime utc = local->toUTC();
-  QByteArray out = adifField("QSO_DATE", utc.toString("yyyyMMdd").toLatin1()) +
-                   adifField("TIME_ON", utc.toString("HHmmss").toLatin1());
-  out += adifField("FREQ", QByteArray::number(*tenHz / 100000) + '.' +
-                               QByteArray::number(*tenHz % 100000).rightJustified(5, '0'));
-  const QByteArray band = bandFor(*tenHz);
-  if (!band.isEmpty()) out += adifField("BAND", band);
-  const std::optional<AdifMode> mode = adifModeFor(entry.mode);
-  if (mode) {
-    out += adifField("MODE", mode->mode);
-    if (!mode->submode.isEmpty()) out += adifField("SUBMODE", mode->submode);
-  } else if (!entry.mode.isEmpty()) {
-    out += adifField("NOTES", "Mode: " + entry.mode.toUtf8());
+std::optional<ExportedRecord> adifRecordFor(const LogEntry &entry, const Companion *extra, const QTimeZone &zone) {
+  const std::optional<std::pair<QDate, QTime>> local = entryTime(entry);
+  if (!local) return std::nullopt;
+  auto [utc, how] = utcOf(local->first, local->second, zone);
+  if (extra && extra->utc.isValid()) {
+    // The exact time stands while the entry's own stamp still names its minute.
+    const QDateTime there = extra->utc.toTimeZone(zone);
+    if (there.date() == local->first && there.time().hour() == local->second.hour() &&
+        there.time().minute() == local->second.minute()) {
+      utc = extra->utc;
+      how = EntryTime::Exact;
+    }
   }
-  if (!entry.mode.isEmpty() && (!mode || logModeFor(mode->mode, mode->submode) != entry.mode))
-    out += adifField("APP_TESSALY_MODE", entry.mode.toUtf8());
-  if (entry.net == u'1') out += adifField("APP_TESSALY_NET", "1");
-  if (!entry.notes.isEmpty()) out += adifField("COMMENT", entry.notes.toUtf8());
-  return out + "<EOR>\n";
+  const AdifFields derived = derivedFields(entry, utc, extra);
+  if (!derived.count("FREQ") && !derived.count("BAND") && !(extra && extra->fields.count("FREQ"))) return std::nullopt;
+  AdifFields fields = derived;
+  if (extra && !extra->fields.empty()) {
+    AdifFields merged = derived;
+    if (extra->fields.count("NOTES") && !extra->fields.count("COMMENT")) merged.erase("COMMENT");
+    for (const auto &[name, value] : extra->fields) merged[name] = value;
+    AdifRecord back;
+    back.fields = merged;
+    const ImportedEntry again = logEntryFor(back, zone);
+    if (again.entry && sameEntry(*again.entry, entry)) {
+      fields = std::move(merged);
+    } else {
+      for (const auto &[name, value] : extra->fields)
+        if (!isEntryField(name)) fields[name] = value;
+    }
+  }
+  return ExportedRecord{written(fields), std::move(fields), how};
 }
 
 ImportedEntry logEntryFor(const AdifRecord &record, const QTimeZone &zone) {
@@ -153,24 +224,29 @@ ImportedEntry logEntryFor(const AdifRecord &record, const QTimeZone &zone) {
     case AdifDamage::BadTag: out.skip = ImportSkip::BadTag; return out;
     case AdifDamage::MissingEnd: out.skip = ImportSkip::MissingEnd; return out;
     case AdifDamage::CutShort: out.skip = ImportSkip::CutShort; return out;
+    case AdifDamage::TooLarge: out.skip = ImportSkip::TooLarge; return out;
   }
   const QByteArray dateText = record.value("QSO_DATE").trimmed(), timeText = record.value("TIME_ON").trimmed();
   const QDate date = dateText.size() == 8 ? QDate::fromString(QString::fromLatin1(dateText), "yyyyMMdd") : QDate();
   const QTime time = timeText.size() == 6   ? QTime::fromString(QString::fromLatin1(timeText), "HHmmss")
                      : timeText.size() == 4 ? QTime::fromString(QString::fromLatin1(timeText), "HHmm")
                                             : QTime();
-  const QDateTime local = QDateTime(date, time, QTimeZone::utc()).toTimeZone(zone);
+  const QDateTime utc(date, time, QTimeZone::utc());
+  const QDateTime local = utc.toTimeZone(zone);
   if (!date.isValid() || !time.isValid() || local.date().year() < kFirstYear || local.date().year() > kLastYear) {
     out.skip = ImportSkip::BadDate;
     return out;
   }
-  if (!record.has("FREQ")) {
+  const QByteArray band = record.value("BAND").trimmed();
+  std::optional<qint64> tenHz;
+  if (record.has("FREQ")) {
+    tenHz = tenHzOf(record.value("FREQ"), 100000);
+    if (!tenHz || *tenHz <= 0) {
+      out.skip = tenHz ? ImportSkip::FrequencyRange : ImportSkip::BadFrequency;
+      return out;
+    }
+  } else if (band.isEmpty()) {
     out.skip = ImportSkip::NoFrequency;
-    return out;
-  }
-  const std::optional<qint64> tenHz = tenHzOf(record.value("FREQ"), 100000);
-  if (!tenHz || *tenHz <= 0 || *tenHz > kMaxTenHz) {
-    out.skip = tenHz ? ImportSkip::FrequencyRange : ImportSkip::BadFrequency;
     return out;
   }
 
@@ -178,14 +254,49 @@ ImportedEntry logEntryFor(const AdifRecord &record, const QTimeZone &zone) {
   entry.dateTime = stamp(QLatin1String(kLogDatePattern), local);
   entry.dateSort = stamp(QLatin1String(kSortPattern), local);
   entry.key = stamp(QLatin1String(kUniqueKeyPattern), local);
-  entry.frequency = QStringLiteral("%1.%2").arg(*tenHz / 100, 5, 10, QLatin1Char('0')).arg(*tenHz % 100, 2, 10, QLatin1Char('0'));
+  if (tenHz && *tenHz <= kMaxTenHz)
+    entry.frequency = QStringLiteral("%1.%2").arg(*tenHz / 100, 5, 10, QLatin1Char('0')).arg(*tenHz % 100, 2, 10, QLatin1Char('0'));
   const QString mode = record.has("APP_TESSALY_MODE") ? decoded(record.value("APP_TESSALY_MODE"))
                                                       : logModeFor(record.value("MODE"), record.value("SUBMODE"));
   entry.mode = cutTo(mode, kLogModeLength, &out.cut);
   entry.net = record.value("APP_TESSALY_NET").trimmed() == "1" ? QStringLiteral("1") : QStringLiteral("0");
-  entry.notes = cutTo(decoded(record.value("COMMENT")), kLogNotesLength, &out.cut);
+  const QString notes = decoded(record.value(record.has("COMMENT") ? "COMMENT" : "NOTES"));
+  entry.notes = cutTo(notes, kLogNotesLength, &out.cut);
+  out.beyondLatin1 = countBeyondLatin1(entry.notes);
+
+  Companion &extra = out.extra;
+  extra.key = entry.key;
+  extra.utc = utc;
+  extra.call = decoded(record.value("CALL"));
+  if (entry.frequency.isEmpty()) extra.band = !band.isEmpty() ? band : bandFor(*tenHz);
+  if (out.beyondLatin1 > 0) extra.notes = entry.notes;
+  const AdifFields derived = derivedFields(entry, utc, &extra);
+  for (const auto &[name, value] : record.fields) {
+    const auto same = derived.find(name);
+    if (same == derived.end() || same->second != value) extra.fields.emplace(name, value);
+  }
+  if (!LogCompanion::fits(extra.fields)) {
+    out.skip = ImportSkip::TooLarge;
+    return out;
+  }
   out.entry = std::move(entry);
   return out;
+}
+
+QByteArray contactIdentity(const AdifFields &fields) {
+  auto value = [&](const char *name) {
+    const auto found = fields.find(name);
+    return found == fields.end() ? QByteArray() : found->second.trimmed();
+  };
+  const QByteArray date = value("QSO_DATE"), time = value("TIME_ON").left(4);
+  if (date.size() != 8 || time.size() != 4) return {};
+  QByteArray band = value("BAND").toLower();
+  if (band.isEmpty())
+    if (const std::optional<qint64> tenHz = tenHzOf(value("FREQ"), 100000)) band = bandFor(*tenHz);
+  QByteArray mode = value("MODE").toUpper();
+  if (mode.isEmpty())
+    if (const std::optional<AdifMode> m = adifModeFor(QString::fromUtf8(value("APP_TESSALY_MODE")))) mode = m->mode;
+  return date + time + '|' + value("CALL").toUpper() + '|' + band + '|' + mode;
 }
 
 }  // namespace tables

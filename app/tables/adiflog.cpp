@@ -1,6 +1,7 @@
 #include "app/tables/adiflog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -14,9 +15,8 @@
 
 #include "app/tables/binding.h"
 #include "app/tables/database.h"
-#include "app/tables/entrytable.h"
-#include "app/tables/logtab.h"
-#include "app/tables/newentry.h"
+#include "app/tables/logcompanion.h"
+#include "app/tables/lumbra.h"
 #include "app/tables/stamps.h"
 
 namespace tables {
@@ -24,22 +24,27 @@ namespace tables {
 namespace {
 
 constexpr char kProgramId[] = "Tessaly";
+// Doubtful times named in a message; more are counted.
+constexpr int kNamedTimes = 10;
 
 // What each ImportSkip counts, in the closing message.
 const char *const kSkipTexts[kImportSkipCount] = {
     "with a broken field tag",
     "without an end of record",
     "cut short by the end of the file (nothing after it was read)",
+    "with more or longer fields than the log keeps",
     "with a missing or impossible date or time",
-    "without a frequency",
+    "without a frequency or band",
     "with a frequency that is not a number",
-    "with a frequency the log cannot hold",
+    "with a frequency that is not above 0",
 };
 
 QString entries(int n) { return n == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(n); }
 
-LogEntry entryOf(const Row &row) {
-  return {row[0], row[1], row[2], row[3], row[4], row[5], row[LogTab::kKeyColumn]};
+QString named(const QStringList &times) {
+  QStringList shown = times.mid(0, kNamedTimes);
+  if (times.size() > kNamedTimes) shown << QStringLiteral("and %1 more").arg(times.size() - kNamedTimes);
+  return shown.join(QLatin1String(", "));
 }
 
 bool writeAll(int fd, const QByteArray &bytes) {
@@ -78,18 +83,20 @@ QString writeDurably(const QString &file, const QByteArray &bytes) {
   return {};
 }
 
-// The zone the log's stamps are in.
-QTimeZone stampZone() { return stampsInUtc() ? QTimeZone::utc() : QTimeZone::systemTimeZone(); }
-
-// Stores `entry` as a new record under its key or the next free one.
-AddedEntry addLogEntry(KdbApi &kdb, int fileId, const LogEntry &entry) {
-  const std::pair<const char *, const QString *> items[] = {
-      {"DATETIME", &entry.dateTime}, {"FRQ", &entry.frequency}, {"MODE", &entry.mode},
-      {"NET", &entry.net},           {"DATESORT", &entry.dateSort}, {"NOTES", &entry.notes},
-  };
-  for (const auto &[item, text] : items) kdb.copyFput(text->toLatin1(), item, fileId);
-  kdb.copyFput("", "DATTIMFRQ", fileId);  // the buffer may still hold a record read before
-  return addEntry(kdb, fileId, "UNIKEY", entry.key);
+// Opens `file` for reading when it is a regular file; "" or why not.
+QString openRegular(const QString &file, QFile *in) {
+  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return QStringLiteral("not a regular file");
+  }
+  if (!in->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return in->errorString();
+  }
+  return {};
 }
 
 }  // namespace
@@ -97,7 +104,14 @@ AddedEntry addLogEntry(KdbApi &kdb, int fileId, const LogEntry &entry) {
 QString AdifExport::message(const QString &file) const {
   if (!ok) return QStringLiteral("Unable to write %1: %2").arg(file, error);
   QString text = QStringLiteral("Exported %1 to %2.").arg(entries(written), file);
-  if (leftOut > 0) text += QStringLiteral("\n%1 without a readable date or frequency left out.").arg(entries(leftOut));
+  if (leftOut > 0)
+    text += QStringLiteral("\n%1 without a readable date, or frequency or band, left out.").arg(entries(leftOut));
+  if (!ambiguous.isEmpty())
+    text += QStringLiteral("\n%1 logged in the hour the clocks went back could be either hour; the earlier was "
+                           "written: %2.").arg(entries(int(ambiguous.size())), named(ambiguous));
+  if (!missing.isEmpty())
+    text += QStringLiteral("\n%1 logged at a local time the clocks skipped; written with the time before the "
+                           "change: %2.").arg(entries(int(missing.size())), named(missing));
   return text;
 }
 
@@ -108,83 +122,100 @@ int AdifImport::skippedTotal() const {
 }
 
 QString AdifImport::message(const QString &file) const {
-  if (!opened) return QStringLiteral("Unable to open %1").arg(file);
+  if (!opened) return QStringLiteral("Unable to open %1%2").arg(file, refused.isEmpty() ? QString() : ": " + refused);
   QString text = QStringLiteral("Imported %1 from %2.").arg(entries(added), file);
+  if (duplicates > 0) text += QStringLiteral("\n%1 already in the log, not added again.").arg(entries(duplicates));
   if (const int total = skippedTotal(); total > 0) {
     QStringList why;
     for (int i = 0; i < kImportSkipCount; ++i)
       if (skipped[i] > 0) why << QStringLiteral("%1 %2").arg(skipped[i]).arg(QLatin1String(kSkipTexts[i]));
     text += QStringLiteral("\nSkipped %1: %2.").arg(total).arg(why.join(QLatin1String(", ")));
   }
+  if (repeated > 0)
+    text += QStringLiteral("\n%1 with a field given twice; the first value was kept.").arg(entries(repeated));
   if (cut > 0) text += QStringLiteral("\n%1 with a mode or notes longer than the log holds, cut.").arg(entries(cut));
+  if (beyondLatin1 > 0)
+    text += QStringLiteral("\n%1 characters of notes beyond Latin-1 show as \"?\" in the log's notes; the notes "
+                           "are kept whole beside them.").arg(beyondLatin1);
   if (writeFailed) text += QStringLiteral("\nError writing to Log file; the import stopped there.");
   return text;
 }
 
-AdifExport exportLogAdif(KdbApi &kdb, int fileId, const QString &filter, const QString &file) {
+AdifExport exportLogAdif(const LogFiles &log, const QString &filter, const QString &file) {
   AdifExport result;
   const QTimeZone zone = stampZone();
   QByteArray out = adifHeader(kProgramId, QDateTime::currentDateTimeUtc());
-  for (const Row &row : listRecords(kdb, fileId, LogTab::kColumns, "NOTES", filter)) {
-    if (const std::optional<QByteArray> record = adifRecordFor(entryOf(row), zone)) {
-      out += *record;
-      ++result.written;
-    } else {
+  forEachContact(log, filter, [&](const LogEntry &entry, const Companion *extra) {
+    const std::optional<ExportedRecord> record = adifRecordFor(entry, extra, zone);
+    if (!record) {
       ++result.leftOut;
+      return;
     }
-  }
+    out += record->text;
+    ++result.written;
+    if (record->time == EntryTime::Ambiguous) result.ambiguous << entry.dateTime;
+    if (record->time == EntryTime::Missing) result.missing << entry.dateTime;
+  });
   result.error = writeDurably(file, out);
   result.ok = result.error.isEmpty();
   return result;
 }
 
-AdifImport importLogAdif(KdbApi &kdb, int fileId, const QString &file) {
+AdifImport importLogAdif(const LogFiles &log, const QString &file) {
   AdifImport result;
-  QByteArray text;
-  {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) return result;
-    text = in.readAll();
-  }
+  QFile in;
+  result.refused = openRegular(file, &in);
+  if (!result.refused.isEmpty()) return result;
   result.opened = true;
-  const QTimeZone zone = stampZone();
-  for (const AdifRecord &record : readAdif(text)) {
-    ImportedEntry imported = logEntryFor(record, zone);
-    if (!imported.entry) {
-      ++result.skipped[static_cast<int>(imported.skip)];
-      continue;
-    }
-    if (addLogEntry(kdb, fileId, *imported.entry).key.isEmpty()) {
+  ContactAdder adder(log, stampZone());
+  AdifReader reader(&in);
+  while (std::optional<AdifRecord> record = reader.next()) {
+    ImportedEntry imported;
+    const ContactAdder::Outcome outcome = adder.add(*record, &imported);
+    if (outcome == ContactAdder::Outcome::Failed) {
       result.writeFailed = true;
       break;
     }
+    if (outcome == ContactAdder::Outcome::Skipped) {
+      ++result.skipped[static_cast<int>(imported.skip)];
+      continue;
+    }
+    if (!record->repeated.empty()) ++result.repeated;
+    if (outcome == ContactAdder::Outcome::Duplicate) {
+      ++result.duplicates;
+      continue;
+    }
     ++result.added;
     if (imported.cut) ++result.cut;
+    result.beyondLatin1 += imported.beyondLatin1;
   }
   return result;
 }
 
-int runLogExchange(KdbApi &kdb, const QString &exportFile, const QString &importFile) {
-  Database db(&kdb);
+int runLogExchange(LumbraLibrary &library, const QString &exportFile, const QString &importFile) {
+  Database db(&library);
   db.startClient();
-  if (!db.openTable(TableId::Log)) {
-    std::fprintf(stderr, "tessaly: cannot open %s in %s\n", Database::fileName(TableId::Log),
-                 qPrintable(QDir::currentPath()));
+  QString why;
+  if (!db.openTable(TableId::Log) || !db.openCompanion(&library, &why)) {
+    std::fprintf(stderr, "tessaly: cannot open %s in %s%s\n", Database::fileName(TableId::Log),
+                 qPrintable(QDir::currentPath()), why.isEmpty() ? "" : qPrintable(": " + why));
+    library.init(db.client());
     return 1;
   }
-  const int id = db.fileId(TableId::Log);
+  setStampsInUtc(db.companion().stampsInUtc().value_or(stampsInUtc()));
+  const LogFiles log = db.logFiles();
   bool ok;
   QString message;
   if (!exportFile.isEmpty()) {
-    const AdifExport done = exportLogAdif(kdb, id, QStringLiteral("All"), exportFile);
+    const AdifExport done = exportLogAdif(log, QStringLiteral("All"), exportFile);
     ok = done.ok;
     message = done.message(exportFile);
   } else {
-    const AdifImport done = importLogAdif(kdb, id, importFile);
+    const AdifImport done = importLogAdif(log, importFile);
     ok = done.opened && !done.writeFailed;
     message = done.message(importFile);
   }
-  kdb.init(db.client());  // ends the client and closes the log
+  library.init(db.client());  // ends the client and closes the log
   std::fprintf(ok ? stdout : stderr, "%s\n", qPrintable(message));
   return ok ? 0 : 1;
 }

@@ -12,6 +12,7 @@ class QWidget;
 
 namespace tables {
 
+class Database;
 class Dialogs;
 class EntryTable;
 
@@ -20,8 +21,9 @@ class AdifMenu : public QObject {
 public:
   static constexpr char kFilter[] = "ADIF (*.adi)";
 
-  // Gives `grid` the menu; the pointers must outlive the object.
-  AdifMenu(QWidget *grid, EntryTable *log, Dialogs *dialogs);
+  // Gives `grid` the menu; the pointers must outlive the object. `log`
+  // lists the entries of `db`'s log.
+  AdifMenu(QWidget *grid, EntryTable *log, const Database *db, Dialogs *dialogs);
 
   QAction *exportAction() const { return export_; }
   QAction *importAction() const { return import_; }
@@ -33,6 +35,7 @@ public:
 
 private:
   EntryTable *log_;
+  const Database *db_;
   Dialogs *dialogs_;
   QAction *export_, *import_;
 };

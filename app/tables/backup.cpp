@@ -25,8 +25,9 @@
 
 namespace tables {
 
-const BackupFile kBackupFiles[9] = {
+const BackupFile kBackupFiles[kBackupFileCount] = {
     {"Log.Dat", "log.dat"},          {"Log.fid", "log.fid"},          {"Log.idx", "log.idx"},
+    {"LogExtra.Dat", "logextra.dat"}, {"LogExtra.fid", "logextra.fid"}, {"LogExtra.idx", "logextra.idx"},
     {"Scans.Dat", "scans.dat"},      {"Scans.fid", "scans.fid"},      {"Scans.idx", "scans.idx"},
     {"Standards.Dat", "standrd.dat"}, {"Standards.fid", "standrd.fid"}, {"Standards.idx", "standrd.idx"},
 };

@@ -1,8 +1,8 @@
 // TableBackup: "Back up tables" and "Restore" at the top right of the Digital
 // Standards tab (the Logs tab has no room left beside "Check tables").
 //
-// Back up writes the three tables (data, FID and index files of the current
-// directory) into a dated compress archive, "tables-YYYYMMDD-hhmm.cmp", in a
+// Back up writes the three tables and the log's companion (data, FID and
+// index files of the current directory) into a dated compress archive, "tables-YYYYMMDD-hhmm.cmp", in a
 // folder the user picks (default: "backups" beside the tables). Archive
 // members have at most 12 characters and lower-case names, so each file goes
 // in under a short name of its own (see kBackupFiles) and comes back under
@@ -15,7 +15,8 @@
 // tables stay held, so no program opens them, until the new ones are in
 // place. It extracts an archive the user picks, after a question, into a
 // fresh folder beside the tables and puts the whole set in place as one
-// step (tableset.h). The program then closes and is started again.
+// step (tableset.h). A log restored without a companion loses the companion
+// it replaces. The program then closes and is started again.
 //
 // Both run in libcorvex's archive code, bound through the program's library
 // loader, which shows its progress window.
@@ -39,8 +40,10 @@ struct BackupFile {
   const char *file;
   const char *member;
 };
-// Three files a table, data file first.
-inline constexpr int kBackupFileCount = 9;
+// Three files a table, data file first: the log, its companion, the scans
+// and the standards.
+inline constexpr int kBackupFileCount = 12;
+inline constexpr int kLogFiles = 0, kCompanionFiles = 3;
 extern const BackupFile kBackupFiles[kBackupFileCount];
 
 // The windows the two commands open, behind an interface for tests.

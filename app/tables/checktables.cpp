@@ -7,6 +7,8 @@
 
 #include "app/mainwindow.h"
 #include "app/tables/dialogs.h"
+#include "app/tables/logcompanion.h"
+#include "app/tables/logcontacts.h"
 #include "app/tables/logtab.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/scanstab.h"
@@ -87,6 +89,10 @@ void CheckTables::run() {
   button_->setEnabled(false);
   QStringList summary;
   for (TableId table : {TableId::Log, TableId::Scans, TableId::Standards}) summary << check(table);
+  if (const int dropped = dropOrphanCompanions(tables_->database().logFiles()); dropped > 0)
+    summary << QStringLiteral("%1: %2 records of deleted entries dropped.")
+                   .arg(QLatin1String(LogCompanion::kFileName))
+                   .arg(dropped);
   button_->setEnabled(true);
   running_ = false;
   dialogs_->message(summary.join('\n'));

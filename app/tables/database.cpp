@@ -11,6 +11,10 @@ constexpr TableId kTables[] = {TableId::Log, TableId::Scans, TableId::Standards}
 
 }  // namespace
 
+Database::Database(KdbApi *kdb) : kdb_(kdb), companion_(std::make_unique<LogCompanion>(kdb, 0)) {}
+
+Database::~Database() = default;
+
 void Database::startClient() {
   client_ = kdb_->init(0);
   kdb_->host(client_, "MSNET");
@@ -19,6 +23,11 @@ void Database::startClient() {
 void Database::restartClient() {
   kdb_->init(client_);
   startClient();
+}
+
+bool Database::openCompanion(LumbraLibrary *library, QString *error) {
+  companion_ = std::make_unique<LogCompanion>(kdb_, fileId(TableId::LogExtra));
+  return companion_->open(library, error);
 }
 
 bool Database::openTables() {
@@ -45,11 +54,13 @@ bool Database::openTable(TableId table, bool *unfinished) const {
 
 void Database::closeTables() const {
   for (TableId table : kTables) kdb_->close(fileId(table));
+  companion_->close();
 }
 
 bool Database::reopenTables() const {
   bool all = true;
   for (TableId table : kTables) all = openTable(table) && all;
+  companion_->reopen();
   return all;
 }
 

@@ -4,18 +4,25 @@
 #ifndef TESSALY_APP_TABLES_DATABASE_H
 #define TESSALY_APP_TABLES_DATABASE_H
 
+#include <QString>
+#include <memory>
 #include <vector>
 
 #include "app/tables/kdbapi.h"
+#include "app/tables/logcompanion.h"
+#include "app/tables/logcontacts.h"
 
 namespace tables {
 
-enum class TableId { Log = 3, Scans = 6, Standards = 7 };
+enum class TableId { Log = 3, LogExtra = 4, Scans = 6, Standards = 7 };
+
+class LumbraLibrary;
 
 class Database {
 public:
   // `kdb` must outlive the object.
-  explicit Database(KdbApi *kdb) : kdb_(kdb) {}
+  explicit Database(KdbApi *kdb);
+  ~Database();
 
   // Starts the client (KDBinit(0)) and selects the network mode "MSNET",
   // whose result is not examined.
@@ -39,10 +46,18 @@ public:
   // A restore that a stopped program left half done is finished first
   // (tableset.h).
   bool openTable(TableId table, bool *unfinished = nullptr) const;
-  // Closes the three tables, and opens them again; reopenTables returns
-  // true when all three are open.
+  // Closes the three tables and the log's companion, and opens them again;
+  // reopenTables returns true when the three are open.
   void closeTables() const;
   bool reopenTables() const;
+
+  // Opens the log's companion "LogExtra.Dat", made through `library` when
+  // it is missing. False, with the reason in `*error`, when it cannot be
+  // had; the log then works without it.
+  bool openCompanion(LumbraLibrary *library, QString *error);
+  LogCompanion &companion() const { return *companion_; }
+  // The log and its companion, for reading and adding contacts.
+  LogFiles logFiles() const { return {kdb_, fileId(TableId::Log), companion_.get()}; }
 
   int client() const { return client_; }
   int fileId(TableId table) const { return client_ + static_cast<int>(table); }
@@ -51,6 +66,7 @@ public:
 private:
   KdbApi *kdb_;
   int client_ = 0;
+  std::unique_ptr<LogCompanion> companion_;  // closed until openCompanion
   std::vector<TableId> unfinished_;
 };
 

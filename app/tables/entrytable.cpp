@@ -59,6 +59,7 @@ Row EntryTable::currentRow() const { return recordRow(db_->kdb(), fileId(), layo
 void EntryTable::display() { show(list()); }
 
 void EntryTable::show(Rows rows) {
+  if (complete_) complete_(rows);
   sortRows(rows, layout_.sortColumn, layout_.sortMode);
   controls_.grid->setRows(std::move(rows));
 }
@@ -100,12 +101,13 @@ int EntryTable::replaceOpened(const QString &key) {
   return code;
 }
 
-bool EntryTable::save() {
+bool EntryTable::save(const std::function<void(const QString &key)> &stored) {
   const int code = store();
   if (code != KDB_OK) {
     if (code != -1) dialogs_->message(QLatin1String(layout_.writeError));
     return false;
   }
+  if (stored) stored(controls_.key->text().trimmed());
   openedKey_.clear();
   display();
   controls_.frame->hide();

@@ -6,6 +6,7 @@
 #define TESSALY_APP_TABLES_ENTRYTABLE_H
 
 #include <QString>
+#include <functional>
 #include <span>
 
 #include "app/tables/database.h"
@@ -65,17 +66,23 @@ public:
   Rows list() const;
   // The grid row of the record in the record buffer.
   Row currentRow() const;
-  // Fills the grid with `rows`, sorted as display() sorts.
+  // Fills the grid with `rows`, completed (setCompletion) and sorted as
+  // display() sorts.
   void show(Rows rows);
+  // Cells that the table's own file does not hold, filled in by the tab
+  // before a listing is shown.
+  void setCompletion(std::function<void(Rows &)> complete) { complete_ = std::move(complete); }
   // Stores the bound controls. A new entry (key 0) is added under the first
   // free key from the stamp of now (addNew). An opened entry replaces only
   // itself: under its record lock it is read again, and when another program
   // changed or deleted it since it was opened the operator is asked first
   // (keep theirs, which the frame then shows, or store these controls over
   // it; store a deleted entry again as new, or not).
+  // `stored`, when given, is called with the key the entry was stored under
+  // before the grid refills (the log keeps more of the entry beside it).
   // On success refills the grid and hides the frame; on failure says so and
   // keeps the frame as it is. Returns true on success.
-  bool save();
+  bool save(const std::function<void(const QString &key)> &stored = {});
   // Deletes the record with the key of the key box, when there is one; then
   // hides the frame and refills the grid.
   void remove();
@@ -128,6 +135,7 @@ private:
   // change from the operator's own.
   QString openedKey_;
   Row opened_;
+  std::function<void(Rows &)> complete_;
 };
 
 }  // namespace tables

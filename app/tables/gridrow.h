@@ -16,6 +16,10 @@ namespace tables {
 
 class Row {
 public:
+  // Cells whose ends the row keeps without a block of their own: more than
+  // any grid has (the log's 9 columns), so that rows never grow one.
+  static constexpr int kCellsInPlace = 12;
+
   Row() = default;
   // Rows written as lists of their cells.
   Row(const QStringList &cells);  // NOLINT(google-explicit-constructor)
@@ -39,7 +43,7 @@ public:
 
 private:
   QString text_;
-  QVarLengthArray<qsizetype, 8> ends_;  // end of each cell in text_; the grids have at most 8 columns
+  QVarLengthArray<qsizetype, kCellsInPlace> ends_;  // end of each cell in text_
 };
 
 using Rows = std::vector<Row>;

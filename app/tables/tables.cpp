@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSignalBlocker>
+#include <cstdio>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -17,7 +19,7 @@
 namespace tables {
 
 Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs *dialogs, const QString &corvexTool)
-    : db_(kdb), window_(window), sharingCheck_(new QTimer(this)) {
+    : window_(window), dialogs_(dialogs), db_(kdb), sharingCheck_(new QTimer(this)) {
   db_.startClient();
   QTabWidget *tabs = window->tabs();
   log_ = std::make_unique<LogTab>(tabs->widget(MainWindow::kLogsTab), &db_, library, dialogs, window);
@@ -29,6 +31,9 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
 
   opened_ = openOrAsk(dialogs, corvexTool);
   if (opened_) {
+    QString why;
+    if (!db_.openCompanion(library, &why))
+      std::fprintf(stderr, "tessaly: the log keeps no call signs or exact times: %s\n", qPrintable(why));
     log_->openWords();
     log_->table().display();
     scans_->table().display();
@@ -40,8 +45,36 @@ Tables::Tables(MainWindow *window, LumbraLibrary *library, KdbApi *kdb, Dialogs 
     sharingCheck_->start(kSharingCheckMs);
   }
   connect(tabs, &QTabWidget::currentChanged, this, &Tables::onTabChanged);
-  setStampsInUtc(window->panel()->utcStamps());
-  connect(window->panel(), &Panel::utcStampsToggled, this, &setStampsInUtc);
+  showLogClock(db_.companion().stampsInUtc().value_or(false));
+  connect(window->panel(), &Panel::utcStampsToggled, this, &Tables::onUtcToggled);
+}
+
+void Tables::setLogInUtc(bool utc) {
+  db_.companion().setStampsInUtc(utc);
+  showLogClock(utc);
+}
+
+void Tables::onUtcToggled(bool utc) {
+  if (utc == stampsInUtc()) return;
+  MessageRequest ask;
+  ask.heading = QStringLiteral("UTC");
+  ask.icon = 2;
+  ask.yesNo = QStringLiteral("Y");
+  ask.message = utc ? QStringLiteral("Stamp the entries made in this log from now on in UTC?")
+                    : QStringLiteral("Stamp the entries made in this log from now on in local time?");
+  ask.message += QStringLiteral("\nEntries made before keep their stamps.");
+  if (dialogs_->showMessage(ask) == 1) {
+    setLogInUtc(utc);
+  } else {
+    showLogClock(!utc);
+  }
+}
+
+void Tables::showLogClock(bool utc) {
+  setStampsInUtc(utc);
+  const QSignalBlocker quiet(window_->panel());
+  window_->panel()->setUtcStamps(utc);
+  window_->setLogTitle(utc ? tr("log in UTC") : tr("log in local time"));
 }
 
 Tables::~Tables() = default;

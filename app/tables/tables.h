@@ -46,6 +46,9 @@ public:
   bool opened() const { return opened_; }
   const Database &database() const { return db_; }
 
+  // Sets the log's clock for new entries (kept with the log) without asking.
+  void setLogInUtc(bool utc);
+
   LogTab &log() { return *log_; }
   ScansTab &scans() { return *scans_; }
   StandardsTab &standards() { return *standards_; }
@@ -57,13 +60,18 @@ private:
   // Opens the tables of the current folder, asking what to do while they
   // cannot be opened. True when all three are open.
   bool openOrAsk(Dialogs *dialogs, const QString &corvexTool);
+  // The UTC box changed: asks before the log's clock changes.
+  void onUtcToggled(bool utc);
+  // Shows the log's clock in the UTC box and the title, and stamps by it.
+  void showLogClock(bool utc);
 
+  MainWindow *window_;
+  Dialogs *dialogs_;
   Database db_;
   std::unique_ptr<LogTab> log_;
   std::unique_ptr<ScansTab> scans_;
   std::unique_ptr<StandardsTab> standards_;
   bool opened_ = false;
-  MainWindow *window_;
   QTimer *sharingCheck_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <span>
 
 #include "app/tables/backup.h"
 
@@ -58,14 +59,30 @@ QByteArray markedStaging() {
   return isStaging(name) ? name : QByteArray();
 }
 
+bool isStaged(const QByteArray &staging, const char *member) {
+  const QByteArray from = staging + '/' + member;
+  struct stat st;
+  return ::lstat(from.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A log backed up before it had a companion must not take on the companion
+// of the log it replaces: that goes before the log is renamed (so a finish
+// after a stop does the same), and the program makes a fresh one.
+void dropStaleCompanion(const QByteArray &staging) {
+  const std::span<const BackupFile> log = std::span(kBackupFiles).subspan(kLogFiles, 3);
+  const std::span<const BackupFile> companion = std::span(kBackupFiles).subspan(kCompanionFiles, 3);
+  if (!isStaged(staging, log.front().member) || isStaged(staging, companion.front().member)) return;
+  for (const BackupFile &f : companion) ::unlink(f.file);
+}
+
 // Renames what is left in `staging` over the tables.
 bool moveStaged(const QByteArray &staging, const std::function<void(int)> &beforeRename) {
+  dropStaleCompanion(staging);
   bool moved = true;
   int step = 0;
   for (const BackupFile &f : kBackupFiles) {
+    if (!isStaged(staging, f.member)) continue;
     const QByteArray from = staging + '/' + f.member;
-    struct stat st;
-    if (::lstat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (beforeRename) beforeRename(step++);
     if (::rename(from.constData(), f.file) != 0) moved = false;
   }

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "engine/exports.h"
+
 namespace corvex {
 
 namespace {
@@ -90,3 +92,12 @@ bool fid_write(const Description &d, const char *path, std::string *error) {
 }
 
 }  // namespace corvex
+
+int32_t corvex_describe(const char *description, const char *fid_path, char *error, int32_t error_size) {
+  corvex::Description d;
+  std::string why;
+  const bool ok = description && fid_path && corvex::parse_description(description, &d, &why) &&
+                  corvex::fid_write(d, fid_path, &why);
+  if (!ok && error && error_size > 0) snprintf(error, static_cast<size_t>(error_size), "%s", why.c_str());
+  return ok ? 0 : -1;
+}

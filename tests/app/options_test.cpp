@@ -1,6 +1,8 @@
 // The command line of tessaly.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/options.h"
 #include "tests/app/fakes.h"
 
@@ -16,7 +18,7 @@ TEST(Options, HelpAndVersionListEveryOptionAndEndTheRun) {
   EXPECT_EQ(help.exitCode, 0);
   for (const char *option : {"--connect", "--screenshot <FILE>", "--poll <SECONDS>", "--utc", "--rigctld-port <N>",
                              "--rigctld-address <ADDR>", "--rigctld-idle <S>", "--rigctld-log <FILE>",
-                             "--range <LO-HI>", "--tables <DIR>", "--version", "[port]"})
+                             "--range <LO-HI>", "--tables <DIR>", "--log-udp <ADDR:PORT>", "--version", "[port]"})
     EXPECT_TRUE(help.text.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(help.text.startsWith("Usage: tessaly ")) << help.text.toStdString();
 
@@ -38,6 +40,7 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_EQ(none.options->rigctldIdleSeconds, 600);
   EXPECT_EQ(none.options->rigctldLog, "");
   EXPECT_EQ(none.options->range, (radio::FrequencyRange{100000, 30000000}));
+  EXPECT_TRUE(none.options->logUdpAddress.isNull());  // not listening for logged contacts
 
   // Qt's own options are left to the application object.
   const ParsedOptions all = parse({"/dev/pts/4", "--connect", "--poll", "3", "--utc", "--screenshot", "a.png",
@@ -57,6 +60,15 @@ TEST(Options, ValuesAndDefaults) {
   EXPECT_EQ(all.options->rigctldIdleSeconds, 30);
   EXPECT_EQ(all.options->rigctldLog, "r.log");
   EXPECT_EQ(all.options->range, (radio::FrequencyRange{1800000, 2000500}));
+
+  for (const auto &[text, address, port] : {std::tuple{"127.0.0.1:2237", "127.0.0.1", 2237},
+                                            std::tuple{"239.255.0.1:2238", "239.255.0.1", 2238},
+                                            std::tuple{"[::1]:2237", "::1", 2237}}) {
+    const ParsedOptions udp = parse({"--log-udp", text});
+    ASSERT_TRUE(udp.options) << udp.text.toStdString();
+    EXPECT_EQ(udp.options->logUdpAddress, QHostAddress(QString::fromLatin1(address))) << text;
+    EXPECT_EQ(udp.options->logUdpPort, port) << text;
+  }
 }
 
 TEST(Options, MistakesSayWhatIsWrong) {
@@ -66,7 +78,9 @@ TEST(Options, MistakesSayWhatIsWrong) {
                                    QStringList{"--rigctld-address", "here"}, QStringList{"--rigctld-idle", "0"},
                                    QStringList{"--rigctld-log", ""}, QStringList{"--range", "30000-100"},
                                    QStringList{"--range", "100"}, QStringList{"--tables", "/nonexistent"},
-                                   QStringList{"--tables"}}) {
+                                   QStringList{"--tables"}, QStringList{"--log-udp", "2237"},
+                                   QStringList{"--log-udp", "127.0.0.1:0"}, QStringList{"--log-udp", "host:2237"},
+                                   QStringList{"--log-udp", "127.0.0.1:70000"}}) {
     const ParsedOptions parsed = parse(wrong);
     EXPECT_FALSE(parsed.options) << wrong.join(' ').toStdString();
     EXPECT_EQ(parsed.exitCode, 2);

@@ -100,6 +100,20 @@ TEST_F(Backup, TheTablesComeBackUnderTheirOwnNames) {
   EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(Backup, ALogBackedUpWithoutACompanionDropsTheOneItReplaces) {
+  TableBackup backup(&page, &library, nullptr, &dialogs, &window);
+  for (const char *companion : {"LogExtra.Dat", "LogExtra.fid", "LogExtra.idx"}) ASSERT_TRUE(QFile::remove(companion));
+  dialogs.folder = dir.filePath("backups");
+  const QString archive = backup.backUp();
+  ASSERT_FALSE(archive.isEmpty());
+  write("LogExtra.Dat", "the companion of a later log");
+  dialogs.archive = archive;
+  dialogs.yes = true;
+  ASSERT_TRUE(backup.restore());
+  EXPECT_EQ(contents("Log.Dat"), QByteArray("Log.Dat").repeated(200) + QByteArray(300, '\0'));
+  EXPECT_FALSE(QFile::exists("LogExtra.Dat"));
+}
+
 TEST_F(Backup, CancelsAndBadArchivesChangeNothing) {
   TableBackup backup(&page, &library, nullptr, &dialogs, &window);
   EXPECT_TRUE(backup.backUp().isEmpty());  // no folder chosen

@@ -102,7 +102,7 @@ TEST_F(LogTest, SaveReloadFilterSortOpenResaveDelete) {
   ASSERT_EQ(log().Grid1->rowCount(), 2);
   EXPECT_EQ(cell(0, 5), "Zulu PSK31 CQ");  // by the sort stamp: oldest first
   EXPECT_EQ(cell(1, 5), "alpha psk31 net");
-  EXPECT_EQ(log().Grid1->columnCount(), 8);
+  EXPECT_EQ(log().Grid1->columnCount(), 9);  // "Call" from the companion last
   EXPECT_LE(log().Grid1->columnWidth(4), 1);  // "Sort" and "Key" are hidden by their width
   EXPECT_LE(log().Grid1->columnWidth(7), 1);
   EXPECT_EQ(log().Grid1->columnWidth(1), MainWindow::twipsToPixels(1000));
@@ -123,7 +123,7 @@ TEST_F(LogTest, SaveReloadFilterSortOpenResaveDelete) {
   EXPECT_EQ(log().Grid1->rowCount(), 2);
 
   // Sorting by "Notes" ignores case.
-  EXPECT_EQ(log().Combo1->count(), 8);
+  EXPECT_EQ(log().Combo1->count(), 9);
   EXPECT_EQ(log().Combo1->itemText(5), "Notes");
   log().Combo1->setCurrentIndex(5);
   emit log().Combo1->activated(5);

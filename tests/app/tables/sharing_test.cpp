@@ -81,20 +81,25 @@ TEST_F(SharingTest, TwoAndFourProgramsAddingAtOnceStoreEveryEntry) {
 }
 
 TEST_F(SharingTest, TwoAdifImportsAtOnceKeepEveryRecord) {
-  // Every record has the same time, so both imports want the same keys.
+  // Every record has the same time, so both imports want the same keys; the
+  // calls differ, so that no record repeats a contact.
   constexpr int kRecords = 1500;
-  QByteArray adif = "<eoh>\n";
-  for (int i = 0; i < kRecords; ++i)
-    adif += "<QSO_DATE:8>20261201<TIME_ON:6>120000<FREQ:6>14.074<MODE:3>FT8<COMMENT:" +
-            QByteArray::number(QByteArray::number(i).size() + 2) + ">r-" + QByteArray::number(i) + "<EOR>\n";
-  QFile file("in.adi");
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(adif);
-  file.close();
   std::vector<std::unique_ptr<QProcess>> imports;
-  for (int i = 0; i < 2; ++i) {
+  for (const char *prefix : {"A", "B"}) {
+    QByteArray adif = "<eoh>\n";
+    for (int i = 0; i < kRecords; ++i) {
+      const QByteArray call = prefix + QByteArray::number(i);
+      adif += "<QSO_DATE:8>20261201<TIME_ON:6>120000<FREQ:6>14.074<MODE:3>FT8<CALL:" +
+              QByteArray::number(call.size()) + ">" + call + "<COMMENT:" + QByteArray::number(call.size() + 2) +
+              ">r-" + call + "<EOR>\n";
+    }
+    const QString name = QString("in-%1.adi").arg(prefix);
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(adif);
+    file.close();
     imports.push_back(std::make_unique<QProcess>());
-    imports.back()->start(TESSALY_PROGRAM, {"--import-adif", "in.adi"});
+    imports.back()->start(TESSALY_PROGRAM, {"--import-adif", name});
   }
   for (auto &p : imports) {
     ASSERT_TRUE(p->waitForFinished(kWaitMs));
@@ -107,6 +112,11 @@ TEST_F(SharingTest, TwoAdifImportsAtOnceKeepEveryRecord) {
   for (const auto &r : records) keys << r.at("UNIKEY");
   EXPECT_EQ(keys.size(), 2 * kRecords);
   EXPECT_EQ(verify("Log.Dat"), 0);
+  // Each entry's companion is under the key the entry got: it names the
+  // entry's own call.
+  std::map<QString, QString> callOf;
+  for (const auto &extra : stored("LogExtra.Dat", {"UNIKEY", "CALL"})) callOf[extra.at("UNIKEY")] = extra.at("CALL");
+  for (const auto &r : records) EXPECT_EQ("r-" + callOf[r.at("UNIKEY")], r.at("NOTES")) << r.at("UNIKEY").toStdString();
 }
 
 class EditRaceTest : public SharingTest {
@@ -189,8 +199,11 @@ TEST_F(SharingTest, ABackupDuringFourWritersOpensCleanWithEveryAcknowledgedEntry
 
   ASSERT_TRUE(QDir().mkdir("out"));
   ASSERT_EQ(QProcess::execute(CORVEX_TOOL, {"archive", "-XT\"out\"", archive}), 0);
-  for (const tables::BackupFile &f : tables::kBackupFiles)
+  // The log has no companion here: only the tables that exist are archived.
+  for (const tables::BackupFile &f : tables::kBackupFiles) {
+    if (!QFile::exists(QString("out/") + f.member)) continue;
     ASSERT_TRUE(QFile::rename(QString("out/") + f.member, QString("out/") + f.file)) << f.file;
+  }
   EXPECT_EQ(verify("out/Log.Dat"), 0);
   const QSet<QString> inBackup = storedNotes("out/Log.Dat");
   EXPECT_GE(before.size(), 200);
@@ -236,6 +249,16 @@ TEST_F(SharingTest, ARestoreIsRefusedWhileAnotherProgramHasTheTables) {
   while (window->windowTitle().contains("another program") && waited.elapsed() < 10000)
     QApplication::processEvents(QEventLoop::AllEvents, 100);
   EXPECT_FALSE(window->windowTitle().contains("another program"));
+  // The log's companion is one of the tables: open elsewhere, it is refused too.
+  {
+    tables::KdbApi &k = lumbra();
+    const int client = k.init(0);
+    ASSERT_EQ(k.open("LogExtra.Dat", client + 4, 3, 0), 0);
+    EXPECT_FALSE(backup.restore());
+    EXPECT_TRUE(answers.messages.last().contains("another program has LogExtra.Dat open"))
+        << answers.messages.last().toStdString();
+    k.init(client);  // ends the client and closes its file
+  }
   EXPECT_TRUE(backup.restore()) << answers.messages.last().toStdString();
 }
 
