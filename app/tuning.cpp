@@ -120,7 +120,8 @@ void Tuning::placeControls() {
 
 bool Tuning::tune(long tenHz, Panel::FocusFrom focus) {
   if (!range_->contains(tenHz * 10)) {
-    refuse(tr("%1 kHz is outside the radio's range, %2: nothing was sent.").arg(radio::khzText(tenHz), rangeText()),
+    refuse(tr("%1 kHz is outside the radio's range, %2: nothing was sent.")
+               .arg(radio::khzText(tenHz), range_->shownText()),
            focus);
     return false;
   }
@@ -139,8 +140,9 @@ void Tuning::freqGo(Panel::FocusFrom focus) {
     tune(*tenHz, focus);
     return;
   }
-  QString why = tenHz ? tr("%1 kHz is outside the radio's range, %2: nothing was sent.").arg(text, rangeText())
-                      : tr("\"%1\" is not a frequency in kHz (range %2): nothing was sent.").arg(text, rangeText());
+  const QString range = range_->shownText();
+  QString why = tenHz ? tr("%1 kHz is outside the radio's range, %2: nothing was sent.").arg(text, range)
+                      : tr("\"%1\" is not a frequency in kHz (range %2): nothing was sent.").arg(text, range);
   // Typed in MHz out of habit: "7.074" means 7074 kHz.
   const std::optional<long> asMhz = tenHz ? radio::khzToTenHz(radio::leadingNumber(text) * 1000) : std::nullopt;
   if (asMhz && *tenHz * 10 < range_->lowHz && range_->contains(*asMhz * 10))
@@ -155,10 +157,6 @@ void Tuning::refuse(const QString &why, Panel::FocusFrom focus) {
   else
     entry_->setText(lastTuned_);
   panel_->focusKeys(focus);
-}
-
-QString Tuning::rangeText() const {
-  return tr("%1 to %2 kHz").arg(radio::khzText(range_->lowHz / 10), radio::khzText(range_->highHz / 10));
 }
 
 void Tuning::step(double deltaKhz, int direction, const QString &caption, Panel::FocusFrom focus) {

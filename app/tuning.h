@@ -97,8 +97,6 @@ private:
   void setLowLimit(const QString &text);
   // Refuses a tuning: says `why` and puts the radio's frequency back.
   void refuse(const QString &why, Panel::FocusFrom focus);
-  // "100 to 30000 kHz".
-  QString rangeText() const;
 
   Panel *panel_;
   radio::RadioLink *link_;

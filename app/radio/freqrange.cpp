@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <cmath>
 
+#include "app/radio/frequency.h"
+
 namespace radio {
 
 namespace {
@@ -40,6 +42,10 @@ QString FrequencyRange::text() const {
     return s;
   };
   return format(lowHz) + u'-' + format(highHz);
+}
+
+QString FrequencyRange::shownText() const {
+  return QStringLiteral("%1 to %2 kHz").arg(khzText(lowHz / 10), khzText(highHz / 10));
 }
 
 }  // namespace radio

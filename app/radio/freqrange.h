@@ -26,6 +26,8 @@ struct FrequencyRange {
   static std::optional<FrequencyRange> parse(const QString &text);
   // "100-30000", the form parse() reads.
   QString text() const;
+  // "00100.00 to 30000.00 kHz", as the panel and the log show frequencies.
+  QString shownText() const;
 };
 
 }  // namespace radio

@@ -152,7 +152,7 @@ LogTab::LogTab(QWidget *page, Database *db, LumbraLibrary *library, Dialogs *dia
 
 bool LogTab::frequencyToSave() {
   const std::optional<long> tenHz = radio::parseKhz(FrqSave->text().trimmed());
-  const QString range = tr("%1 to %2 kHz").arg(radio::khzText(range_->lowHz / 10), radio::khzText(range_->highHz / 10));
+  const QString range = range_->shownText();
   if (!tenHz || !range_->contains(*tenHz * 10)) {
     FrameNote->setText(FrqSave->text().trimmed().isEmpty()
                            ? tr("Type the frequency, kHz (%1), then Save.").arg(range)
