@@ -29,8 +29,6 @@
 #include <vector>
 
 #include "app/mainwindow.h"
-#include "app/radio/mixer.h"
-#include "app/radio/seriallink.h"
 #include "app/tables/adif.h"
 #include "app/tables/adiflog.h"
 #include "app/tables/dialogs.h"
@@ -38,6 +36,7 @@
 #include "app/tables/logtab.h"
 #include "app/tables/lumbra.h"
 #include "app/tables/tables.h"
+#include "bench/quiet_devices.h"
 
 namespace {
 
@@ -59,26 +58,6 @@ Size sizeFor(int entries) {
   if (goals == std::end(kSizes)) --goals;
   return {entries, goals->runs, goals->displayGoalMs, goals->startupGoalMs};
 }
-
-class NoLink : public radio::SerialLink {
-public:
-  bool open(QString *) override { return true; }
-  void close() override {}
-  bool isOpen() const override { return true; }
-  void setDtr(bool) override {}
-  void setReceiveThreshold(int) override {}
-  void setSendThreshold(int) override {}
-  bool output(const QByteArray &) override { return true; }
-  QByteArray input() override { return {}; }
-};
-
-class NoMixer : public radio::Mixer {
-public:
-  bool lookUpMute() override { return true; }
-  bool setMute(bool) override { return true; }
-  bool lookUpVolume() override { return true; }
-  bool setStereoVolume(uint32_t, uint32_t) override { return true; }
-};
 
 class SilentDialogs : public tables::Dialogs {
 public:

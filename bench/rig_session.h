@@ -1,5 +1,5 @@
-// What the benchmarks against tessaly-rig share: a mixer that does nothing and
-// the simulated transceiver started at wire speed.
+// What the benchmarks against tessaly-rig share: the simulated transceiver
+// started at wire speed.
 #ifndef TESSALY_BENCH_RIG_SESSION_H
 #define TESSALY_BENCH_RIG_SESSION_H
 
@@ -7,15 +7,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "app/radio/mixer.h"
-
-class NoMixer : public radio::Mixer {
-public:
-  bool lookUpMute() override { return false; }
-  bool setMute(bool) override { return false; }
-  bool lookUpVolume() override { return false; }
-  bool setStereoVolume(uint32_t, uint32_t) override { return false; }
-};
+#include "bench/quiet_devices.h"
 
 // Wire time of a command exchange (command, echo, execute frame, reply) at
 // 4800 baud 8N2, in ms.
