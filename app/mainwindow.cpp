@@ -27,18 +27,18 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
     : QWidget(parent), port_(std::move(port)), mixer_(std::move(mixer)), portLabel_(portLabel) {
   setObjectName("Tessaly");
   panel_ = new Panel(this);
-  panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
+  panel_->setGeometry(0, 0, twipsToPixels(kCompactWidth), compactHeight());
   radio_ = new RadioControl(panel_, port_.get(), this);
   panel_->follow(&radio_->state());
   tuning_ = new Tuning(panel_, &radio_->link(), &radio_->state(), &range_, this);
   scanner_ = new Scanner(panel_, tuning_, &radio_->state(), this);
   sound_ = new SoundControl(panel_, mixer_.get(), this);
   polling_ = new Polling(panel_, &radio_->link(), this);
-  compactButton_ = form::place<QPushButton>(panel_, "JustControl", 192, 174, 90, 26, "Just Control");
+  compactButton_ = form::place<QPushButton>(panel_, "JustControl", 192, panel_row::kCommands, 90, 26, "Just Control");
   compactButton_->setToolTip(tr("Show the panel alone"));
-  fullButton_ = form::place<QPushButton>(panel_, "LogsScans", 286, 174, 100, 26, "+ Logs + Scans");
+  fullButton_ = form::place<QPushButton>(panel_, "LogsScans", 286, panel_row::kCommands, 100, 26, "+ Logs + Scans");
   fullButton_->setToolTip(tr("Show the panel with the log, memory, scan and standards tabs"));
-  closeButton_ = form::place<QPushButton>(panel_, "Close_But", 390, 174, 60, 26, "Close");
+  closeButton_ = form::place<QPushButton>(panel_, "Close_But", 390, panel_row::kCommands, 60, 26, "Close");
   closeButton_->setToolTip(tr("Close the program (the port is released)"));
   panel_->orderTabsAsOnTheForm();
   connect(&radio_->state(), &radio::RadioState::linkChanged, this, &MainWindow::updateTitle);
@@ -51,7 +51,7 @@ MainWindow::MainWindow(std::unique_ptr<radio::SerialLink> port, std::unique_ptr<
   // The table tabs are filled by the table views; the memory rows live on tab 1.
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("SSTab1");
-  tabs_->setGeometry(4, twipsToPixels(kCompactHeight), twipsToPixels(kFullWidth) - 8,
+  tabs_->setGeometry(4, compactHeight(), twipsToPixels(kFullWidth) - 8,
                      twipsToPixels(kFullHeight - kCompactHeight) - 4);
   memory_ = new MemoryChannels(&radio_->state());
   static const char *const kPages[4][2] = {
@@ -187,12 +187,12 @@ void MainWindow::setLogTitle(const QString &text) {
 }
 
 void MainWindow::showCompact() {
-  resize(twipsToPixels(kCompactWidth), twipsToPixels(kCompactHeight));
+  resize(twipsToPixels(kCompactWidth), compactHeight());
   panel_->focusKeys();
 }
 
 void MainWindow::showFull() {
-  resize(twipsToPixels(kFullWidth), twipsToPixels(kFullHeight));
+  resize(twipsToPixels(kFullWidth), twipsToPixels(kFullHeight) + panel_row::kCaptionRoom);
   panel_->focusKeys();
 }
 

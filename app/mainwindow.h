@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/panel.h"
 #include "app/radio/freqrange.h"
 #include "app/radio/mixer.h"
 #include "app/radio/ptt.h"
@@ -23,7 +24,6 @@ class RigAccess;
 }
 class MemoryChannels;
 class QHostAddress;
-class Panel;
 class Polling;
 class QPushButton;
 class QTabWidget;
@@ -40,6 +40,8 @@ public:
   static constexpr int kCompactWidth = 9790, kCompactHeight = 3464;
   static constexpr int kFullWidth = 9660, kFullHeight = 9225;
   static int twipsToPixels(int twips) { return (twips + 7) / 15; }
+  // The panel's height: the form's, and room for the captions of its boxes.
+  static int compactHeight() { return twipsToPixels(kCompactHeight) + panel_row::kCaptionRoom; }
 
   // Tab indexes of SSTab1.
   static constexpr int kLogsTab = 0, kMemoryTab = 1, kScansTab = 2, kStandardsTab = 3;

@@ -48,7 +48,7 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   display.setColor(QPalette::Text, QColor(128, 255, 255));
   static const int kDigitX[7] = {4, 28, 62, 86, 110, 144, 168};
   auto displayBox = [&](const QString &name, int x, int w, const QString &text) {
-    QLineEdit *box = place<QLineEdit>(this, name, x, 4, w, 36, text);
+    QLineEdit *box = place<QLineEdit>(this, name, x, panel_row::kTune, w, 36, text);
     box->setFont(big);
     box->setPalette(display);
     box->setReadOnly(true);
@@ -67,25 +67,25 @@ Panel::Panel(QWidget *parent) : QWidget(parent) {
   displayBox("Dot1", 52, 10, ".");
   displayBox("Dot2", 134, 10, ".");
 
-  modeLabel_ = place<QLabel>(this, "ModeL", 196, 4, 52, 17);
-  coverageLabel_ = place<QLabel>(this, "HGA", 196, 23, 52, 17);
+  modeLabel_ = place<QLabel>(this, "ModeL", 196, panel_row::kTune, 52, 17);
+  coverageLabel_ = place<QLabel>(this, "HGA", 196, panel_row::kTune + 19, 52, 17);
   for (QLabel *l : {modeLabel_, coverageLabel_}) l->setFrameShape(QFrame::Box);
   modeLabel_->setToolTip(tr("Mode the transceiver reports"));
   coverageLabel_->setToolTip(tr("Coverage the transceiver reports: general (GEN) or amateur (HAM)"));
 
   // Two lines above the buttons, so that a message with its way forward is
   // read whole; the tooltip holds it too.
-  statusLine_ = place<QLabel>(this, "StatusLine", 290, 143, 346, 31);
+  statusLine_ = place<QLabel>(this, "StatusLine", 290, panel_row::kPort - 5, 346, 31);
   statusLine_->setWordWrap(true);
   statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  utcBox_ = place<QCheckBox>(this, "UtcBox", 518, 174, 56, 26, "UTC");
+  utcBox_ = place<QCheckBox>(this, "UtcBox", 518, panel_row::kCommands, 56, 26, "UTC");
   utcBox_->setToolTip(tr("Stamp dates and keys of new table entries from the UTC clock"));
   connect(utcBox_, &QCheckBox::toggled, this, &Panel::utcStampsToggled);
-  linkLabel_ = place<QLabel>(this, "LinkState", 4, 204, 200, 18);
+  linkLabel_ = place<QLabel>(this, "LinkState", 4, panel_row::kStatus, 200, 18);
   linkLabel_->setToolTip(tr("Whether the transceiver answers"));
-  networkClients_ = place<QLabel>(this, "NetClients", 416, 204, 118, 18);
+  networkClients_ = place<QLabel>(this, "NetClients", 416, panel_row::kStatus, 118, 18);
 
-  keyBox_ = place<QLineEdit>(this, "KBD", 632, 222, 4, 4);
+  keyBox_ = place<QLineEdit>(this, "KBD", 632, panel_row::kStatus + 18, 4, 4);
   keyBox_->setFrame(false);
   keyBox_->setToolTip(tr("Keys of the panel: 6/4 or Right/Left tune 0.1 kHz, 8/2 or Up/Down 1 kHz, Enter scans, "
                          "* connects, / pauses, Backspace mutes"));

@@ -20,6 +20,24 @@ namespace radio {
 class RadioState;
 }
 
+// The panel's rows, top to bottom, in pixels. Boxes and sliders carry a
+// caption in the line above them (form::kCaptionHeight), which is why the
+// rows below a captioned row start lower.
+namespace panel_row {
+constexpr int kTune = 14;        // frequency display, mode, entry box, Up, Down, step
+constexpr int kScanLimits = 48;  // low and high limit, Scan
+constexpr int kButtons = 72;     // bands, coverage and modes
+constexpr int kSliders = 98;     // receiver slider frames; the sound row's captions
+constexpr int kSound = 112;      // volume and balance
+constexpr int kMute = 134;       // mute, scan dwell
+constexpr int kReply = 170;      // the last reply's boxes
+constexpr int kPort = 194;       // port and status line
+constexpr int kCommands = 220;   // connect, break, window, poll, UTC, TX
+constexpr int kStatus = 250;     // link, scan state, network clients, mixer
+// What the captions add to the window's compact height.
+constexpr int kCaptionRoom = 46;
+}  // namespace panel_row
+
 class Panel : public QWidget {
   Q_OBJECT
 public:

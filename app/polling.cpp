@@ -7,7 +7,7 @@
 #include "app/radio/frames.h"
 
 Polling::Polling(Panel *panel, radio::RadioLink *link, QObject *parent) : QObject(parent), link_(link) {
-  pollBox_ = form::place<QCheckBox>(panel, "PollBox", 458, 174, 56, 26, "Poll");
+  pollBox_ = form::place<QCheckBox>(panel, "PollBox", 458, panel_row::kCommands, 56, 26, "Poll");
   timer_.setSingleShot(true);
   setIntervalSeconds(kDefaultSeconds);
   connect(&timer_, &QTimer::timeout, this, &Polling::poll);

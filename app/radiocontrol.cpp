@@ -61,23 +61,23 @@ RadioControl::RadioControl(Panel *panel, radio::SerialLink *port, QObject *paren
 }
 
 void RadioControl::placeControls() {
-  receiveLamp_ = lamp(panel_, "RxLamp", 6, "lime");
-  pauseLamp_ = lamp(panel_, "PauseLamp", 26, "red");
+  receiveLamp_ = lamp(panel_, "RxLamp", panel_row::kTune + 2, "lime");
+  pauseLamp_ = lamp(panel_, "PauseLamp", panel_row::kTune + 22, "red");
 
-  generalButton_ = place<QPushButton>(panel_, "GenBut", 276, 50, 34, 22, "GEN");
+  generalButton_ = place<QPushButton>(panel_, "GenBut", 276, panel_row::kButtons, 34, 22, "GEN");
   generalButton_->setToolTip(tr("Switch the transceiver to general coverage"));
-  amateurButton_ = place<QPushButton>(panel_, "HamBut", 312, 50, 34, 22, "HAM");
+  amateurButton_ = place<QPushButton>(panel_, "HamBut", 312, panel_row::kButtons, 34, 22, "HAM");
   amateurButton_->setToolTip(tr("Switch the transceiver to the amateur bands"));
   static const char *const kModeButtons[8] = {"But_LSB", "But_USB", "But_CWW", "But_CWN",
                                               "But_AMW", "But_AMN", "But_FSK", "But_FM"};
   for (int i = 0; i < 8; ++i) {
-    modeButtons_[i] = place<QPushButton>(panel_, kModeButtons[i], 350 + 36 * i, 50, 34, 22, radio::modeName(i));
+    modeButtons_[i] = place<QPushButton>(panel_, kModeButtons[i], 350 + 36 * i, panel_row::kButtons, 34, 22, radio::modeName(i));
     modeButtons_[i]->setToolTip(tr("Set the transceiver's mode to %1").arg(radio::modeName(i)));
   }
 
   // Receiver sliders in their frames.
-  QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, 76, 150, 44),
-                          place<QGroupBox>(panel_, "Slider2Frame", 158, 76, 120, 44)};
+  QGroupBox *frames[2] = {place<QGroupBox>(panel_, "Slider1Frame", 4, panel_row::kSliders, 150, 44),
+                          place<QGroupBox>(panel_, "Slider2Frame", 158, panel_row::kSliders, 120, 44)};
   sliders_[0] = form::slider(frames[0], "Slider1", 6, 16, 138, 1, 254, 200);
   sliders_[1] = form::slider(frames[1], "Slider2", 6, 16, 108, 0, 30, 15);
   sliders_[0]->setToolTip(tr("Receiver slider 1 (1 to 254), sent to the transceiver when it comes to rest"));
@@ -91,23 +91,28 @@ void RadioControl::placeControls() {
   }
 
   // Last reply.
-  replyHex_ = place<QLineEdit>(panel_, "Text1", 4, 124, 300, 20);
-  replyReversed_ = place<QLineEdit>(panel_, "Text4", 308, 124, 250, 20);
-  bytesRead_ = place<QLineEdit>(panel_, "BufLen", 562, 124, 36, 20);
-  reversedLength_ = place<QLineEdit>(panel_, "InLen", 600, 124, 36, 20);
+  replyHex_ = place<QLineEdit>(panel_, "Text1", 4, panel_row::kReply, 300, 20);
+  replyReversed_ = place<QLineEdit>(panel_, "Text4", 308, panel_row::kReply, 250, 20);
+  bytesRead_ = place<QLineEdit>(panel_, "BufLen", 562, panel_row::kReply, 36, 20);
+  reversedLength_ = place<QLineEdit>(panel_, "InLen", 600, panel_row::kReply, 36, 20);
   replyHex_->setToolTip(tr("Last reply, hex"));
   replyReversed_->setToolTip(
       tr("Last reply, hex with the bytes in reverse order (or as it came, when its length was unexpected)"));
   bytesRead_->setToolTip(tr("Bytes read at the last event of the port"));
   reversedLength_->setToolTip(tr("Length of the reversed hex of the last reply"));
-  place<QLabel>(panel_, "PortLabel", 4, 148, 28, 20, "Port");
-  portName_ = place<QLineEdit>(panel_, "PortNum", 34, 148, 250, 20);
+  form::captionAbove(replyHex_, tr("Last reply, hex"));
+  form::captionAbove(replyReversed_, tr("Last reply, bytes reversed"));
+  form::captionAbove(bytesRead_, tr("Read"));
+  form::captionAbove(reversedLength_, tr("Length"));
+  QLabel *portLabel = place<QLabel>(panel_, "PortLabel", 4, panel_row::kPort, 28, 20, "Port");
+  portName_ = place<QLineEdit>(panel_, "PortNum", 34, panel_row::kPort, 250, 20);
+  portLabel->setBuddy(portName_);
   portName_->setReadOnly(true);
   portName_->setToolTip(tr("Serial port of the transceiver"));
 
-  connectButton_ = place<QPushButton>(panel_, "But_Power", 4, 174, 120, 26, "Connect to Tessaly");
+  connectButton_ = place<QPushButton>(panel_, "But_Power", 4, panel_row::kCommands, 120, 26, "Connect to Tessaly");
   connectButton_->setToolTip(tr("Connect: read the transceiver's full status (also the * key)"));
-  breakButton_ = place<QPushButton>(panel_, "BreakBut", 128, 174, 60, 26, "Break");
+  breakButton_ = place<QPushButton>(panel_, "BreakBut", 128, panel_row::kCommands, 60, 26, "Break");
   breakButton_->setToolTip(tr("Pause the link briefly after the next event (also the / key)"));
 }
 

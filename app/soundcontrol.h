@@ -32,14 +32,15 @@ public:
 private:
   void setMute(bool muted);
   void applyBalance();
+  // The volume in the box, as the mixer is given it.
+  long boxVolume() const;
 
   Panel *panel_;
   radio::Mixer *mixer_;
   QRadioButton *muteButton_, *unmuteButton_;
   QSlider *volumeSlider_, *balanceSlider_;
   QLineEdit *volumeBox_, *volumeTenths_;
-  QLabel *mixerState_;
-  long volume_ = 0;
+  QLabel *mixerState_, *balanceCaption_;
   bool volumeFound_ = false;
 };
 

@@ -78,43 +78,47 @@ Tuning::Tuning(Panel *panel, radio::RadioLink *link, radio::RadioState *state, c
 }
 
 void Tuning::placeControls() {
-  entry_ = place<QLineEdit>(panel_, "NewFrq", 268, 4, 66, 20);
-  goButton_ = place<QPushButton>(panel_, "FreqGo", 336, 4, 40, 20, "Goto");
+  entry_ = place<QLineEdit>(panel_, "NewFrq", 268, panel_row::kTune, 66, 20);
+  goButton_ = place<QPushButton>(panel_, "FreqGo", 336, panel_row::kTune, 40, 20, "Goto");
   goButton_->setToolTip(tr("Tune to the frequency in the entry box (also Enter in the box)"));
-  upButton_ = place<QPushButton>(panel_, "FreqUp", 378, 4, 32, 20, "Up");
+  upButton_ = place<QPushButton>(panel_, "FreqUp", 378, panel_row::kTune, 32, 20, "Up");
   upButton_->setToolTip(tr("Tune one step up from the radio's frequency"));
-  downButton_ = place<QPushButton>(panel_, "FreqDwn", 412, 4, 40, 20, "Down");
+  downButton_ = place<QPushButton>(panel_, "FreqDwn", 412, panel_row::kTune, 40, 20, "Down");
   downButton_->setToolTip(tr("Tune one step down from the radio's frequency"));
-  stepBox_ = place<QLineEdit>(panel_, "JumpStep", 454, 4, 34, 20, ".5");
+  stepBox_ = place<QLineEdit>(panel_, "JumpStep", 454, panel_row::kTune, 34, 20, ".5");
   static const char *const kSteps[4] = {"0.10", "0.50", "1.00", "10.00"};
   for (int i = 0; i < 4; ++i) {
-    stepChoices_[i] = place<QPushButton>(panel_, form::indexed("StepSz", i), 490 + 37 * i, 4, 35, 20, kSteps[i]);
+    stepChoices_[i] = place<QPushButton>(panel_, form::indexed("StepSz", i), 490 + 37 * i, panel_row::kTune, 35, 20, kSteps[i]);
     stepChoices_[i]->setToolTip(tr("Step of %1 kHz").arg(stepChoices_[i]->text()));
   }
 
-  lowLimit_ = place<QLineEdit>(panel_, "LoFrq", 268, 26, 66, 20, "07100.00");
-  setLowButton_ = place<QPushButton>(panel_, "LoSet", 336, 26, 40, 20, "Set Lo");
+  lowLimit_ = place<QLineEdit>(panel_, "LoFrq", 268, panel_row::kScanLimits, 66, 20, "07100.00");
+  setLowButton_ = place<QPushButton>(panel_, "LoSet", 336, panel_row::kScanLimits, 40, 20, "Set Lo");
   setLowButton_->setToolTip(tr("Make the entry's frequency the low limit of the range scan"));
-  highLimit_ = place<QLineEdit>(panel_, "HiFrq", 378, 26, 66, 20, "07299.99");
-  setHighButton_ = place<QPushButton>(panel_, "HiSet", 446, 26, 40, 20, "Set Hi");
+  highLimit_ = place<QLineEdit>(panel_, "HiFrq", 378, panel_row::kScanLimits, 66, 20, "07299.99");
+  setHighButton_ = place<QPushButton>(panel_, "HiSet", 446, panel_row::kScanLimits, 40, 20, "Set Hi");
   setHighButton_->setToolTip(tr("Make the entry's frequency the high limit of the range scan"));
-  directionLabel_ = place<QLabel>(panel_, "ScanDir", 534, 26, 40, 20, "UP");
+  directionLabel_ = place<QLabel>(panel_, "ScanDir", 534, panel_row::kScanLimits, 40, 20, "UP");
   directionLabel_->hide();
   entry_->setToolTip(tr("Frequency to tune to, kHz; Enter or Goto tunes there"));
   stepBox_->setToolTip(tr("Step of Up, Down and the range scan, kHz"));
   lowLimit_->setToolTip(tr("Low limit of the range scan, kHz; double-click for a list"));
   highLimit_->setToolTip(tr("High limit of the range scan, kHz; double-click for a list"));
   directionLabel_->setToolTip(tr("Direction of the range scan"));
+  form::captionAbove(entry_, tr("Tune to, kHz"), 100);
+  form::captionAbove(stepBox_, tr("Step, kHz"), 60);
+  form::captionAbove(lowLimit_, tr("Scan from, kHz"), 100);
+  form::captionAbove(highLimit_, tr("Scan to, kHz"), 100);
 
   for (size_t i = 0; i < kBands.size(); ++i) {
-    bandButtons_[i] = place<QPushButton>(panel_, kBands[i].name, 4 + 30 * static_cast<int>(i), 50, 28, 22,
+    bandButtons_[i] = place<QPushButton>(panel_, kBands[i].name, 4 + 30 * static_cast<int>(i), panel_row::kButtons, 28, 22,
                                          kBands[i].caption);
     bandButtons_[i]->setToolTip(
         tr("Tune to %1 kHz in the %2 m band").arg(QLatin1String(kBands[i].tune), QLatin1String(kBands[i].caption)));
   }
 
   // The pick list of scan limits floats over the panel when shown.
-  pickList_ = place<QListWidget>(panel_, "List1", 387, 81, 80, 140);
+  pickList_ = place<QListWidget>(panel_, "List1", 387, panel_row::kSound + 3, 80, 140);
   pickList_->hide();
 }
 

@@ -1,12 +1,13 @@
 #include "app/txbutton.h"
 
+#include "app/panel.h"
 #include "app/radio/ptt.h"
 
 using radio::Ptt;
 
 TxButton::TxButton(Ptt *ptt, QWidget *panel) : QPushButton(QStringLiteral("TX"), panel), ptt_(ptt) {
   setObjectName(QStringLiteral("TxBut"));
-  setGeometry(578, 174, 58, 26);
+  setGeometry(578, panel_row::kCommands, 58, 26);
   connect(this, &QPushButton::clicked, this, &TxButton::onPressed);
   connect(ptt_, &Ptt::keyedChanged, this, &TxButton::showKeyed);
   showLine();

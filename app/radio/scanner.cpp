@@ -24,17 +24,18 @@ constexpr char kMark[] = "X";
 
 Scanner::Scanner(Panel *panel, Tuning *tuning, const radio::RadioState *state, QObject *parent)
     : QObject(parent), panel_(panel), tuning_(tuning), state_(state) {
-  scanButton_ = place<QPushButton>(panel_, "ButtonPlus1", 490, 26, 40, 20, "Scan");
+  scanButton_ = place<QPushButton>(panel_, "ButtonPlus1", 490, panel_row::kScanLimits, 40, 20, "Scan");
   scanButton_->setToolTip(tr("Start or stop the range scan between the limits (also Enter)"));
-  dwellBox_ = place<QLineEdit>(panel_, "Scan_Delay", 468, 100, 28, 20, "5");
+  dwellBox_ = place<QLineEdit>(panel_, "Scan_Delay", 468, panel_row::kMute, 28, 20, "5");
   dwellBox_->setToolTip(tr("Dwell of each scan step, tenths of a second"));
+  form::captionLeft(dwellBox_, tr("Dwell, 0.1 s"), 56);
   static const char *const kDelays[6] = {"3", "5", "8", "10", "20", "30"};
   for (int i = 0; i < 6; ++i) {
     dwellChoices_[i] =
-        place<QPushButton>(panel_, form::indexed("Scan_Delay2", i), 500 + 23 * i, 100, 22, 20, kDelays[i]);
+        place<QPushButton>(panel_, form::indexed("Scan_Delay2", i), 500 + 23 * i, panel_row::kMute, 22, 20, kDelays[i]);
     dwellChoices_[i]->setToolTip(tr("Dwell of %1 tenths of a second").arg(QLatin1String(kDelays[i])));
   }
-  scanStateLabel_ = place<QLabel>(panel_, "ScanState", 210, 204, 200, 18);
+  scanStateLabel_ = place<QLabel>(panel_, "ScanState", 210, panel_row::kStatus, 200, 18);
   scanStateLabel_->setToolTip(tr("Scans that are running"));
   rangeTimer_.setObjectName("Timer2");
   rangeTimer_.setInterval(2000);

@@ -21,6 +21,7 @@
 #include "app/radio/frames.h"
 #include "app/radio/scanner.h"
 #include "app/radiocontrol.h"
+#include "tests/app/captions.h"
 #include "tests/app/fakes.h"
 #include "tests/app/panel_controls.h"
 
@@ -65,11 +66,11 @@ TEST_F(PanelTest, LoadOpensThePortAndSendsNothing) {
   EXPECT_TRUE(port->written.empty());
   EXPECT_EQ(p->PortNum->text(), "3");
   EXPECT_EQ(p->NewFrq->text(), "07100.00");
-  EXPECT_EQ(window->size(), QSize(653, 231));
+  EXPECT_EQ(window->size(), QSize(653, 277));
   p->LogsScans->click();
-  EXPECT_EQ(window->size(), QSize(644, 615));
+  EXPECT_EQ(window->size(), QSize(644, 661));
   p->JustControl->click();
-  EXPECT_EQ(window->size(), QSize(653, 231));
+  EXPECT_EQ(window->size(), QSize(653, 277));
   EXPECT_EQ(p->D1[0]->objectName(), "D1_1");
   EXPECT_EQ(p->D1[6]->palette().color(QPalette::Text), QColor(128, 255, 255));
   EXPECT_EQ(p->Dot2->palette().color(QPalette::Text), QColor(128, 255, 255));
@@ -229,6 +230,9 @@ TEST_F(PanelTest, ScanLimitsAndPickList) {
 }
 
 TEST_F(PanelTest, VolumeBalanceAndMute) {
+  // The volume in tenths is the box's from the start, and the mixer is left alone until a control moves.
+  EXPECT_EQ(p->TXTVol->text(), "5.0");
+  EXPECT_TRUE(sound->calls.empty());
   p->VolumeControl->setValue(65535);
   EXPECT_EQ(p->TXTVolumeControl->text(), "65535");
   EXPECT_EQ(p->TXTVol->text(), "10.0");
@@ -368,11 +372,15 @@ TEST_F(PanelTest, TitleShowsPortLinkAndScans) {
   EXPECT_EQ(window->windowTitle(), "Tessaly - port 3 - Connected");
 }
 
-TEST_F(PanelTest, UnlabelledControlsSayWhatTheyAre) {
+TEST_F(PanelTest, ControlsSayWhatTheyAre) {
   for (QWidget *w : std::initializer_list<QWidget *>{p->Slider1, p->Slider2, p->VolumeControl, p->BalanceControl,
                                                      p->Scan_Delay, p->Text1, p->Text4, p->BufLen, p->InLen,
                                                      p->TXTVolumeControl, p->TXTVol, p->D1[0], p->PollBox})
     EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+  // The frequency display names itself by its digits; the key box is not seen.
+  QStringList unnamed{"Dot1", "Dot2", "KBD"};
+  for (int i = 1; i <= 7; ++i) unnamed << QStringLiteral("D1_%1").arg(i);
+  expectNamedOnScreen(window->findChild<Panel *>(), unnamed);
 }
 
 // The sliders name themselves and show their values; the mixer's state and
@@ -385,6 +393,11 @@ TEST_F(PanelTest, SlidersAndMixerSayWhatTheyAreAndHold) {
   QTest::keyClick(p->Slider1, Qt::Key_Right);
   EXPECT_EQ(frame1->title(), "Slider 1: 201");
   EXPECT_EQ(window->findChild<QGroupBox *>("Slider2Frame")->title(), "Slider 2: 15");
+  auto *balance = window->findChild<QLabel *>("BalanceControlCaption");
+  ASSERT_NE(balance, nullptr);
+  EXPECT_EQ(balance->text(), "Balance: 0");
+  p->BalanceControl->setValue(-35);
+  EXPECT_EQ(balance->text(), "Balance: -35");
   EXPECT_TRUE(window->findChild<QLabel *>("MixerState")->toolTip().startsWith("Mixer: fake: Master."));
   p->VolumeControl->setValue(57200);
   EXPECT_EQ(p->TXTVol->text(), "8.7");

@@ -15,6 +15,7 @@
 #include "app/tables/msgbox.h"
 #include "app/tables/scanstab.h"
 #include "app/tables/standardstab.h"
+#include "tests/app/captions.h"
 #include "tests/app/tables/tables_fixture.h"
 
 namespace {
@@ -115,6 +116,9 @@ TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
       }
     }
   }
+
+  // The entry frame's boxes are named above them.
+  expectNamedOnScreen(tabs->log().LogFrm, {});
 
   tables::MsgBox question({"Correct Upper Case Text to Proper Case", 1, "Student Data - General Info.", "Y", 0});
   EXPECT_FALSE(question.Image3->toolTip().isEmpty());
