@@ -196,6 +196,20 @@ TEST_F(WordsTest, PostingsFileThatCannotBeUsedFailsInitAndClosesTheKeywordFile) 
   EXPECT_EQ(contents("W.hyp"), "notahyp!");  // an existing file is never made anew
 }
 
+// A program that ends the engine with its index still open (its last client
+// said goodbye first) may close the index afterwards: nothing freed is used,
+// and what it added is there when the index is opened again.
+TEST_F(WordsTest, IndexClosedAfterTheEngineEndedKeepsItsWords) {
+  ASSERT_EQ(openIndex(), 0);
+  ASSERT_EQ(add("station", 7), 0);
+  call(&control_, FHOP_TERMINATE);
+  call(&control_, FHOP_TERMINATE);
+  _fhhypinit(&block_, nullptr, 0);
+  ASSERT_EQ(call(&control_, FHOP_INIT), 0);
+  ASSERT_EQ(openIndex(), 0);
+  EXPECT_EQ(search("station"), std::vector<uint32_t>{7});
+}
+
 TEST_F(WordsTest, ListReleasesTheRecordLockItTakes) {
   EngineSession::select("MSNET");
   ASSERT_EQ(openIndex(), 0);
