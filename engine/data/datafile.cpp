@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 
+#include "engine/core/engine.h"
 #include "engine/data/base95.h"
 #include "engine/data/datacache.h"
 #include "engine/data/records.h"
@@ -197,7 +198,7 @@ int header_write(fhrequest *block) {
   // go through the file's mapping, one system call fewer per write. Cut
   // short by a kill they are torn as a pwrite of them could be (byte 0
   // stays as it was), which the open's check of the count finds.
-  if (len == HDR_PREFIX && mapped_write(block, MAPPED_DATA, 0, buf.get(), len)) {
+  if (len == HDR_PREFIX && block_is_shared(block) && mapped_write(block, MAPPED_DATA, 0, buf.get(), len)) {
     datacache_wrote(block, 0, buf.get(), len);
     return FHS_OK;
   }
