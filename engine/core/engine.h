@@ -28,17 +28,24 @@ struct EngineState {
   char *keybuf = nullptr;       // the shared FH_KEYBUFSIZE-byte key buffer
 };
 
-// The process's engine state.
-EngineState &engine();
+// The process's engine state, set up before any code runs (constant
+// initialisation), so that it is there for static constructors too. Asked
+// many times in every call, hence inline.
+extern constinit EngineState engine_state;
+inline EngineState &engine() { return engine_state; }
 
 // True when `block` takes part in locking and shared-mode behaviour: a
 // network mode other than 0 and neither FH_EXCLUSIVE nor FH_READONLY.
-bool block_may_lock(const fhrequest *block);
+inline bool block_may_lock(const fhrequest *block) {
+  return engine().netmode != 0 && (block->mode & (FH_EXCLUSIVE | FH_READONLY)) == 0;
+}
 
 // True when `block` is in a shared mode without FH_EXCLUSIVE: headers are
 // written at once, and re-read (with the index nodes dropped) whenever other
 // programs may have changed them (block_rereads).
-bool block_is_shared(const fhrequest *block);
+inline bool block_is_shared(const fhrequest *block) {
+  return engine().netmode != 0 && (block->mode & FH_EXCLUSIVE) == 0;
+}
 
 // Keys are used for navigation: the file has keys and FH_NOKEY is clear.
 bool keys_in_use(const fhrequest *block);

@@ -64,8 +64,15 @@ PerBlock<Tracker> &trackers() {
   return map;
 }
 
+// Objects nobody holds are left only by killed programs, and every program
+// that starts to keep counts clears them once: a scan of the folder at each
+// table it opens would only find the same ones again. A child made by fork
+// is a program of its own here.
+bool g_swept = false;
+
 void mark_inherited() {
   trackers().for_each([](Tracker &t) { t.inherited = true; });
+  g_swept = false;
 }
 
 bool trackable(const fhrequest *block) {
@@ -105,7 +112,10 @@ bool attach(const fhrequest *block, Tracker *t) {
   struct stat st;
   if (network_filesystem(block->datfd) != nullptr || fstat(block->datfd, &st) != 0 || !count_allowed(st))
     return false;
-  sweep_unused_counts();
+  if (!g_swept) {
+    g_swept = true;
+    sweep_unused_counts();
+  }
   changes_object_name(st, t->name, sizeof t->name);
   t->failed = !open_object(t, st);
   return !t->failed;

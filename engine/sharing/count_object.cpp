@@ -65,9 +65,12 @@ CountObjectOpen open_count_object(const char *name, const struct stat &table, si
   // Owner and mode come first: another user's object is never locked or
   // mapped, so it can neither hold this program up nor feed it a count.
   if (fstat(*fd, &st) != 0 || !private_to(st, table.st_uid)) {
-    if (S_ISREG(st.st_mode)) note_refused(name, st, table);
+    // The owner's object open to others (made by an earlier version) gives
+    // way to a private one once nobody holds it.
+    bool replaced = S_ISREG(st.st_mode) && st.st_uid == table.st_uid && remove_count_if_unused(*fd, name);
+    if (!replaced && S_ISREG(st.st_mode)) note_refused(name, st, table);
     close(*fd);
-    return CountObjectOpen::kRefused;
+    return replaced ? CountObjectOpen::kRemoved : CountObjectOpen::kRefused;
   }
   CountObjectOpen result = CountObjectOpen::kOpened;
   if (!bytelock_wait_shared(*fd, 0) || fstat(*fd, &st) != 0) {
@@ -82,11 +85,11 @@ CountObjectOpen open_count_object(const char *name, const struct stat &table, si
   return result;
 }
 
-void remove_count_if_unused(int fd, const char *name) {
+bool remove_count_if_unused(int fd, const char *name) {
   struct stat st;
   // Holding the write lock, nobody else can remove the object, so a linked
   // object is still the one the name leads to.
-  if (bytelock_try(fd, 0) && fstat(fd, &st) == 0 && st.st_nlink > 0) shm_unlink(name);
+  return bytelock_try(fd, 0) && fstat(fd, &st) == 0 && st.st_nlink > 0 && shm_unlink(name) == 0;
 }
 
 void discard_count_object(const char *name, uid_t owner) {

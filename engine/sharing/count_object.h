@@ -10,8 +10,11 @@
 // when it is a regular object of that owner with no access for anyone else:
 // an object another user made (squatted or pinned) is refused, and the
 // program reads the table under the header lock instead, as for a table whose
-// group or others may write it. Every program that can write such a table
-// therefore either keeps the count or cannot open it for writing.
+// group or others may write it. An object of the owner that others may use
+// (as earlier versions made them) is refused too while any program holds
+// it, and replaced by a private one once none does. Every program that can
+// write such a table therefore either keeps the count or cannot open it for
+// writing.
 //
 // Every user holds a read lock on byte 0 of the object. An object is removed
 // only by a holder of the write lock on byte 0 that finds it still linked, so
@@ -35,7 +38,8 @@ bool count_allowed(const struct stat &table);
 
 enum class CountObjectOpen {
   kOpened,   // *fd is the object, sized, holding a read lock on byte 0
-  kRemoved,  // removed by its last user meanwhile: open the name again
+  kRemoved,  // removed meanwhile (by its last user, or an unused object
+             // open to others by this call): open the name again
   kRefused,  // another user's object, or not a plain private one (said once on stderr)
   kFailed,   // the system refused (no memory, no shared memory)
 };
@@ -45,16 +49,16 @@ enum class CountObjectOpen {
 CountObjectOpen open_count_object(const char *name, const struct stat &table, size_t size, int *fd);
 
 // Removes the object open on `fd` under `name` when no other program holds
-// it. The caller closes fd afterwards.
-void remove_count_if_unused(int fd, const char *name);
+// it; true when removed. The caller closes fd afterwards.
+bool remove_count_if_unused(int fd, const char *name);
 
 // Removes the object `name` when it is an object of `owner` that no program
 // holds (also one open to others, as earlier versions made them).
 void discard_count_object(const char *name, uid_t owner);
 
 // Removes every count object of this user that no program holds: leftovers
-// of killed programs and of tables that are gone. Each table a program
-// starts to keep a count for runs it once.
+// of killed programs and of tables that are gone. A program runs it once,
+// when it starts to keep its first count.
 void sweep_unused_counts();
 
 }  // namespace corvex

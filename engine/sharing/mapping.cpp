@@ -1,5 +1,6 @@
 #include "engine/sharing/mapping.h"
 
+#include <fcntl.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <string.h>
@@ -27,6 +28,7 @@ constexpr uintptr_t kLine = 64;
 struct View {
   int fd = -1;            // the handle the view belongs to
   bool plain = false;     // not mapped: the callers use pread
+  bool writable = false;  // a data file open for writing: mapped for writing too
   char *base = nullptr;
   size_t maplen = 0;      // bytes mapped
   size_t size = 0;        // the file size last seen
@@ -72,7 +74,8 @@ void install_guard() {
   (void)installed;
 }
 
-// Copies `n` bytes out of a mapping; false when the file ended under them.
+// Copies `n` bytes out of or into a mapping; false when the file ended
+// under them.
 bool guarded_copy(char *out, const char *from, size_t n) {
   sigjmp_buf env;
   if (sigsetjmp(env, 0) != 0) {
@@ -102,7 +105,11 @@ bool refresh(View *v) {
     v->unmap();
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     size_t len = (size + size / 4 + kSlack + page - 1) / page * page;
-    void *p = mmap(nullptr, len, PROT_READ, MAP_SHARED, v->fd, 0);
+    void *p = v->writable ? mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_SHARED, v->fd, 0) : MAP_FAILED;
+    if (p == MAP_FAILED) {
+      v->writable = false;
+      p = mmap(nullptr, len, PROT_READ, MAP_SHARED, v->fd, 0);
+    }
     if (p == MAP_FAILED) {
       v->size = 0;
       return false;
@@ -129,6 +136,7 @@ View *view_for(const fhrequest *block, MappedFile which, uint64_t end) {
     v->size = 0;
     v->call = 0;
     v->plain = network_filesystem(fd) != nullptr;
+    v->writable = which == MAPPED_DATA && (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
   }
   if (v->plain) return nullptr;
   bool stale = end > v->size || v->shrunk != g_shrunk || (v->call != g_call && block_rereads(block));
@@ -157,6 +165,14 @@ const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos,
   View *v = view_for(block, which, pos + len);
   if (!v || pos + len > v->size) return nullptr;
   return reinterpret_cast<const uint8_t *>(v->base + pos);
+}
+
+bool mapped_write(const fhrequest *block, MappedFile which, uint64_t pos, const char *data, size_t len) {
+  View *v = view_for(block, which, pos + len);
+  if (!v || !v->writable || pos + len > v->size) return false;
+  if (guarded_copy(v->base + pos, data, len)) return true;
+  v->size = 0;
+  return false;
 }
 
 void mapped_prefetch(const fhrequest *block, MappedFile which, const uint32_t *pos, int n, size_t len) {

@@ -1,12 +1,14 @@
-// Read-only memory views of a request block's data and index (or hash) files.
+// Memory views of a request block's data and index (or hash) files.
 //
 // Record and node reads copy from a MAP_SHARED mapping instead of making a
 // system call each. On a local file system the mapping shows the page cache
 // itself, so every pwrite to the file (through this block, another handle of
 // the process or another process) is seen by the next read at once; writes
-// keep going through pwrite. On a network file system other machines' writes
-// reach the page cache only through the server's rules, so such files are
-// never mapped and the callers read them with pread as before.
+// keep going through pwrite, apart from the few bytes of a data file's
+// header that a shared block rewrites after every new record
+// (mapped_write). On a network file system other machines' writes reach the
+// page cache only through the server's rules, so such files are never
+// mapped and the callers read them with pread as before.
 //
 // A view knows the file size it last saw and copies only below it; a read
 // that reaches beyond it looks at the size again and maps the grown file.
@@ -44,6 +46,15 @@ ssize_t mapped_read(const fhrequest *block, MappedFile which, uint64_t pos, char
 // call of this module for the block; null when they are not all inside the
 // file or the file is not mapped.
 const uint8_t *mapped_at(const fhrequest *block, MappedFile which, uint64_t pos, size_t len);
+
+// Copies the `len` bytes at `data` into the file at `pos` through the
+// mapping of a data file open for writing: the bytes land in the page cache
+// as a pwrite's would, seen at once by every reader of the file, without a
+// system call. True when written; false when the bytes are not all inside
+// the file, the file is not mapped for writing or ended under the copy, and
+// the caller writes them itself. A process killed during the copy may leave
+// only part of the bytes, as a torn pwrite would.
+bool mapped_write(const fhrequest *block, MappedFile which, uint64_t pos, const char *data, size_t len);
 
 // Asks the processor to fetch the `len` bytes at each of the `n` positions
 // `pos` of the file into its cache, so that reads that follow soon find

@@ -34,11 +34,6 @@ int netmode_lookup(char *name) {
   return -1;
 }
 
-bool netmode_places_locks() {
-  uint8_t mode = engine().netmode;
-  return mode == 1 || mode == 2;
-}
-
 namespace {
 
 // A block that is not shared keeps its headers and index nodes in memory;

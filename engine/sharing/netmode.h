@@ -22,6 +22,7 @@
 
 #include <stdint.h>
 
+#include "engine/core/engine.h"
 #include "engine/fhrequest.h"
 
 namespace corvex {
@@ -31,7 +32,10 @@ namespace corvex {
 int netmode_lookup(char *name);
 
 // True when the current mode places real byte locks (modes 1 and 2).
-bool netmode_places_locks();
+inline bool netmode_places_locks() {
+  uint8_t mode = engine().netmode;
+  return mode == 1 || mode == 2;
+}
 
 // Opcode 12: selects the mode named at block->keybuf. Before the mode
 // changes, every open block that is not shared writes its pending headers

@@ -1,17 +1,24 @@
 // Reads through the files' mappings never see stale contents: another
 // process changing, deleting and appending records while a shared-mode walk
 // goes on, a second handle of the same file in this process, and a file
-// that grows past what was mapped while it is read.
+// that grows past what was mapped while it is read. The header counts that
+// shared writes put through the mapping are on file at once, byte for byte
+// what a pwrite would have left, and a write the file no longer reaches is
+// refused, not a crash.
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "engine/sharing/mapping.h"
 #include "tests/support/data_fixture.h"
 #include "tests/support/note_records.h"
 #include "tests/support/scratch.h"
@@ -208,6 +215,82 @@ TEST_F(MappedReadTest, FileGrowingPastTheMappedSizeIsReadWhole) {
     check(kMore / 2);
     ASSERT_EQ(t.close(), FHS_OK);
   }
+}
+
+// The first bytes of the file as another program reading it would find
+// them.
+std::string file_head(const std::string &path, size_t n) {
+  std::string head(n, '\0');
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ssize_t got = fd >= 0 ? pread(fd, head.data(), n, 0) : -1;
+  if (fd >= 0) ::close(fd);
+  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return head;
+}
+
+std::string whole_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(MappedReadTest, SharedWritesPutTheCountOnFileAtOnceAndAsPwriteWould) {
+  std::string files[2];
+  for (bool mapped : {true, false}) {
+    SCOPED_TRACE(mapped ? "mapped" : "pread and pwrite");
+    corvex::mapping_enable(mapped);
+    {
+      EngineSession session("MSNET");
+      Table t;
+      ASSERT_EQ(t.make(dat_), FHS_OK);
+      t.block.mode |= FH_STAY;
+      for (int n = 0; n < 40; n++) {
+        ASSERT_EQ(store(t, n, "v" + std::to_string(n)), FHS_OK);
+        char count[16];
+        snprintf(count, sizeof count, " %08X", n + 2);
+        ASSERT_EQ(file_head(dat_, 9), count) << "after record " << n;
+      }
+      // Deletes and rewrites in place leave the count as it is.
+      t.clear();
+      t.put(1, seq(7));
+      ASSERT_EQ(t.op(FHOP_DELETE), FHS_OK);
+      ASSERT_EQ(store(t, 3, "again"), FHS_OK);
+      EXPECT_EQ(file_head(dat_, 9), " 00000029");
+      ASSERT_EQ(t.close(), FHS_OK);
+    }
+    files[mapped ? 0 : 1] = whole_file(dat_);
+  }
+  corvex::mapping_enable(true);
+  EXPECT_EQ(files[0], files[1]);
+}
+
+TEST_F(MappedReadTest, MappedWriteRefusesBytesTheFileDoesNotHold) {
+  fill(3);
+  EngineSession session;
+  Table t;
+  ASSERT_EQ(t.open(dat_), FHS_OK);
+  const std::string before = whole_file(dat_);
+  const uint64_t size = before.size();
+  ASSERT_EQ(t.position_key(seq(1)), FHS_OK);
+  ASSERT_EQ(t.op(FHOP_READ), FHS_OK);
+  EXPECT_FALSE(corvex::mapped_write(&t.block, corvex::MAPPED_DATA, size - 2, "XXXX", 4)) << "past the end";
+  EXPECT_EQ(whole_file(dat_), before);
+  // Another program cuts the file under the mapping: the write is refused
+  // and the file keeps what the cut left.
+  ASSERT_EQ(truncate(dat_.c_str(), 0), 0);
+  EXPECT_FALSE(corvex::mapped_write(&t.block, corvex::MAPPED_DATA, 0, " 0000", 5));
+  EXPECT_EQ(whole_file(dat_), "");
+}
+
+TEST_F(MappedReadTest, ReadOnlyHandleIsNeverWrittenThroughItsMapping) {
+  fill(3);
+  EngineSession session;
+  Table t;
+  ASSERT_EQ(t.open(dat_, FH_READONLY), FHS_OK);
+  ASSERT_EQ(t.position_key(seq(1)), FHS_OK);
+  ASSERT_EQ(t.op(FHOP_READ), FHS_OK);
+  const std::string before = whole_file(dat_);
+  EXPECT_FALSE(corvex::mapped_write(&t.block, corvex::MAPPED_DATA, 0, "X", 1));
+  EXPECT_EQ(whole_file(dat_), before);
 }
 
 }  // namespace
