@@ -8,6 +8,10 @@
 // highest bit; every completed byte has the password offset added (modulo
 // 256). Only complete bytes are written, so the last bits of the end code may
 // be missing; readers stop when fewer than `bits` bits are left.
+//
+// The writer finds every string it made, so its output is the one LZW coding
+// of the input whatever table it looks strings up in; the table is chosen for
+// speed alone.
 #ifndef CORVEX_UTIL_ARCHIVE_LZW_H
 #define CORVEX_UTIL_ARCHIVE_LZW_H
 
@@ -15,7 +19,7 @@
 #include <stdint.h>
 
 #include <memory>
-#include <vector>
+#include <unordered_map>
 
 namespace corvex {
 
@@ -37,13 +41,16 @@ class ByteSink {
 // greater than size, else 15.
 int lzw_bits_for_size(uint64_t size);
 
-// The writer's hash table size for a code width (9..15).
-int lzw_hash_size(int bits);
+// The farthest a string of the writer's table sits from the slot its hash
+// names; strings that find no free slot that near are kept aside.
+constexpr int kLzwProbeLimit = 1023;
 
 class LzwEncoder {
  public:
   // Bytes go to `sink` in blocks of kLzwOutputBlock; `offset` is added to each.
-  LzwEncoder(ByteSink *sink, uint8_t offset);
+  // `probe_limit` (0..kLzwProbeLimit) is lowered only by tests, to send many
+  // strings to the side table.
+  LzwEncoder(ByteSink *sink, uint8_t offset, int probe_limit = kLzwProbeLimit);
 
   // Starts over with an empty table and no output, at width `bits`. Output not
   // yet handed to the sink is dropped.
@@ -63,26 +70,51 @@ class LzwEncoder {
 
   int bits() const { return bits_; }
   // Complete bytes produced since the last reset, handed on or not.
-  uint64_t output_size() const { return total_ + pending_size_; }
+  uint64_t output_size() const { return total_ + pending_size_ + static_cast<uint64_t>(bit_count_ / 8); }
 
  private:
+  // The string table: 2^(bits+1) slots of 32 bits, at most half of them used,
+  // probed linearly. Codes are kept scrambled (times an odd number, modulo
+  // 2^bits), so that the home slot of (prefix, byte) is just the prefix's
+  // scrambled code exclusive-or a mask of the byte: one step after its load.
+  // The home slot and the byte's low 7 bits give the pair back, so a slot holds
+  // only those 7 bits, its distance from home (10 bits) and the scrambled code
+  // (15 bits); 0 is a free slot.
+  static constexpr int kSlotBitsMax = kLzwMaxBits + 1;
+  static constexpr uint32_t kCodeField = (1u << kLzwMaxBits) - 1;
+  static constexpr int kByteShift = kLzwMaxBits;
+  static constexpr int kDistanceShift = kByteShift + 7;
+  static constexpr size_t kCodeBatch = 1024;
   void put_code(uint32_t code);
+  void put_codes(const uint16_t *codes, size_t count);
+  // The scrambled code of a string kept aside, 0 when there is none. Out of
+  // line: the lookup loop keeps its registers.
+  __attribute__((noinline, cold)) uint32_t find_aside(uint32_t key) const;
   bool hand_on();
   void clear_table();
 
   ByteSink *sink_;
   uint8_t offset_;
+  uint32_t far_from_;  // a probe at this distance (as a slot field) goes aside
   int bits_ = kLzwMinBits;
   uint32_t end_code_ = 0;
-  int hash_size_ = 0;
-  int hash_shift_ = 0;
-  std::vector<int32_t> keys_;    // (byte << 16 | prefix code), -1 for an empty slot
-  std::vector<uint16_t> codes_;  // the code of each key
+  uint32_t code_mask_ = 0;
+  uint32_t scramble_ = 0;    // odd; codes are kept times it
+  uint32_t unscramble_ = 0;  // its inverse
+  uint32_t byte_mask_[256];  // per byte, what the prefix's scrambled code is exclusive-ored with
+  std::unique_ptr<uint32_t[]> slots_;
+  // Strings that found no slot within the probe limit: (scrambled prefix << 8
+  // | byte) to scrambled code (never 0). Empty but for adversarial or unlucky
+  // input.
+  std::unordered_map<uint32_t, uint32_t> far_;
   uint32_t next_free_ = kLzwFirstFree;
   int32_t current_ = -1;         // the code of the string matched so far; -1 before the first byte
-  uint64_t bit_buffer_ = 0;
+  uint64_t bit_buffer_ = 0;      // codes not yet written; its lowest bit_count_ bits count
   int bit_count_ = 0;
+  // Filled four bytes at a time without the offset, which is added as the
+  // block is handed on.
   unsigned char pending_[kLzwOutputBlock];
+  uint16_t codes_[kCodeBatch + 2];  // codes found by add, before packing
   size_t pending_size_ = 0;
   uint64_t total_ = 0;
   bool failed_ = false;
