@@ -189,12 +189,19 @@ bool LzwEncoder::finish() {
 // wrong password then gives wrong bytes, which the checksum reports. Such
 // entries can form a loop; a chain longer than the table is one, and counts as
 // corrupt data.
+//
+// While the stream is sound, a string is copied from where it was written
+// before, which is much quicker than following its chain byte by byte; the
+// chain is followed only when that output has left the window, or for the
+// rest of a stream once it has shown a code it could not have made.
 
 LzwDecoder::LzwDecoder(int bits, uint8_t offset, ByteSink *sink)
     : prefix_(new uint16_t[kTableSize]()),
       suffix_(new unsigned char[kTableSize]()),
       length_(new uint16_t[kTableSize]()),
-      stack_(new unsigned char[kTableSize]) {
+      stack_(new unsigned char[kTableSize]),
+      where_(new uint64_t[kTableSize]()),
+      window_(new unsigned char[kWindowSize + kWindowSlack]()) {
   reset(bits, offset, sink);
 }
 
@@ -215,23 +222,57 @@ void LzwDecoder::reset(int bits, uint8_t offset, ByteSink *sink) {
   bit_buffer_ = 0;
   bit_count_ = 0;
   status_ = Status::kMore;
-  out_size_ = 0;
-  total_ = 0;
+  sound_ = true;
+  previous_at_ = 0;
+  fill_ = handed_ = 0;
+  base_ = 0;
+  write_failed_ = false;
 }
 
 // The previous string and the first byte of this one make the next entry,
-// one longer than the previous string.
+// one longer than the previous string, found where the previous one began.
 inline void LzwDecoder::made_entry(uint32_t code, unsigned char first, uint32_t length) {
   if (previous_ >= 0 && next_free_ < end_code_) {
     prefix_[next_free_] = static_cast<uint16_t>(previous_);
     suffix_[next_free_] = first;
     length_[next_free_] = static_cast<uint16_t>(std::min<uint32_t>(previous_length_ + 1, UINT16_MAX));
+    where_[next_free_] = previous_at_;
     next_free_++;
     highest_made_ = std::max(highest_made_, next_free_);
   }
   previous_ = static_cast<int32_t>(code);
   previous_first_ = first;
   previous_length_ = length;
+  previous_at_ = base_ + fill_ - length;
+}
+
+bool LzwDecoder::make_room(size_t length) {
+  if (fill_ + length <= kWindowSize) return true;
+  if (!finish()) return false;
+  const size_t drop = fill_ - kWindowKeep;
+  std::memmove(window_.get(), window_.get() + drop, kWindowKeep);
+  base_ += drop;
+  fill_ = handed_ = kWindowKeep;
+  return true;
+}
+
+inline bool LzwDecoder::copy_from_window(uint64_t from, uint32_t length, bool repeat_first) {
+  if (from < base_) return false;
+  const unsigned char *source = window_.get() + (from - base_);
+  unsigned char *to = window_.get() + fill_;
+  const uint32_t copied = repeat_first ? length - 1 : length;
+  if (copied <= kWindowSlack) {
+    // The source ends where the copy begins at the latest, so one load of 16
+    // bytes before the store gets every byte that counts.
+    unsigned char bytes[kWindowSlack];
+    std::memcpy(bytes, source, kWindowSlack);
+    std::memcpy(to, bytes, kWindowSlack);
+  } else {
+    std::memcpy(to, source, copied);
+  }
+  if (repeat_first) to[length - 1] = to[0];
+  fill_ += length;
+  return true;
 }
 
 inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
@@ -241,13 +282,29 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
     previous_ = -1;
     return Status::kMore;
   }
+  if (code < 256) {
+    if (!make_room(1)) return Status::kWriteFailed;
+    window_[fill_++] = static_cast<unsigned char>(code);
+    made_entry(code, static_cast<unsigned char>(code), 1);
+    return Status::kMore;
+  }
+  const bool repeat = code == next_free_ && previous_ >= 0;
+  if (code > next_free_ || (code == next_free_ && previous_ < 0)) sound_ = false;
+  if (sound_) {
+    const uint32_t length = repeat ? previous_length_ + 1 : length_[code];
+    if (!make_room(length)) return Status::kWriteFailed;
+    if (copy_from_window(repeat ? previous_at_ : where_[code], length, repeat)) {
+      made_entry(code, window_[fill_ - length], length);
+      return Status::kMore;
+    }
+  }
   // A code of the table as it stands is written straight into the output,
   // from its end, when its length is known and its chain agrees with it.
   if (code < next_free_) {
-    const uint32_t length = code < 256 ? 1 : length_[code];
-    if (length > 0 && length <= kLzwOutputBlock) {
-      if (out_size_ + length > kLzwOutputBlock && !finish()) return Status::kWriteFailed;
-      unsigned char *at = out_ + out_size_ + length - 1;
+    const uint32_t length = length_[code];
+    if (length > 0) {
+      if (!make_room(length)) return Status::kWriteFailed;
+      unsigned char *at = window_.get() + fill_ + length - 1;
       uint32_t walk = code;
       uint32_t left = length;
       while (--left > 0 && walk > 255) {
@@ -256,7 +313,7 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
       }
       if (left == 0 && walk <= 255) {
         *at = static_cast<unsigned char>(walk);
-        out_size_ += length;
+        fill_ += length;
         made_entry(code, static_cast<unsigned char>(walk), length);
         return Status::kMore;
       }
@@ -265,7 +322,7 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
   // Otherwise the string is built backwards on the stack.
   size_t depth = 0;
   uint32_t walk = code;
-  if (code == next_free_ && previous_ >= 0) {
+  if (repeat) {
     stack_[depth++] = previous_first_;
     walk = static_cast<uint32_t>(previous_);
   }
@@ -276,14 +333,10 @@ inline LzwDecoder::Status LzwDecoder::decode(uint32_t code) {
   }
   const unsigned char first = static_cast<unsigned char>(walk);
   stack_[depth++] = first;
+  if (!make_room(depth)) return Status::kWriteFailed;
+  for (size_t k = 0; k < depth; k++) window_[fill_ + k] = stack_[depth - 1 - k];
+  fill_ += depth;
   made_entry(code, first, static_cast<uint32_t>(depth));
-  while (depth > 0) {
-    size_t n = std::min(kLzwOutputBlock - out_size_, depth);
-    for (size_t k = 0; k < n; k++) out_[out_size_ + k] = stack_[depth - 1 - k];
-    out_size_ += n;
-    depth -= n;
-    if (out_size_ == kLzwOutputBlock && !finish()) return Status::kWriteFailed;
-  }
   return Status::kMore;
 }
 
@@ -296,17 +349,16 @@ LzwDecoder::Status LzwDecoder::add(const unsigned char *data, size_t size) {
       bit_count_ -= bits_;
       status_ = decode(static_cast<uint32_t>(bit_buffer_ >> bit_count_) & mask);
       bit_buffer_ &= (uint64_t{1} << bit_count_) - 1;
+      if (fill_ - handed_ >= kHandOnAt && !finish()) status_ = Status::kWriteFailed;
     }
   }
   return status_;
 }
 
 bool LzwDecoder::finish() {
-  if (out_size_ == 0) return true;
-  bool ok = sink_->write(out_, out_size_);
-  total_ += out_size_;
-  out_size_ = 0;
-  return ok;
+  if (handed_ < fill_ && !sink_->write(window_.get() + handed_, fill_ - handed_)) write_failed_ = true;
+  handed_ = fill_;
+  return !write_failed_;
 }
 
 }  // namespace corvex

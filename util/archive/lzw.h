@@ -132,17 +132,30 @@ class LzwDecoder {
 
   // Decodes `size` more input bytes. kMore wants more input; kEnd once the end
   // code came (later input is ignored); kCorrupt for codes whose strings form
-  // a loop (damaged data); kWriteFailed when the sink failed. Decoded bytes are handed on in
-  // blocks; finish() hands on the rest.
+  // a loop (damaged data); kWriteFailed when the sink failed. Decoded bytes are
+  // handed on in blocks; finish() hands on the rest (false when the sink failed,
+  // now or before).
   Status add(const unsigned char *data, size_t size);
   bool finish();
 
   // Bytes decoded so far.
-  uint64_t output_size() const { return total_ + out_size_; }
+  uint64_t output_size() const { return base_ + fill_; }
 
  private:
   static constexpr size_t kTableSize = size_t{1} << kLzwMaxBits;
+  // The output is kept in a window; when it is full, its older half goes.
+  static constexpr size_t kWindowSize = size_t{1} << 20;
+  static constexpr size_t kWindowKeep = kWindowSize / 2;
+  static constexpr size_t kWindowSlack = 16;  // room for copies of 16 bytes at a time
+  // Output is handed on once this much waits.
+  static constexpr size_t kHandOnAt = 8 * kLzwOutputBlock;
   Status decode(uint32_t code);
+  // Copies the `length` bytes at stream position `from`, when the window
+  // still holds them, to its end; with `repeat_first` the last of them is
+  // the first again. false when they are gone.
+  bool copy_from_window(uint64_t from, uint32_t length, bool repeat_first);
+  // Makes room for `length` (at most kTableSize) more bytes at the window's end.
+  bool make_room(size_t length);
   void made_entry(uint32_t code, unsigned char first, uint32_t length);
 
   int bits_ = kLzwMinBits;
@@ -161,9 +174,17 @@ class LzwDecoder {
   std::unique_ptr<unsigned char[]> suffix_;
   std::unique_ptr<uint16_t[]> length_;  // string length of each entry, 0 when unknown
   std::unique_ptr<unsigned char[]> stack_;
-  unsigned char out_[kLzwOutputBlock];
-  size_t out_size_ = 0;
-  uint64_t total_ = 0;
+  // In a sound stream (all codes so far known when they came) an entry's
+  // string lies in the output where the previous string began: where_ holds
+  // that stream position.
+  std::unique_ptr<uint64_t[]> where_;
+  bool sound_ = true;
+  uint64_t previous_at_ = 0;  // the stream position of the previous code's string
+  std::unique_ptr<unsigned char[]> window_;
+  size_t fill_ = 0;    // bytes in the window
+  size_t handed_ = 0;  // of those, handed on
+  uint64_t base_ = 0;  // the stream position of the window's first byte
+  bool write_failed_ = false;
 };
 
 }  // namespace corvex

@@ -100,6 +100,31 @@ TEST(Lzw, RoundTripsAtEveryWidthThroughTableResetsAndInAnyPieces) {
   }
 }
 
+TEST(Lzw, ReadingCopiesStringsFromEarlierOutputNearAndFar) {
+  // Text, a run long enough that the strings it made early lie far behind
+  // the output the reader keeps, then the text and the run again.
+  Bytes text = text_bytes(300000);
+  Bytes input = text;
+  input.insert(input.end(), 2500000, 'a');
+  input.insert(input.end(), text.begin(), text.end());
+  input.insert(input.end(), 3000, 'a');
+  LzwDecoder::Status status;
+  EXPECT_EQ(decode(encode(input, 15, 3), 15, 3, &status), input);
+  EXPECT_NE(status, LzwDecoder::Status::kCorrupt);
+}
+
+TEST(Lzw, AFailedWriteOfTheReaderIsReportedToTheEnd) {
+  struct FailSecond : ByteSink {
+    bool write(const unsigned char *, size_t) override { return ++calls < 2; }
+    int calls = 0;
+  } sink;
+  Bytes coded = encode(random_bytes(300000, 9), 15);
+  LzwDecoder decoder(15, 0, &sink);
+  LzwDecoder::Status status = decoder.add(coded.data(), coded.size());
+  EXPECT_EQ(status, LzwDecoder::Status::kWriteFailed);
+  EXPECT_FALSE(decoder.finish());
+}
+
 TEST(Lzw, OutputReachesTheSinkInBlocksOf8192) {
   Collect out;
   LzwEncoder encoder(&out, 0);
