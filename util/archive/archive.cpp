@@ -15,6 +15,7 @@
 
 #include "util/archive/header.h"
 #include "util/archive/member.h"
+#include "util/archive/member_output.h"
 #include "util/archive/options.h"
 #include "util/ascii.h"
 #include "util/fastfile.h"
@@ -259,6 +260,7 @@ class Run {
   // Extracted files (the written file, its final name) to be put in place.
   std::vector<std::pair<std::string, std::string>> extracted_;
   MemberCoders coders_;
+  std::vector<unsigned char> gather_;  // for MemberOutput
 };
 
 void Run::show_percent(int line, int *shown, uint64_t done, uint64_t whole) {
@@ -308,7 +310,7 @@ int Run::find_files(std::vector<FoundFile> *files, bool *left_out) {
   struct stat archive_stat {}, temp_stat {};
   bool have_archive = stat(archive_.c_str(), &archive_stat) == 0;
   bool have_temp = stat(temp_.c_str(), &temp_stat) == 0;
-  std::set<std::string> members;
+  std::set<std::string> members, paths;
   for (const std::string &spec : specs_) {
     std::string dir = dir_part(spec);
     int32_t found_size;
@@ -319,8 +321,7 @@ int Run::find_files(std::vector<FoundFile> *files, bool *left_out) {
       struct stat st {};
       if (stat(file.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
       if ((have_archive && same_file(st, archive_stat)) || (have_temp && same_file(st, temp_stat))) continue;
-      auto same_path = [&](const FoundFile &f) { return f.path == file.path; };
-      if (std::any_of(files->begin(), files->end(), same_path)) continue;
+      if (paths.count(file.path)) continue;
       if (file.member.size() > kMemberNameMax) {
         out_.message(format("Error: Name longer than %zu characters, left out: %s\r\n", kMemberNameMax,
                             file.path.c_str()));
@@ -339,6 +340,7 @@ int Run::find_files(std::vector<FoundFile> *files, bool *left_out) {
         out_.message(format("Error: More than %d files.\r\n", kMaxFiles));
         return kResultFailed;
       }
+      paths.insert(file.path);
       files->push_back(file);
     }
   }
@@ -422,28 +424,22 @@ int Run::add_file(int to, const FoundFile &file, long *end) {
   out_.message(format("Adding:  %-12s .......... ", file.member.c_str()));
   FastFile input;
   if (!input.open(file.path, kReadFlags)) return fail(kArchiveCannotOpen, file.path);
-  long header_at = *end;
+  const long header_at = *end;
   MemberHeader header;
   header.name = file.member;
   std::memcpy(header.stamp, file.stamp, sizeof header.stamp);
-  unsigned char raw[kMemberHeaderSize];
-  pack_header(header, raw);
-  if (_fastwrite(to, raw, sizeof raw) != 0) return fail(kArchiveDiskFull, temp_);
+  MemberOutput output(to, header_at, header, gather_);
 
   FastSource source(input.slot());
-  FastSink sink(to);
   auto progress = [&](uint64_t done) {
     show_percent(kCmpMemberPercent, &shown, done, file.size);
     return !stopped();
   };
-  CodeStatus status = write_member(source, file.size, options_.offset(), sink, progress, coders_, &header);
+  CodeStatus status = write_member(source, file.size, options_.offset(), output, progress, coders_, &header);
   if (status == CodeStatus::kOk && header.method == kMethodLzw && header.stored_size >= header.original_size) {
-    // Coding did not pay: store the file, over the coded data (what waits
-    // before it, such as members copied before, is written first).
-    long data_at = header_at + static_cast<long>(kMemberHeaderSize);
-    if (_fastrewind(input.slot()) != 0 || _fastflush(to) != 0 || _fastseek(to, data_at, 0) != data_at)
-      return fail(kArchiveDiskFull, temp_);
-    status = store_member(source, options_.offset(), sink, progress, &header);
+    // Coding did not pay: store the file instead of the coded data.
+    if (_fastrewind(input.slot()) != 0 || !output.restart()) return fail(kArchiveDiskFull, temp_);
+    status = store_member(source, options_.offset(), output, progress, &header);
   }
   switch (status) {
     case CodeStatus::kOk: break;
@@ -453,11 +449,8 @@ int Run::add_file(int to, const FoundFile &file, long *end) {
       out_.message(format("Error: Too large for a member: %s\r\n", file.path.c_str()));
       return kResultFailed;
   }
-  pack_header(header, raw);
+  if (!output.finish(header)) return fail(kArchiveDiskFull, temp_);
   *end = header_at + static_cast<long>(kMemberHeaderSize + header.stored_size);
-  if (_fastflush(to) != 0 || _fastseek(to, header_at, 0) != header_at || _fastwrite(to, raw, sizeof raw) != 0 ||
-      _fastflush(to) != 0 || _fastseek(to, *end, 0) != *end)
-    return fail(kArchiveDiskFull, temp_);
   out_.message("Done.\r\n");
   return 0;
 }

@@ -1,7 +1,7 @@
 #include "util/archive/member.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
 
 namespace corvex {
 
@@ -54,49 +54,52 @@ CodeStatus store_member(ByteSource &input, uint8_t offset, ByteSink &sink, const
 
 CodeStatus write_member(ByteSource &input, uint64_t size, uint8_t offset, ByteSink &sink,
                         const MemberProgress &progress, MemberCoders &coders, MemberHeader *header) {
-  std::vector<unsigned char> first(kMemberInputBlock);
-  size_t first_size = input.read(first.data(), first.size());
-  if (first_size == 0) return store_member(input, offset, sink, progress, header);  // an empty member
+  // The first read takes a whole chunk, of which the first block is coded
+  // first: a small file comes in one read.
+  unsigned char chunk[kMemberReadChunk];
+  const size_t got = input.read(chunk, sizeof chunk);
+  if (got == 0) return store_member(input, offset, sink, progress, header);  // an empty member
+  const size_t first_size = std::min(got, kMemberInputBlock);
 
   CountingSink counted(sink);
   LzwEncoder &encoder = coders.encoder;
   int bits = lzw_bits_for_size(size);
   encoder.reset(bits, &counted, offset);
-  encoder.add(first.data(), first_size);
+  encoder.add(chunk, first_size);
   bool full = first_size == kMemberInputBlock;
   if (bits > kLzwMinBits && full && encoder.output_size() + 128 > first_size) {
     bits = lowered_bits(bits, first_size, encoder.output_size());
     encoder.reset(bits);
-    encoder.add(first.data(), first_size);
+    encoder.add(chunk, first_size);
   }
   // The first block's output has not reached the sink yet (it fits one output
   // block), so storing instead starts from nothing.
   if ((bits == kLzwMinBits || !full) && encoder.output_size() >= first_size) {
     struct Replay : ByteSource {
-      Replay(const std::vector<unsigned char> &block, size_t n, ByteSource &rest) : block(block), n(n), rest(rest) {}
+      Replay(const unsigned char *chunk, size_t n, ByteSource &rest) : chunk(chunk), n(n), rest(rest) {}
       size_t read(unsigned char *target, size_t want) override {
         if (at < n) {
           size_t k = std::min(want, n - at);
-          std::copy(block.begin() + static_cast<long>(at), block.begin() + static_cast<long>(at + k), target);
+          std::memcpy(target, chunk + at, k);
           at += k;
           return k;
         }
         return rest.read(target, want);
       }
-      const std::vector<unsigned char> &block;
+      const unsigned char *chunk;
       size_t n, at = 0;
       ByteSource &rest;
-    } replay(first, first_size, input);
+    } replay(chunk, got, input);
     return store_member(replay, offset, sink, progress, header);
   }
 
-  uint16_t checksum = add_to_checksum(0, first.data(), first_size);
-  uint64_t done = first_size;
+  uint16_t checksum = add_to_checksum(0, chunk, got);
+  if (!encoder.add(chunk + first_size, got - first_size)) return CodeStatus::kWriteFailed;
+  uint64_t done = got;
   if (!progress(done)) return CodeStatus::kStopped;
-  std::vector<unsigned char> block(kMemberInputBlock * 8);
-  while (size_t n = input.read(block.data(), block.size())) {
-    checksum = add_to_checksum(checksum, block.data(), n);
-    if (!encoder.add(block.data(), n)) return CodeStatus::kWriteFailed;
+  while (size_t n = input.read(chunk, sizeof chunk)) {
+    checksum = add_to_checksum(checksum, chunk, n);
+    if (!encoder.add(chunk, n)) return CodeStatus::kWriteFailed;
     done += n;
     if (done > kSizeLimit || encoder.output_size() > kSizeLimit) return CodeStatus::kTooLarge;
     if (!progress(done)) return CodeStatus::kStopped;

@@ -1,8 +1,8 @@
 // Coding one archive member: its data from a source to a sink.
 //
 // Writing (method 1 with a fall-back to method 0): the code width comes from
-// the file's size. The input is read in blocks of 2048 bytes (after the first
-// one, several at a time). After the first
+// the file's size. The input is coded in blocks of 2048 bytes (read several
+// at a time). After the first
 // block only: when the width is above 9, the block was full and the output is
 // not at least 128 bytes smaller than the block, the width is lowered (by 1
 // when the output is below the input plus 128, by 2 below the input plus 256,
@@ -25,6 +25,8 @@
 namespace corvex {
 
 constexpr size_t kMemberInputBlock = 2048;
+// What the writer reads at a time.
+constexpr size_t kMemberReadChunk = 8 * kMemberInputBlock;
 
 // Where member input comes from. read returns the bytes delivered, fewer than
 // asked only at the end.
