@@ -24,27 +24,15 @@
 
 #include <stdint.h>
 
-#include <string>
-#include <vector>
+#include <string_view>
 
 #include "engine/fhrequest.h"
+#include "engine/words/word_table.h"
 
 namespace corvex {
 
 constexpr uint32_t kPostingSize = 8;
 constexpr uint32_t kFirstPosting = 8;  // after the signature
-
-// A word's chain as walked: where it starts and ends, and its documents in
-// order of addition.
-struct Chain {
-  uint32_t first = 0;
-  uint32_t last = 0;
-  std::vector<uint32_t> docs;
-  bool ascending = true;  // docs is strictly increasing
-
-  bool contains(uint32_t doc) const;
-  void add(uint32_t pos, uint32_t doc);
-};
 
 // Opens the postings file `path` for `block` (read-write, or read-only when
 // it is not writable) shared with other processes, or makes it with its
@@ -81,8 +69,9 @@ int postings_write_appended(int fd);
 // True when so much waits in the copy that it should be flushed.
 bool postings_flush_due(int fd);
 
-// The chain kept in memory for `word`, or null.
-Chain *postings_cached_chain(int fd, const std::string &word);
+// The chain kept in memory for `word`, or null. A kept chain stays where it
+// is while the memory copy lasts.
+Chain *postings_cached_chain(int fd, std::string_view word);
 
 // Walks the chain that starts at `first` into `out`. Returns 0, or 55 when a
 // posting lies outside the file, is short, or links backwards.
@@ -97,7 +86,7 @@ int postings_link(int fd, uint32_t pos, uint32_t next);
 
 // Keeps `chain` under `word` when memory is kept and returns the kept
 // chain; null when nothing is kept.
-Chain *postings_remember(int fd, const std::string &word, Chain &&chain);
+Chain *postings_remember(int fd, std::string_view word, Chain &&chain);
 
 // The append lock: byte 0 of the file, `tries` tries 20 ms apart (0 is one
 // try). Returns 0 when held, 56 for a read-only handle, 108 when another

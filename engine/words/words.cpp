@@ -85,12 +85,23 @@ int leave(fhrequest *block) {
   return closed;
 }
 
-// The word as the keyword file holds it: lower case, cut to the item.
-std::string keyword_of(fhrequest *block, std::string_view word) {
+// How much of a word the keyword file holds: the length of its item, or
+// all of it when there is no such item.
+size_t keyword_room(fhrequest *block) {
   int item = _fhfidoffset(block, kKeywordItem);
-  size_t room = item >= 0 ? block->itemdefs[item].length : word.size();
-  std::string out(word.substr(0, std::min(room, word.size())));
-  for (char &c : out) c = static_cast<char>(ascii_lower(static_cast<unsigned char>(c)));
+  return item >= 0 ? block->itemdefs[item].length : SIZE_MAX;
+}
+
+// Puts the word as the keyword file holds it into `out`: lower case, cut
+// to `room`.
+void fold_keyword(std::string_view word, size_t room, std::string *out) {
+  out->assign(word.substr(0, std::min(room, word.size())));
+  for (char &c : *out) c = static_cast<char>(ascii_lower(static_cast<unsigned char>(c)));
+}
+
+std::string keyword_of(fhrequest *block, std::string_view word) {
+  std::string out;
+  fold_keyword(word, keyword_room(block), &out);
   return out;
 }
 
@@ -197,6 +208,45 @@ int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
   return status;
 }
 
+// What adding words through a block needs, found once for all the words of
+// a line: the postings made ready, the block that reaches the keyword file,
+// and how much of a word that file holds.
+// Nothing is made ready before the first word that the rules index.
+class Adder {
+ public:
+  explicit Adder(fhrequest *block) : block_(block) {}
+
+  // Adds `word`, as given, for `doc` when the word rules index it.
+  int add(std::string_view word, uint32_t doc) {
+    if (!word_is_indexed(word)) return FHS_OK;
+    int status = keywords_ ? int{FHS_OK} : start();
+    if (status != FHS_OK) return status;
+    fold_keyword(word, room_, &keyword_);
+    if (shared_ && (status = postings_lock(fd_, block_->hdrtries)) != FHS_OK) return status;
+    status = add_keyword(keywords_, keyword_, doc);
+    if (shared_) postings_unlock(fd_);
+    return status;
+  }
+
+ private:
+  int start() {
+    int status = prepare(block_);
+    if (status != FHS_OK) return status;
+    keywords_ = keyword_block(block_);
+    fd_ = postings_fd(block_);
+    shared_ = block_is_shared(block_);
+    room_ = keyword_room(block_);
+    return FHS_OK;
+  }
+
+  fhrequest *const block_;
+  fhrequest *keywords_ = nullptr;
+  int fd_ = 0;
+  bool shared_ = false;
+  size_t room_ = 0;
+  std::string keyword_;  // the word being added, kept to reuse its memory
+};
+
 // Opens the keyword file of `block`, made when its data file does not exist.
 // A file left by a program that ended inside an update (113) is rebuilt,
 // when no other program has it open, and opened again.
@@ -261,15 +311,11 @@ int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
 int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
   if (!ready(block) || !word) return -1;
   block->status = FHS_OK;
-  if (!word_is_indexed(word)) return 0;
+  // The rules look at the word as given: it is lower-cased once indexed.
+  const std::string_view given(word);
+  if (!word_is_indexed(given)) return 0;
+  int status = Adder(block).add(given, doc);
   for (char *c = word; *c; c++) *c = static_cast<char>(ascii_lower(static_cast<unsigned char>(*c)));
-  const int fd = postings_fd(block);
-  int status = prepare(block);
-  if (status != FHS_OK) return fail(block, status);
-  const bool shared = block_is_shared(block);
-  if (shared && (status = postings_lock(fd, block->hdrtries)) != FHS_OK) return fail(block, status);
-  status = add_keyword(keyword_block(block), keyword_of(block, word), doc);
-  if (shared) postings_unlock(fd);
   return status == FHS_OK ? 0 : fail(block, status);
 }
 
@@ -277,7 +323,7 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
   if (!ready(block)) return -1;
   block->status = FHS_OK;
   const char *p = text_or_empty(text);
-  char word[kWordMax + 1];
+  Adder adder(block);
   while (*p) {
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
     const char *start = p;
@@ -285,9 +331,8 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
     std::string_view cut(start, std::min<size_t>(static_cast<size_t>(p - start), kWordMax));
     std::string_view clean = strip_word_marks(cut);
     if (clean.empty() || !word_class_accepted(clean, flags)) continue;
-    memcpy(word, clean.data(), clean.size());
-    word[clean.size()] = '\0';
-    if (_fhhypaddword(block, word, doc) != 0) return -1;
+    int status = adder.add(clean, doc);
+    if (status != FHS_OK) return fail(block, status);
   }
   return 0;
 }
