@@ -294,7 +294,7 @@ bool postings_flush_due(int fd) {
   return e && e->copied && e->image.size() - e->written > kWaitingBytesMax;
 }
 
-Chain *postings_cached_chain(int fd, std::string_view word) {
+Chain *postings_cached_chain(int fd, const WordKey &word) {
   Entry *e = entry_of(fd);
   return e && e->copied ? e->chains.find(word) : nullptr;
 }
@@ -351,7 +351,7 @@ int postings_link(int fd, uint32_t pos, uint32_t next) {
   return FHS_OK;
 }
 
-Chain *postings_remember(int fd, std::string_view word, Chain &&chain) {
+Chain *postings_remember(int fd, const WordKey &word, Chain &&chain) {
   Entry *e = entry_of(fd);
   if (!e || !e->copied) return nullptr;
   Chain &kept = e->chains.insert(word);

@@ -24,8 +24,6 @@
 
 #include <stdint.h>
 
-#include <string_view>
-
 #include "engine/fhrequest.h"
 #include "engine/words/word_table.h"
 
@@ -71,7 +69,7 @@ bool postings_flush_due(int fd);
 
 // The chain kept in memory for `word`, or null. A kept chain stays where it
 // is while the memory copy lasts.
-Chain *postings_cached_chain(int fd, std::string_view word);
+Chain *postings_cached_chain(int fd, const WordKey &word);
 
 // Walks the chain that starts at `first` into `out`. Returns 0, or 55 when a
 // posting lies outside the file, is short, or links backwards.
@@ -86,7 +84,7 @@ int postings_link(int fd, uint32_t pos, uint32_t next);
 
 // Keeps `chain` under `word` when memory is kept and returns the kept
 // chain; null when nothing is kept.
-Chain *postings_remember(int fd, std::string_view word, Chain &&chain);
+Chain *postings_remember(int fd, const WordKey &word, Chain &&chain);
 
 // The append lock: byte 0 of the file, `tries` tries 20 ms apart (0 is one
 // try). Returns 0 when held, 56 for a read-only handle, 108 when another

@@ -1,6 +1,6 @@
-// The chains of a postings file kept in memory, by word: an open-addressing
-// table whose words lie side by side in one growing buffer, so that finding
-// a word costs no allocation and few cache misses.
+// The chains of a postings file kept in memory, by keyword: an
+// open-addressing table whose keywords lie side by side in one growing
+// buffer, so that finding one costs no allocation and few cache misses.
 #ifndef CORVEX_ENGINE_WORDS_WORD_TABLE_H
 #define CORVEX_ENGINE_WORDS_WORD_TABLE_H
 
@@ -8,8 +8,9 @@
 
 #include <deque>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "engine/words/word_key.h"
 
 namespace corvex {
 
@@ -18,8 +19,10 @@ namespace corvex {
 struct Chain {
   uint32_t first = 0;
   uint32_t last = 0;
+  uint32_t last_doc = 0;  // the last of docs, where the chain's ends are:
+  bool ascending = true;  // docs is strictly increasing; with last_doc this
+                          // answers most adds without reading docs
   std::vector<uint32_t> docs;
-  bool ascending = true;  // docs is strictly increasing
 
   bool contains(uint32_t doc) const;
   void add(uint32_t pos, uint32_t doc);
@@ -27,24 +30,27 @@ struct Chain {
 
 class WordTable {
  public:
-  // The chain kept under `word`, or null.
-  Chain *find(std::string_view word);
+  // The chain kept under `key`, or null.
+  Chain *find(const WordKey &key);
 
-  // The chain kept under `word`, made empty when there is none. A chain
+  // The chain kept under `key`, made empty when there is none. A chain
   // stays at its address until the table is cleared.
-  Chain &insert(std::string_view word);
+  Chain &insert(const WordKey &key);
 
   void clear();
 
  private:
-  struct Slot {
-    uint32_t tag = 0;  // high bits of the word's hash, never 0; 0 = free
+  // A keyword's first groups are kept in its slot, so that most keywords
+  // are told apart without reading words_.
+  struct alignas(32) Slot {
+    uint32_t tag = 0;  // high bits of the keyword's hash, never 0; 0 = free
     uint32_t chain = 0;
-    uint32_t word_at = 0;  // in words_
+    uint32_t word_at = 0;  // in words_, with its zeros to whole groups
     uint32_t word_size = 0;
+    char head[WordKey::kHeadSize] = {};
   };
 
-  Slot *slot_for(std::string_view word, uint64_t hash);
+  Slot *slot_for(const WordKey &key, uint64_t hash);
   void grow();
 
   std::vector<Slot> slots_;  // a power of two, at most half taken

@@ -19,6 +19,7 @@
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 #include "engine/words/postings.h"
+#include "engine/words/word_key.h"
 #include "engine/words/wordclass.h"
 #include "util/ascii.h"
 #include "util/memory.h"
@@ -92,18 +93,8 @@ size_t keyword_room(fhrequest *block) {
   return item >= 0 ? block->itemdefs[item].length : SIZE_MAX;
 }
 
-// Puts the word as the keyword file holds it into `out`: lower case, cut
-// to `room`.
-void fold_keyword(std::string_view word, size_t room, std::string *out) {
-  out->assign(word.substr(0, std::min(room, word.size())));
-  for (char &c : *out) c = static_cast<char>(ascii_lower(static_cast<unsigned char>(c)));
-}
-
-std::string keyword_of(fhrequest *block, std::string_view word) {
-  std::string out;
-  fold_keyword(word, keyword_room(block), &out);
-  return out;
-}
+// The word as the keyword file holds it: lower case, cut to the item.
+WordKey keyword_of(fhrequest *block, std::string_view word) { return WordKey(word, keyword_room(block)); }
 
 // Puts `text`, space-filled, into the key buffer and makes key 1 current.
 int set_key_text(fhrequest *block, std::string_view text) {
@@ -125,9 +116,9 @@ uint32_t first_posting(fhrequest *block) {
 // Finds `keyword`'s record: reads it (FHS_OK, `*found` true) or learns that
 // there is none (FHS_OK, `*found` false). With `lock` the record is locked
 // before it is read.
-int find_keyword(fhrequest *block, const std::string &keyword, bool lock, bool *found) {
+int find_keyword(fhrequest *block, const WordKey &keyword, bool lock, bool *found) {
   *found = false;
-  int status = set_key_text(block, keyword);
+  int status = set_key_text(block, keyword.text());
   if (status != FHS_OK) return status;
   if (_rfhposn(block, 1) != 0) return block->status;
   if (!(block->state & ST_POSITIONED)) return FHS_OK;
@@ -140,7 +131,7 @@ int find_keyword(fhrequest *block, const std::string &keyword, bool lock, bool *
 // The chain of `keyword`: the one kept in memory, or the one its keyword
 // record starts (walked into `local`, and kept when memory is kept).
 // `*chain` is null for a word not in the index.
-int chain_of(fhrequest *block, const std::string &keyword, bool lock, Chain *local, Chain **chain) {
+int chain_of(fhrequest *block, const WordKey &keyword, bool lock, Chain *local, Chain **chain) {
   const int fd = postings_fd(block);
   *chain = postings_cached_chain(fd, keyword);
   if (*chain) return FHS_OK;
@@ -156,7 +147,7 @@ int chain_of(fhrequest *block, const std::string &keyword, bool lock, Chain *loc
 }
 
 // Writes the record of a new keyword whose first posting is at `pos`.
-int write_keyword(fhrequest *block, const std::string &keyword, uint32_t pos) {
+int write_keyword(fhrequest *block, const WordKey &keyword, uint32_t pos) {
   char posn[kPosnWidth + 1] = {};
   base95_put(pos, kPosnWidth, posn);
   block->recbuf[0] = ' ';
@@ -182,7 +173,7 @@ int prepare(fhrequest *block) {
 // posting first and the link to it after, so that an interrupted add leaves
 // no link to nothing; a new keyword's record is written once its posting is
 // in the file.
-int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
+int add_keyword(fhrequest *kw, const WordKey &keyword, uint32_t doc) {
   const int fd = postings_fd(kw);
   Chain local;
   Chain *chain = nullptr;
@@ -221,7 +212,7 @@ class Adder {
     if (!word_is_indexed(word)) return FHS_OK;
     int status = keywords_ ? int{FHS_OK} : start();
     if (status != FHS_OK) return status;
-    fold_keyword(word, room_, &keyword_);
+    keyword_.assign(word, room_);
     if (shared_ && (status = postings_lock(fd_, block_->hdrtries)) != FHS_OK) return status;
     status = add_keyword(keywords_, keyword_, doc);
     if (shared_) postings_unlock(fd_);
@@ -244,7 +235,7 @@ class Adder {
   int fd_ = 0;
   bool shared_ = false;
   size_t room_ = 0;
-  std::string keyword_;  // the word being added, kept to reuse its memory
+  WordKey keyword_;  // the word being added, kept to reuse its memory
 };
 
 // Opens the keyword file of `block`, made when its data file does not exist.
@@ -375,7 +366,8 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
     *size = kListGrowth;
   }
   size_t used = strnlen(buffer, *size);
-  const std::string start = keyword_of(block, text_or_empty(prefix));
+  const WordKey start_key = keyword_of(block, text_or_empty(prefix));
+  const std::string_view start = start_key.text();
   fhrequest *kw = keyword_block(block);
   int status = prepare(block);
   if (status == FHS_OK) status = set_key_text(kw, start);
@@ -386,7 +378,7 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
     if (_rfhitemget(kw, kKeywordItem, 0, item) != 0) break;
     trim(item);
     if (!start.empty() && static_cast<unsigned char>(item[0]) > static_cast<unsigned char>(start[0])) break;
-    const std::string keyword = item;
+    const WordKey keyword = WordKey::as_stored(item);
     Chain local;
     const Chain *chain = postings_cached_chain(block->hypfd, keyword);
     if (!chain) {
@@ -409,7 +401,7 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
       buffer = bigger;
       *size = grown;
     }
-    memcpy(buffer + used, keyword.data(), keyword.size());
+    memcpy(buffer + used, keyword.c_str(), keyword.size());
     memcpy(buffer + used + keyword.size(), "\r\n", 2);
     used = need;
     buffer[used] = '\0';
