@@ -17,6 +17,7 @@
 
 #include "engine/core/engine.h"
 #include "engine/ops/parking.h"
+#include "engine/words/word_table.h"
 #include "util/bytes.h"
 #include "util/filelock.h"
 #include "util/new_file.h"
@@ -315,6 +316,16 @@ int postings_walk(int fd, uint32_t first, Chain *out) {
     if (next <= pos) return FHS_READWORDS;
     pos = next;
   }
+  return FHS_OK;
+}
+
+int postings_list(int fd, Chain *chain) {
+  if (chain->listed) return FHS_OK;
+  Chain walked;
+  int status = postings_walk(fd, chain->first, &walked);
+  if (status != FHS_OK) return status;
+  if (walked.last != chain->last) return FHS_READWORDS;
+  *chain = std::move(walked);
   return FHS_OK;
 }
 

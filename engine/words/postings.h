@@ -25,7 +25,8 @@
 #include <stdint.h>
 
 #include "engine/fhrequest.h"
-#include "engine/words/word_table.h"
+#include "engine/words/chain.h"
+#include "engine/words/word_key.h"
 
 namespace corvex {
 
@@ -71,9 +72,14 @@ bool postings_flush_due(int fd);
 // is while the memory copy lasts.
 Chain *postings_cached_chain(int fd, const WordKey &word);
 
-// Walks the chain that starts at `first` into `out`. Returns 0, or 55 when a
-// posting lies outside the file, is short, or links backwards.
+// Walks the chain that starts at `first` into `out`, listed. Returns 0, or
+// 55 when a posting lies outside the file, is short, or links backwards.
 int postings_walk(int fd, uint32_t first, Chain *out);
+
+// Lists the documents of `chain` when it is not listed, walking it from its
+// first posting. Returns 0, or 55 as postings_walk, also when the walk ends
+// elsewhere than the chain.
+int postings_list(int fd, Chain *chain);
 
 // Appends the posting (doc, 0) at the end of the file (rounded up to a whole
 // posting). Returns 0 and the position in `*pos`, or 56.

@@ -14,20 +14,6 @@ uint32_t tag_of(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) | 1; }
 
 }  // namespace
 
-bool Chain::contains(uint32_t doc) const {
-  if (docs.empty() || (ascending && doc > last_doc)) return false;
-  if (ascending) return std::binary_search(docs.begin(), docs.end(), doc);
-  return std::find(docs.begin(), docs.end(), doc) != docs.end();
-}
-
-void Chain::add(uint32_t pos, uint32_t doc) {
-  if (docs.empty()) first = pos;
-  if (!docs.empty() && doc <= last_doc) ascending = false;
-  docs.push_back(doc);
-  last = pos;
-  last_doc = doc;
-}
-
 WordTable::Slot *WordTable::slot_for(const WordKey &key, uint64_t hash) {
   const uint32_t tag = tag_of(hash);
   const size_t size = key.size();
@@ -35,8 +21,10 @@ WordTable::Slot *WordTable::slot_for(const WordKey &key, uint64_t hash) {
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot &s = slots_[i];
     if (s.tag == 0) return &s;
-    if (s.tag == tag && s.word_size == size && memcmp(s.head, key.groups(), WordKey::kHeadSize) == 0 &&
-        (size <= WordKey::kHeadSize || memcmp(words_.data() + s.word_at + WordKey::kHeadSize,
+    if (s.tag != tag) continue;
+    const Kept &k = kept_[s.kept];
+    if (k.word_size == size && memcmp(k.head, key.groups(), WordKey::kHeadSize) == 0 &&
+        (size <= WordKey::kHeadSize || memcmp(words_.data() + k.word_at + WordKey::kHeadSize,
                                               key.groups() + WordKey::kHeadSize, size - WordKey::kHeadSize) == 0))
       return &s;
   }
@@ -45,21 +33,22 @@ WordTable::Slot *WordTable::slot_for(const WordKey &key, uint64_t hash) {
 Chain *WordTable::find(const WordKey &key) {
   if (slots_.empty()) return nullptr;
   Slot *s = slot_for(key, key.hash());
-  return s->tag == 0 ? nullptr : &chains_[s->chain];
+  return s->tag == 0 ? nullptr : &kept_[s->kept].chain;
 }
 
 Chain &WordTable::insert(const WordKey &key) {
-  if ((chains_.size() + 1) * 2 > slots_.size()) grow();
+  if ((kept_.size() + 1) * 2 > slots_.size()) grow();
   const uint64_t hash = key.hash();
   Slot *s = slot_for(key, hash);
-  if (s->tag != 0) return chains_[s->chain];
+  if (s->tag != 0) return kept_[s->kept].chain;
   s->tag = tag_of(hash);
-  s->chain = static_cast<uint32_t>(chains_.size());
-  s->word_at = static_cast<uint32_t>(words_.size());
-  s->word_size = static_cast<uint32_t>(key.size());
-  memcpy(s->head, key.groups(), WordKey::kHeadSize);
+  s->kept = static_cast<uint32_t>(kept_.size());
+  Kept &k = kept_.emplace_back();
+  k.word_at = static_cast<uint32_t>(words_.size());
+  k.word_size = static_cast<uint32_t>(key.size());
+  memcpy(k.head, key.groups(), WordKey::kHeadSize);
   words_.append(key.groups(), (key.size() + WordKey::kGroup - 1) / WordKey::kGroup * WordKey::kGroup);
-  return chains_.emplace_back();
+  return k.chain;
 }
 
 void WordTable::grow() {
@@ -68,7 +57,8 @@ void WordTable::grow() {
   const size_t mask = slots_.size() - 1;
   for (const Slot &s : old) {
     if (s.tag == 0) continue;
-    size_t i = WordKey::hash_groups(words_.data() + s.word_at, s.word_size) & mask;
+    const Kept &k = kept_[s.kept];
+    size_t i = WordKey::hash_groups(words_.data() + k.word_at, k.word_size) & mask;
     while (slots_[i].tag != 0) i = (i + 1) & mask;
     slots_[i] = s;
   }
@@ -77,7 +67,7 @@ void WordTable::grow() {
 void WordTable::clear() {
   std::vector<Slot>().swap(slots_);
   std::string().swap(words_);
-  std::deque<Chain>().swap(chains_);
+  std::deque<Kept>().swap(kept_);
 }
 
 }  // namespace corvex

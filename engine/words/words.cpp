@@ -178,6 +178,7 @@ int add_keyword(fhrequest *kw, const WordKey &keyword, uint32_t doc) {
   Chain local;
   Chain *chain = nullptr;
   int status = chain_of(kw, keyword, block_is_shared(kw), &local, &chain);
+  if (status == FHS_OK && chain && !chain->known_by_ends(doc)) status = postings_list(fd, chain);
   if (status == FHS_OK && !(chain && chain->contains(doc))) {
     uint32_t pos = 0;
     status = postings_append(fd, doc, &pos);
@@ -190,6 +191,7 @@ int add_keyword(fhrequest *kw, const WordKey &keyword, uint32_t doc) {
     if (status == FHS_OK && chain) {
       chain->add(pos, doc);
     } else if (status == FHS_OK) {
+      local.listed = false;
       local.add(pos, doc);
       postings_remember(fd, keyword, std::move(local));
     }
@@ -337,6 +339,7 @@ uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
   int status = prepare(block);
   if (status == FHS_OK)
     status = chain_of(keyword_block(block), keyword_of(block, text_or_empty(word)), false, &local, &chain);
+  if (status == FHS_OK && chain) status = postings_list(block->hypfd, chain);
   if (status != FHS_OK) {
     block->status = static_cast<uint8_t>(status);
     return nullptr;
@@ -380,8 +383,10 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
     if (!start.empty() && static_cast<unsigned char>(item[0]) > static_cast<unsigned char>(start[0])) break;
     const WordKey keyword = WordKey::as_stored(item);
     Chain local;
-    const Chain *chain = postings_cached_chain(block->hypfd, keyword);
-    if (!chain) {
+    Chain *chain = postings_cached_chain(block->hypfd, keyword);
+    if (chain) {
+      status = postings_list(block->hypfd, chain);
+    } else {
       uint32_t first = first_posting(kw);
       status = first == 0 ? FHS_READWORDS : postings_walk(block->hypfd, first, &local);
       chain = &local;
