@@ -36,35 +36,48 @@ uint64_t load_part(const char *p, size_t n) {
   return byte(0) | byte(n / 2) | byte(n - 1);
 }
 
+uint64_t hash_start(size_t size) { return 0x9e3779b97f4a7c15ull ^ size; }
+
+uint64_t hash_step(uint64_t h, uint64_t group) {
+  h = (h ^ group) * 0xff51afd7ed558ccdull;
+  return h ^ (h >> 32);
+}
+
 }  // namespace
 
 void WordKey::assign(std::string_view word, size_t room, bool fold) {
   size_ = std::min(word.size(), room);
-  // Whole groups written as groups: reading them back as groups is then
-  // fast, where bytes written one by one would stall the reads.
-  bytes_.assign(std::max(kHeadSize, (size_ / kGroup + 1) * kGroup), '\0');
-  char *out = bytes_.data();
+  const size_t padded = std::max(kHeadSize, (size_ / kGroup + 1) * kGroup);
+  char *out = short_;
+  if (size_ >= kShortMax) {
+    long_.resize(padded);
+    out = long_.data();
+  }
+  // Groups are written whole: reading them back as groups is then fast,
+  // where bytes written one by one would stall the reads.
+  uint64_t h = hash_start(size_);
   size_t i = 0;
-  for (; i + kGroup <= size_; i += kGroup) {
+  for (; i < size_; i += kGroup) {
     uint64_t v;
-    memcpy(&v, word.data() + i, kGroup);
+    if (i + kGroup <= size_) {
+      memcpy(&v, word.data() + i, kGroup);
+    } else {
+      v = load_part(word.data() + i, size_ - i);
+    }
     if (fold) v = lower_group(v);
     memcpy(out + i, &v, kGroup);
+    h = hash_step(h, v);
   }
-  if (i < size_) {
-    uint64_t v = load_part(word.data() + i, size_ - i);
-    if (fold) v = lower_group(v);
-    memcpy(out + i, &v, kGroup);
-  }
+  for (; i < padded; i += kGroup) memset(out + i, 0, kGroup);
+  hash_ = h;
 }
 
 uint64_t WordKey::hash_groups(const char *p, size_t size) {
-  uint64_t h = 0x9e3779b97f4a7c15ull ^ size;
+  uint64_t h = hash_start(size);
   for (size_t i = 0; i < size; i += kGroup) {
     uint64_t v;
     memcpy(&v, p + i, kGroup);
-    h = (h ^ v) * 0xff51afd7ed558ccdull;
-    h ^= h >> 32;
+    h = hash_step(h, v);
   }
   return h;
 }

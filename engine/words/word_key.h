@@ -2,7 +2,7 @@
 // the width of the keyword item. Its bytes are followed by zero bytes up to
 // a whole number of eight-byte groups (at least two groups, and at least
 // one zero byte), so that it is made, hashed and compared eight bytes at a
-// time.
+// time; its hash is taken as it is made.
 #ifndef CORVEX_ENGINE_WORDS_WORD_KEY_H
 #define CORVEX_ENGINE_WORDS_WORD_KEY_H
 
@@ -32,22 +32,28 @@ class WordKey {
     return key;
   }
 
-  std::string_view text() const { return {bytes_.data(), size_}; }
+  std::string_view text() const { return {groups(), size_}; }
   size_t size() const { return size_; }
-  const char *c_str() const { return bytes_.data(); }
+  const char *c_str() const { return groups(); }
   // The bytes and the zeros after them, size() rounded up to whole groups.
-  const char *groups() const { return bytes_.data(); }
-  uint64_t hash() const { return hash_groups(bytes_.data(), size_); }
+  const char *groups() const { return size_ < kShortMax ? short_ : long_.data(); }
+  uint64_t hash() const { return hash_; }
 
-  // The hash of `size` bytes read in whole groups from `p`; the bytes
-  // after them up to the group's end must be zero.
+  // The hash of `size` bytes read in whole groups from `p`, as hash() of
+  // a key of those bytes; the bytes after them up to the group's end must
+  // be zero.
   static uint64_t hash_groups(const char *p, size_t size);
 
  private:
+  static constexpr size_t kShortRoom = 6 * kGroup;
+  static constexpr size_t kShortMax = kShortRoom - kGroup;  // sizes below it fit short_
+
   void assign(std::string_view word, size_t room, bool fold);
 
-  std::string bytes_;
+  alignas(kGroup) char short_[kShortRoom];
+  std::string long_;
   size_t size_ = 0;
+  uint64_t hash_ = 0;
 };
 
 }  // namespace corvex
