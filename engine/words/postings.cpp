@@ -300,6 +300,16 @@ Chain *postings_cached_chain(int fd, const WordKey &word) {
   return e && e->copied ? e->chains.find(word) : nullptr;
 }
 
+void postings_prefetch_slot(int fd, const WordKey &word) {
+  Entry *e = entry_of(fd);
+  if (e && e->copied) e->chains.prefetch_slot(word);
+}
+
+void postings_prefetch_chain(int fd, const WordKey &word) {
+  Entry *e = entry_of(fd);
+  if (e && e->copied) e->chains.prefetch_chain(word);
+}
+
 int postings_walk(int fd, uint32_t first, Chain *out) {
   Entry *e = entry_of(fd);
   if (!e) return FHS_READWORDS;

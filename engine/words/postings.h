@@ -72,6 +72,12 @@ bool postings_flush_due(int fd);
 // is while the memory copy lasts.
 Chain *postings_cached_chain(int fd, const WordKey &word);
 
+// Hints that the chain kept for `word` is wanted soon: the first brings its
+// table slot toward the processor, the second (once that is near) the
+// chain the slot leads to. Nothing is read that could fail.
+void postings_prefetch_slot(int fd, const WordKey &word);
+void postings_prefetch_chain(int fd, const WordKey &word);
+
 // Walks the chain that starts at `first` into `out`, listed. Returns 0, or
 // 55 when a posting lies outside the file, is short, or links backwards.
 int postings_walk(int fd, uint32_t first, Chain *out);

@@ -45,6 +45,8 @@ uint64_t hash_step(uint64_t h, uint64_t group) {
 
 }  // namespace
 
+WordKey::WordKey() : hash_(hash_start(0)) { memset(short_, 0, kHeadSize); }
+
 void WordKey::assign(std::string_view word, size_t room, bool fold) {
   size_ = std::min(word.size(), room);
   const size_t padded = std::max(kHeadSize, (size_ / kGroup + 1) * kGroup);

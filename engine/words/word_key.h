@@ -19,7 +19,7 @@ class WordKey {
   static constexpr size_t kGroup = 8;
   static constexpr size_t kHeadSize = 2 * kGroup;  // the groups a table slot keeps
 
-  WordKey() { assign("", 0); }
+  WordKey();  // the empty keyword
   explicit WordKey(std::string_view word, size_t room = SIZE_MAX) { assign(word, room); }
 
   // Becomes `word` lower-cased, its first `room` characters.

@@ -51,6 +51,16 @@ Chain &WordTable::insert(const WordKey &key) {
   return k.chain;
 }
 
+void WordTable::prefetch_slot(const WordKey &key) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[key.hash() & (slots_.size() - 1)]);
+}
+
+void WordTable::prefetch_chain(const WordKey &key) const {
+  if (slots_.empty()) return;
+  const Slot &s = slots_[key.hash() & (slots_.size() - 1)];
+  if (s.tag == tag_of(key.hash())) __builtin_prefetch(&kept_[s.kept]);
+}
+
 void WordTable::grow() {
   std::vector<Slot> old(std::max(kFirstSlots, slots_.size() * 2));
   old.swap(slots_);

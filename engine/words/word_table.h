@@ -25,6 +25,11 @@ class WordTable {
   // stays at its address until the table is cleared.
   Chain &insert(const WordKey &key);
 
+  // Hints for a look-up of `key` to come: the slot it starts at, and
+  // (reading that slot) the chain the slot leads to.
+  void prefetch_slot(const WordKey &key) const;
+  void prefetch_chain(const WordKey &key) const;
+
   void clear();
 
  private:

@@ -201,27 +201,44 @@ int add_keyword(fhrequest *kw, const WordKey &keyword, uint32_t doc) {
   return status;
 }
 
-// What adding words through a block needs, found once for all the words of
-// a line: the postings made ready, the block that reaches the keyword file,
-// and how much of a word that file holds.
-// Nothing is made ready before the first word that the rules index.
+// Adds the words of one document through a block. What that needs is
+// found once for all the words of a line, at the first word the rules
+// index: the postings made ready, the block that reaches the keyword file,
+// and how much of a word that file holds. Words wait in small batches and
+// are added in their order once the memory their chains lie in has been
+// asked for, all of the batch at once, rather than one miss after another.
 class Adder {
  public:
-  explicit Adder(fhrequest *block) : block_(block) {}
+  Adder(fhrequest *block, uint32_t doc) : block_(block), doc_(doc) {}
 
-  // Adds `word`, as given, for `doc` when the word rules index it.
-  int add(std::string_view word, uint32_t doc) {
+  // Takes `word`, as given, when the word rules index it; adds the batch
+  // when it is full.
+  int add(std::string_view word) {
     if (!word_is_indexed(word)) return FHS_OK;
     int status = keywords_ ? int{FHS_OK} : start();
     if (status != FHS_OK) return status;
-    keyword_.assign(word, room_);
-    if (shared_ && (status = postings_lock(fd_, block_->hdrtries)) != FHS_OK) return status;
-    status = add_keyword(keywords_, keyword_, doc);
-    if (shared_) postings_unlock(fd_);
+    WordKey &key = batch_[waiting_++];
+    key.assign(word, room_);
+    postings_prefetch_slot(fd_, key);
+    return waiting_ == kBatch ? finish() : FHS_OK;
+  }
+
+  // Adds the words that wait, up to the first that fails.
+  int finish() {
+    for (size_t i = 0; i < waiting_; i++) postings_prefetch_chain(fd_, batch_[i]);
+    int status = FHS_OK;
+    for (size_t i = 0; i < waiting_ && status == FHS_OK; i++) {
+      if (shared_ && (status = postings_lock(fd_, block_->hdrtries)) != FHS_OK) break;
+      status = add_keyword(keywords_, batch_[i], doc_);
+      if (shared_) postings_unlock(fd_);
+    }
+    waiting_ = 0;
     return status;
   }
 
  private:
+  static constexpr size_t kBatch = 16;
+
   int start() {
     int status = prepare(block_);
     if (status != FHS_OK) return status;
@@ -233,11 +250,13 @@ class Adder {
   }
 
   fhrequest *const block_;
+  const uint32_t doc_;
   fhrequest *keywords_ = nullptr;
   int fd_ = 0;
   bool shared_ = false;
   size_t room_ = 0;
-  WordKey keyword_;  // the word being added, kept to reuse its memory
+  WordKey batch_[kBatch];
+  size_t waiting_ = 0;
 };
 
 // Opens the keyword file of `block`, made when its data file does not exist.
@@ -307,7 +326,9 @@ int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
   // The rules look at the word as given: it is lower-cased once indexed.
   const std::string_view given(word);
   if (!word_is_indexed(given)) return 0;
-  int status = Adder(block).add(given, doc);
+  Adder adder(block, doc);
+  int status = adder.add(given);
+  if (status == FHS_OK) status = adder.finish();
   for (char *c = word; *c; c++) *c = static_cast<char>(ascii_lower(static_cast<unsigned char>(*c)));
   return status == FHS_OK ? 0 : fail(block, status);
 }
@@ -316,7 +337,7 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
   if (!ready(block)) return -1;
   block->status = FHS_OK;
   const char *p = text_or_empty(text);
-  Adder adder(block);
+  Adder adder(block, doc);
   while (*p) {
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
     const char *start = p;
@@ -324,10 +345,11 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
     std::string_view cut(start, std::min<size_t>(static_cast<size_t>(p - start), kWordMax));
     std::string_view clean = strip_word_marks(cut);
     if (clean.empty() || !word_class_accepted(clean, flags)) continue;
-    int status = adder.add(clean, doc);
+    int status = adder.add(clean);
     if (status != FHS_OK) return fail(block, status);
   }
-  return 0;
+  int status = adder.finish();
+  return status == FHS_OK ? 0 : fail(block, status);
 }
 
 uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
