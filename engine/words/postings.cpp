@@ -347,14 +347,15 @@ int postings_append(int fd, uint32_t doc, uint32_t *pos) {
   // A torn last posting is left behind: the new one starts on a whole slot.
   const off_t at = kFirstPosting + (size - kFirstPosting + kPostingSize - 1) / kPostingSize * kPostingSize;
   if (at + kPostingSize > UINT32_MAX) return FHS_WRITEWORDS;
-  unsigned char raw[kPostingSize];
-  put_u32(raw, doc);
-  put_u32(raw + 4, 0);
   if (e->copied) {
-    e->image.resize(static_cast<size_t>(at) + sizeof raw, 0);
-    memcpy(e->image.data() + at, raw, sizeof raw);
-  } else if (!write_all(fd, raw, sizeof raw, at)) {
-    return FHS_WRITEWORDS;
+    // Written in place: the zeros the copy grows by are the end of chain.
+    e->image.resize(static_cast<size_t>(at) + kPostingSize, 0);
+    put_u32(e->image.data() + at, doc);
+  } else {
+    unsigned char raw[kPostingSize];
+    put_u32(raw, doc);
+    put_u32(raw + 4, 0);
+    if (!write_all(fd, raw, sizeof raw, at)) return FHS_WRITEWORDS;
   }
   *pos = static_cast<uint32_t>(at);
   return FHS_OK;
@@ -363,11 +364,13 @@ int postings_append(int fd, uint32_t doc, uint32_t *pos) {
 int postings_link(int fd, uint32_t pos, uint32_t next) {
   Entry *e = entry_of(fd);
   if (!e) return FHS_WRITEWORDS;
-  unsigned char raw[4];
-  put_u32(raw, next);
-  if (!e->copied) return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  if (!e->copied) {
+    unsigned char raw[4];
+    put_u32(raw, next);
+    return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  }
   if (pos + kPostingSize > e->image.size()) return FHS_WRITEWORDS;
-  memcpy(e->image.data() + pos + 4, raw, sizeof raw);
+  put_u32(e->image.data() + pos + 4, next);
   if (pos + 4 < e->written) e->changed = std::min<size_t>(e->changed, pos + 4);
   return FHS_OK;
 }

@@ -36,16 +36,12 @@ uint64_t load_part(const char *p, size_t n) {
   return byte(0) | byte(n / 2) | byte(n - 1);
 }
 
-uint64_t hash_start(size_t size) { return 0x9e3779b97f4a7c15ull ^ size; }
-
 uint64_t hash_step(uint64_t h, uint64_t group) {
   h = (h ^ group) * 0xff51afd7ed558ccdull;
   return h ^ (h >> 32);
 }
 
 }  // namespace
-
-WordKey::WordKey() : hash_(hash_start(0)) { memset(short_, 0, kHeadSize); }
 
 void WordKey::assign(std::string_view word, size_t room, bool fold) {
   size_ = std::min(word.size(), room);
@@ -57,7 +53,7 @@ void WordKey::assign(std::string_view word, size_t room, bool fold) {
   }
   // Groups are written whole: reading them back as groups is then fast,
   // where bytes written one by one would stall the reads.
-  uint64_t h = hash_start(size_);
+  uint64_t h = kHashSeed ^ size_;
   size_t i = 0;
   for (; i < size_; i += kGroup) {
     uint64_t v;
@@ -75,7 +71,7 @@ void WordKey::assign(std::string_view word, size_t room, bool fold) {
 }
 
 uint64_t WordKey::hash_groups(const char *p, size_t size) {
-  uint64_t h = hash_start(size);
+  uint64_t h = kHashSeed ^ size;
   for (size_t i = 0; i < size; i += kGroup) {
     uint64_t v;
     memcpy(&v, p + i, kGroup);

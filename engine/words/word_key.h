@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@ class WordKey {
   static constexpr size_t kGroup = 8;
   static constexpr size_t kHeadSize = 2 * kGroup;  // the groups a table slot keeps
 
-  WordKey();  // the empty keyword
+  WordKey() : hash_(kHashSeed) { memset(short_, 0, kHeadSize); }  // the empty keyword
   explicit WordKey(std::string_view word, size_t room = SIZE_MAX) { assign(word, room); }
 
   // Becomes `word` lower-cased, its first `room` characters.
@@ -45,6 +46,7 @@ class WordKey {
   static uint64_t hash_groups(const char *p, size_t size);
 
  private:
+  static constexpr uint64_t kHashSeed = 0x9e3779b97f4a7c15ull;  // mixed with the size
   static constexpr size_t kShortRoom = 6 * kGroup;
   static constexpr size_t kShortMax = kShortRoom - kGroup;  // sizes below it fit short_
 

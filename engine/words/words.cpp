@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +36,19 @@ constexpr int kPosnWidth = 5;
 constexpr uint32_t kMaxHits = 64897;
 constexpr uint32_t kHitGrowth = 128;
 constexpr uint32_t kListGrowth = 256;
+
+// How _fhhypaddline reads each character of a line: blanks, tabs, line
+// feeds and carriage returns separate words, the zero byte ends the line,
+// all others belong to a word. One look-up a character.
+enum LineBreak : uint8_t { kInWord, kBlank, kEnd };
+constexpr std::array<LineBreak, 256> kLineBreaks = [] {
+  std::array<LineBreak, 256> breaks{};
+  for (unsigned char c : {' ', '\t', '\n', '\r'}) breaks[c] = kBlank;
+  breaks[0] = kEnd;
+  return breaks;
+}();
+
+LineBreak break_of(char c) { return kLineBreaks[static_cast<unsigned char>(c)]; }
 
 int fail(fhrequest *block, int status) {
   block->status = static_cast<uint8_t>(status);
@@ -339,9 +353,9 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
   const char *p = text_or_empty(text);
   Adder adder(block, doc);
   while (*p) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
+    while (break_of(*p) == kBlank) p++;
     const char *start = p;
-    while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') p++;
+    while (break_of(*p) == kInWord) p++;
     std::string_view cut(start, std::min<size_t>(static_cast<size_t>(p - start), kWordMax));
     std::string_view clean = strip_word_marks(cut);
     if (clean.empty() || !word_class_accepted(clean, flags)) continue;
