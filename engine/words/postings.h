@@ -5,14 +5,14 @@
 // per file: every request block of the process that opens the same file gets
 // the same handle and shares the entry. While the keyword block is
 // single-user (engine/core/engine.h, block_is_shared) the entry holds the
-// whole file in memory and the chains walked so far, by word, and writes go
-// to the copy first: postings_flush writes the appended postings, then the
-// changed links, so that the file on disk never links to a posting it does
-// not hold. Its appended postings are written before a keyword record that
+// whole file in memory and the chains walked or made so far, by keyword
+// (engine/words/word_table.h; engine/words/chain.h), and writes go to the
+// copy first: postings_flush writes the appended postings, then the changed
+// links, so that the file on disk never links to a posting it does not
+// hold. Its appended postings are written before a keyword record that
 // names one of them, and all of it when much waits, at close and when the
-// program ends
-// (a static destructor), so that an add that returned is on disk even after
-// an exit without a close. In a shared setting other processes append too,
+// program ends (a static destructor), so that an add that returned is on
+// disk even after an exit without a close. In a shared setting other processes append too,
 // so everything is read from and written to the file at once.
 //
 // A single-user entry keeps the append lock (byte 0) for as long as it is
