@@ -10,11 +10,14 @@
 #include <chrono>
 #include <memory>
 #include <new>
+#include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/core/engine.h"
 #include "engine/ops/parking.h"
+#include "engine/words/word_table.h"
 #include "util/bytes.h"
 #include "util/filelock.h"
 #include "util/new_file.h"
@@ -37,7 +40,7 @@ struct Entry {
   bool kept_lock = false;        // the append lock, held while single-user
   bool copied = false;           // `image` is the whole file
   std::vector<unsigned char> image;
-  std::unordered_map<std::string, Chain> chains;  // only while copied
+  WordTable chains;              // only while copied
   size_t written = 0;            // image[0, written) is in the file, but for
   size_t changed = SIZE_MAX;     // links changed from here on
 
@@ -54,22 +57,38 @@ int flush_entry(int fd, Entry &e);
 
 // The open entries by handle. A program that ends without closing its
 // indexes still gets their copies written: what an add returned 0 for is
-// on disk.
+// on disk. The entry found last is remembered, as every add asks for the
+// same one several times.
 struct Entries {
   std::unordered_map<int, Entry> map;
+  int last_fd = -1;
+  Entry *last = nullptr;
   ~Entries() {
     for (auto &[fd, e] : map) flush_entry(fd, e);
   }
 };
 
-std::unordered_map<int, Entry> &entries() {
+Entries &all_entries() {
   static Entries all;
-  return all.map;
+  return all;
 }
 
+std::unordered_map<int, Entry> &entries() { return all_entries().map; }
+
 Entry *entry_of(int fd) {
-  auto it = entries().find(fd);
-  return it == entries().end() ? nullptr : &it->second;
+  Entries &all = all_entries();
+  if (fd == all.last_fd) return all.last;
+  auto it = all.map.find(fd);
+  if (it == all.map.end()) return nullptr;
+  all.last_fd = fd;
+  all.last = &it->second;
+  return all.last;
+}
+
+void erase_entry(int fd) {
+  Entries &all = all_entries();
+  if (fd == all.last_fd) all.last_fd = -1;
+  all.map.erase(fd);
 }
 
 // open(2) with two tries, parking the least recently used file between.
@@ -164,19 +183,6 @@ int read_posting(int fd, const Entry &e, off_t size, uint32_t pos, uint32_t *doc
 
 }  // namespace
 
-bool Chain::contains(uint32_t doc) const {
-  if (docs.empty()) return false;
-  if (ascending) return doc <= docs.back() && std::binary_search(docs.begin(), docs.end(), doc);
-  return std::find(docs.begin(), docs.end(), doc) != docs.end();
-}
-
-void Chain::add(uint32_t pos, uint32_t doc) {
-  if (docs.empty()) first = pos;
-  if (!docs.empty() && doc <= docs.back()) ascending = false;
-  docs.push_back(doc);
-  last = pos;
-}
-
 int postings_open(const char *path, const fhrequest *block, bool *joined, int *status) {
   *joined = false;
   struct stat st;
@@ -240,7 +246,7 @@ int postings_close(int fd) {
   if (!e) return FHS_OK;
   if (--e->users > 0) return FHS_OK;
   int status = flush_entry(fd, *e);
-  entries().erase(fd);
+  erase_entry(fd);
   close(fd);
   return status;
 }
@@ -289,11 +295,19 @@ bool postings_flush_due(int fd) {
   return e && e->copied && e->image.size() - e->written > kWaitingBytesMax;
 }
 
-Chain *postings_cached_chain(int fd, const std::string &word) {
+Chain *postings_cached_chain(int fd, const WordKey &word) {
   Entry *e = entry_of(fd);
-  if (!e || !e->copied) return nullptr;
-  auto it = e->chains.find(word);
-  return it == e->chains.end() ? nullptr : &it->second;
+  return e && e->copied ? e->chains.find(word) : nullptr;
+}
+
+void postings_prefetch_slot(int fd, const WordKey &word) {
+  Entry *e = entry_of(fd);
+  if (e && e->copied) e->chains.prefetch_slot(word);
+}
+
+void postings_prefetch_chain(int fd, const WordKey &word) {
+  Entry *e = entry_of(fd);
+  if (e && e->copied) e->chains.prefetch_chain(word);
 }
 
 int postings_walk(int fd, uint32_t first, Chain *out) {
@@ -315,6 +329,16 @@ int postings_walk(int fd, uint32_t first, Chain *out) {
   return FHS_OK;
 }
 
+int postings_list(int fd, Chain *chain) {
+  if (chain->listed) return FHS_OK;
+  Chain walked;
+  int status = postings_walk(fd, chain->first, &walked);
+  if (status != FHS_OK) return status;
+  if (walked.last != chain->last) return FHS_READWORDS;
+  *chain = std::move(walked);
+  return FHS_OK;
+}
+
 int postings_append(int fd, uint32_t doc, uint32_t *pos) {
   Entry *e = entry_of(fd);
   if (!e || e->readonly) return FHS_WRITEWORDS;
@@ -323,14 +347,15 @@ int postings_append(int fd, uint32_t doc, uint32_t *pos) {
   // A torn last posting is left behind: the new one starts on a whole slot.
   const off_t at = kFirstPosting + (size - kFirstPosting + kPostingSize - 1) / kPostingSize * kPostingSize;
   if (at + kPostingSize > UINT32_MAX) return FHS_WRITEWORDS;
-  unsigned char raw[kPostingSize];
-  put_u32(raw, doc);
-  put_u32(raw + 4, 0);
   if (e->copied) {
-    e->image.resize(static_cast<size_t>(at), 0);
-    e->image.insert(e->image.end(), raw, raw + sizeof raw);
-  } else if (!write_all(fd, raw, sizeof raw, at)) {
-    return FHS_WRITEWORDS;
+    // Written in place: the zeros the copy grows by are the end of chain.
+    e->image.resize(static_cast<size_t>(at) + kPostingSize, 0);
+    put_u32(e->image.data() + at, doc);
+  } else {
+    unsigned char raw[kPostingSize];
+    put_u32(raw, doc);
+    put_u32(raw + 4, 0);
+    if (!write_all(fd, raw, sizeof raw, at)) return FHS_WRITEWORDS;
   }
   *pos = static_cast<uint32_t>(at);
   return FHS_OK;
@@ -339,19 +364,21 @@ int postings_append(int fd, uint32_t doc, uint32_t *pos) {
 int postings_link(int fd, uint32_t pos, uint32_t next) {
   Entry *e = entry_of(fd);
   if (!e) return FHS_WRITEWORDS;
-  unsigned char raw[4];
-  put_u32(raw, next);
-  if (!e->copied) return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  if (!e->copied) {
+    unsigned char raw[4];
+    put_u32(raw, next);
+    return write_all(fd, raw, sizeof raw, static_cast<off_t>(pos) + 4) ? FHS_OK : FHS_WRITEWORDS;
+  }
   if (pos + kPostingSize > e->image.size()) return FHS_WRITEWORDS;
-  memcpy(e->image.data() + pos + 4, raw, sizeof raw);
+  put_u32(e->image.data() + pos + 4, next);
   if (pos + 4 < e->written) e->changed = std::min<size_t>(e->changed, pos + 4);
   return FHS_OK;
 }
 
-Chain *postings_remember(int fd, const std::string &word, Chain &&chain) {
+Chain *postings_remember(int fd, const WordKey &word, Chain &&chain) {
   Entry *e = entry_of(fd);
   if (!e || !e->copied) return nullptr;
-  Chain &kept = e->chains[word];
+  Chain &kept = e->chains.insert(word);
   kept = std::move(chain);
   return &kept;
 }

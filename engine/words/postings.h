@@ -5,14 +5,14 @@
 // per file: every request block of the process that opens the same file gets
 // the same handle and shares the entry. While the keyword block is
 // single-user (engine/core/engine.h, block_is_shared) the entry holds the
-// whole file in memory and the chains walked so far, by word, and writes go
-// to the copy first: postings_flush writes the appended postings, then the
-// changed links, so that the file on disk never links to a posting it does
-// not hold. Its appended postings are written before a keyword record that
+// whole file in memory and the chains walked or made so far, by keyword
+// (engine/words/word_table.h; engine/words/chain.h), and writes go to the
+// copy first: postings_flush writes the appended postings, then the changed
+// links, so that the file on disk never links to a posting it does not
+// hold. Its appended postings are written before a keyword record that
 // names one of them, and all of it when much waits, at close and when the
-// program ends
-// (a static destructor), so that an add that returned is on disk even after
-// an exit without a close. In a shared setting other processes append too,
+// program ends (a static destructor), so that an add that returned is on
+// disk even after an exit without a close. In a shared setting other processes append too,
 // so everything is read from and written to the file at once.
 //
 // A single-user entry keeps the append lock (byte 0) for as long as it is
@@ -24,27 +24,14 @@
 
 #include <stdint.h>
 
-#include <string>
-#include <vector>
-
 #include "engine/fhrequest.h"
+#include "engine/words/chain.h"
+#include "engine/words/word_key.h"
 
 namespace corvex {
 
 constexpr uint32_t kPostingSize = 8;
 constexpr uint32_t kFirstPosting = 8;  // after the signature
-
-// A word's chain as walked: where it starts and ends, and its documents in
-// order of addition.
-struct Chain {
-  uint32_t first = 0;
-  uint32_t last = 0;
-  std::vector<uint32_t> docs;
-  bool ascending = true;  // docs is strictly increasing
-
-  bool contains(uint32_t doc) const;
-  void add(uint32_t pos, uint32_t doc);
-};
 
 // Opens the postings file `path` for `block` (read-write, or read-only when
 // it is not writable) shared with other processes, or makes it with its
@@ -81,12 +68,24 @@ int postings_write_appended(int fd);
 // True when so much waits in the copy that it should be flushed.
 bool postings_flush_due(int fd);
 
-// The chain kept in memory for `word`, or null.
-Chain *postings_cached_chain(int fd, const std::string &word);
+// The chain kept in memory for `word`, or null. A kept chain stays where it
+// is while the memory copy lasts.
+Chain *postings_cached_chain(int fd, const WordKey &word);
 
-// Walks the chain that starts at `first` into `out`. Returns 0, or 55 when a
-// posting lies outside the file, is short, or links backwards.
+// Hints that the chain kept for `word` is wanted soon: the first brings its
+// table slot toward the processor, the second (once that is near) the
+// chain the slot leads to. Nothing is read that could fail.
+void postings_prefetch_slot(int fd, const WordKey &word);
+void postings_prefetch_chain(int fd, const WordKey &word);
+
+// Walks the chain that starts at `first` into `out`, listed. Returns 0, or
+// 55 when a posting lies outside the file, is short, or links backwards.
 int postings_walk(int fd, uint32_t first, Chain *out);
+
+// Lists the documents of `chain` when it is not listed, walking it from its
+// first posting. Returns 0, or 55 as postings_walk, also when the walk ends
+// elsewhere than the chain.
+int postings_list(int fd, Chain *chain);
 
 // Appends the posting (doc, 0) at the end of the file (rounded up to a whole
 // posting). Returns 0 and the position in `*pos`, or 56.
@@ -97,7 +96,7 @@ int postings_link(int fd, uint32_t pos, uint32_t next);
 
 // Keeps `chain` under `word` when memory is kept and returns the kept
 // chain; null when nothing is kept.
-Chain *postings_remember(int fd, const std::string &word, Chain &&chain);
+Chain *postings_remember(int fd, const WordKey &word, Chain &&chain);
 
 // The append lock: byte 0 of the file, `tries` tries 20 ms apart (0 is one
 // try). Returns 0 when held, 56 for a read-only handle, 108 when another

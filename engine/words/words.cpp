@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "engine/rfh.h"
 #include "engine/rfhitem.h"
 #include "engine/words/postings.h"
+#include "engine/words/word_key.h"
 #include "engine/words/wordclass.h"
 #include "util/ascii.h"
 #include "util/memory.h"
@@ -34,6 +36,19 @@ constexpr int kPosnWidth = 5;
 constexpr uint32_t kMaxHits = 64897;
 constexpr uint32_t kHitGrowth = 128;
 constexpr uint32_t kListGrowth = 256;
+
+// How _fhhypaddline reads each character of a line: blanks, tabs, line
+// feeds and carriage returns separate words, the zero byte ends the line,
+// all others belong to a word. One look-up a character.
+enum LineBreak : uint8_t { kInWord, kBlank, kEnd };
+constexpr std::array<LineBreak, 256> kLineBreaks = [] {
+  std::array<LineBreak, 256> breaks{};
+  for (unsigned char c : {' ', '\t', '\n', '\r'}) breaks[c] = kBlank;
+  breaks[0] = kEnd;
+  return breaks;
+}();
+
+LineBreak break_of(char c) { return kLineBreaks[static_cast<unsigned char>(c)]; }
 
 int fail(fhrequest *block, int status) {
   block->status = static_cast<uint8_t>(status);
@@ -85,14 +100,15 @@ int leave(fhrequest *block) {
   return closed;
 }
 
-// The word as the keyword file holds it: lower case, cut to the item.
-std::string keyword_of(fhrequest *block, std::string_view word) {
+// How much of a word the keyword file holds: the length of its item, or
+// all of it when there is no such item.
+size_t keyword_room(fhrequest *block) {
   int item = _fhfidoffset(block, kKeywordItem);
-  size_t room = item >= 0 ? block->itemdefs[item].length : word.size();
-  std::string out(word.substr(0, std::min(room, word.size())));
-  for (char &c : out) c = static_cast<char>(ascii_lower(static_cast<unsigned char>(c)));
-  return out;
+  return item >= 0 ? block->itemdefs[item].length : SIZE_MAX;
 }
+
+// The word as the keyword file holds it: lower case, cut to the item.
+WordKey keyword_of(fhrequest *block, std::string_view word) { return WordKey(word, keyword_room(block)); }
 
 // Puts `text`, space-filled, into the key buffer and makes key 1 current.
 int set_key_text(fhrequest *block, std::string_view text) {
@@ -114,9 +130,9 @@ uint32_t first_posting(fhrequest *block) {
 // Finds `keyword`'s record: reads it (FHS_OK, `*found` true) or learns that
 // there is none (FHS_OK, `*found` false). With `lock` the record is locked
 // before it is read.
-int find_keyword(fhrequest *block, const std::string &keyword, bool lock, bool *found) {
+int find_keyword(fhrequest *block, const WordKey &keyword, bool lock, bool *found) {
   *found = false;
-  int status = set_key_text(block, keyword);
+  int status = set_key_text(block, keyword.text());
   if (status != FHS_OK) return status;
   if (_rfhposn(block, 1) != 0) return block->status;
   if (!(block->state & ST_POSITIONED)) return FHS_OK;
@@ -129,7 +145,7 @@ int find_keyword(fhrequest *block, const std::string &keyword, bool lock, bool *
 // The chain of `keyword`: the one kept in memory, or the one its keyword
 // record starts (walked into `local`, and kept when memory is kept).
 // `*chain` is null for a word not in the index.
-int chain_of(fhrequest *block, const std::string &keyword, bool lock, Chain *local, Chain **chain) {
+int chain_of(fhrequest *block, const WordKey &keyword, bool lock, Chain *local, Chain **chain) {
   const int fd = postings_fd(block);
   *chain = postings_cached_chain(fd, keyword);
   if (*chain) return FHS_OK;
@@ -145,7 +161,7 @@ int chain_of(fhrequest *block, const std::string &keyword, bool lock, Chain *loc
 }
 
 // Writes the record of a new keyword whose first posting is at `pos`.
-int write_keyword(fhrequest *block, const std::string &keyword, uint32_t pos) {
+int write_keyword(fhrequest *block, const WordKey &keyword, uint32_t pos) {
   char posn[kPosnWidth + 1] = {};
   base95_put(pos, kPosnWidth, posn);
   block->recbuf[0] = ' ';
@@ -171,11 +187,12 @@ int prepare(fhrequest *block) {
 // posting first and the link to it after, so that an interrupted add leaves
 // no link to nothing; a new keyword's record is written once its posting is
 // in the file.
-int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
+int add_keyword(fhrequest *kw, const WordKey &keyword, uint32_t doc) {
   const int fd = postings_fd(kw);
   Chain local;
   Chain *chain = nullptr;
   int status = chain_of(kw, keyword, block_is_shared(kw), &local, &chain);
+  if (status == FHS_OK && chain && !chain->known_by_ends(doc)) status = postings_list(fd, chain);
   if (status == FHS_OK && !(chain && chain->contains(doc))) {
     uint32_t pos = 0;
     status = postings_append(fd, doc, &pos);
@@ -188,6 +205,7 @@ int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
     if (status == FHS_OK && chain) {
       chain->add(pos, doc);
     } else if (status == FHS_OK) {
+      local.listed = false;
       local.add(pos, doc);
       postings_remember(fd, keyword, std::move(local));
     }
@@ -196,6 +214,64 @@ int add_keyword(fhrequest *kw, const std::string &keyword, uint32_t doc) {
   if (status == FHS_OK && postings_flush_due(fd)) status = postings_flush(fd);
   return status;
 }
+
+// Adds the words of one document through a block. What that needs is
+// found once for all the words of a line, at the first word the rules
+// index: the postings made ready, the block that reaches the keyword file,
+// and how much of a word that file holds. Words wait in small batches and
+// are added in their order once the memory their chains lie in has been
+// asked for, all of the batch at once, rather than one miss after another.
+class Adder {
+ public:
+  Adder(fhrequest *block, uint32_t doc) : block_(block), doc_(doc) {}
+
+  // Takes `word`, as given, when the word rules index it; adds the batch
+  // when it is full.
+  int add(std::string_view word) {
+    if (!word_is_indexed(word)) return FHS_OK;
+    int status = keywords_ ? int{FHS_OK} : start();
+    if (status != FHS_OK) return status;
+    WordKey &key = batch_[waiting_++];
+    key.assign(word, room_);
+    postings_prefetch_slot(fd_, key);
+    return waiting_ == kBatch ? finish() : FHS_OK;
+  }
+
+  // Adds the words that wait, up to the first that fails.
+  int finish() {
+    for (size_t i = 0; i < waiting_; i++) postings_prefetch_chain(fd_, batch_[i]);
+    int status = FHS_OK;
+    for (size_t i = 0; i < waiting_ && status == FHS_OK; i++) {
+      if (shared_ && (status = postings_lock(fd_, block_->hdrtries)) != FHS_OK) break;
+      status = add_keyword(keywords_, batch_[i], doc_);
+      if (shared_) postings_unlock(fd_);
+    }
+    waiting_ = 0;
+    return status;
+  }
+
+ private:
+  static constexpr size_t kBatch = 16;
+
+  int start() {
+    int status = prepare(block_);
+    if (status != FHS_OK) return status;
+    keywords_ = keyword_block(block_);
+    fd_ = postings_fd(block_);
+    shared_ = block_is_shared(block_);
+    room_ = keyword_room(block_);
+    return FHS_OK;
+  }
+
+  fhrequest *const block_;
+  const uint32_t doc_;
+  fhrequest *keywords_ = nullptr;
+  int fd_ = 0;
+  bool shared_ = false;
+  size_t room_ = 0;
+  WordKey batch_[kBatch];
+  size_t waiting_ = 0;
+};
 
 // Opens the keyword file of `block`, made when its data file does not exist.
 // A file left by a program that ended inside an update (113) is rebuilt,
@@ -261,15 +337,13 @@ int32_t _fhhypinit(fhrequest *block, const char *postings, int32_t open) {
 int32_t _fhhypaddword(fhrequest *block, char *word, uint32_t doc) {
   if (!ready(block) || !word) return -1;
   block->status = FHS_OK;
-  if (!word_is_indexed(word)) return 0;
+  // The rules look at the word as given: it is lower-cased once indexed.
+  const std::string_view given(word);
+  if (!word_is_indexed(given)) return 0;
+  Adder adder(block, doc);
+  int status = adder.add(given);
+  if (status == FHS_OK) status = adder.finish();
   for (char *c = word; *c; c++) *c = static_cast<char>(ascii_lower(static_cast<unsigned char>(*c)));
-  const int fd = postings_fd(block);
-  int status = prepare(block);
-  if (status != FHS_OK) return fail(block, status);
-  const bool shared = block_is_shared(block);
-  if (shared && (status = postings_lock(fd, block->hdrtries)) != FHS_OK) return fail(block, status);
-  status = add_keyword(keyword_block(block), keyword_of(block, word), doc);
-  if (shared) postings_unlock(fd);
   return status == FHS_OK ? 0 : fail(block, status);
 }
 
@@ -277,19 +351,19 @@ int32_t _fhhypaddline(fhrequest *block, const char *text, uint32_t doc, uint16_t
   if (!ready(block)) return -1;
   block->status = FHS_OK;
   const char *p = text_or_empty(text);
-  char word[kWordMax + 1];
+  Adder adder(block, doc);
   while (*p) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
+    while (break_of(*p) == kBlank) p++;
     const char *start = p;
-    while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') p++;
+    while (break_of(*p) == kInWord) p++;
     std::string_view cut(start, std::min<size_t>(static_cast<size_t>(p - start), kWordMax));
     std::string_view clean = strip_word_marks(cut);
     if (clean.empty() || !word_class_accepted(clean, flags)) continue;
-    memcpy(word, clean.data(), clean.size());
-    word[clean.size()] = '\0';
-    if (_fhhypaddword(block, word, doc) != 0) return -1;
+    int status = adder.add(clean);
+    if (status != FHS_OK) return fail(block, status);
   }
-  return 0;
+  int status = adder.finish();
+  return status == FHS_OK ? 0 : fail(block, status);
 }
 
 uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
@@ -301,6 +375,7 @@ uint32_t *_fhhypsearch(fhrequest *block, const char *word, uint32_t *count) {
   int status = prepare(block);
   if (status == FHS_OK)
     status = chain_of(keyword_block(block), keyword_of(block, text_or_empty(word)), false, &local, &chain);
+  if (status == FHS_OK && chain) status = postings_list(block->hypfd, chain);
   if (status != FHS_OK) {
     block->status = static_cast<uint8_t>(status);
     return nullptr;
@@ -330,7 +405,8 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
     *size = kListGrowth;
   }
   size_t used = strnlen(buffer, *size);
-  const std::string start = keyword_of(block, text_or_empty(prefix));
+  const WordKey start_key = keyword_of(block, text_or_empty(prefix));
+  const std::string_view start = start_key.text();
   fhrequest *kw = keyword_block(block);
   int status = prepare(block);
   if (status == FHS_OK) status = set_key_text(kw, start);
@@ -341,10 +417,12 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
     if (_rfhitemget(kw, kKeywordItem, 0, item) != 0) break;
     trim(item);
     if (!start.empty() && static_cast<unsigned char>(item[0]) > static_cast<unsigned char>(start[0])) break;
-    const std::string keyword = item;
+    const WordKey keyword = WordKey::as_stored(item);
     Chain local;
-    const Chain *chain = postings_cached_chain(block->hypfd, keyword);
-    if (!chain) {
+    Chain *chain = postings_cached_chain(block->hypfd, keyword);
+    if (chain) {
+      status = postings_list(block->hypfd, chain);
+    } else {
       uint32_t first = first_posting(kw);
       status = first == 0 ? FHS_READWORDS : postings_walk(block->hypfd, first, &local);
       chain = &local;
@@ -364,7 +442,7 @@ char *_fhhyplist(fhrequest *block, uint32_t doc, const char *prefix, char *buffe
       buffer = bigger;
       *size = grown;
     }
-    memcpy(buffer + used, keyword.data(), keyword.size());
+    memcpy(buffer + used, keyword.c_str(), keyword.size());
     memcpy(buffer + used + keyword.size(), "\r\n", 2);
     used = need;
     buffer[used] = '\0';
