@@ -472,6 +472,57 @@ TEST_F(HashFileTest, ParkedCopyServesOnlyUnchangedFiles) {
   EXPECT_FALSE(find("K10"));
 }
 
+// Exclusive blocks of one file share one copy of the table. A block parked
+// while another keeps the copy takes it up again with every change made
+// meanwhile; once no open block keeps it, files changed behind the engine's
+// back while it was parked are read afresh.
+TEST_F(HashFileTest, ParkedBlockTakesUpTheCopyAnotherBlockKept) {
+  make(&block_, "H", kDesc);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+  ASSERT_EQ(_rfhclose(&block_), 0);
+  for (fhrequest *b : {&block_, &other_}) {
+    describe(b, "H", kDesc);
+    b->mode = FH_EXCLUSIVE;
+    ASSERT_EQ(_rfhopen(b), 0);
+  }
+  auto found_by = [&](fhrequest *b, const std::string &key) {
+    set_key(b, key, 10);
+    EXPECT_EQ(_rfhposn(b, 0), 0) << "status " << +b->status;
+    return (b->state & ST_POSITIONED) != 0;
+  };
+  ASSERT_TRUE(find("K1"));
+  ASSERT_TRUE(found_by(&other_, "K2"));
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+  fill(&other_, {{"KEY", "NEW"}, {"VAL", "fresh"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  fill(&other_, {{"KEY", "K1"}, {"VAL", "changed"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  fill(&other_, {{"KEY", "K2"}});
+  ASSERT_EQ(_rfhdelete(&other_), 0);
+  ASSERT_TRUE(find("NEW"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("fresh"));
+  ASSERT_TRUE(find("K1"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("changed"));
+  EXPECT_FALSE(find("K2"));
+
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+  make(&other_, "G", kDesc);
+  fill(&other_, {{"KEY", "J5"}, {"VAL", "j5"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  for (const char *ext : {".dat", ".hsh"}) {
+    std::string bytes = contents(std::string("G") + ext);
+    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+  }
+  ASSERT_TRUE(find("J5"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
+  EXPECT_FALSE(find("NEW"));
+}
+
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
   make(&block_, "H", kDesc);
   const char *keys[] = {"C", "A", "B"};
