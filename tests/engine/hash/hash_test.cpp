@@ -144,6 +144,15 @@ TEST_F(HashFileTest, MakeWritesHeaderAndZeroTable) {
   EXPECT_EQ(+other_.hashidx, 1);
   EXPECT_EQ(contents("B.hsh").size(), 16u + 4 * 608);
   EXPECT_EQ(_rfhclose(&other_), 0);
+
+  // The largest table is written in several pieces, the last one short.
+  desc.replace(desc.find("282"), 3, "288359");
+  make(&other_, "L", desc);
+  bytes = contents("L.hsh");
+  ASSERT_EQ(bytes.size(), 16u + 4 * 288384);
+  EXPECT_EQ(le32(bytes, 8), 288359u);
+  EXPECT_EQ(bytes.find_first_not_of('\0', 16), std::string::npos);
+  EXPECT_EQ(_rfhclose(&other_), 0);
 }
 
 TEST_F(HashFileTest, OpenChecksHeaderAgainstDescription) {
