@@ -39,9 +39,10 @@ struct KeyRules {
 };
 
 // The copy of one hash file's table. Every cached block of the process
-// that has the file open under the same key rules uses the one copy.
+// that has the file open under the same key rules and record length uses
+// the one copy.
 struct Table {
-  Table(dev_t d, ino_t i, const KeyRules &r);
+  Table(dev_t d, ino_t i, const KeyRules &r, uint16_t l);
   ~Table();
   Table(const Table &) = delete;
   Table &operator=(const Table &) = delete;
@@ -49,8 +50,22 @@ struct Table {
   const dev_t dev;
   const ino_t ino;
   const KeyRules rules;
+  const uint16_t reclen;
   int open_users = 0;  // blocks with open handles that use the copy
+  bool usable = true;  // false: a position came that the slots cannot hold
   std::vector<HashSlot> slots;
+
+  // The slot for record position `pos` with `tag`; false when it cannot
+  // be held.
+  bool slot_for(uint32_t pos, uint16_t tag, HashSlot *out) const {
+    if (pos == 0) {
+      *out = HashSlot{0};
+      return true;
+    }
+    if (pos % reclen != 0 || pos / reclen > (UINT32_MAX >> HASH_TAG_BITS)) return false;
+    *out = HashSlot{(pos / reclen) << HASH_TAG_BITS | tag};
+    return true;
+  }
 };
 
 // Every table of the process, so that a store reaches each copy of its file.
@@ -59,7 +74,7 @@ std::vector<Table *> &tables() {
   return all;
 }
 
-Table::Table(dev_t d, ino_t i, const KeyRules &r) : dev(d), ino(i), rules(r) {}
+Table::Table(dev_t d, ino_t i, const KeyRules &r, uint16_t l) : dev(d), ino(i), rules(r), reclen(l) {}
 
 Table::~Table() {
   auto &all = tables();
@@ -81,14 +96,14 @@ std::unordered_map<const fhrequest *, Use> &uses() {
 
 bool cacheable(const fhrequest *block) {
   return (block->mode & FH_EXCLUSIVE) && !block_is_shared(block) && block->idxfd >= 0 && block->hashsize > 0 &&
-         block->nkeys > 0 && block->keydefs;
+         block->nkeys > 0 && block->keydefs && block->reclen > 0;
 }
 
 std::shared_ptr<Table> load(const fhrequest *block, const struct stat &st) {
   std::shared_ptr<Table> table;
   std::vector<uint32_t> pos;
   try {
-    table = std::make_shared<Table>(st.st_dev, st.st_ino, KeyRules(block));
+    table = std::make_shared<Table>(st.st_dev, st.st_ino, KeyRules(block), block->reclen);
     pos.resize(block->hashsize);
     table->slots.resize(block->hashsize);
     tables().push_back(table.get());
@@ -97,7 +112,7 @@ std::shared_ptr<Table> load(const fhrequest *block, const struct stat &st) {
   }
   if (hash_table_read(block, pos.data()) != FHS_OK) return nullptr;
   for (uint32_t slot = 0; slot < block->hashsize; slot++) {
-    table->slots[slot] = HashSlot{pos[slot], pos[slot] == 0 ? HASH_TAG_EMPTY : HASH_TAG_UNKNOWN};
+    if (!table->slot_for(pos[slot], HASH_TAG_UNKNOWN, &table->slots[slot])) return nullptr;
   }
   return table;
 }
@@ -108,8 +123,8 @@ std::shared_ptr<Table> open_table_for(const fhrequest *block, const struct stat 
   const KeyRules rules(block);
   for (const auto &[other, use] : uses()) {
     const Table *t = use.table.get();
-    if (t && t->open_users > 0 && t->dev == st.st_dev && t->ino == st.st_ino && t->rules == rules &&
-        t->slots.size() == block->hashsize) {
+    if (t && t->open_users > 0 && t->usable && t->dev == st.st_dev && t->ino == st.st_ino && t->rules == rules &&
+        t->reclen == block->reclen && t->slots.size() == block->hashsize) {
       return use.table;
     }
   }
@@ -126,7 +141,7 @@ bool same_stamps(const struct stat &a, const struct stat &b) {
 // blocks kept it up to date meanwhile, or when the handles name the files
 // it was parked with, unchanged since.
 bool resumes(const Use &use, const fhrequest *block) {
-  if (!use.table) return false;
+  if (!use.table || !use.table->usable) return false;
   if (use.table->open_users > 0) return true;
   struct stat hash, data;
   return fstat(block->idxfd, &hash) == 0 && fstat(block->datfd, &data) == 0 && same_stamps(hash, use.parked_hash) &&
@@ -149,7 +164,7 @@ Table *attach(Use *use, const fhrequest *block) {
 }
 
 void follow(Table *table, uint32_t slot, uint32_t pos, uint16_t tag) {
-  if (slot < table->slots.size()) table->slots[slot] = HashSlot{pos, pos == 0 ? HASH_TAG_EMPTY : tag};
+  if (slot < table->slots.size() && !table->slot_for(pos, tag, &table->slots[slot])) table->usable = false;
 }
 
 void drop_use(std::unordered_map<const fhrequest *, Use>::iterator it) {
@@ -162,8 +177,8 @@ void drop_use(std::unordered_map<const fhrequest *, Use>::iterator it) {
 uint16_t hash_key_tag(const fhrequest *block, const char *key) {
   uint32_t fp;
   if (!key0_fingerprint(block, key, &fp)) return HASH_TAG_UNKNOWN;
-  // Folded to 16 bits and kept clear of the two reserved tags.
-  uint16_t tag = static_cast<uint16_t>(fp ^ (fp >> 16));
+  // Folded to the tag's bits and kept clear of the two reserved tags.
+  uint16_t tag = static_cast<uint16_t>((fp ^ (fp >> 16)) & HASH_TAG_MASK);
   return tag > HASH_TAG_UNKNOWN ? tag : static_cast<uint16_t>(tag + 2);
 }
 
@@ -182,10 +197,14 @@ HashSlot *hash_cached_slots(fhrequest *block) {
   } catch (const std::bad_alloc &) {
     return nullptr;
   }
-  if (use->idxfd == block->idxfd) return use->table ? use->table->slots.data() : nullptr;
-  if (use->idxfd >= 0 && use->table) use->table->open_users--;
-  Table *table = attach(use, block);
-  return table ? table->slots.data() : nullptr;
+  Table *table;
+  if (use->idxfd == block->idxfd) {
+    table = use->table.get();
+  } else {
+    if (use->idxfd >= 0 && use->table) use->table->open_users--;
+    table = attach(use, block);
+  }
+  return table && table->usable ? table->slots.data() : nullptr;
 }
 
 int hash_cached_slot_store(fhrequest *block, uint32_t slot, uint32_t pos, uint16_t tag) {

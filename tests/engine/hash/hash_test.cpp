@@ -532,6 +532,44 @@ TEST_F(HashFileTest, ParkedBlockTakesUpTheCopyAnotherBlockKept) {
   EXPECT_FALSE(find("NEW"));
 }
 
+// Slots that lead nowhere (a position inside a record, one far past the
+// end of the file) are answered alike by an exclusive block, which keeps no
+// copy of such a table, and by a plain block reading the file.
+TEST_F(HashFileTest, DamagedSlotsAnswerAsTheFileDoes) {
+  for (int damage = 0; damage < 2; damage++) {
+    SCOPED_TRACE(damage);
+    make(&block_, "H", kDesc);
+    for (int i = 0; i < 40; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+    const uint32_t reclen = block_.reclen;
+    ASSERT_EQ(_rfhclose(&block_), 0);
+    const uint32_t slot = hash_probe(padded("K3").c_str(), 0).slot;
+    const uint32_t value = damage == 0 ? slot_value(slot) + 1 : reclen << 20;
+    unsigned char raw[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    int fd = open(path("H.hsh").c_str(), O_WRONLY);
+    ASSERT_EQ(pwrite(fd, raw, 4, HASH_HEADERSIZE + 4 * slot), 4);
+    close(fd);
+    describe(&block_, "H", kDesc);
+    block_.mode = FH_EXCLUSIVE;
+    ASSERT_EQ(_rfhopen(&block_), 0);
+    describe(&other_, "H", kDesc);
+    ASSERT_EQ(_rfhopen(&other_), 0);
+    int failed = 0;
+    for (int i = 0; i < 60; i++) {
+      const std::string key = "K" + std::to_string(i);
+      set_key(&block_, key, 10);
+      set_key(&other_, key, 10);
+      ASSERT_EQ(_rfhposn(&block_, 0), _rfhposn(&other_, 0)) << key;
+      ASSERT_EQ(+block_.status, +other_.status) << key;
+      EXPECT_EQ(block_.state & ST_POSITIONED, other_.state & ST_POSITIONED) << key;
+      failed += block_.status != FHS_OK;
+    }
+    EXPECT_GE(failed, 1);
+    ASSERT_EQ(_rfhclose(&other_), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+  }
+}
+
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {
   make(&block_, "H", kDesc);
   const char *keys[] = {"C", "A", "B"};
