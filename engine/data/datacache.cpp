@@ -160,15 +160,26 @@ void datacache_wrote(const fhrequest *block, uint32_t pos, const char *data, siz
     follow(own->second.get(), pos, data, len);
     return;
   }
-  // Other blocks of the process may have the same file open.
-  struct stat st;
-  if (fstat(block->datfd, &st) != 0) {
-    map.clear();
-    return;
+  // Other blocks of the process may have the same file open. The block's
+  // own pages name the file without asking the system, which would also
+  // make the next write stamp the file's times afresh.
+  dev_t dev;
+  ino_t ino;
+  if (own != map.end() && own->second->datfd == block->datfd) {
+    dev = own->second->dev;
+    ino = own->second->ino;
+  } else {
+    struct stat st;
+    if (fstat(block->datfd, &st) != 0) {
+      map.clear();
+      return;
+    }
+    dev = st.st_dev;
+    ino = st.st_ino;
   }
   for (auto &entry : map) {
     Pages *p = entry.second.get();
-    if (p->dev == st.st_dev && p->ino == st.st_ino) follow(p, pos, data, len);
+    if (p->dev == dev && p->ino == ino) follow(p, pos, data, len);
   }
 }
 

@@ -31,25 +31,33 @@ constexpr SizeRemainders kRemainders;
 HashProbe hash_probe(const char *key, uint8_t k) {
   const uint32_t n = kHashSizes[k];
   const uint8_t *rem = kRemainders.of[k];
-  uint32_t h = 0;
-  uint16_t sum = 0;
-  int j = 0;
-  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(key); *p; p++) {
-    const uint32_t c = *p;
-    sum = static_cast<uint16_t>(sum + c);
-    // Six mixing steps in turn: shifted byte, inverted and plain remainders
-    // of the size, the plain byte, the shifted inverted byte.
-    switch (j) {
-      case 0: h ^= c << k; break;
-      case 1: h ^= ~static_cast<uint32_t>(rem[c]) & 0xFF; break;
-      case 2: h ^= static_cast<uint32_t>(rem[c]) << k; break;
-      case 3: h ^= c; break;
-      case 4: h ^= (~c & 0xFF) << k; break;
-      default: h ^= rem[c]; break;
-    }
-    j = j == 5 ? 0 : j + 1;
+  uint32_t h = 0, sum = 0;
+  // Six mixing steps in turn, one a byte: shifted byte, inverted and plain
+  // remainders of the size, the plain byte, the shifted inverted byte.
+  const auto *p = reinterpret_cast<const unsigned char *>(key);
+  for (;; p += 6) {
+    uint32_t c;
+    if ((c = p[0]) == 0) break;
+    sum += c;
+    h ^= c << k;
+    if ((c = p[1]) == 0) break;
+    sum += c;
+    h ^= ~static_cast<uint32_t>(rem[c]) & 0xFF;
+    if ((c = p[2]) == 0) break;
+    sum += c;
+    h ^= static_cast<uint32_t>(rem[c]) << k;
+    if ((c = p[3]) == 0) break;
+    sum += c;
+    h ^= c;
+    if ((c = p[4]) == 0) break;
+    sum += c;
+    h ^= (~c & 0xFF) << k;
+    if ((c = p[5]) == 0) break;
+    sum += c;
+    h ^= rem[c];
   }
-  uint32_t step = (n - h + sum) % n;
+  // The byte sum is taken modulo 2^16.
+  uint32_t step = (n - h + (sum & 0xFFFF)) % n;
   return HashProbe{h, step == 0 ? 1 : step};
 }
 

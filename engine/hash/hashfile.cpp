@@ -18,6 +18,8 @@ namespace {
 
 const char kSignature[4] = {'Q', 'Z', 'T', '\0'};
 
+constexpr uint32_t kZeroSlotsPerWrite = HASH_BLOCKSLOTS * 512;
+
 bool write_all(int fd, const void *data, size_t len, off_t at) { return pwrite_full(fd, data, len, at) == len; }
 
 bool read_all(int fd, void *data, size_t len, off_t at) {
@@ -33,9 +35,13 @@ bool write_table(int fd, const fhrequest *block) {
   put_u16(header + 6, block->keydefs[0].keylen);
   put_u32(header + 8, block->hashsize);
   if (!write_all(fd, header, sizeof header, 0)) return false;
-  const unsigned char zeros[4 * HASH_BLOCKSLOTS] = {};
-  for (uint32_t slot = 0; slot < block->hashsize; slot += HASH_BLOCKSLOTS) {
-    if (!write_all(fd, zeros, sizeof zeros, slot_offset(slot))) return false;
+  // The zero blocks go out many to a write: a table of the largest size
+  // takes a handful of writes instead of thousands.
+  static unsigned char zeros[4 * kZeroSlotsPerWrite];
+  const uint32_t slots = (block->hashsize + HASH_BLOCKSLOTS - 1) / HASH_BLOCKSLOTS * HASH_BLOCKSLOTS;
+  for (uint32_t slot = 0; slot < slots; slot += kZeroSlotsPerWrite) {
+    const uint32_t n = slots - slot < kZeroSlotsPerWrite ? slots - slot : kZeroSlotsPerWrite;
+    if (!write_all(fd, zeros, 4 * static_cast<size_t>(n), slot_offset(slot))) return false;
   }
   return true;
 }

@@ -155,7 +155,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     uint16_t tag = HASH_TAG_UNKNOWN;
     uint32_t pos;
     if (copy) {
-      tag = copy[slot].tag;
+      tag = copy[slot].tag();
       // A known tag other than the key's: another key, passed over unread.
       if (tag > HASH_TAG_UNKNOWN && want > HASH_TAG_UNKNOWN && tag != want) {
         passed = slot;
@@ -163,7 +163,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
         out->full = true;
         break;
       }
-      pos = copy[slot].pos;
+      pos = copy[slot].record() * block->reclen;
     } else {
       status = hash_slot_read(block, slot, &pos);
       if (status != FHS_OK) return status;
@@ -175,9 +175,15 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
     passed = size;
     status = read_candidate(block, pos, image);
     if (status != FHS_OK) return status;
-    build_key_of(block, 0, image, stored);
-    if (copy && tag == HASH_TAG_UNKNOWN) copy[slot].tag = hash_key_tag(block, stored);
-    if (key_compare(block, 0, key, stored) == 0) {
+    // The record usually holds the very bytes sought; only other keys and
+    // keys equal by the key rules but not bytewise need the built text.
+    bool same = key_bytes_held(block, 0, image, key);
+    if (!same) {
+      build_key_of(block, 0, image, stored);
+      same = key_compare(block, 0, key, stored) == 0;
+    }
+    if (copy && tag == HASH_TAG_UNKNOWN) copy[slot].set_tag(same ? want : hash_key_tag(block, stored));
+    if (same) {
       out->slot = slot;
       out->found = true;
       set_positioned_at(block, pos);
@@ -188,7 +194,7 @@ int hash_find(fhrequest *block, const char *key, char *image, HashFind *out) {
       break;
     }
   }
-  if (passed != size) status = read_candidate(block, copy[passed].pos, image);
+  if (passed != size) status = read_candidate(block, copy[passed].record() * block->reclen, image);
   return status;
 }
 

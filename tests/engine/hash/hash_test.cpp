@@ -144,6 +144,15 @@ TEST_F(HashFileTest, MakeWritesHeaderAndZeroTable) {
   EXPECT_EQ(+other_.hashidx, 1);
   EXPECT_EQ(contents("B.hsh").size(), 16u + 4 * 608);
   EXPECT_EQ(_rfhclose(&other_), 0);
+
+  // The largest table is written in several pieces, the last one short.
+  desc.replace(desc.find("282"), 3, "288359");
+  make(&other_, "L", desc);
+  bytes = contents("L.hsh");
+  ASSERT_EQ(bytes.size(), 16u + 4 * 288384);
+  EXPECT_EQ(le32(bytes, 8), 288359u);
+  EXPECT_EQ(bytes.find_first_not_of('\0', 16), std::string::npos);
+  EXPECT_EQ(_rfhclose(&other_), 0);
 }
 
 TEST_F(HashFileTest, OpenChecksHeaderAgainstDescription) {
@@ -470,6 +479,95 @@ TEST_F(HashFileTest, ParkedCopyServesOnlyUnchangedFiles) {
   ASSERT_TRUE(find("J5"));
   EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
   EXPECT_FALSE(find("K10"));
+}
+
+// Exclusive blocks of one file share one copy of the table. A block parked
+// while another keeps the copy takes it up again with every change made
+// meanwhile; once no open block keeps it, files changed behind the engine's
+// back while it was parked are read afresh.
+TEST_F(HashFileTest, ParkedBlockTakesUpTheCopyAnotherBlockKept) {
+  make(&block_, "H", kDesc);
+  for (int i = 0; i < 50; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+  ASSERT_EQ(_rfhclose(&block_), 0);
+  for (fhrequest *b : {&block_, &other_}) {
+    describe(b, "H", kDesc);
+    b->mode = FH_EXCLUSIVE;
+    ASSERT_EQ(_rfhopen(b), 0);
+  }
+  auto found_by = [&](fhrequest *b, const std::string &key) {
+    set_key(b, key, 10);
+    EXPECT_EQ(_rfhposn(b, 0), 0) << "status " << +b->status;
+    return (b->state & ST_POSITIONED) != 0;
+  };
+  ASSERT_TRUE(find("K1"));
+  ASSERT_TRUE(found_by(&other_, "K2"));
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+  fill(&other_, {{"KEY", "NEW"}, {"VAL", "fresh"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  fill(&other_, {{"KEY", "K1"}, {"VAL", "changed"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  fill(&other_, {{"KEY", "K2"}});
+  ASSERT_EQ(_rfhdelete(&other_), 0);
+  ASSERT_TRUE(find("NEW"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("fresh"));
+  ASSERT_TRUE(find("K1"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("changed"));
+  EXPECT_FALSE(find("K2"));
+
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  ASSERT_EQ(_rfhlimbo(&block_), 0);
+  make(&other_, "G", kDesc);
+  fill(&other_, {{"KEY", "J5"}, {"VAL", "j5"}});
+  ASSERT_EQ(_rfhwrite(&other_, 0), 0);
+  ASSERT_EQ(_rfhclose(&other_), 0);
+  for (const char *ext : {".dat", ".hsh"}) {
+    std::string bytes = contents(std::string("G") + ext);
+    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+  }
+  ASSERT_TRUE(find("J5"));
+  EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
+  EXPECT_FALSE(find("NEW"));
+}
+
+// Slots that lead nowhere (a position inside a record, one far past the
+// end of the file) are answered alike by an exclusive block, which keeps no
+// copy of such a table, and by a plain block reading the file.
+TEST_F(HashFileTest, DamagedSlotsAnswerAsTheFileDoes) {
+  for (int damage = 0; damage < 2; damage++) {
+    SCOPED_TRACE(damage);
+    make(&block_, "H", kDesc);
+    for (int i = 0; i < 40; i++) ASSERT_EQ(put("K" + std::to_string(i), "k" + std::to_string(i)), 0);
+    const uint32_t reclen = block_.reclen;
+    ASSERT_EQ(_rfhclose(&block_), 0);
+    const uint32_t slot = hash_probe(padded("K3").c_str(), 0).slot;
+    const uint32_t value = damage == 0 ? slot_value(slot) + 1 : reclen << 20;
+    unsigned char raw[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    int fd = open(path("H.hsh").c_str(), O_WRONLY);
+    ASSERT_EQ(pwrite(fd, raw, 4, HASH_HEADERSIZE + 4 * slot), 4);
+    close(fd);
+    describe(&block_, "H", kDesc);
+    block_.mode = FH_EXCLUSIVE;
+    ASSERT_EQ(_rfhopen(&block_), 0);
+    describe(&other_, "H", kDesc);
+    ASSERT_EQ(_rfhopen(&other_), 0);
+    int failed = 0;
+    for (int i = 0; i < 60; i++) {
+      const std::string key = "K" + std::to_string(i);
+      set_key(&block_, key, 10);
+      set_key(&other_, key, 10);
+      ASSERT_EQ(_rfhposn(&block_, 0), _rfhposn(&other_, 0)) << key;
+      ASSERT_EQ(+block_.status, +other_.status) << key;
+      EXPECT_EQ(block_.state & ST_POSITIONED, other_.state & ST_POSITIONED) << key;
+      failed += block_.status != FHS_OK;
+    }
+    EXPECT_GE(failed, 1);
+    ASSERT_EQ(_rfhclose(&other_), 0);
+    ASSERT_EQ(_rfhclose(&block_), 0);
+  }
 }
 
 TEST_F(HashFileTest, PhysicalOrderWithKeyZeroOff) {

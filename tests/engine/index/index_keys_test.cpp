@@ -109,51 +109,64 @@ TEST(KeyCompare, SignsAreAntisymmetric) {
 
 // Texts that compare equal share a fingerprint, whatever their letter case
 // or bytes after a zero in text segments; differing ones nearly never do.
+// Short segments, and segments longer than the eight bytes the fingerprint
+// takes a step, with bytes next to the letters (and above 127) that are
+// not letters.
 TEST(KeyFingerprint, EqualKeysShareIt) {
-  Keyed t({{{0, 3, 0}, {3, 2, SEG_CASE | SEG_DESCENDING}, {5, 2, SEG_BINARY}}});
-  t.keys[0].keylen = 8;  // one byte past the segments, which no comparison sees
-  std::mt19937 rng(3);
-  const char alphabet[] = {'a', 'A', 'b', 'B', '\0', ' '};
-  // Random texts, each with variants that compare equal to it: letters of
-  // the first segment in the other case, bytes after a zero of a text
-  // segment and the byte past the segments changed.
-  auto flip = [](char c) { return c == 'a' ? 'A' : c == 'A' ? 'a' : c == 'b' ? 'B' : c == 'B' ? 'b' : c; };
-  std::vector<std::string> texts;
-  for (int i = 0; i < 300; i++) {
-    std::string text(8, ' ');
-    for (char &c : text) c = alphabet[rng() % sizeof alphabet];
-    texts.push_back(text);
-    for (int v = 0; v < 4; v++) {
-      std::string variant = text;
-      for (int at = 0; at < 3; at++) {
-        if (rng() % 2) variant[at] = flip(variant[at]);
-      }
-      for (auto [from, to] : {std::pair<size_t, size_t>{0, 3}, {3, 5}}) {
-        size_t zero = variant.find('\0', from);
-        if (zero >= to) continue;
-        for (size_t at = zero + 1; at < to; at++) variant[at] = alphabet[rng() % sizeof alphabet];
-      }
-      variant[7] = alphabet[rng() % sizeof alphabet];
-      texts.push_back(variant);
-    }
-  }
-  int equal = 0, unequal = 0, shared = 0;
-  for (const std::string &a : texts) {
-    uint32_t fa, fb;
-    ASSERT_TRUE(key0_fingerprint(&t.block, a.data(), &fa));
-    for (const std::string &b : texts) {
-      ASSERT_TRUE(key0_fingerprint(&t.block, b.data(), &fb));
-      if (t.cmp(0, a, b) == 0) {
-        ASSERT_EQ(fa, fb) << testing::PrintToString(a) << " / " << testing::PrintToString(b);
-        equal++;
-      } else {
-        unequal++;
-        shared += fa == fb;
+  struct Layout {
+    std::vector<fhsegment> segs;
+    size_t folded_end;  // the first segment, folded, ends here
+    size_t text_end;    // the second, case-sensitive text, ends here
+  };
+  const char alphabet[] = {'a', 'A', 'b', 'B', 'z', 'Z', '\0', ' ', '`', '{', '@', '[', '\xE1', '\xFA'};
+  auto flip = [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  for (const Layout &layout : {Layout{{{0, 3, 0}, {3, 2, SEG_CASE | SEG_DESCENDING}, {5, 2, SEG_BINARY}}, 3, 5},
+                               Layout{{{0, 11, 0}, {11, 10, SEG_CASE}, {21, 9, SEG_BINARY}}, 11, 21}}) {
+    Keyed t({layout.segs});
+    const size_t length = layout.segs.back().offset + layout.segs.back().length;
+    t.keys[0].keylen = static_cast<uint8_t>(length + 1);  // one byte past the segments, which no comparison sees
+    SCOPED_TRACE(length);
+    std::mt19937 rng(3);
+    // Random texts, each with variants that compare equal to it: letters of
+    // the first segment in the other case, bytes after a zero of a text
+    // segment and the byte past the segments changed.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; i++) {
+      std::string text(length + 1, ' ');
+      for (char &c : text) c = alphabet[rng() % sizeof alphabet];
+      texts.push_back(text);
+      for (int v = 0; v < 4; v++) {
+        std::string variant = text;
+        for (size_t at = 0; at < layout.folded_end; at++) {
+          if (rng() % 2) variant[at] = flip(variant[at]);
+        }
+        for (auto [from, to] : {std::pair<size_t, size_t>{0, layout.folded_end}, {layout.folded_end, layout.text_end}}) {
+          size_t zero = variant.find('\0', from);
+          if (zero >= to) continue;
+          for (size_t at = zero + 1; at < to; at++) variant[at] = alphabet[rng() % sizeof alphabet];
+        }
+        variant[length] = alphabet[rng() % sizeof alphabet];
+        texts.push_back(variant);
       }
     }
+    int equal = 0, unequal = 0, shared = 0;
+    for (const std::string &a : texts) {
+      uint32_t fa, fb;
+      ASSERT_TRUE(key0_fingerprint(&t.block, a.data(), &fa));
+      for (const std::string &b : texts) {
+        ASSERT_TRUE(key0_fingerprint(&t.block, b.data(), &fb));
+        if (t.cmp(0, a, b) == 0) {
+          ASSERT_EQ(fa, fb) << testing::PrintToString(a) << " / " << testing::PrintToString(b);
+          equal++;
+        } else {
+          unequal++;
+          shared += fa == fb;
+        }
+      }
+    }
+    EXPECT_GE(equal, static_cast<int>(texts.size()) * 5);
+    EXPECT_LT(shared, unequal / 1000);
   }
-  EXPECT_GT(equal, static_cast<int>(texts.size()) * 5);
-  EXPECT_LT(shared, unequal / 1000);
 
   Keyed numeric({{{0, 4, 0}, {4, 3, SEG_NUMERIC}}});
   Keyed date({{{0, 8, SEG_DATE}}});
