@@ -8,14 +8,15 @@
 // secondary key indexed, the rest in columns; prepared statements, one
 // transaction, journal and synchronous off) and a Berkeley DB B-tree with an
 // associated secondary. Every store runs the whole work three times, each
-// time on a store made afresh, and each phase keeps its best time.
+// time on a store made afresh, and each phase keeps its best time; the
+// stores take turns run by run.
 //
 // Walks are compared twice over, each side alike: our file as written
 // (records in write order, found through the index) against an SQLite rowid
 // table with an index on the key (rows in write order, found through the
 // index), and our file after `corvex pack --by-key` (records in key order)
 // against the clustered table. Both are read-only figures: the rowid table
-// and the packed copy of our file are made once and walked three times.
+// and the packed copy of our file are made once and walked once a run.
 // Berkeley DB's B-tree holds its records in key order too, so the walk
 // goal against it is the packed file's.
 // Then the shared "MSNET" mode over single-user mode on N / 10 records
@@ -126,24 +127,24 @@ Times run_phases(const Workload &w, Store &s) {
   return t;
 }
 
-// kBestOfRuns runs of the work, each on a store made afresh in a new folder
-// below `dir`; each phase keeps its best. `make(folder, run)` makes the store.
+// One run of the work on a store that `make(folder)` makes afresh in a new
+// folder below `dir`, which is removed afterwards.
 template <class Make>
-Times best_runs(const Workload &w, const std::string &dir, Make make) {
-  Times best;
-  for (int run = 0; run < kBestOfRuns; run++) {
-    std::string folder = dir + "/run" + std::to_string(run);
-    std::filesystem::create_directories(folder);
-    Times t;
-    {
-      auto store = make(folder, run);
-      t = run_phases(w, *store);
-    }
-    std::filesystem::remove_all(folder);
-    best = run == 0 ? t : fastest(best, t);
+Times one_run(const Workload &w, const std::string &dir, Make make) {
+  std::string folder = dir + "/run";
+  std::filesystem::create_directories(folder);
+  Times t;
+  {
+    auto store = make(folder);
+    t = run_phases(w, *store);
   }
-  return best;
+  std::filesystem::remove_all(folder);
+  return t;
 }
+
+// Keeps the best time of each figure over the runs (`run` counts from 0).
+void keep_best(Times *best, int run, const Times &t) { *best = run == 0 ? t : fastest(*best, t); }
+void keep_best(double *best, int run, double t) { *best = run == 0 ? t : std::min(*best, t); }
 
 // ---- the engine ----
 
@@ -411,62 +412,69 @@ std::string fresh_dir(const char *name) {
   return dir;
 }
 
-// The walk of a store made once and walked kBestOfRuns times.
+// One walk of a store made once.
 template <class Store>
-double best_walk(const Workload &w, Store &s) {
-  return best_of_three([&] {
-    return timed([&] {
-      if (s.walk() != w.size()) fail("walk");
-    });
+double walk_time(const Workload &w, Store &s) {
+  return timed([&] {
+    if (s.walk() != w.size()) fail("walk");
   });
 }
 
-// Single-user mode against SQLite and Berkeley DB on n records.
+// Packs the data file `file` in key order, without progress lines; the
+// seconds it took.
+double pack_by_key(const std::string &file) {
+  QuietWindow quiet;
+  corvex_set_progress_window(&quiet);
+  int status = 0;
+  double took = timed([&] { status = filemaint(FM_PACK, file.c_str(), "", "", "", FM_BYKEY, nullptr); });
+  corvex_set_progress_window(nullptr);
+  if (status != 0) fail("pack --by-key");
+  return took;
+}
+
+// Single-user mode against SQLite and Berkeley DB on n records. The stores
+// take turns, run by run, so that a busy spell of the machine weighs on
+// each of them alike.
 void compare_with_peers(size_t n, bool pread_too) {
   Workload w(n);
   std::string dir = fresh_dir("single");
   const std::string packed = dir + "/packed";
-  Times ours = best_runs(w, dir, [&](const std::string &folder, int run) {
-    auto store = std::make_unique<Corvex>(folder, "SINGLE", true);
-    if (run == kBestOfRuns - 1) store->keep_copy(packed);
-    return store;
-  });
-  // The copy of the last run's data file, packed in key order.
-  QuietWindow quiet;
-  corvex_set_progress_window(&quiet);
-  int packed_status = 0;
-  const double pack_time = timed([&] {
-    packed_status = filemaint(FM_PACK, (packed + "/R.dat").c_str(), "", "", "", FM_BYKEY, nullptr);
-  });
-  corvex_set_progress_window(nullptr);
-  if (packed_status != 0) fail("pack --by-key");
-  double packed_walk;
-  {
-    Corvex store(packed, "SINGLE", false);
-    packed_walk = best_walk(w, store);
+  const std::string rowid_dir = dir + "/rowid";
+  std::filesystem::create_directories(rowid_dir);
+  auto rowid = std::make_unique<Sqlite>(rowid_dir, false, w.rest);
+  for (size_t i = 0; i < w.size(); i++) rowid->write(w.keys[i], w.secs[i]);
+  std::unique_ptr<Corvex> packed_store;
+  double pack_time = 0, packed_walk = 0, rowid_walk = 0;
+  Times ours, plain, lite, bdb;
+  for (int run = 0; run < kBestOfRuns; run++) {
+    keep_best(&ours, run, one_run(w, dir, [&](const std::string &folder) {
+      auto store = std::make_unique<Corvex>(folder, "SINGLE", true);
+      if (run == 0) store->keep_copy(packed);
+      return store;
+    }));
+    if (run == 0) {
+      // The first run's data file, packed in key order, is walked once a run.
+      pack_time = pack_by_key(packed + "/R.dat");
+      packed_store = std::make_unique<Corvex>(packed, "SINGLE", false);
+    }
+    keep_best(&packed_walk, run, walk_time(w, *packed_store));
+    if (pread_too) {
+      corvex::mapping_enable(false);
+      keep_best(&plain, run, one_run(w, dir, [&](const std::string &folder) {
+        return std::make_unique<Corvex>(folder, "SINGLE", true);
+      }));
+      corvex::mapping_enable(true);
+    }
+    keep_best(&lite, run, one_run(w, dir, [&](const std::string &folder) {
+      return std::make_unique<Sqlite>(folder, true, w.rest);
+    }));
+    keep_best(&rowid_walk, run, walk_time(w, *rowid));
+    keep_best(&bdb, run, one_run(w, dir, [&](const std::string &folder) {
+      return std::make_unique<BerkeleyDb>(folder, w.rest);
+    }));
   }
-  Times plain;
-  if (pread_too) {
-    corvex::mapping_enable(false);
-    plain = best_runs(w, dir, [&](const std::string &folder, int) {
-      return std::make_unique<Corvex>(folder, "SINGLE", true);
-    });
-    corvex::mapping_enable(true);
-  }
-  Times lite = best_runs(w, dir, [&](const std::string &folder, int) {
-    return std::make_unique<Sqlite>(folder, true, w.rest);
-  });
-  double rowid_walk;
-  {
-    std::string folder = dir + "/rowid";
-    std::filesystem::create_directories(folder);
-    Sqlite rowid(folder, false, w.rest);
-    for (size_t i = 0; i < w.size(); i++) rowid.write(w.keys[i], w.secs[i]);
-    rowid_walk = best_walk(w, rowid);
-  }
-  Times bdb = best_runs(w, dir, [&](const std::string &folder, int) {
-    return std::make_unique<BerkeleyDb>(folder, w.rest);
-  });
+  packed_store.reset();
+  rowid.reset();
   std::filesystem::remove_all(dir);
 
   printf("%zu records of %d bytes, best of %d runs per store\n", w.size(), kDataLen, kBestOfRuns);
@@ -474,7 +482,7 @@ void compare_with_peers(size_t n, bool pread_too) {
   if (pread_too) print_times("corvex, pread", plain);
   print_times("sqlite (clustered)", lite);
   print_times("berkeley db", bdb);
-  printf("%-26s walk %6.2fs (pack --by-key of the last run's file: %.2fs)\n", "corvex after pack --by-key",
+  printf("%-26s walk %6.2fs (pack --by-key of the first run's file: %.2fs)\n", "corvex after pack --by-key",
          packed_walk, pack_time);
   printf("%-26s walk %6.2fs\n", "sqlite rowid + key index", rowid_walk);
   print_ratios("corvex / sqlite", ours, lite);
