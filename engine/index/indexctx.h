@@ -90,8 +90,9 @@ struct IndexCtx {
   // The last move along the current key went to lower keys (backspace, or
   // a walk in reverse): a read that passes over an entry goes on that way.
   bool backward = false;
-  // Raised whenever a tree changes or the cache is flushed; a cursor whose
-  // `gen` differs no longer mirrors its leaf.
+  // Raised whenever the cache is flushed or a node that may belong to any
+  // tree changes; a cursor whose `gen` differs no longer mirrors its leaf.
+  // A write of a tree's own node retires only that tree's cursor.
   uint64_t gen = 1;
   char *keytext = nullptr;  // the current key text, largest length + 1
   size_t keytext_size = 0;
@@ -176,6 +177,10 @@ int node_free(fhrequest *block, uint32_t node);
 // after the last entry of the last leaf; *found tells whether it names an
 // entry. Returns a status.
 int index_locate(fhrequest *block, int keynum, int mode, const char *text, bool *found);
+
+// As index_locate, but answered from the cursor's leaf when the cursor is
+// current and the answer provably lies there or in the next leaf.
+int index_find(fhrequest *block, int keynum, int mode, const char *text, bool *found);
 
 }  // namespace corvex
 

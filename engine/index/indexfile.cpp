@@ -430,6 +430,20 @@ int mirror_check(NodeMirror *mirror, int status) {
   return status;
 }
 
+// Before node contents `buf` are written: a node of a tree changes that
+// tree only, and only its cursor stops mirroring its leaf; any other node
+// (a freed one, a deleted-record node) may have been part of any tree, and
+// every cursor goes. Trees share no nodes, so the other cursors' leaves and
+// paths stay what the file holds.
+void retire_cursors(IndexCtx *ctx, const uint8_t *buf) {
+  bool tree_node = (buf[0] == NODE_LEAF || buf[0] == NODE_INNER) && buf[2] < ctx->nkeys;
+  if (tree_node) {
+    ctx->cur[buf[2]].gen = ctx->gen - 1;
+  } else {
+    ctx->gen++;
+  }
+}
+
 }  // namespace
 
 int node_read(fhrequest *block, uint32_t node, uint8_t *buf) {
@@ -461,7 +475,7 @@ int node_read(fhrequest *block, uint32_t node, uint8_t *buf) {
 int node_write(fhrequest *block, uint32_t node, const uint8_t *buf) {
   IndexCtx *ctx = ctx_of(block);
   if (node == 0 || node >= ctx->nextnode) return FHS_CORRUPTINDEX;
-  ctx->gen++;
+  retire_cursors(ctx, buf);
   NodeMirror *mirror = mirror_of(block);
   int status = index_mark(block);
   if (status != FHS_OK) return status;

@@ -324,6 +324,12 @@ int index_locate(fhrequest *block, int keynum, int mode, const char *text, bool 
   return FHS_OK;
 }
 
+int index_find(fhrequest *block, int keynum, int mode, const char *text, bool *found) {
+  int status = FHS_OK;
+  if (from_cursor(block, keynum, mode, text, found, &status)) return status;
+  return index_locate(block, keynum, mode, text, found);
+}
+
 bool index_entry_text(const fhrequest *block) {
   const IndexCtx *ctx = ctx_of(block);
   return ctx && ctx->entry_text;

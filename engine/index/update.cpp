@@ -205,7 +205,8 @@ int remove_locked(fhrequest *block, int keynum, const char *text, uint32_t pos) 
   IndexCtx *ctx = ctx_of(block);
   KeyCursor &c = ctx->cur[keynum];
   bool found;
-  int status = index_locate(block, keynum, IDX_EXACT, text, &found);
+  // A delete has just found key 0 by the same text: the cursor answers.
+  int status = index_find(block, keynum, IDX_EXACT, text, &found);
   if (status != FHS_OK) return status;
   Node nd = node_view(c, c.buf);
   if (!found || nd.ptr(c.entry) != pos) return FHS_INDEX;

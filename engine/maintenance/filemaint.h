@@ -8,7 +8,10 @@
 //   PACK     rewrites the data file without its deleted records and rebuilds
 //            the index or hash file; with FM_STRIP, active records holding
 //            bytes outside 32..126 go to a strip file (the data file's name
-//            with ".nas") instead.
+//            with ".nas") instead. With FM_BYKEY the active records are
+//            written in the order of key 1 (equal keys in file order), so
+//            that a walk along key 1 reads the data file front to back; the
+//            keys are held in memory meanwhile. The files keep their format.
 //
 // RECOVER and PACK write the new files completely under temporary names
 // (".ziq" for the index, ".zdq" for the data file, beside the files or in
@@ -34,6 +37,7 @@ enum {
   FM_SKIPINDEX = 0x02,    // VERIFY skips the index-to-record pass
   FM_SKIPRECORDS = 0x04,  // VERIFY skips the record-to-index pass and the counts
   FM_STRIP = 0x10,        // PACK moves records with non-printable bytes to the strip file
+  FM_BYKEY = 0x40,        // PACK writes the records in the order of key 1
   FM_NETWORK = 0x20       // network use: mode "IBMNET", record locks while reading
 };
 

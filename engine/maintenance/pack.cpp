@@ -1,11 +1,13 @@
 // PACK: copies every active record of the old data file into a new file set
 // made under temporary names (which builds the new index or hash file as it
 // goes), leaves out deleted and damaged records, and puts the new files in
-// place of the old ones once the walk is complete.
+// place of the old ones once the walk is complete. With FM_BYKEY the walk
+// only notes the records, which are then copied in the order of key 1.
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,11 @@
 #include "engine/index/index.h"
 #include "engine/maintenance/actions.h"
 #include "engine/maintenance/filemaint.h"
+#include "engine/maintenance/key_order.h"
 #include "engine/maintenance/tempfiles.h"
 #include "engine/maintenance/walk.h"
 #include "util/new_file.h"
+#include "util/positional_io.h"
 
 namespace corvex {
 
@@ -24,6 +28,18 @@ namespace {
 
 constexpr int kSecureEvery = 500;
 constexpr char kStripExt[] = ".nas";
+
+// Cuts a record that lacks its line feed at the end after its last line
+// feed, fills the rest with spaces and ends it with a line feed. Returns the
+// bytes kept, 0 when it holds no other line feed (then all but its last
+// byte are kept).
+uint32_t cut_record(char *stored, uint32_t len) {
+  const char *end = static_cast<const char *>(memrchr(stored, REC_END, len - 1));
+  uint32_t keep = end ? static_cast<uint32_t>(end - stored) + 1 : len - 1;
+  memset(stored + keep, ' ', len - keep);
+  stored[len - 1] = REC_END;
+  return end ? keep : 0;
+}
 
 class Pack {
  public:
@@ -40,6 +56,7 @@ class Pack {
   int walk(uint32_t *active, uint32_t *removed);
   int mend(DataWalk &walk, std::vector<char> &stored);
   int strip(const char *image, bool *stripped);
+  int copy_in_key_order();
   int replace();
 
   MaintReport &report_;
@@ -50,6 +67,7 @@ class Pack {
   std::vector<char> recbuf_;
   std::string temp_data_;
   std::string temp_index_;
+  std::unique_ptr<KeyOrder> order_;  // with FM_BYKEY: the records to copy
   FILE *strip_ = nullptr;
   bool asked_ = false;
   bool done_ = false;
@@ -99,11 +117,8 @@ int Pack::mend(DataWalk &walk, std::vector<char> &stored) {
     if (!report_.window().ask(question)) return FHS_READDATA;
     asked_ = true;
   }
-  const char *end = static_cast<const char *>(memrchr(stored.data(), REC_END, len - 1));
-  uint32_t keep = end ? static_cast<uint32_t>(end - stored.data()) + 1 : len - 1;
-  memset(stored.data() + keep, ' ', len - keep);
-  stored[len - 1] = REC_END;
-  if (end) walk.continue_at(walk.pos() + keep);
+  uint32_t keep = cut_record(stored.data(), len);
+  if (keep != 0) walk.continue_at(walk.pos() + keep);
   return FHS_OK;
 }
 
@@ -146,6 +161,7 @@ int Pack::walk(uint32_t *active, uint32_t *removed) {
   report_.status("File PACK and RECOVER in progress...");
   DataWalk walk(old_.datfd, old_.reclen, (old_.mode & FH_VARLEN) != 0, true);
   std::vector<char> stored(old_.reclen + 1u);
+  const int upto = order_ ? 50 : 100;
   for (uint32_t n = 1;; n++) {
     if (report_.stopped()) return FM_STOPPED;
     DataWalk::Result result = walk.next();
@@ -161,13 +177,47 @@ int Pack::walk(uint32_t *active, uint32_t *removed) {
       report_.current(key_shown(&old_, 0, fresh_.recbuf));
       bool stripped = false;
       status = strip(fresh_.recbuf, &stripped);
-      if (status == FHS_OK && !stripped) status = run_opcode(&fresh_, FHOP_WRITE);
+      if (status == FHS_OK && !stripped) {
+        if (!order_) {
+          status = run_opcode(&fresh_, FHOP_WRITE);
+        } else if (!order_->note(fresh_.recbuf, walk.pos(), len)) {
+          status = FHS_NOMEMORY;
+        }
+      }
     } else {
       ++*removed;
     }
-    if (status == FHS_OK && n % kSecureEvery == 0) status = run_opcode(&fresh_, FHOP_SECURE);
+    // In key order nothing is written before the walk is over.
+    if (status == FHS_OK && !order_ && n % kSecureEvery == 0) status = run_opcode(&fresh_, FHOP_SECURE);
     if (status != FHS_OK) return status;
-    report_.progress(walk.position(), walk.size());
+    report_.progress(walk.position(), walk.size(), 0, upto);
+  }
+  return FHS_OK;
+}
+
+// The records the walk noted, read again from the old data file in the
+// order of key 1 and written to the new set; the cut of a record without
+// its line feed is made again as the walk made it. The new set is not
+// secured on the way: under its temporary names nothing of it counts
+// until replace() has made it durable, and a sync every few hundred
+// records would cost more than the copy.
+int Pack::copy_in_key_order() {
+  report_.status("Writing the records in key order...");
+  order_->sort();
+  std::vector<char> stored(old_.reclen + 1u);
+  for (size_t i = 0; i < order_->size(); i++) {
+    if (report_.stopped()) return FM_STOPPED;
+    KeyOrder::Place at = order_->place(i);
+    if (at.len == 0 || at.len > old_.reclen ||
+        pread_full(old_.datfd, stored.data(), at.len, at.pos) != static_cast<ssize_t>(at.len)) {
+      return FHS_READDATA;
+    }
+    if (stored[at.len - 1] != REC_END) cut_record(stored.data(), at.len);
+    record_image(&old_, stored.data(), at.len, fresh_.recbuf);
+    report_.current(key_shown(&old_, 0, fresh_.recbuf));
+    int status = run_opcode(&fresh_, FHOP_WRITE);
+    if (status != FHS_OK) return status;
+    report_.progress(static_cast<int64_t>(i + 1), static_cast<int64_t>(order_->size()), 50, 100);
   }
   return FHS_OK;
 }
@@ -217,7 +267,9 @@ int Pack::run() {
   if ((status = read_data_header(report_, &old_, false, &header_count)) != FHS_OK) return status;
   uint32_t active = 0;
   uint32_t removed = 0;
+  if (names_.flags & FM_BYKEY) order_ = std::make_unique<KeyOrder>(&fresh_, 0);
   if ((status = walk(&active, &removed)) != FHS_OK) return status;
+  if (order_ && (status = copy_in_key_order()) != FHS_OK) return status;
   report_.complete(100);
   if ((status = replace()) != FHS_OK) return status;
   done_ = true;

@@ -110,9 +110,13 @@ int read_record(fhrequest *block) {
   if (status != FHS_OK) return status;
   char mark = block->recbuf[0];
   if (!(block->mode & FH_STAY)) {
+    const int64_t next_on_file = int64_t{block->recpos} + len;
     status = advance(block, len);
     if (status != FHS_OK) return status;
-    read_ahead(block);
+    // A walk that meets the records in file order (a file packed in key
+    // order) is streamed by the processor's own prefetcher; reading ahead
+    // would only cost the steps along the index.
+    if (block->recpos != next_on_file) read_ahead(block);
   }
   return mark == REC_ACTIVE ? FHS_OK : FHS_DELETED;
 }

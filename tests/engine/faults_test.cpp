@@ -11,8 +11,9 @@
 // Then the table must open with 0 (nothing needs a command), every record
 // whose operation returned 0 must be found by key with its value, no entry
 // may lead to a record that does not hold its key, and new writes must
-// succeed. Maintenance (RECOVER, PACK) meets the same faults: a failure is
-// never answered with 0, and the table opens whole afterwards.
+// succeed. Maintenance (RECOVER, PACK, PACK in key order) meets the same
+// faults: a failure is never answered with 0, and the table opens whole
+// afterwards.
 //
 // The bounded run steps over N; CORVEX_FAULT_RUNS=N (scripts/faults) asks
 // for at least N faults per mode and table kind, with new scripts as needed,
@@ -367,9 +368,9 @@ class FaultsTest : public ::testing::Test {
     fflush(stdout);
   }
 
-  // RECOVER and PACK in a child meeting `fault` at call `at`; a failure
-  // injected into a run that then answers 0 is counted as silent. Returns
-  // the calls the two runs made.
+  // RECOVER, PACK and PACK in key order in a child meeting `fault` at call
+  // `at`; a failure injected into a run that then answers 0 is counted as
+  // silent. Returns the calls the three runs made.
   long maintain(Fault fault, long at) {
     int fds[2];
     if (pipe(fds) != 0) return 0;
@@ -380,9 +381,10 @@ class FaultsTest : public ::testing::Test {
       g_at = at;
       corvex::fault_hook_set(inject);
       long silent = 0;
-      for (int action : {FM_RECOVER, FM_PACK}) {
+      const std::pair<int, int> runs[] = {{FM_RECOVER, 0}, {FM_PACK, 0}, {FM_PACK, FM_BYKEY}};
+      for (auto [action, flags] : runs) {
         g_hit = false;
-        int status = filemaint(action, dat().c_str(), "", "", "", 0, nullptr);
+        int status = filemaint(action, dat().c_str(), "", "", "", flags, nullptr);
         if (g_hit && status == 0) silent++;
       }
       corvex::fault_hook_set(nullptr);

@@ -68,6 +68,27 @@ TEST_F(CorvexToolTest, EveryCommandExitsWithTheCodesOfTheHelp) {
   EXPECT_EQ(tool("archive -L " + path("b")), 0);
 }
 
+TEST_F(CorvexToolTest, PackByKeyWritesTheRecordsInKeyOrder) {
+  table("T", kKeyedDesc, 4, {0});
+  {
+    fhrequest &block = existing("T");
+    ASSERT_EQ(_rfhopen(&block), 0);
+    write_record(&block, 9, "new");  // into the deleted record's slot, first on file
+    ASSERT_EQ(_rfhclose(&block), 0);
+  }
+  std::string out;
+  ASSERT_EQ(tool("dump " + path("T.dat"), &out), 0);
+  EXPECT_EQ(out, "KEY,VAL,TAG\nK009,new,T1\nK001,V1,T1\nK002,V2,T2\nK003,V3,T3\n");
+  EXPECT_EQ(tool("pack " + path("T.dat") + " --by-key"), 0);
+  ASSERT_EQ(tool("dump " + path("T.dat"), &out), 0);
+  EXPECT_EQ(out, "KEY,VAL,TAG\nK001,V1,T1\nK002,V2,T2\nK003,V3,T3\nK009,new,T1\n");
+  EXPECT_EQ(tool("verify " + path("T.dat")), 0);
+  EXPECT_EQ(tool("verify " + path("T.dat") + " --by-key"), 2);
+  EXPECT_EQ(tool("pack " + path("none.dat") + " --by-key"), 1);
+  ASSERT_EQ(tool("pack --help", &out), 0);
+  EXPECT_NE(out.find("--by-key      pack: write the records in the order of the first key"), std::string::npos);
+}
+
 TEST_F(CorvexToolTest, UsageErrorsAndHelp) {
   table("T", kKeyedDesc, 1);
   for (const char *command : {"verify", "recover", "pack", "dump"}) {

@@ -35,6 +35,8 @@ const char kMaintUsage[] =
     "                verify: skip the record-to-index pass and the counts\n"
     "  --strip       pack: move records holding non-printable characters to\n"
     "                FILE with the extension .nas\n"
+    "  --by-key      pack: write the records in the order of the first key, so\n"
+    "                that reading them in that order reads the file front to back\n"
     "  --network     read under the locks of network use (other programs keep\n"
     "                the table open)\n"
     "  --help        show this text\n"
@@ -69,6 +71,7 @@ std::string parse(const std::string &command, int count, char **args, Options *o
   };
   const Flag flags[] = {{"--keep-going", FM_KEEPGOING, "verify"}, {"--skip-index", FM_SKIPINDEX, "verify"},
                         {"--skip-records", FM_SKIPRECORDS, "verify"}, {"--strip", FM_STRIP, "pack"},
+                        {"--by-key", FM_BYKEY, "pack"},
                         {"--network", FM_NETWORK, nullptr}};
   for (int i = 0; i < count; i++) {
     std::string a = args[i];

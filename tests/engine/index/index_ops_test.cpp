@@ -217,6 +217,60 @@ TEST_F(People, WalksReadEveryRecordInKeyOrderBothWays) {
   }
 }
 
+// Removals answered from a key's cursor (a delete has just found key 0) stay
+// right while other keys' trees split, lose nodes and change their bounds:
+// deletes and adds interleaved with steps along either key, then both keys
+// walked whole.
+TEST_F(People, DeletesAndAddsBetweenStepsKeepEveryKeyWhole) {
+  std::set<int> live;
+  auto name_of = [](int n) {
+    char name[8];
+    snprintf(name, sizeof name, "N%04d", n);
+    return std::string(name);
+  };
+  auto city_of = [](int n) {
+    char city[12];
+    snprintf(city, sizeof city, "CITY%04d", n % 40);
+    return std::string(city);
+  };
+  for (int i = 0; i < 300; i++) {
+    int n = i * 7 % 300;
+    add(name_of(n), city_of(n));
+    live.insert(n);
+  }
+  for (int round = 0; round < 300; round++) {
+    int n = round * 13 % 300;
+    // A step along one key leaves its cursor current before the change.
+    ASSERT_EQ(t.setkey(1 + round % 2), FHS_OK);
+    ASSERT_EQ(t.position_key(round % 2 ? city_of(n) : name_of(n)), FHS_OK);
+    if (t.positioned()) {
+      ASSERT_EQ(t.op(FHOP_READ), FHS_OK);
+    }
+    if (live.count(n) && round % 3 != 2) {
+      t.clear();
+      t.put(1, name_of(n));
+      ASSERT_EQ(t.op(FHOP_DELETE), FHS_OK) << n;
+      live.erase(n);
+    } else {
+      add(name_of(n + 1000), city_of(n));
+      live.insert(n + 1000);
+    }
+  }
+  std::vector<std::string> by_name, by_city;
+  for (int n : live) {
+    by_name.push_back(name_of(n) + "/" + city_of(n));
+    by_city.push_back(city_of(n) + " " + name_of(n));
+  }
+  std::sort(by_city.begin(), by_city.end());
+  std::vector<std::string> city_order;
+  for (const std::string &c : by_city) city_order.push_back(c.substr(9, 5) + "/" + c.substr(0, 8));
+  for (int key : {1, 2}) {
+    ASSERT_EQ(t.setkey(key), FHS_OK);
+    ASSERT_EQ(t.position_key(""), FHS_OK);
+    EXPECT_EQ(walk_names(t), key == 1 ? by_name : city_order) << key;
+  }
+}
+
 // In the shared mode another handle's inserts and deletes between two
 // steps of a walk show at the next step. A read has moved on to the next
 // entry already; the changes are made just beyond it.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
@@ -190,6 +191,101 @@ TEST_F(FileMaintTest, PackOfTenRecordsWithThreeDeleted) {
   EXPECT_EQ(lookup("T", 4), "<none>");
 }
 
+// The stored records of a fixed-length data file after its header, one a
+// string, in file order.
+std::vector<std::string> stored_records(const std::string &data, size_t reclen) {
+  std::vector<std::string> records;
+  for (size_t at = reclen; at + reclen <= data.size(); at += reclen) records.push_back(data.substr(at, reclen));
+  return records;
+}
+
+TEST_F(FileMaintTest, PackByKeyWritesTheRecordsInKeyOrderAndKeepsEveryOne) {
+  // Two twins written in a scrambled order, some records deleted and one
+  // rewritten: the plain pack keeps the file order, the pack by key sorts.
+  for (const char *name : {"P", "K"}) {
+    fhrequest &block = new_block();
+    make(&block, name, kKeyedDesc);
+    for (int i : {7, 2, 11, 0, 5, 9, 1, 10, 3, 8, 6, 4}) write_record(&block, i, "V" + std::to_string(i));
+    write_record(&block, 3, "again");
+    for (int i : {9, 0}) {
+      fill(&block, {{"KEY", key(i).c_str()}});
+      ASSERT_EQ(_rfhdelete(&block), 0);
+    }
+    ASSERT_EQ(_rfhclose(&block), 0);
+  }
+  ASSERT_EQ(run(FM_PACK, "P"), 0);
+  ASSERT_EQ(run(FM_PACK, "K", FM_BYKEY), 0);
+  EXPECT_EQ(line(kFmStatus), "Status: Done. 10 active data records. 2 deleted records removed.");
+  EXPECT_EQ(line(kFmComplete), "Complete: 100%");
+  std::vector<std::string> status = window_.history(kFmStatus);
+  EXPECT_NE(std::find(status.begin(), status.end(), "Status: Writing the records in key order..."), status.end());
+  EXPECT_EQ(temporaries(), 0);
+
+  std::vector<std::string> plain = stored_records(contents("P.dat"), 32);
+  std::vector<std::string> sorted = stored_records(contents("K.dat"), 32);
+  EXPECT_EQ(contents("K.dat").substr(0, 32), contents("P.dat").substr(0, 32));  // the same header
+  ASSERT_EQ(sorted.size(), 10u);
+  EXPECT_FALSE(std::is_sorted(plain.begin(), plain.end()));
+  EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+  std::sort(plain.begin(), plain.end());
+  EXPECT_EQ(sorted, plain);
+  EXPECT_EQ(run(FM_VERIFY, "K"), 0);
+  EXPECT_EQ(lookup("K", 3), "again");
+  EXPECT_EQ(lookup("K", 11), "V11");
+  EXPECT_EQ(lookup("K", 9), "<none>");
+
+  // The second key is rebuilt too: walking it meets every record.
+  fhrequest &block = existing("K");
+  ASSERT_EQ(_rfhopen(&block), 0);
+  ASSERT_EQ(_rfhsetkey(&block, 2), 0);
+  set_key(&block, "", 10);
+  ASSERT_EQ(_rfhposn(&block, 0), 0);
+  int walked = 0;
+  while ((block.state & ST_POSITIONED) && _rfhread(&block, 0) == 0) walked++;
+  EXPECT_EQ(walked, 10);
+}
+
+TEST_F(FileMaintTest, PackByKeyOfAnEmptyOrAHashedFile) {
+  table("E", kKeyedDesc, 3, {0, 1, 2});
+  ASSERT_EQ(run(FM_PACK, "E", FM_BYKEY), 0);
+  EXPECT_EQ(line(kFmStatus), "Status: Done. 0 active data records. 3 deleted records removed.");
+  EXPECT_EQ(contents("E.dat").size(), 32u);
+  EXPECT_EQ(run(FM_VERIFY, "E"), 0);
+  const char desc[] = "length 20\nhashed 281\nitem KEY C 0 10\nitem VAL C 10 10\nkey KEY\n";
+  fhrequest &block = new_block();
+  make(&block, "H", desc);
+  for (int i : {5, 1, 4, 2, 3}) write_record(&block, i, "V" + std::to_string(i));
+  ASSERT_EQ(_rfhclose(&block), 0);
+  ASSERT_EQ(run(FM_PACK, "H", FM_BYKEY), 0);
+  std::vector<std::string> records = stored_records(contents("H.dat"), 22);
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_TRUE(std::is_sorted(records.begin(), records.end()));
+  EXPECT_EQ(run(FM_VERIFY, "H"), 0);
+  EXPECT_EQ(lookup("H", 4), "V4");
+}
+
+TEST_F(FileMaintTest, PackByKeyStoppedInEitherPassLeavesTheOldFiles) {
+  table("A", kKeyedDesc, 200, {3});
+  std::string data = contents("A.dat");
+  std::string index = contents("A.idx");
+  // A full run over a twin shows where the second pass starts.
+  table("B", kKeyedDesc, 200, {3});
+  ASSERT_EQ(run(FM_PACK, "B", FM_BYKEY), 0);
+  size_t second = 0;
+  while (second < window_.changes.size() && window_.changes[second].text != "Status: Writing the records in key order...") {
+    second++;
+  }
+  ASSERT_LT(second, window_.changes.size());
+  for (size_t stop : {second - 50, second + 50}) {
+    window_.stop_after_changes = static_cast<int>(stop);
+    EXPECT_EQ(run(FM_PACK, "A", FM_BYKEY), -1) << stop;
+    EXPECT_EQ(line(kFmMessage), "Message: Stopped.");
+    EXPECT_EQ(contents("A.dat"), data);
+    EXPECT_EQ(contents("A.idx"), index);
+    EXPECT_EQ(temporaries(), 0);
+  }
+}
+
 TEST_F(FileMaintTest, PackStoppedHalfWayLeavesTheOldFilesAndNoTemporaries) {
   table("A", kKeyedDesc, 200, {3});
   table("B", kKeyedDesc, 200, {3});
@@ -279,6 +375,18 @@ TEST_F(FileMaintTest, PackResynchronisesVariableLengthRecordsAndAsksBeforeCuttin
   EXPECT_EQ(window_.questions.size(), 2u);
   EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records. 0 deleted records removed.");
   EXPECT_EQ(run(FM_VERIFY, "V"), 0);
+  std::string plain = contents("V.dat");
+
+  // In key order the cut record is read and cut again in the second pass:
+  // the same records come out (the damaged file wrote them in key order).
+  std::filesystem::copy_file(path("V.fid"), path("W.fid"));
+  std::ofstream(path("W.dat"), std::ios::binary) << damaged;
+  window_.answers = {true};
+  ASSERT_EQ(run(FM_PACK, "W", FM_BYKEY), 0);
+  EXPECT_EQ(window_.questions.size(), 3u);
+  EXPECT_EQ(line(kFmStatus), "Status: Done. 5 active data records. 0 deleted records removed.");
+  EXPECT_EQ(contents("W.dat"), plain);
+  EXPECT_EQ(run(FM_VERIFY, "W"), 0);
 }
 
 TEST_F(FileMaintTest, PackMovesNonPrintableRecordsToTheStripFile) {
