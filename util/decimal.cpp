@@ -79,7 +79,10 @@ std::string decimal5_text(const Decimal5 &d, int places) {
   strip_leading_zeros(whole);
   fraction.erase(fraction.find_last_not_of('0') + 1);
   if (whole.empty() && fraction.empty()) return "0";
-  return (d.negative ? "-" : "") + (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction);
+  std::string text = d.negative ? "-" : "";
+  text += whole.empty() ? "0" : whole;
+  if (!fraction.empty()) text.append(".").append(fraction);
+  return text;
 }
 
 int decimal5_compare(const Decimal5 &a, const Decimal5 &b) {

@@ -138,8 +138,9 @@ int dump(const std::string &file) {
     const fhitemdef &item = block.itemdefs[i];
     for (uint16_t e = 0; e < item.count; e++) {
       std::string column = item_name(item);
-      if (item.count > 1) column += "(" + std::to_string(e + 1) + ")";
-      header += (header.empty() ? "" : ",") + csv_field(column);
+      if (item.count > 1) column.append("(").append(std::to_string(e + 1)).append(")");
+      if (!header.empty()) header += ',';
+      header += csv_field(column);
     }
   }
   std::printf("%s\n", header.c_str());
@@ -163,7 +164,8 @@ int dump(const std::string &file) {
         if (_rfhitemget(&block, name.c_str(), e, value.data()) == 0) text = value.data();
         text.erase(text.find_last_not_of(' ') + 1);
         if (item.just == 'R') text.erase(0, text.find_first_not_of(' '));
-        line += (i == 0 && e == 0 ? "" : ",") + csv_field(text);
+        if (i > 0 || e > 0) line += ',';
+        line += csv_field(text);
       }
     }
     std::printf("%s\n", line.c_str());
