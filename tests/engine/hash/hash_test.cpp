@@ -107,6 +107,18 @@ TEST(HashCode, ProbeWalkVisitsEverySlotOnce) {
 
 class HashFileTest : public EngineTest {
  protected:
+  // Writes G's data and hash files over H's in place, as a program outside
+  // the engine would, behind the back of a block that has H parked.
+  void overwriteHWithG() {
+    for (const char *ext : {".dat", ".hsh"}) {
+      std::string bytes = contents(std::string("G") + ext);
+      int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+      close(fd);
+    }
+  }
+
   // Writes a record with `key` through the open block.
   int put(const std::string &key, const std::string &val) {
     fill(&block_, {{"KEY", key.c_str()}, {"VAL", val.c_str()}});
@@ -469,13 +481,7 @@ TEST_F(HashFileTest, ParkedCopyServesOnlyUnchangedFiles) {
     ASSERT_EQ(_rfhwrite(&other_, 0), 0);
   }
   ASSERT_EQ(_rfhclose(&other_), 0);
-  for (const char *ext : {".dat", ".hsh"}) {
-    std::string bytes = contents(std::string("G") + ext);
-    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-  }
+  overwriteHWithG();
   ASSERT_TRUE(find("J5"));
   EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
   EXPECT_FALSE(find("K10"));
@@ -520,13 +526,7 @@ TEST_F(HashFileTest, ParkedBlockTakesUpTheCopyAnotherBlockKept) {
   fill(&other_, {{"KEY", "J5"}, {"VAL", "j5"}});
   ASSERT_EQ(_rfhwrite(&other_, 0), 0);
   ASSERT_EQ(_rfhclose(&other_), 0);
-  for (const char *ext : {".dat", ".hsh"}) {
-    std::string bytes = contents(std::string("G") + ext);
-    int fd = open(path(std::string("H") + ext).c_str(), O_WRONLY | O_TRUNC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-  }
+  overwriteHWithG();
   ASSERT_TRUE(find("J5"));
   EXPECT_EQ(item(&block_, "VAL"), padded("j5"));
   EXPECT_FALSE(find("NEW"));
