@@ -46,27 +46,31 @@ ScansTab::ScansTab(QWidget *page, Database *db, Dialogs *dialogs, MainWindow *wi
   Combo2->addItems(headings(kColumns));
   AddScan = place<QPushButton>(page, "AddScan", 280, 4, 70, 22, "Add");
   AddScan->setToolTip(tr("Start a scan range from the scan limits"));
-  Grid2 = place<Grid>(page, "Grid2", 4, 30, 420, 200);
+  Grid2 = place<Grid>(page, "Grid2", 4, 30, 420, 188);
   Grid2->setColumns(kColumns);
 
-  ScanFram = place<QGroupBox>(page, "ScanFram", 4, 234, 420, 96, " Log Entry ");
+  ScanFram = place<QGroupBox>(page, "ScanFram", 4, 222, 420, 118, " Log Entry ");
   ScanFram->hide();
-  FrqLo = boundBox(ScanFram, "FrqLo", "LOFRQ", 8, 20, 70);
-  FrqHi = boundBox(ScanFram, "FrqHi", "HIFRQ", 82, 20, 70);
-  ScanDate = boundBox(ScanFram, "ScanDate", "SCANDATE", 156, 20, 70);
-  ScanUniKey = boundBox(ScanFram, "ScanUniKey", "SCANUNIKEY", 230, 20, 110);
+  FrqLo = boundBox(ScanFram, "FrqLo", "LOFRQ", 8, 30, 70);
+  FrqHi = boundBox(ScanFram, "FrqHi", "HIFRQ", 82, 30, 70);
+  ScanDate = boundBox(ScanFram, "ScanDate", "SCANDATE", 156, 30, 70);
+  ScanUniKey = boundBox(ScanFram, "ScanUniKey", "SCANUNIKEY", 230, 30, 110);
   ScanUniKey->setReadOnly(true);
   FrqLo->setToolTip(tr("Low limit, kHz"));
   FrqHi->setToolTip(tr("High limit, kHz"));
   ScanDate->setToolTip(tr("Date of the entry"));
   ScanUniKey->setToolTip(tr("Unique key of the entry; empty for a new one"));
-  ScanNotes = boundBox(ScanFram, "ScanNotes", "SCANNOTES", 8, 44, 322);
+  ScanNotes = boundBox(ScanFram, "ScanNotes", "SCANNOTES", 8, 64, 322);
   ScanNotes->setMaxLength(30);
-  ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 68, 70, 22, "Save");
+  const std::pair<QLineEdit *, QString> captions[] = {{FrqLo, tr("From, kHz")}, {FrqHi, tr("To, kHz")},
+                                                      {ScanDate, tr("Date")},    {ScanUniKey, tr("Key")},
+                                                      {ScanNotes, tr("Notes")}};
+  for (const auto &[box, text] : captions) form::captionAbove(box, text);
+  ScanToFile = place<QPushButton>(ScanFram, "ScanToFile", 8, 90, 70, 22, "Save");
   ScanToFile->setToolTip(tr("Save the scan range"));
-  CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 68, 70, 22, "Cancel");
+  CancelScan = place<QPushButton>(ScanFram, "CancelScan", 84, 90, 70, 22, "Cancel");
   CancelScan->setToolTip(tr("Close the scan range without saving"));
-  DelScan = place<QPushButton>(ScanFram, "DelScan", 160, 68, 70, 22, "Delete");
+  DelScan = place<QPushButton>(ScanFram, "DelScan", 160, 90, 70, 22, "Delete");
   DelScan->setToolTip(tr("Delete the scan range"));
 
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,

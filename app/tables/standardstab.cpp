@@ -36,27 +36,29 @@ StandardsTab::StandardsTab(QWidget *page, Database *db, Dialogs *dialogs, MainWi
   ButtonPlus3->setToolTip(tr("Start a digital-mode standard at the radio's frequency"));
   Command1 = place<QPushButton>(page, "Command1", 238, 4, 60, 22, "Load");
   Command1->setToolTip(tr("Load digital-mode standards from a comma-separated file"));
-  Grid3 = place<Grid>(page, "Grid3", 4, 30, 560, 200);
+  Grid3 = place<Grid>(page, "Grid3", 4, 30, 560, 190);
   Grid3->setColumns(kColumns);
 
-  Frame1 = place<QGroupBox>(page, "Frame1", 4, 234, 560, 96, " Digital Standards Entry ");
+  Frame1 = place<QGroupBox>(page, "Frame1", 4, 224, 560, 106, " Digital Standards Entry ");
   Frame1->hide();
-  SFreq = boundBox(Frame1, "SFreq", "FRQS", 8, 20, 70);
-  SMode = boundBox(Frame1, "SMode", "MODES", 82, 20, 100);
-  SNotes = boundBox(Frame1, "SNotes", "NOTESS", 186, 20, 360);
+  SFreq = boundBox(Frame1, "SFreq", "FRQS", 8, 30, 70);
+  SMode = boundBox(Frame1, "SMode", "MODES", 82, 30, 100);
+  SNotes = boundBox(Frame1, "SNotes", "NOTESS", 186, 30, 360);
   SNotes->setMaxLength(100);
   SFreq->setToolTip(tr("Frequency, kHz"));
   SMode->setToolTip(tr("Mode"));
-  place<QLabel>(Frame1, "SNotesLabel", 186, 42, 200, 18, "Double Click to clear notes");
+  form::captionAbove(SFreq, tr("kHz"));
+  form::captionAbove(SMode, tr("Mode"));
+  place<QLabel>(Frame1, "SNotesLabel", 186, 52, 200, 18, "Double Click to clear notes")->setBuddy(SNotes);
   UNIKEYS = boundBox(Frame1, "UNIKEYS", "UNIKEYS", 0, 0, 10);
   DateTimes = boundBox(Frame1, "DateTimes", "DATETIMES", 0, 0, 10);
   Text8 = boundBox(Frame1, "Text8", "DATESORTS", 0, 0, 10);
   for (QLineEdit *hidden : {UNIKEYS, DateTimes, Text8}) hidden->hide();
-  ButtonPlus5 = place<QPushButton>(Frame1, "ButtonPlus5", 8, 66, 70, 22, "Save");
+  ButtonPlus5 = place<QPushButton>(Frame1, "ButtonPlus5", 8, 76, 70, 22, "Save");
   ButtonPlus5->setToolTip(tr("Save the standard"));
-  ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 66, 70, 22, "Cancel");
+  ButtonPlus6 = place<QPushButton>(Frame1, "ButtonPlus6", 84, 76, 70, 22, "Cancel");
   ButtonPlus6->setToolTip(tr("Close the standard without saving"));
-  ButtonPlus7 = place<QPushButton>(Frame1, "ButtonPlus7", 160, 66, 70, 22, "Delete");
+  ButtonPlus7 = place<QPushButton>(Frame1, "ButtonPlus7", 160, 76, 70, 22, "Delete");
   ButtonPlus7->setToolTip(tr("Delete the standard"));
 
   table_ = std::make_unique<EntryTable>(kLayout, db, dialogs, window,

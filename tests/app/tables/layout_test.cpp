@@ -117,8 +117,13 @@ TEST_F(LayoutTest, NamedFieldsShowTheirWholeTextAtTheDefaultSizes) {
     }
   }
 
-  // The entry frame's boxes are named above them.
+  // The entry frames' boxes are named on screen; the standards' hidden boxes are never shown.
   expectNamedOnScreen(tabs->log().LogFrm, {});
+  expectNamedOnScreen(tabs->scans().ScanFram, {});
+  expectNamedOnScreen(tabs->standards().Frame1, {"UNIKEYS", "DateTimes", "Text8"});
+  for (QWidget *frame : std::initializer_list<QWidget *>{tabs->log().LogFrm, tabs->scans().ScanFram,
+                                                          tabs->standards().Frame1})
+    EXPECT_LE(frame->geometry().bottom(), frame->parentWidget()->height()) << frame->objectName().toStdString();
 
   tables::MsgBox question({"Correct Upper Case Text to Proper Case", 1, "Student Data - General Info.", "Y", 0});
   EXPECT_FALSE(question.Image3->toolTip().isEmpty());
